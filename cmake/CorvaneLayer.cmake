@@ -1,0 +1,43 @@
+# corvane_layer(NAME DEPS...): one static library per folder of src/, made of every
+# .cpp and .h in it. Headers are included as "layer/File.h" from src/.
+function(corvane_layer name)
+    file(GLOB sources CONFIGURE_DEPENDS
+         ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+    set(cpp_sources ${sources})
+    list(FILTER cpp_sources INCLUDE REGEX "\\.cpp$")
+    if(cpp_sources)
+        add_library(corvane_${name} STATIC ${sources})
+        target_include_directories(corvane_${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+        target_link_libraries(corvane_${name} PUBLIC ${ARGN})
+    else()
+        # A layer that holds only headers so far.
+        add_library(corvane_${name} INTERFACE)
+        target_include_directories(corvane_${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+        target_link_libraries(corvane_${name} INTERFACE ${ARGN})
+    endif()
+endfunction()
+
+# corvane_tests(LIBS...): one test executable per test_*.cpp in the calling folder,
+# each test case registered with CTest. Tests run in a fresh temporary HOME/XDG set-up
+# (see tests/support) so they never touch the user's data.
+function(corvane_tests)
+    file(GLOB test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/test_*.cpp)
+    get_filename_component(layer ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+    foreach(source ${test_sources})
+        get_filename_component(stem ${source} NAME_WE)
+        set(target ${layer}_${stem})
+        add_executable(${target} ${source})
+        target_link_libraries(${target} PRIVATE corvane_test_support ${ARGN}
+                              GTest::gtest GTest::gtest_main)
+        # Tests of code that runs on two threads carry the label "thread" too; the
+        # test script also runs them under ThreadSanitizer.
+        set(labels ${layer})
+        if(stem MATCHES "Thread|Queue|Concurren")
+            list(APPEND labels thread)
+        endif()
+        gtest_discover_tests(${target}
+            PROPERTIES LABELS "${labels}"
+            ENVIRONMENT "CORVANE_TEST_FIXTURES=${PROJECT_SOURCE_DIR}/tests/fixtures"
+            DISCOVERY_TIMEOUT 60)
+    endforeach()
+endfunction()

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Builds everything from nothing and runs every test: first the thread tests under
+# ThreadSanitizer, then the whole suite under AddressSanitizer and
+# UndefinedBehaviorSanitizer. Ends with CTest's summary of the whole suite.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+jobs=$(nproc)
+
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVANE_TSAN=ON
+cmake --build build/tsan -j "$jobs"
+(cd build/tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+    ctest -L thread --output-on-failure -j "$jobs")
+
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVANE_SANITIZE=ON
+cmake --build build/asan -j "$jobs"
+cd build/asan
+ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1" \
+    ctest --output-on-failure -j "$jobs"

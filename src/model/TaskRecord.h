@@ -1,0 +1,116 @@
+#pragma once
+
+// The task record: everything the program knows about one backup job, with its
+// source items, destination and backup history. Field order follows the stored keys
+// of the task list file (see doc/formats/task-list.md).
+
+#include <QString>
+#include <QtGlobal>
+#include <optional>
+#include <vector>
+
+#include "model/CalendarTime.h"
+
+namespace corvane {
+
+enum TaskType : qint32 { kTaskBackup = 1, kTaskRestore = 2, kTaskSync = 3 };
+enum BackupMethod : qint32 { kMethodCopy = 1, kMethodZip = 2, kMethodThird = 3 };
+enum DestinationType : qint32 { kDestFolder = 1, kDestFtp = 2 };
+enum ScheduleMode : qint32 { kScheduleNone = 0, kScheduleDaily = 1, kScheduleWeekly = 2,
+                             kScheduleMonthly = 3 };
+enum SourceKind : qint32 {
+    kItemFolder = 1,
+    kItemFile = 3,
+    kItemAllContacts = 4,
+    kItemContact = 5,
+    kItemRegistryKey = 6,
+};
+
+// Longest path of a path item and longest contact name field, in characters.
+inline constexpr int kMaxItemPathLength = 259;
+inline constexpr int kMaxContactNameLength = 81;
+
+// Highest OID a task can carry (OIDs are 0..kMaxOid).
+inline constexpr qint32 kMaxOid = 16384;
+
+// One thing to back up. Kinds 1, 3 and 6 use `path`; kind 5 uses the three names;
+// kind 4 uses neither. `nameInArchive` is the first path component under which the
+// item is stored in the backup (empty for kinds 4 and 5).
+struct SourceItem {
+    qint32 kind = 0;
+    QString path;
+    QString firstName;
+    QString middleName;
+    QString lastName;
+    QString nameInArchive;
+
+    bool operator==(const SourceItem&) const = default;
+};
+
+// Item constructors.
+SourceItem MakePathItem(const QString& path, qint32 kind, const QString& nameInArchive);
+SourceItem MakeRegistryItem(const QString& path, const QString& nameInArchive);
+SourceItem MakeContactItem(const QString& firstName, const QString& middleName,
+                           const QString& lastName);
+SourceItem MakeAllContactsItem();
+
+// One earlier backup of a task: where it went (date patterns resolved) and when.
+struct BackupHistoryEntry {
+    QString folder;
+    QString archiveName;  // empty for copies made "as is"
+    CalendarTime time;
+
+    bool operator==(const BackupHistoryEntry&) const = default;
+};
+
+struct TaskDestination {
+    QString path;
+    qint32 type = kDestFolder;
+    bool useXPBurn = true;
+    QString userName;  // stored as "destArea"
+    QString password;  // stored as "destBurn"
+    qint32 ftpPort = 21;
+
+    bool operator==(const TaskDestination&) const = default;
+};
+
+struct TaskRecord {
+    qint32 taskType = kTaskBackup;
+    qint32 oid = 0;
+    QString name;
+    std::vector<SourceItem> items;
+    TaskDestination destination;
+    qint32 backupMode = kMethodCopy;
+    QString archiveName;
+    qint32 compressionLevel = 9;  // "archiveCmpVal", 0..9
+    QString archivePassword;      // "archBurn"
+    QString includeFilter;
+    QString excludeFilter;
+    std::vector<BackupHistoryEntry> history;
+    QString desktopShortcut;
+    QString mailAddress;
+    QString mailAccount;
+    qint32 scheduleMode = kScheduleNone;
+    quint16 schedulePattern = 0;  // "RecurDatePattern": weekday or month mask
+    qint32 scheduleDay = 0;       // "RecurDayNmb"
+    CalendarTime scheduleStart;   // "RecurTimeLo"/"RecurTimeHi"
+    QString schedulerAccount;     // "destDataSeg"
+    QString schedulerPassword;    // "destDataOffset"
+
+    bool operator==(const TaskRecord&) const = default;
+};
+
+// The one-line texts of the task tree.
+QString DescribeTask(const TaskRecord& task);
+QString DescribeItem(const SourceItem& item);
+
+// A contact's display text: first, middle and last name, each non-empty one followed
+// by a blank, with blanks trimmed at both ends.
+QString ContactDisplayName(const QString& firstName, const QString& middleName,
+                           const QString& lastName);
+
+// The latest time in the task's backup history (compared to the second); nothing for
+// an empty history.
+std::optional<CalendarTime> LatestBackupTime(const TaskRecord& task);
+
+}  // namespace corvane
