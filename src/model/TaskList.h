@@ -18,7 +18,7 @@
 namespace corvane {
 
 class TaskList {
-public:
+  public:
     TaskList() = default;
     TaskList(const TaskList&) = delete;
     TaskList& operator=(const TaskList&) = delete;
@@ -66,7 +66,7 @@ public:
     // Removes every slot.
     void Clear() { m_slots.clear(); }
 
-private:
+  private:
     bool OidInUse(qint32 oid) const;
 
     std::vector<std::unique_ptr<TaskRecord>> m_slots;

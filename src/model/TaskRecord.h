@@ -16,8 +16,12 @@ namespace corvane {
 enum TaskType : qint32 { kTaskBackup = 1, kTaskRestore = 2, kTaskSync = 3 };
 enum BackupMethod : qint32 { kMethodCopy = 1, kMethodZip = 2, kMethodThird = 3 };
 enum DestinationType : qint32 { kDestFolder = 1, kDestFtp = 2 };
-enum ScheduleMode : qint32 { kScheduleNone = 0, kScheduleDaily = 1, kScheduleWeekly = 2,
-                             kScheduleMonthly = 3 };
+enum ScheduleMode : qint32 {
+    kScheduleNone = 0,
+    kScheduleDaily = 1,
+    kScheduleWeekly = 2,
+    kScheduleMonthly = 3
+};
 enum SourceKind : qint32 {
     kItemFolder = 1,
     kItemFile = 3,
