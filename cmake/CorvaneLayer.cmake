@@ -36,7 +36,7 @@ function(corvane_tests)
             list(APPEND labels thread)
         endif()
         gtest_discover_tests(${target}
-            PROPERTIES LABELS "${labels}"
+            PROPERTIES LABELS "${labels}" TIMEOUT 300
             ENVIRONMENT "CORVANE_TEST_FIXTURES=${PROJECT_SOURCE_DIR}/tests/fixtures"
             DISCOVERY_TIMEOUT 60)
     endforeach()

@@ -14,7 +14,9 @@ TempDir::TempDir() : m_dir(QDir::tempPath() + "/corvane-test-XXXXXX") {
     m_path = m_dir.path();
 }
 
-QString TempDir::File(const QString& name) const { return m_path + "/" + name; }
+QString TempDir::File(const QString& name) const {
+    return m_path + "/" + name;
+}
 
 QString TempDir::Write(const QString& name, const QByteArray& bytes) const {
     const QString path = File(name);

@@ -9,7 +9,7 @@ namespace corvane::test {
 
 // A fresh folder for one test, removed with the object.
 class TempDir {
-public:
+  public:
     TempDir();
     const QString& Path() const { return m_path; }
     // Path of a name inside the folder.
@@ -18,7 +18,7 @@ public:
     // its path.
     QString Write(const QString& name, const QByteArray& bytes) const;
 
-private:
+  private:
     QTemporaryDir m_dir;
     QString m_path;
 };

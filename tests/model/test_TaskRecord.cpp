@@ -1,0 +1,240 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryFile>
+
+#include "model/CalendarTime.h"
+#include "model/TaskList.h"
+#include "model/TaskRecord.h"
+
+namespace corvane {
+namespace {
+
+CalendarTime Time(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
+    CalendarTime t;
+    t.year = static_cast<quint16>(y);
+    t.month = static_cast<quint16>(mo);
+    t.day = static_cast<quint16>(d);
+    t.hour = static_cast<quint16>(h);
+    t.minute = static_cast<quint16>(mi);
+    t.second = static_cast<quint16>(s);
+    t.milliseconds = static_cast<quint16>(ms);
+    return t;
+}
+
+TEST(TaskList, NewTaskHasTheDefaults) {
+    TaskList tasks;
+    TaskRecord* task = tasks.NewTask("Docs", kTaskBackup);
+    ASSERT_NE(task, nullptr);
+    EXPECT_EQ(task->name, "Docs");
+    EXPECT_EQ(task->taskType, kTaskBackup);
+    EXPECT_EQ(task->destination.type, kDestFolder);
+    EXPECT_TRUE(task->destination.useXPBurn);
+    EXPECT_EQ(task->destination.ftpPort, 21);
+    EXPECT_TRUE(task->destination.path.isEmpty());
+    EXPECT_TRUE(task->archiveName.isEmpty());
+    EXPECT_TRUE(task->archivePassword.isEmpty());
+    EXPECT_TRUE(task->items.empty());
+    EXPECT_TRUE(task->history.empty());
+    EXPECT_GE(task->oid, 0);
+    EXPECT_LE(task->oid, kMaxOid);
+    EXPECT_EQ(tasks.TaskAt(0), task);
+}
+
+TEST(TaskList, DeletedSlotsKeepTheOtherIndices) {
+    TaskList tasks;
+    for (int i = 0; i < 5; ++i) {
+        tasks.NewTask(QString("T%1").arg(i), kTaskBackup);
+    }
+    TaskRecord* fourth = tasks.TaskAt(3);
+    tasks.DeleteTask(2);
+    EXPECT_EQ(tasks.TaskCount(), 5);
+    EXPECT_EQ(tasks.LiveTaskCount(), 4);
+    EXPECT_EQ(tasks.TaskAt(2), nullptr);
+    EXPECT_EQ(tasks.TaskAt(3), fourth);
+    EXPECT_EQ(tasks.IndexOfTask(fourth), 3);
+    EXPECT_EQ(tasks.TaskAt(4)->name, "T4");
+    tasks.DeleteTask(2);  // an empty slot is left alone
+    tasks.DeleteTask(99);
+    EXPECT_EQ(tasks.LiveTaskCount(), 4);
+}
+
+TEST(TaskList, OutsideIndexGivesADetachedDefaultRecord) {
+    TaskList tasks;
+    tasks.NewTask("A", kTaskBackup);
+    TaskRecord* outside = tasks.TaskAt(7);
+    ASSERT_NE(outside, nullptr);
+    EXPECT_EQ(tasks.IndexOfTask(outside), -1);
+    outside->name = "changed";
+    EXPECT_TRUE(tasks.TaskAt(-1)->name.isEmpty());
+    EXPECT_EQ(tasks.IndexOfTask(nullptr), -1);
+}
+
+TEST(TaskList, LookupsTakeTheFirstMatchInSlotOrder) {
+    TaskList tasks;
+    TaskRecord* a = tasks.NewTask("Docs", kTaskBackup);
+    TaskRecord* b = tasks.NewTask("docs", kTaskBackup);
+    a->oid = 77;
+    b->oid = 77;
+    EXPECT_EQ(tasks.FindTaskByOID(77), a);
+    EXPECT_EQ(tasks.FindTaskByName("DOCS"), 0);
+    tasks.DeleteTask(0);
+    EXPECT_EQ(tasks.FindTaskByOID(77), b);
+    EXPECT_EQ(tasks.FindTaskByName("DoCs"), 1);
+    EXPECT_EQ(tasks.FindTaskByName("Doc"), -1);
+    EXPECT_EQ(tasks.FindTaskByOID(78), nullptr);
+}
+
+// Tasks created within one second used to draw the same OID, and the group list file
+// could not tell them apart.
+TEST(TaskList, TasksMadeInOneSecondGetDistinctOids) {
+    TaskList tasks;
+    for (int i = 0; i < 200; ++i) {
+        tasks.NewTask(QString::number(i), kTaskBackup);
+    }
+    for (int i = 0; i < 200; ++i) {
+        const qint32 oid = tasks.TaskAt(i)->oid;
+        EXPECT_GE(oid, 0);
+        EXPECT_LE(oid, kMaxOid);
+        EXPECT_EQ(tasks.FindTaskByOID(oid), tasks.TaskAt(i)) << "duplicate OID " << oid;
+    }
+}
+
+TEST(TaskList, DeleteRemovesTheShortcutAndReportsAFailedScheduleRemoval) {
+    QTemporaryFile shortcut;
+    ASSERT_TRUE(shortcut.open());
+    shortcut.setAutoRemove(false);
+    const QString shortcutPath = shortcut.fileName();
+    shortcut.close();
+
+    TaskList tasks;
+    TaskRecord* task = tasks.NewTask("Docs", kTaskBackup);
+    task->desktopShortcut = shortcutPath;
+    task->scheduleMode = kScheduleDaily;
+    int removals = 0;
+    tasks.SetScheduleRemover([&removals](const TaskRecord& t) {
+        ++removals;
+        EXPECT_EQ(t.name, "Docs");
+        return true;
+    });
+    tasks.DeleteTask(0);
+    EXPECT_FALSE(QFile::exists(shortcutPath));
+    EXPECT_EQ(removals, 1);
+
+    TaskRecord* unscheduled = tasks.NewTask("Plain", kTaskBackup);
+    unscheduled->scheduleMode = kScheduleNone;
+    tasks.DeleteTask(1);
+    EXPECT_EQ(removals, 1);
+}
+
+struct DescribeCase {
+    qint32 type;
+    qint32 destType;
+    qint32 method;
+    const char* expected;
+};
+
+class DescribeTaskTest : public ::testing::TestWithParam<DescribeCase> {};
+
+TEST_P(DescribeTaskTest, FollowsTypeAndMethod) {
+    TaskRecord task;
+    task.name = "Docs";
+    task.destination.path = "/backup/";
+    task.archiveName = "docs.zip";
+    task.taskType = GetParam().type;
+    task.destination.type = GetParam().destType;
+    task.backupMode = GetParam().method;
+    EXPECT_EQ(DescribeTask(task), QString::fromUtf8(GetParam().expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, DescribeTaskTest,
+    ::testing::Values(
+        DescribeCase{kTaskBackup, kDestFolder, kMethodCopy, "Docs. Backup items to /backup/"},
+        DescribeCase{kTaskBackup, kDestFtp, kMethodCopy, "Docs. Backup items to /backup/"},
+        DescribeCase{kTaskBackup, kDestFolder, kMethodZip,
+                     "Docs. Backup and compress items to /backup/ in docs.zip"},
+        DescribeCase{kTaskBackup, kDestFolder, kMethodThird,
+                     "Docs. Backup and compress items to /backup/ in docs.zip"},
+        DescribeCase{kTaskRestore, kDestFolder, kMethodCopy, "Docs. Restore items from /backup/"},
+        DescribeCase{kTaskRestore, kDestFtp, kMethodZip,
+                     "Docs. Restore items from /backup/ in docs.zip"},
+        DescribeCase{kTaskSync, kDestFolder, kMethodCopy, ""},
+        DescribeCase{kTaskBackup, 7, kMethodCopy, ""}));
+
+TEST(DescribeTask, UserTextIsNotAFormat) {
+    TaskRecord task;
+    task.name = "%1 %2 %s";
+    task.destination.path = "%3";
+    EXPECT_EQ(DescribeTask(task), "%1 %2 %s. Backup items to %3");
+}
+
+TEST(DescribeItem, ShowsEachKind) {
+    EXPECT_EQ(DescribeItem(MakePathItem("/home/ann/Docs", kItemFolder, "Docs")), "/home/ann/Docs");
+    EXPECT_EQ(DescribeItem(MakePathItem("/etc/fstab", kItemFile, "fstab")), "/etc/fstab");
+    EXPECT_EQ(DescribeItem(MakeRegistryItem("HKEY_CURRENT_USER\\Software\\X", "X")),
+              "HKEY_CURRENT_USER\\Software\\X");
+    EXPECT_EQ(DescribeItem(MakeAllContactsItem()), "All Outlook contacts");
+    EXPECT_EQ(DescribeItem(MakeContactItem("Ann", "B.", "Cole")), "Ann B. Cole");
+    EXPECT_EQ(DescribeItem(MakeContactItem("", "", "Cole")), "Cole");
+    EXPECT_EQ(DescribeItem(MakeContactItem("Ann", "", "Cole")), "Ann Cole");
+    EXPECT_EQ(DescribeItem(MakeContactItem(" Ann", "", "")), "Ann");
+    SourceItem odd;
+    odd.kind = 9;
+    EXPECT_EQ(DescribeItem(odd), "Unknown item");
+}
+
+TEST(ItemConstructors, SetKindAndArchiveName) {
+    EXPECT_EQ(MakeRegistryItem("HKEY_USERS\\A", "A").kind, kItemRegistryKey);
+    EXPECT_EQ(MakeRegistryItem("HKEY_USERS\\A", "A").nameInArchive, "A");
+    EXPECT_TRUE(MakeContactItem("a", "b", "c").nameInArchive.isEmpty());
+    EXPECT_EQ(MakeAllContactsItem().kind, kItemAllContacts);
+    EXPECT_TRUE(MakeAllContactsItem().path.isEmpty());
+}
+
+TEST(LatestBackupTime, TakesTheLatestToTheSecond) {
+    TaskRecord task;
+    EXPECT_FALSE(LatestBackupTime(task).has_value());
+    task.history.push_back({"/a/", "", Time(2005, 3, 7, 9, 5, 0)});
+    task.history.push_back({"/b/", "", Time(2006, 1, 1, 0, 0, 0)});
+    task.history.push_back({"/c/", "", Time(2005, 12, 31, 23, 59, 59)});
+    // Within the same second the earlier entry stays.
+    task.history.push_back({"/d/", "", Time(2006, 1, 1, 0, 0, 0, 900)});
+    EXPECT_EQ(LatestBackupTime(task)->milliseconds, 0);
+    EXPECT_EQ(LatestBackupTime(task)->year, 2006);
+}
+
+TEST(FileTime, KnownValuesAndHalves) {
+    const CalendarTime t = Time(2005, 3, 7, 9, 5, 0);
+    EXPECT_EQ(ToFileTime(t), 127546599000000000ull);
+    const FileTimeHalves halves = SplitFileTime(ToFileTime(t));
+    EXPECT_EQ(halves.low, -1112259072);
+    EXPECT_EQ(halves.high, 29696756);
+    const auto back = FromFileTime(JoinFileTime(halves.low, halves.high));
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(back->year, 2005);
+    EXPECT_EQ(back->month, 3);
+    EXPECT_EQ(back->day, 7);
+    EXPECT_EQ(back->hour, 9);
+    EXPECT_EQ(back->minute, 5);
+    EXPECT_EQ(back->dayOfWeek, 1);  // a Monday
+}
+
+TEST(FileTime, RoundTripsMillisecondsAndExtremes) {
+    const CalendarTime t = Time(2026, 12, 6, 23, 59, 58, 123);
+    EXPECT_EQ(ToFileTime(t), 134410751981230000ull);
+    CalendarTime back = *FromFileTime(ToFileTime(t));
+    back.dayOfWeek = 0;
+    EXPECT_EQ(back, t);
+
+    EXPECT_EQ(FromFileTime(0)->year, 1601);
+    EXPECT_EQ(FromFileTime(0)->dayOfWeek, 1);
+    EXPECT_FALSE(FromFileTime(~0ull).has_value());
+    EXPECT_EQ(ToFileTime(Time(2005, 2, 30)), 0u);  // no such day
+    EXPECT_EQ(ToFileTime(CalendarTime()), 0u);
+    CalendarTime leap = *FromFileTime(ToFileTime(Time(2024, 2, 29, 12)));
+    EXPECT_EQ(leap.day, 29);
+}
+
+}  // namespace
+}  // namespace corvane
