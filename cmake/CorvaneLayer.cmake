@@ -18,8 +18,7 @@ function(corvane_layer name)
 endfunction()
 
 # corvane_tests(LIBS...): one test executable per test_*.cpp in the calling folder,
-# each test case registered with CTest. Tests run in a fresh temporary HOME/XDG set-up
-# (see tests/support) so they never touch the user's data.
+# each test case registered with CTest.
 function(corvane_tests)
     file(GLOB test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/test_*.cpp)
     get_filename_component(layer ${CMAKE_CURRENT_SOURCE_DIR} NAME)
@@ -37,7 +36,6 @@ function(corvane_tests)
         endif()
         gtest_discover_tests(${target}
             PROPERTIES LABELS "${labels}" TIMEOUT 300
-            ENVIRONMENT "CORVANE_TEST_FIXTURES=${PROJECT_SOURCE_DIR}/tests/fixtures"
             DISCOVERY_TIMEOUT 60)
     endforeach()
 endfunction()

@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <cstdlib>
 
 #include <gtest/gtest.h>
 
@@ -28,8 +27,7 @@ QString TempDir::Write(const QString& name, const QByteArray& bytes) const {
 }
 
 QString FixturePath(const QString& name) {
-    const char* root = std::getenv("CORVANE_TEST_FIXTURES");
-    return QString::fromUtf8(root ? root : "tests/fixtures") + "/" + name;
+    return QStringLiteral(CORVANE_FIXTURES_DIR "/") + name;
 }
 
 QByteArray ReadAll(const QString& path) {
