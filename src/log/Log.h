@@ -9,7 +9,9 @@
 //
 // Thread safety: every function may be called from any thread. A target is registered
 // before worker threads start and must stay alive until it is unregistered
-// (SetLogTarget(nullptr)) after they have ended.
+// (SetLogTarget(nullptr)) after they have ended. The functions call the target on the
+// calling thread: a target that belongs to one thread (the window's list, the status
+// bar) is registered behind a QueuedLogTarget or QueuedProgressTarget.
 
 #include <QString>
 

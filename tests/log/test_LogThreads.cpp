@@ -1,0 +1,323 @@
+// Logging and progress from several threads into targets that belong to the main
+// thread, through the queued adapters; and the terminal target shared by threads.
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QList>
+#include <QThread>
+#include <QTimer>
+#include <cstdio>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "log/Log.h"
+#include "log/LogList.h"
+#include "log/ProgressModel.h"
+#include "log/QueuedLogTarget.h"
+#include "log/QueuedProgressTarget.h"
+#include "log/TerminalLogTarget.h"
+#include "support/TempDir.h"
+
+namespace corvane {
+namespace {
+
+constexpr int kThreads = 4;
+constexpr int kLinesPerThread = 500;
+// Fails a test whose queued calls never arrive instead of hanging it.
+constexpr int kDeliveryTimeoutMs = 60000;
+
+// A main-thread log target that hands lines on to a list, notes calls made on another
+// thread, and ends an event loop when the expected number of lines has arrived.
+class ArrivalTarget : public LogTarget {
+  public:
+    ArrivalTarget(LogList& list, QEventLoop& loop, int expected)
+        : m_list(list), m_loop(loop), m_expected(expected) {}
+
+    void AppendLine(const LogLine& line) override {
+        if (QThread::currentThread() != QCoreApplication::instance()->thread()) {
+            ++m_foreignCalls;
+        }
+        m_list.AppendLine(line);
+        if (m_list.Count() == m_expected) {
+            m_loop.quit();
+        }
+    }
+    void Clear() override { m_list.Clear(); }
+
+    int ForeignCalls() const { return m_foreignCalls; }
+
+  private:
+    LogList& m_list;
+    QEventLoop& m_loop;
+    int m_expected;
+    int m_foreignCalls = 0;
+};
+
+class LogThreadsTest : public testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char name[] = "test_LogThreads";
+        static char* argv[] = {name, nullptr};
+        s_app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    static void TearDownTestSuite() { s_app.reset(); }
+
+    void TearDown() override {
+        SetLogTarget(nullptr);
+        SetProgressTarget(nullptr);
+    }
+
+    // Runs `loop` until it is quit, failing the test if that takes too long.
+    static void RunUntilQuit(QEventLoop& loop) {
+        bool timedOut = false;
+        QTimer::singleShot(kDeliveryTimeoutMs, &loop, [&] {
+            timedOut = true;
+            loop.quit();
+        });
+        loop.exec();
+        EXPECT_FALSE(timedOut) << "queued calls did not all arrive";
+    }
+
+    static inline std::unique_ptr<QCoreApplication> s_app;
+};
+
+TEST_F(LogThreadsTest, EveryLineFromEveryThreadArrivesOnceAndInOrder) {
+    LogList list;
+    QEventLoop loop;
+    ArrivalTarget arrival(list, loop, 1 + kThreads * kLinesPerThread);
+    QueuedLogTarget queued(arrival);
+    SetLogTarget(&queued);
+
+    // On the owner thread the line arrives at once, without the event loop.
+    Log("  main thread line");
+    ASSERT_EQ(list.Count(), 1);
+
+    std::vector<std::thread> workers;
+    for (int t = 0; t < kThreads; ++t) {
+        workers.emplace_back([t] {
+            for (int i = 0; i < kLinesPerThread; ++i) {
+                Log("  worker %d line %d", t, i);
+            }
+        });
+    }
+    RunUntilQuit(loop);
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+    queued.DeliverPending();  // nothing more may arrive
+
+    EXPECT_EQ(arrival.ForeignCalls(), 0);
+    ASSERT_EQ(list.Count(), 1 + kThreads * kLinesPerThread);
+    EXPECT_EQ(list.Line(0).text, "  main thread line");
+    // Each thread's lines arrive in the order it logged them, exactly once.
+    std::vector<int> next(kThreads, 0);
+    for (int row = 1; row < list.Count(); ++row) {
+        const LogLine line = list.Line(row);
+        int thread = -1;
+        int number = -1;
+        ASSERT_EQ(
+            std::sscanf(line.text.toUtf8().constData(), "  worker %d line %d", &thread, &number), 2)
+            << line.text.toStdString();
+        ASSERT_GE(thread, 0);
+        ASSERT_LT(thread, kThreads);
+        EXPECT_EQ(number, next[thread]) << "thread " << thread;
+        next[thread] = number + 1;
+        EXPECT_EQ(line.textColour, kLogBlue);
+    }
+    for (int t = 0; t < kThreads; ++t) {
+        EXPECT_EQ(next[t], kLinesPerThread) << "thread " << t;
+    }
+}
+
+TEST_F(LogThreadsTest, ClearFromAWorkerIsQueuedBehindItsLines) {
+    LogList list;
+    QEventLoop loop;
+    ArrivalTarget arrival(list, loop, 1);
+    QueuedLogTarget queued(arrival);
+    SetLogTarget(&queued);
+
+    std::thread worker([] {
+        Log("  before clear");
+        Log("  also before");
+        ClearLog();
+        Log("  after clear");
+    });
+    worker.join();
+    // Nothing arrives while the owner thread does not take it.
+    EXPECT_EQ(list.Count(), 0);
+    // Delivered in the worker's order: two lines, the clear, then the last line.
+    queued.DeliverPending();
+    ASSERT_EQ(list.Count(), 1);
+    EXPECT_EQ(list.Line(0).text, "  after clear");
+}
+
+TEST_F(LogThreadsTest, OwnerLineNeverOvertakesEarlierWorkerLines) {
+    LogList list;
+    QueuedLogTarget queued(list);
+    SetLogTarget(&queued);
+
+    std::thread worker([] {
+        Log("  copied a");
+        Log("  copied b");
+    });
+    worker.join();
+    // The worker's end reached the main thread before its lines did: the main thread's
+    // outcome line still comes after them.
+    Log("  Task completed");
+    ASSERT_EQ(list.Count(), 3);
+    EXPECT_EQ(list.CopyText(), "  copied a\r\n  copied b\r\n  Task completed\r\n");
+}
+
+// A main-thread target that answers one line with a line of its own, logged while the
+// first is being delivered, after another thread has queued a line meanwhile.
+class EchoTarget : public LogTarget {
+  public:
+    explicit EchoTarget(LogList& list) : m_list(list) {}
+    void AppendLine(const LogLine& line) override {
+        m_list.AppendLine(line);
+        if (line.text == "  ping") {
+            std::thread([] { Log("  queued during delivery"); }).join();
+            Log("  echo");
+        }
+    }
+    void Clear() override { m_list.Clear(); }
+
+  private:
+    LogList& m_list;
+};
+
+TEST_F(LogThreadsTest, LineLoggedDuringDeliveryComesAfterLinesQueuedBeforeIt) {
+    LogList list;
+    EchoTarget echo(list);
+    QueuedLogTarget queued(echo);
+    SetLogTarget(&queued);
+
+    std::thread worker([] {
+        Log("  ping");
+        Log("  after ping");
+        Log("  last");
+    });
+    worker.join();
+    queued.DeliverPending();
+    EXPECT_EQ(list.CopyText(),
+              "  ping\r\n  after ping\r\n  last\r\n  queued during delivery\r\n  echo\r\n");
+}
+
+TEST_F(LogThreadsTest, DestroyedAdapterDropsLinesStillQueued) {
+    LogList list;
+    {
+        QueuedLogTarget queued(list);
+        SetLogTarget(&queued);
+        std::thread worker([] {
+            for (int i = 0; i < 50; ++i) {
+                Log("  queued %d", i);
+            }
+        });
+        worker.join();
+        SetLogTarget(nullptr);
+    }
+    QCoreApplication::processEvents();
+    EXPECT_EQ(list.Count(), 0);
+}
+
+// A main-thread progress target that records the positions it is given and ends an
+// event loop at the last one.
+class ProgressArrival : public ProgressModel {
+  public:
+    ProgressArrival(QEventLoop& loop, int last) : m_loop(loop), m_last(last) {}
+
+    void SetPosition(int position) override {
+        ProgressModel::SetPosition(position);
+        m_positions.append(position);
+        if (position == m_last) {
+            m_loop.quit();
+        }
+    }
+    const QList<int>& Positions() const { return m_positions; }
+
+  private:
+    QEventLoop& m_loop;
+    int m_last;
+    QList<int> m_positions;
+};
+
+TEST_F(LogThreadsTest, ProgressFromAWorkerArrivesInOrder) {
+    constexpr int kSteps = 1000;
+    QEventLoop loop;
+    ProgressArrival progress(loop, kSteps);
+    QueuedProgressTarget queued(progress);
+    SetProgressTarget(&queued);
+
+    std::thread worker([] {
+        ShowProgress();
+        SetProgressLabel("Copying");
+        SetProgressRange(0, kSteps);
+        for (int i = 1; i <= kSteps; ++i) {
+            SetProgressPos(i);
+        }
+    });
+    RunUntilQuit(loop);
+    worker.join();
+
+    ASSERT_EQ(progress.Positions().size(), kSteps);
+    for (int i = 0; i < kSteps; ++i) {
+        ASSERT_EQ(progress.Positions().at(i), i + 1);
+    }
+    EXPECT_TRUE(progress.IsVisible());
+    EXPECT_EQ(progress.Position(), kSteps);
+    EXPECT_EQ(progress.Text(), "Copying: 100%");
+
+    // On the owner thread the call takes effect at once.
+    HideProgress();
+    EXPECT_FALSE(progress.IsVisible());
+}
+
+TEST_F(LogThreadsTest, TerminalLinesFromThreadsNeverInterleave) {
+    test::TempDir dir;
+    const QString path = dir.File("log.txt");
+    std::FILE* stream = std::fopen(QFile::encodeName(path).constData(), "w");
+    ASSERT_NE(stream, nullptr);
+    {
+        TerminalLogTarget terminal(stream, TerminalLogTarget::Colours::Always);
+        SetLogTarget(&terminal);
+        std::vector<std::thread> workers;
+        for (int t = 0; t < kThreads; ++t) {
+            workers.emplace_back([t] {
+                for (int i = 0; i < kLinesPerThread; ++i) {
+                    Log("  worker %d line %d", t, i);
+                }
+            });
+        }
+        for (std::thread& worker : workers) {
+            worker.join();
+        }
+        SetLogTarget(nullptr);
+    }
+    std::fclose(stream);
+
+    QList<QByteArray> lines = test::ReadAll(path).split('\n');
+    ASSERT_EQ(lines.takeLast(), QByteArray());
+    ASSERT_EQ(lines.size(), kThreads * kLinesPerThread);
+    std::vector<int> next(kThreads, 0);
+    for (const QByteArray& line : lines) {
+        int thread = -1;
+        int number = -1;
+        ASSERT_EQ(
+            std::sscanf(line.constData(), "\x1b[94m  worker %d line %d\x1b[0m", &thread, &number),
+            2)
+            << line.constData();
+        ASSERT_TRUE(line.endsWith("\x1b[0m")) << line.constData();
+        ASSERT_GE(thread, 0);
+        ASSERT_LT(thread, kThreads);
+        EXPECT_EQ(number, next[thread]);
+        next[thread] = number + 1;
+    }
+}
+
+}  // namespace
+}  // namespace corvane
