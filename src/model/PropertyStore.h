@@ -13,6 +13,7 @@
 #include <QByteArray>
 #include <QFileDevice>
 #include <QString>
+#include <QStringView>
 #include <QtGlobal>
 #include <map>
 #include <vector>
@@ -25,7 +26,7 @@ struct ByteOrderLess {
 };
 
 class PropertyValue {
-public:
+  public:
     enum class Type { Empty, Number, Text };
 
     Type type() const { return m_type; }
@@ -42,14 +43,14 @@ public:
 
     bool operator==(const PropertyValue&) const = default;
 
-private:
+  private:
     Type m_type = Type::Empty;
     qint32 m_number = 0;
     QString m_text;
 };
 
 class PropertyStore {
-public:
+  public:
     using Section = std::map<QString, PropertyValue, ByteOrderLess>;
     using Sections = std::map<QString, Section, ByteOrderLess>;
 
@@ -66,6 +67,8 @@ public:
     // when there are none; out-of-range values wrap to 32 bits). Otherwise `fallback`.
     // A key present with empty text therefore reads as 0.
     qint32 ReadNumber(const QString& section, const QString& key, qint32 fallback) const;
+    // That conversion on its own.
+    static qint32 TextToNumber(QStringView text);
     // The slot's text when it holds text, else `fallback`.
     QString ReadText(const QString& section, const QString& key,
                      const QString& fallback = QString()) const;
@@ -74,6 +77,8 @@ public:
 
     // The section, or null. Never creates.
     const Section* FindSection(const QString& name) const;
+    // The value slot, or null. Never creates.
+    const PropertyValue* FindValue(const QString& section, const QString& key) const;
     const Sections& AllSections() const { return m_sections; }
 
     // The numbers n in 1..limit (or 0..limit with `fromZero`) for which a key
@@ -89,25 +94,38 @@ public:
     // Writes the XML form to `path`, replacing it atomically: the new content goes to a
     // temporary file in the same folder, is flushed to disk and renamed over the old
     // file, so a reader never sees a half-written file and a failed save leaves the old
-    // file as it was. A new file gets `permissions`. Answers false on any failure.
+    // file as it was. A new file gets `permissions`, and so does a replaced one (these
+    // files may hold passwords). Answers false on any failure, without touching the old
+    // file when a name is no XML name or a value holds a character XML cannot carry.
     bool SaveXml(const QString& rootName, const QString& path,
                  QFileDevice::Permissions permissions = QFileDevice::ReadOwner |
                                                         QFileDevice::WriteOwner) const;
-    // The XML form as bytes (what SaveXml writes).
+    // The XML form as bytes (what SaveXml writes); empty when a name is no XML name
+    // (a colon and "xmlns" are refused too) or a value holds a character that XML
+    // cannot carry (control characters other than tab, CR and LF; U+FFFE, U+FFFF;
+    // unpaired surrogates).
     QByteArray ToXml(const QString& rootName) const;
 
     // Reads a file written in the XML form (any encoding XML allows, white space
     // ignored). Answers false, leaving the store empty, for a missing, empty or
     // malformed file. A key repeated within an element keeps its first value; a section
-    // element repeated keeps the last.
+    // element repeated keeps the last. Comments, processing instructions, stray text
+    // inside the document element and elements below a section element are skipped.
+    // Entities of a document type declaration are not supported (such a file does not
+    // load). Time and memory grow linearly with the file.
     bool LoadXml(const QString& path);
     bool LoadXmlData(const QByteArray& data);
 
     void Clear() { m_sections.clear(); }
     bool IsEmpty() const { return m_sections.empty(); }
 
-private:
+    // Why the last SaveXml, ToXml, LoadXml or LoadXmlData failed (for the caller's log
+    // line); empty after a success.
+    const QString& ErrorString() const { return m_errorString; }
+
+  private:
     Sections m_sections;
+    mutable QString m_errorString;
 };
 
 }  // namespace corvane

@@ -1,0 +1,237 @@
+#include "model/DatePattern.h"
+#include "model/DatePatternSettings.h"
+
+#include <gtest/gtest.h>
+
+namespace corvane {
+namespace {
+
+CalendarTime At(int year, int month, int day, int hour, int minute) {
+    CalendarTime time;
+    time.year = static_cast<quint16>(year);
+    time.month = static_cast<quint16>(month);
+    time.day = static_cast<quint16>(day);
+    time.hour = static_cast<quint16>(hour);
+    time.minute = static_cast<quint16>(minute);
+    return time;
+}
+
+// 7 March 2005, 09:05.
+const CalendarTime kMarch7 = At(2005, 3, 7, 9, 5);
+
+// --- Expansion ---
+
+struct ExpandCase {
+    const char* text;
+    CalendarTime moment;
+    const char* expected;
+};
+
+void PrintTo(const ExpandCase& param, std::ostream* out) {
+    *out << '"' << param.text << "\" -> \"" << param.expected << '"';
+}
+
+class ExpandDatePatternTest : public testing::TestWithParam<ExpandCase> {};
+
+TEST_P(ExpandDatePatternTest, ReplacesEveryToken) {
+    const ExpandCase& param = GetParam();
+    EXPECT_EQ(ExpandDatePattern(QString::fromUtf8(param.text), &param.moment),
+              QString::fromUtf8(param.expected))
+        << param.text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ExpandDatePatternTest,
+    testing::Values(ExpandCase{"#YY_#MM_#DD", kMarch7, "2005_03_07"},
+                    ExpandCase{"#HH:#MIN", kMarch7, "09:05"},
+                    ExpandCase{"Docs -#HHh.zip", At(2005, 3, 7, 14, 30), "Docs -14h.zip"},
+                    ExpandCase{"#MM#MM", kMarch7, "0303"},
+                    ExpandCase{"#DD #DD #DD", kMarch7, "07 07 07"},
+                    ExpandCase{"#dd #mm #yy #hh #min #Min", kMarch7, "#dd #mm #yy #hh #min #Min"},
+                    ExpandCase{"#MINUTES", kMarch7, "05UTES"},
+                    ExpandCase{"#YYYY", kMarch7, "2005YY"}, ExpandCase{"##DD#", kMarch7, "#07#"},
+                    ExpandCase{"# DD #D #M #Y #H #MI", kMarch7, "# DD #D #M #Y #H #MI"},
+                    // "#MM" is replaced before "#MIN", so "#MMIN" is a month followed by "IN".
+                    ExpandCase{"#MMIN", kMarch7, "03IN"}, ExpandCase{"", kMarch7, ""},
+                    ExpandCase{"no tokens", kMarch7, "no tokens"},
+                    ExpandCase{"caf\xc3\xa9 #DD", kMarch7, "caf\xc3\xa9 07"},
+                    // The year has as many digits as it needs; the others at least two.
+                    ExpandCase{"#YY-#MM-#DD #HH:#MIN", At(987, 12, 31, 23, 59), "987-12-31 23:59"},
+                    ExpandCase{"#YY #HH #MIN", At(30827, 1, 1, 0, 0), "30827 00 00"}));
+
+TEST(ExpandDatePattern, NoMomentLeavesTextUnchanged) {
+    EXPECT_EQ(ExpandDatePattern("/b/#YY_#MM_#DD", nullptr), QStringLiteral("/b/#YY_#MM_#DD"));
+}
+
+// --- Resolved names of a task ---
+
+struct FolderCase {
+    const char* path;
+    const char* expected;
+};
+
+void PrintTo(const FolderCase& param, std::ostream* out) {
+    *out << '"' << param.path << "\" -> \"" << param.expected << '"';
+}
+
+class ResolvedDestFolderTest : public testing::TestWithParam<FolderCase> {};
+
+TEST_P(ResolvedDestFolderTest, ExpandsAndEndsInSeparator) {
+    TaskRecord task;
+    task.destination.path = QString::fromUtf8(GetParam().path);
+    EXPECT_EQ(ResolvedDestFolder(task, kMarch7), QString::fromUtf8(GetParam().expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, ResolvedDestFolderTest,
+    testing::Values(FolderCase{"/backup/#YY_#MM_#DD", "/backup/2005_03_07/"},
+                    FolderCase{"/backup/#YY_#MM_#DD/", "/backup/2005_03_07/"},
+                    FolderCase{"/backup", "/backup/"}, FolderCase{"/", "/"}, FolderCase{"", ""},
+                    // "\" is an ordinary file name character on Linux.
+                    FolderCase{"D:\\Backup\\#YY_#MM_#DD", "D:\\Backup\\2005_03_07/"},
+                    FolderCase{"D:\\Backup\\", "D:\\Backup\\/"},
+                    FolderCase{"backups/#YY/#MM", "backups/2005/03/"}));
+
+TEST(ResolvedArchiveName, ExpandsWithoutAppending) {
+    TaskRecord task;
+    task.destination.path = "/backup";
+    task.archiveName = "Docs -#HHh.zip";
+    EXPECT_EQ(ResolvedArchiveName(task, At(2005, 3, 7, 14, 30)), QStringLiteral("Docs -14h.zip"));
+    task.archiveName.clear();
+    EXPECT_EQ(ResolvedArchiveName(task, kMarch7), QString());
+}
+
+// --- The settings of the dialog ---
+
+struct SplitCase {
+    const char* archiveName;
+    const char* base;
+    const char* extension;
+};
+
+void PrintTo(const SplitCase& param, std::ostream* out) {
+    *out << '"' << param.archiveName << '"';
+}
+
+class DatePatternSplitTest : public testing::TestWithParam<SplitCase> {};
+
+TEST_P(DatePatternSplitTest, SplitsBaseAndExtension) {
+    const DatePatternSettings settings(QString::fromUtf8(GetParam().archiveName), "Backup",
+                                       kMarch7);
+    EXPECT_EQ(settings.Base(), QString::fromUtf8(GetParam().base)) << GetParam().archiveName;
+    EXPECT_EQ(settings.Extension(), QString::fromUtf8(GetParam().extension));
+    // "None" is selected and its one sample is base and extension.
+    EXPECT_EQ(settings.SelectedAccuracy(), 0);
+    EXPECT_EQ(
+        settings.Samples(),
+        (std::vector<DatePatternSettings::Entry>{
+            {QString::fromUtf8(GetParam().base) + QString::fromUtf8(GetParam().extension), 0}}));
+    EXPECT_EQ(settings.SelectedSample(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, DatePatternSplitTest,
+    testing::Values(SplitCase{"Docs #YY_#MM.zip", "Docs", ".zip"},
+                    SplitCase{"#YY_#MM.zip", "Backup", ".zip"},
+                    SplitCase{"   #YY.zip", "Backup", ".zip"},
+                    SplitCase{"Docs.zip", "Docs", ".zip"}, SplitCase{"Docs", "Docs", ""},
+                    SplitCase{"", "Backup", ""}, SplitCase{".zip", "Backup", ".zip"},
+                    SplitCase{"My.Docs.zip", "My.Docs", ".zip"},
+                    SplitCase{"Docs \t #DD-#MM.tar.gz", "Docs", ".gz"},
+                    SplitCase{"/home/u/old/Docs#YY.zip", "Docs", ".zip"},
+                    SplitCase{"dir.d/Docs", "Docs", ""}, SplitCase{"Mail #MM #DD", "Mail", ""},
+                    SplitCase{"Caf\xc3\xa9 2005.zip", "Caf\xc3\xa9 2005", ".zip"}));
+
+TEST(DatePatternSettings, OffersFiveAccuracies) {
+    const DatePatternSettings settings("Docs.zip", "Backup", kMarch7);
+    const std::vector<DatePatternSettings::Entry> expected{
+        {"None", 0}, {"Minute", 1}, {"Hour", 2}, {"Day", 3}, {"Month", 4}};
+    EXPECT_EQ(settings.Accuracies(), expected);
+}
+
+struct AccuracyCase {
+    int accuracy;
+    const char* withBase;     // sample 0
+    const char* withoutBase;  // sample 1
+    const char* resultWithBase;
+    const char* resultWithoutBase;
+};
+
+void PrintTo(const AccuracyCase& param, std::ostream* out) {
+    *out << "accuracy " << param.accuracy;
+}
+
+class DatePatternAccuracyTest : public testing::TestWithParam<AccuracyCase> {};
+
+TEST_P(DatePatternAccuracyTest, SamplesAndResultFollowTheChoice) {
+    const AccuracyCase& param = GetParam();
+    DatePatternSettings settings("Docs #YY_#MM.zip", "Backup", kMarch7);
+    ASSERT_TRUE(settings.SelectAccuracy(param.accuracy, kMarch7));
+    EXPECT_EQ(settings.SelectedAccuracy(), param.accuracy);
+    const std::vector<DatePatternSettings::Entry> expected{{param.withBase, 0},
+                                                           {param.withoutBase, 1}};
+    EXPECT_EQ(settings.Samples(), expected);
+    EXPECT_EQ(settings.SelectedSample(), 0);
+    EXPECT_EQ(settings.ResultArchiveName(), QString::fromUtf8(param.resultWithBase));
+
+    ASSERT_TRUE(settings.SelectSample(1));
+    EXPECT_EQ(settings.ResultArchiveName(), QString::fromUtf8(param.resultWithoutBase));
+
+    // The name it gives expands to what the sample showed.
+    TaskRecord task;
+    task.archiveName = settings.ResultArchiveName();
+    EXPECT_EQ(ResolvedArchiveName(task, kMarch7), QString::fromUtf8(param.withoutBase));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Accuracies, DatePatternAccuracyTest,
+    testing::Values(AccuracyCase{1, "Docs 2005_03_07-09_05.zip", "2005_03_07-09_05.zip",
+                                 "Docs #YY_#MM_#DD-#HH_#MIN.zip", "#YY_#MM_#DD-#HH_#MIN.zip"},
+                    AccuracyCase{2, "Docs 2005_03_07-09h.zip", "2005_03_07-09h.zip",
+                                 "Docs #YY_#MM_#DD-#HHh.zip", "#YY_#MM_#DD-#HHh.zip"},
+                    AccuracyCase{3, "Docs 2005_03_07.zip", "2005_03_07.zip", "Docs #YY_#MM_#DD.zip",
+                                 "#YY_#MM_#DD.zip"},
+                    AccuracyCase{4, "Docs 2005_03.zip", "2005_03.zip", "Docs #YY_#MM.zip",
+                                 "#YY_#MM.zip"}));
+
+TEST(DatePatternSettings, NoneGivesBaseAndExtension) {
+    DatePatternSettings settings("Docs #YY_#MM.zip", "Backup", kMarch7);
+    EXPECT_EQ(settings.ResultArchiveName(), QStringLiteral("Docs.zip"));
+    EXPECT_FALSE(settings.SelectSample(1));  // "None" has one sample only
+    ASSERT_TRUE(settings.SelectAccuracy(kAccuracyDay, kMarch7));
+    ASSERT_TRUE(settings.SelectAccuracy(kAccuracyNone, kMarch7));
+    EXPECT_EQ(settings.Samples().size(), 1u);
+    EXPECT_EQ(settings.ResultArchiveName(), QStringLiteral("Docs.zip"));
+}
+
+TEST(DatePatternSettings, DefaultBaseIsUsedWhenNothingPrecedesTheDate) {
+    DatePatternSettings settings("#YY_#MM.zip", "Backup", kMarch7);
+    ASSERT_TRUE(settings.SelectAccuracy(kAccuracyMonth, kMarch7));
+    EXPECT_EQ(settings.Samples().front().text, QStringLiteral("Backup 2005_03.zip"));
+    EXPECT_EQ(settings.ResultArchiveName(), QStringLiteral("Backup #YY_#MM.zip"));
+}
+
+TEST(DatePatternSettings, ChoosingAnAccuracyRefillsAtTheGivenTime) {
+    DatePatternSettings settings("Docs.zip", "Backup", kMarch7);
+    ASSERT_TRUE(settings.SelectAccuracy(kAccuracyMinute, kMarch7));
+    ASSERT_TRUE(settings.SelectSample(1));
+    ASSERT_TRUE(settings.SelectAccuracy(kAccuracyMinute, At(987, 1, 2, 3, 4)));
+    EXPECT_EQ(settings.SelectedSample(), 0);  // the first sample is selected again
+    // Samples show four-digit years.
+    EXPECT_EQ(settings.Samples().front().text, QStringLiteral("Docs 0987_01_02-03_04.zip"));
+}
+
+TEST(DatePatternSettings, RefusesChoicesOutsideTheLists) {
+    DatePatternSettings settings("Docs.zip", "Backup", kMarch7);
+    ASSERT_TRUE(settings.SelectAccuracy(kAccuracyDay, kMarch7));
+    EXPECT_FALSE(settings.SelectAccuracy(5, kMarch7));
+    EXPECT_FALSE(settings.SelectAccuracy(-1, kMarch7));
+    EXPECT_FALSE(settings.SelectSample(2));
+    EXPECT_FALSE(settings.SelectSample(-1));
+    EXPECT_EQ(settings.SelectedAccuracy(), kAccuracyDay);
+    EXPECT_EQ(settings.SelectedSample(), 0);
+    EXPECT_EQ(settings.ResultArchiveName(), QStringLiteral("Docs #YY_#MM_#DD.zip"));
+}
+
+}  // namespace
+}  // namespace corvane
