@@ -23,7 +23,7 @@ enum SoundEvent : int {
 };
 
 class RunObserver {
-public:
+  public:
     virtual ~RunObserver() = default;
 
     // "%d tasks in queue" / "No tasks in queue".
