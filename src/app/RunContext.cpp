@@ -11,6 +11,10 @@ bool RunContext::StopRequested() const {
     return m_queue.m_stop.load();
 }
 
+StopSignal RunContext::Stop() const {
+    return StopSignal(&m_queue.m_stop);
+}
+
 void RunContext::RequestStop() {
     m_queue.m_stop.store(true);
 }

@@ -10,6 +10,7 @@
 
 #include <vector>
 
+#include "engine/StopSignal.h"
 #include "model/RestoreItem.h"
 #include "model/TaskRecord.h"
 
@@ -30,6 +31,8 @@ class RunContext {
     // True once the user pressed Stop (or cancelled the backup copy choice). Long loops
     // of a job poll it, finish their current step and return.
     bool StopRequested() const;
+    // The same flag for the engine's loops.
+    StopSignal Stop() const;
     // Sets the stop flag from the job, e.g. after the user cancelled the choice of what
     // to restore; the run then ends as aborted.
     void RequestStop();

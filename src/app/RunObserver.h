@@ -22,6 +22,8 @@ enum SoundEvent : int {
     kSoundShutdownNow = 5,
 };
 
+enum class RunOutcome { kCompleted, kFailed, kAborted };
+
 class RunObserver {
   public:
     virtual ~RunObserver() = default;
@@ -38,8 +40,12 @@ class RunObserver {
     // The queue has emptied after a successful last task while "Shutdown PC when
     // backup complete" is on: show the main window and the shutdown countdown.
     virtual void RequestShutdown() = 0;
-    // An estimate has ended (its own lines are in the log).
-    virtual void EstimateFinished() {}
+    // A run has ended and its outcome line is in the log. The task may have changed
+    // (its history): the front end saves the task list.
+    virtual void RunFinished(int taskIndex, RunOutcome outcome) = 0;
+    // An estimate has ended without a stop: `sizeText` is the size line the log shows;
+    // the window shows it in a message box titled "Task info".
+    virtual void EstimateFinished(const QString& sizeText) = 0;
 
     // Restore questions. "Several backups found": answers the chosen index into the
     // task's history, or -1 when the user cancelled.

@@ -1,5 +1,7 @@
 #include "app/RunQueue.h"
 
+#include "app/Estimate.h"
+
 #include <QMetaObject>
 #include <algorithm>
 #include <chrono>
@@ -185,10 +187,9 @@ bool RunQueue::StartEstimate(std::vector<int> taskIndices, EstimateJob job) {
     m_estimateTasks = taskIndices;
     m_observer.SetTrayBusy();
     m_stop.store(false);
-    auto body = [job = std::move(job)](RunContext& context) {
-        if (job) {
-            job(context);
-        }
+    m_estimateTotal.store(0.0);
+    auto body = [this, job = std::move(job)](RunContext& context) {
+        m_estimateTotal.store(job ? job(context) : 0.0);
         return true;
     };
     if (!LaunchWorker(WorkerKind::kEstimate, -1, std::move(taskIndices), std::move(body))) {
@@ -292,16 +293,22 @@ void RunQueue::OnTaskFinished() {
 
     const bool stopped = m_stop.load();
     const bool succeeded = m_lastResult.load();
+    RunOutcome outcome = RunOutcome::kCompleted;
     if (stopped) {
         Log("  Task has been aborted");
+        outcome = RunOutcome::kAborted;
     } else if (succeeded) {
         Log("  Task completed");
         m_observer.PlayEventSound(kSoundTaskCompleted);
     } else {
         Log("  Error: task failed");
         m_observer.PlayEventSound(kSoundTaskFailed);
+        outcome = RunOutcome::kFailed;
     }
     m_stop.store(false);
+    if (finished != -1) {
+        m_observer.RunFinished(finished, outcome);
+    }
     UpdateQueueStatus();
     m_observer.SetTrayIdle();
 
@@ -327,8 +334,12 @@ void RunQueue::OnEstimateFinished() {
         m_entries.clear();
         UpdateQueueStatus();
         Log("  Estimate aborted by user");
+    } else {
+        const QString text = QStringLiteral("  Unpacked size of selected task(s) data: %1")
+                                 .arg(FormatSize(m_estimateTotal.load()));
+        Log("%s", qUtf8Printable(text));
+        m_observer.EstimateFinished(text);
     }
-    m_observer.EstimateFinished();
     m_stop.store(false);
     if (!stopped) {
         // Tasks started while the estimate ran start now.

@@ -45,7 +45,8 @@ class RunQueue : public QObject {
     // answers.
     using Job = std::function<bool(int taskIndex, RunContext& context)>;
     // An estimate, run on the worker thread; its tasks are context.EstimateTasks().
-    using EstimateJob = std::function<void(RunContext& context)>;
+    // Answers the total size in bytes.
+    using EstimateJob = std::function<double(RunContext& context)>;
 
     // Longest wait for a worker to end after it posted its completion, in ms.
     static constexpr int kWorkerJoinTimeoutMs = 2000;
@@ -101,9 +102,9 @@ class RunQueue : public QObject {
     // Starts an estimate of the tasks on the worker. Answers false (and does nothing)
     // when a worker runs or the list is empty. While it runs, started tasks only queue
     // and Stop stops it. When it has ended: a stopped estimate logs
-    // "  Estimate aborted by user" and empties the queue; the observer's
-    // EstimateFinished() runs next (StopRequested() still tells whether it was stopped);
-    // then, if it was not stopped, the queued tasks start.
+    // "  Estimate aborted by user" and empties the queue; otherwise the size line
+    // "  Unpacked size of selected task(s) data: %s" is logged and handed to the
+    // observer's EstimateFinished(), and the queued tasks start.
     bool StartEstimate(std::vector<int> taskIndices, EstimateJob job);
     // The tasks of the running estimate; empty when none runs.
     const std::vector<int>& EstimateTasks() const { return m_estimateTasks; }
@@ -176,6 +177,7 @@ class RunQueue : public QObject {
     std::atomic<bool> m_stop{false};
     std::atomic<int> m_currentTask{-1};
     std::atomic<bool> m_lastResult{true};
+    std::atomic<double> m_estimateTotal{0.0};
 
     // The restore question in flight (one at most: the worker waits for its answer).
     enum class Question { kNone, kBackupCopy, kRestoreItems };

@@ -1,20 +1,18 @@
 #include "cli/CommandLine.h"
 
+#include <QFile>
 #include <QFileInfo>
 
-#include "app/TaskFiles.h"
-#include "app/TaskTree.h"
+#include "cli/CliSession.h"
+#include "cli/RunCommands.h"
 #include "cli/TaskPrinter.h"
 #include "log/Log.h"
 #include "log/TerminalLogTarget.h"
 #include "platform/DataFolder.h"
+#include "platform/DataFolderLock.h"
 
 namespace corvane {
 namespace {
-
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
 
 const char kUsage[] =
     "Usage: corvane-cli [--data-dir DIR] COMMAND [ARGS]\n"
@@ -31,9 +29,18 @@ const char kUsage[] =
     "                 are shown as ***.\n"
     "  delete NAME    Delete the task NAME (and its desktop shortcut) and save the\n"
     "                 task list.\n"
+    "  run NAME...    Back up the named tasks, one after the other, as the window's\n"
+    "                 Start does; the log goes to the output and, on a terminal, the\n"
+    "                 progress to the error output. Ctrl+C (or SIGTERM) stops: the\n"
+    "                 running task is aborted and the rest are dropped.\n"
+    "  run --all      Back up every task, as Start all tasks does.\n"
+    "  estimate NAME...\n"
+    "                 Print how much data the named tasks would save, uncompressed.\n"
     "  --help         Print this text.\n"
     "\n"
-    "Exit status: 0 success, 1 failure, 2 usage error or unknown task.\n";
+    "Exit status: 0 success; 1 a task failed or the task list could not be saved;\n"
+    "2 usage error or unknown task; 3 the task list is in use by another Corvane\n"
+    "process; 130 stopped.\n";
 
 void PrintLines(std::FILE* out, const QStringList& lines) {
     for (const QString& line : lines) {
@@ -48,18 +55,7 @@ int UsageError(std::FILE* err, const char* message) {
     return kExitUsage;
 }
 
-// The loaded task list and tree of a data folder, for the length of one command.
-struct Session {
-    explicit Session(const QString& folder) : dataFolder(folder), tree(tasks) {
-        LoadTasksAndTree(tasks, tree, dataFolder);
-    }
-
-    QString dataFolder;
-    TaskList tasks;
-    TaskTree tree;
-};
-
-int FindTaskOrReport(const Session& session, const QString& name, std::FILE* err) {
+int FindTaskOrReport(const CliSession& session, const QString& name, std::FILE* err) {
     const int index = session.tasks.FindTaskByName(name);
     if (index < 0) {
         std::fprintf(err, "Error: task '%s' not found\n", qUtf8Printable(name));
@@ -67,7 +63,7 @@ int FindTaskOrReport(const Session& session, const QString& name, std::FILE* err
     return index;
 }
 
-int DeleteCommand(Session& session, const QString& name, std::FILE* err) {
+int DeleteCommand(CliSession& session, const QString& name, std::FILE* err) {
     const int index = FindTaskOrReport(session, name, err);
     if (index < 0) {
         return kExitUsage;
@@ -85,12 +81,7 @@ int DeleteCommand(Session& session, const QString& name, std::FILE* err) {
         session.tasks.DeleteTask(index);
         Log("Task was deleted");
     }
-    if (!EnsureFolder(session.dataFolder) ||
-        !SaveTasksAndTree(session.tasks, session.tree, session.dataFolder)) {
-        std::fputs("Cannot save tasks list.\n", err);
-        return kExitFailed;
-    }
-    return kExitOk;
+    return session.Save(err) ? kExitOk : kExitFailed;
 }
 
 }  // namespace
@@ -119,6 +110,23 @@ int RunCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err)
         return UsageError(err, "no command given");
     }
     const QString command = args.takeFirst();
+    const QString dataFolder = ResolveDataFolder(dataDir);
+    // Every part of the engine that needs the data folder (the CD staging area, run
+    // temporaries) resolves it again: make them all find this one.
+    qputenv("CORVANE_HOME", QFile::encodeName(dataFolder));
+    if (command == QLatin1String("run")) {
+        const bool all = args == QStringList{QStringLiteral("--all")};
+        if (args.isEmpty() || (!all && args.contains(QStringLiteral("--all")))) {
+            return UsageError(err, "run needs task names or --all");
+        }
+        return RunTasksCommand(dataFolder, all ? QStringList() : args, all, out, err);
+    }
+    if (command == QLatin1String("estimate")) {
+        if (args.isEmpty()) {
+            return UsageError(err, "estimate needs task names");
+        }
+        return EstimateCommand(dataFolder, args, out, err);
+    }
     const bool takesName = command == QLatin1String("show") || command == QLatin1String("delete");
     if (command != QLatin1String("list") && !takesName) {
         return UsageError(err, "unknown command");
@@ -127,12 +135,19 @@ int RunCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err)
         return UsageError(
             err, takesName ? "the command needs one task name" : "the command takes no arguments");
     }
+    DataFolderLock lock;
+    if (command == QLatin1String("delete") &&
+        !(EnsureFolder(dataFolder) && lock.TryLock(dataFolder))) {
+        std::fprintf(err, "Error: the task list in %s is in use by another Corvane process\n",
+                     qUtf8Printable(dataFolder));
+        return kExitLocked;
+    }
 
     TerminalLogTarget terminal(out);
     SetLogTarget(&terminal);
     int status = kExitOk;
     {
-        Session session(ResolveDataFolder(dataDir));
+        CliSession session(dataFolder);
         if (command == QLatin1String("list")) {
             PrintLines(out, TreeListing(session.tree, session.tasks));
         } else if (command == QLatin1String("show")) {

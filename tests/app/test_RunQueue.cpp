@@ -207,9 +207,14 @@ class RecordingObserver : public RunObserver {
         Note("shutdown");
         ++shutdownRequests;
     }
-    void EstimateFinished() override {
+    void RunFinished(int taskIndex, RunOutcome outcome) override {
+        Note("finished " + std::to_string(taskIndex));
+        outcomes.emplace_back(taskIndex, outcome);
+    }
+    void EstimateFinished(const QString& sizeText) override {
         Note("estimate finished");
         ++estimatesFinished;
+        estimateTexts.push_back(sizeText);
         if (onEstimateFinished) {
             onEstimateFinished();
         }
@@ -235,6 +240,8 @@ class RecordingObserver : public RunObserver {
     std::vector<QString> warnings;
     int shutdownRequests = 0;
     int estimatesFinished = 0;
+    std::vector<QString> estimateTexts;
+    std::vector<std::pair<int, RunOutcome>> outcomes;
     std::function<void()> onEstimateFinished;
     std::function<int(const TaskRecord&)> chooseCopy;
     std::function<bool(std::vector<RestoreItem>&)> chooseItems;
@@ -389,6 +396,8 @@ TEST_F(RunQueueTest, StopDuringTheSecondOfThreeAbortsItAndDropsTheThird) {
     EXPECT_EQ(Lines().mid(4), (QStringList{"Starting task...", "  Task completed",
                                            "Starting task...", "  Task has been aborted"}));
     EXPECT_EQ(observer.sounds, (std::vector<int>{kSoundTaskCompleted}));
+    EXPECT_EQ(observer.outcomes, (std::vector<std::pair<int, RunOutcome>>{
+                                     {0, RunOutcome::kCompleted}, {1, RunOutcome::kAborted}}));
     EXPECT_EQ(observer.statusTexts.back(), "No tasks in queue");
     EXPECT_FALSE(queue->StopRequested());
 }
@@ -676,6 +685,7 @@ TEST_F(RunQueueTest, EstimateSharesTheWorkerSlot) {
         estimateTaskIndex = context.TaskIndex();
         estimateGate.Wait();
         jobs.Leave();
+        return 3000.0;
     };
 
     queue->StartTask(0);
@@ -699,6 +709,9 @@ TEST_F(RunQueueTest, EstimateSharesTheWorkerSlot) {
     EXPECT_EQ(estimated, (std::vector<int>{1, 0}));
     EXPECT_EQ(estimateTaskIndex, -1);
     EXPECT_EQ(observer.estimatesFinished, 1);
+    EXPECT_EQ(observer.estimateTexts,
+              std::vector<QString>{"  Unpacked size of selected task(s) data: 2 KBytes"});
+    EXPECT_TRUE(Lines().contains("  Unpacked size of selected task(s) data: 2 KBytes"));
     // The task started during the estimate ran after it.
     EXPECT_EQ(jobs.Calls(), (std::vector<JobCall>{{0, false}, {1, false}}));
     EXPECT_TRUE(queue->EstimateTasks().empty());
@@ -708,14 +721,13 @@ TEST_F(RunQueueTest, StopDuringAnEstimateAbortsItAndEmptiesTheQueue) {
     AddTasks({"A", "B"});
     Gate estimateGate;
     bool stopSeen = false;
-    bool stoppedWhenReported = false;
-    observer.onEstimateFinished = [&] { stoppedWhenReported = queue->StopRequested(); };
 
     ASSERT_TRUE(queue->StartEstimate({0, 1}, [&](RunContext& context) {
         jobs.Enter();
         estimateGate.Wait();
         stopSeen = context.StopRequested();
         jobs.Leave();
+        return 1.0;
     }));
     queue->StartTask(1);
     RunEventsUntil([&] { return jobs.Arrivals() == 1; });
@@ -727,8 +739,7 @@ TEST_F(RunQueueTest, StopDuringAnEstimateAbortsItAndEmptiesTheQueue) {
     WaitForIdle(1);
 
     EXPECT_TRUE(stopSeen);
-    EXPECT_TRUE(stoppedWhenReported);
-    EXPECT_EQ(observer.estimatesFinished, 1);
+    EXPECT_EQ(observer.estimatesFinished, 0);  // no size and no message box
     EXPECT_TRUE(jobs.Calls().empty());
     EXPECT_EQ(Lines(), QStringList{"  Estimate aborted by user"});
     EXPECT_EQ(observer.statusTexts.back(), "No tasks in queue");

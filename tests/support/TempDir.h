@@ -3,7 +3,21 @@
 // Test helpers shared by every test executable.
 
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
+#include <ostream>
+
+// Readable QStrings in test failure messages.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& list, std::ostream* os) {
+    *os << '{';
+    for (const QString& text : list) {
+        *os << " \"" << text.toStdString() << '"';
+    }
+    *os << " }";
+}
 
 namespace corvane::test {
 

@@ -1,0 +1,103 @@
+#include "app/Estimate.h"
+
+#include <sys/stat.h>
+#include <QFile>
+#include <optional>
+
+#include "engine/FileFilter.h"
+#include "engine/FolderWalk.h"
+#include "log/Log.h"
+
+namespace corvane {
+namespace {
+
+// Size of a file as stat reports it; nothing for a file that vanished meanwhile.
+std::optional<qint64> FileSize(const QString& path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
+        return std::nullopt;
+    }
+    return static_cast<qint64>(info.st_size);
+}
+
+}  // namespace
+
+QString FormatSize(double bytes) {
+    if (bytes < 1024) {
+        return QStringLiteral("%1 bytes").arg(static_cast<qint64>(bytes));
+    }
+    if (bytes < 1024000) {
+        return QStringLiteral("%1 KBytes").arg(static_cast<qint64>(bytes) / 1024);
+    }
+    return QString::asprintf("%.1f MBytes", bytes / 1048576.0);
+}
+
+double EstimateFiles(const SourceItem& item, const QString& includeFilter,
+                     const QString& excludeFilter, const StopSignal& stop) {
+    FileList list;
+    if (item.kind == kItemFolder) {
+        ListFolder(item.path, list, kListFiles, true, true);
+        ApplyFilters(list, MakeIncludeFilter(includeFilter), MakeExcludeFilter(excludeFilter));
+    } else {
+        list.push_back({item.path, kListFile});
+    }
+    if (stop.IsSet()) {
+        return 0;
+    }
+    SetProgressRange(0, static_cast<int>(list.size()));
+    double total = 0;
+    int number = 0;
+    for (const FileListEntry& entry : list) {
+        ++number;
+        if (entry.path.isEmpty()) {
+            continue;
+        }
+        if (const auto size = FileSize(entry.path)) {
+            total += static_cast<double>(*size);
+        }
+        if (stop.IsSet()) {
+            return 0;
+        }
+        SetProgressPos(number);
+    }
+    return total;
+}
+
+double EstimateTask(const TaskList& tasks, int taskIndex, const StopSignal& stop) {
+    if (taskIndex < 0 || taskIndex >= tasks.TaskCount() || tasks.TaskAt(taskIndex) == nullptr) {
+        return 0;
+    }
+    const TaskRecord& task = *tasks.TaskAt(taskIndex);
+    ShowProgress();
+    SetProgressLabel(QStringLiteral("Task estimate"));
+    double total = 0;
+    const int count = static_cast<int>(task.items.size());
+    int stage = 0;
+    for (const SourceItem& item : task.items) {
+        ++stage;
+        SetProgressLabel(QStringLiteral("Task estimate, stage %1/%2").arg(stage).arg(count));
+        if (item.kind == kItemFolder || item.kind == kItemFile) {
+            total += EstimateFiles(item, task.includeFilter, task.excludeFilter, stop);
+        }
+        if (stop.IsSet()) {
+            break;
+        }
+    }
+    HideProgress();
+    return total;
+}
+
+double EstimateTasks(const TaskList& tasks, const std::vector<int>& taskIndices,
+                     const StopSignal& stop) {
+    double total = 0;
+    for (const int index : taskIndices) {
+        Log("Estimating task...");
+        total += EstimateTask(tasks, index, stop);
+        if (stop.IsSet()) {
+            break;
+        }
+    }
+    return total;
+}
+
+}  // namespace corvane

@@ -1,0 +1,43 @@
+#pragma once
+
+// The terminal of corvane-cli as the log target and progress indicator of a run: log
+// lines go to the output stream as the log window would show them; when the error
+// stream is a terminal, one line there shows the progress label and percentage and is
+// redrawn in place. Main thread only: the worker reaches it through the queued
+// adapters of the log layer.
+
+#include <cstdio>
+
+#include "log/LogTarget.h"
+#include "log/ProgressModel.h"
+#include "log/ProgressTarget.h"
+#include "log/TerminalLogTarget.h"
+
+namespace corvane {
+
+class CliConsole : public LogTarget, public ProgressTarget {
+  public:
+    CliConsole(std::FILE* out, std::FILE* err);
+    ~CliConsole() override;
+
+    void AppendLine(const LogLine& line) override;
+    void Clear() override {}
+
+    void Show() override;
+    void SetLabel(const QString& label) override;
+    void SetRange(int lower, int upper) override;
+    void SetPosition(int position) override;
+    void Hide() override;
+
+  private:
+    void EraseProgress();
+    void DrawProgress();
+
+    TerminalLogTarget m_terminal;
+    std::FILE* m_err;
+    bool m_showProgress;
+    ProgressModel m_progress;
+    QString m_drawn;  // the progress text on the screen, empty when none
+};
+
+}  // namespace corvane

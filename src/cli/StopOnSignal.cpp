@@ -1,0 +1,58 @@
+#include "cli/StopOnSignal.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+#include <QSocketNotifier>
+#include <csignal>
+
+namespace corvane {
+namespace {
+
+int g_pipe[2] = {-1, -1};
+struct sigaction g_oldInt {};
+struct sigaction g_oldTerm {};
+
+void OnSignal(int) {
+    const char byte = 1;
+    // Only async-signal-safe calls here; a full pipe just drops the byte.
+    [[maybe_unused]] const ssize_t written = ::write(g_pipe[1], &byte, 1);
+}
+
+}  // namespace
+
+StopOnSignal::StopOnSignal(std::function<void()> onSignal) : m_onSignal(std::move(onSignal)) {
+    if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        g_pipe[0] = g_pipe[1] = -1;
+        return;
+    }
+    m_notifier = std::make_unique<QSocketNotifier>(g_pipe[0], QSocketNotifier::Read);
+    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] {
+        char buffer[16];
+        while (::read(g_pipe[0], buffer, sizeof buffer) > 0) {
+        }
+        m_signalled = true;
+        if (m_onSignal) {
+            m_onSignal();
+        }
+    });
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, &g_oldInt);
+    ::sigaction(SIGTERM, &action, &g_oldTerm);
+}
+
+StopOnSignal::~StopOnSignal() {
+    if (g_pipe[0] < 0) {
+        return;
+    }
+    ::sigaction(SIGINT, &g_oldInt, nullptr);
+    ::sigaction(SIGTERM, &g_oldTerm, nullptr);
+    m_notifier.reset();
+    ::close(g_pipe[0]);
+    ::close(g_pipe[1]);
+    g_pipe[0] = g_pipe[1] = -1;
+}
+
+}  // namespace corvane

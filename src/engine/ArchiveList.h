@@ -1,0 +1,35 @@
+#pragma once
+
+// The pending content of a ZIP run: what the stages collected for the archive step.
+// Names in the archive use "/" as separator; a name ending in "/" is a folder entry.
+
+#include <QString>
+#include <vector>
+
+namespace corvane {
+
+struct ArchiveListEntry {
+    QString sourcePath;
+    QString nameInArchive;
+    bool deleteAfter = false;  // a temporary file a stage made for the archive
+
+    bool operator==(const ArchiveListEntry&) const = default;
+};
+
+class ArchiveList {
+  public:
+    void Add(const QString& sourcePath, const QString& nameInArchive, bool deleteAfter) {
+        m_entries.push_back({sourcePath, nameInArchive, deleteAfter});
+    }
+    // Deletes every temporary source file from disk and clears its flag.
+    void DeleteTemporaries();
+
+    const std::vector<ArchiveListEntry>& Entries() const { return m_entries; }
+    bool IsEmpty() const { return m_entries.empty(); }
+    size_t Size() const { return m_entries.size(); }
+
+  private:
+    std::vector<ArchiveListEntry> m_entries;
+};
+
+}  // namespace corvane

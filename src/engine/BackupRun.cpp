@@ -1,0 +1,252 @@
+#include "engine/BackupRun.h"
+
+#include <QFileInfo>
+
+#include "engine/ArchiveList.h"
+#include "engine/ArchiveWriter.h"
+#include "engine/BackupHistory.h"
+#include "engine/CdBurnArea.h"
+#include "engine/FileCopy.h"
+#include "engine/FileFilter.h"
+#include "engine/FolderPath.h"
+#include "engine/FolderWalk.h"
+#include "engine/NetworkConnection.h"
+#include "engine/TaskParameterFile.h"
+#include "log/Log.h"
+#include "model/DatePattern.h"
+#include "platform/CdBurner.h"
+#include "platform/Mailer.h"
+
+namespace corvane {
+namespace {
+
+const QString kMailSubject = QStringLiteral("Corvane message");
+
+// A folder item's path without its trailing "/" (the root stays "/").
+QString FolderPathOf(const SourceItem& item) {
+    QString path = item.path;
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/'))) {
+        path.chop(1);
+    }
+    return path;
+}
+
+QString WithSlash(const QString& path) {
+    return path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
+}
+
+// The state of one run: what the stages share.
+class BackupRunner {
+  public:
+    BackupRunner(TaskRecord& task, const StopSignal& stop) : m_task(task), m_stop(stop) {}
+
+    bool Run();
+
+  private:
+    void Mail(const QString& text) const;
+    bool StagesMayGoOn() const { return m_runOk && !m_stop.IsSet(); }
+    void FilesStage(const SourceItem& item);
+    void CollectForArchive(const SourceItem& item);
+    void CopyToFolder(const SourceItem& item);
+    void WriteArchiveToFolder();
+    // The destination folder of this run, moved to the CD staging area when it lies on
+    // an optical disc and the task burns CDs.
+    QString DestinationFolder() const;
+
+    TaskRecord& m_task;
+    const StopSignal& m_stop;
+    CalendarTime m_runTime;
+    ArchiveList m_archive;
+    bool m_runOk = true;
+};
+
+void BackupRunner::Mail(const QString& text) const {
+    if (!m_task.mailAddress.isEmpty()) {
+        SendNotification(m_task.mailAccount, m_task.mailAddress, kMailSubject, text);
+    }
+}
+
+QString BackupRunner::DestinationFolder() const {
+    QString folder = ResolvedDestFolder(m_task, m_runTime);
+    if (m_task.destination.useXPBurn && IsCdDrivePath(folder)) {
+        folder = MapToCdBurnArea(folder);
+    }
+    return folder;
+}
+
+bool BackupRunner::Run() {
+    if (m_task.taskType == kTaskRestore) {
+        Log("  Error: this task can be used only for data restore");
+        return false;
+    }
+    if (m_task.taskType != kTaskBackup) {
+        Log("  Error: this type of tasks is not supported by this version");
+        return false;
+    }
+    if (m_task.backupMode != kMethodCopy && m_task.backupMode != kMethodZip) {
+        // No writer exists for the third method; a run that stored nothing must not
+        // record a backup.
+        Log("  Error: this type of archive is not supported");
+        return false;
+    }
+    m_runTime = CurrentLocalTime();
+
+    if (m_task.destination.type == kDestFtp) {
+        Log("  Error: FTP destinations are not supported by this version");
+        return false;
+    }
+    if (!ApplyNetworkConnection(m_task)) {
+        Mail(QStringLiteral("Cannot access network folder, backup was not complete"));
+        return false;
+    }
+
+    ShowProgress();
+    m_runOk = true;
+    const int count = static_cast<int>(m_task.items.size());
+    int stage = 1;
+    for (const SourceItem& item : m_task.items) {
+        switch (item.kind) {
+            case kItemFolder:
+            case kItemFile:
+                SetProgressLabel(QStringLiteral("Stage %1/%2, copy files").arg(stage++).arg(count));
+                FilesStage(item);
+                break;
+            case kItemAllContacts:
+            case kItemContact:
+                SetProgressLabel(
+                    QStringLiteral("Stage %1/%2, copy contacts").arg(stage++).arg(count));
+                Log("  Warning: contacts are not supported by this version, item '%s' skipped",
+                    qUtf8Printable(DescribeItem(item)));
+                break;
+            case kItemRegistryKey:
+                SetProgressLabel(
+                    QStringLiteral("Stage %1/%2, copy registry").arg(stage++).arg(count));
+                Log("  Warning: registry keys are not supported by this version, item '%s' skipped",
+                    qUtf8Printable(item.path));
+                break;
+            default:
+                break;
+        }
+        if (!StagesMayGoOn()) {
+            break;
+        }
+    }
+
+    if (StagesMayGoOn() && m_task.backupMode == kMethodZip) {
+        WriteArchiveToFolder();
+    }
+    m_archive.DeleteTemporaries();
+
+    if (StagesMayGoOn()) {
+        RecordBackupHistory(m_task, m_runTime);
+        if (!WriteTaskParameterFile(m_task, m_runTime)) {
+            Mail(QStringLiteral("Cannot save task info data, maybe backup was not complete"));
+            m_runOk = false;
+        }
+    }
+    HideProgress();
+    CancelNetworkConnection(m_task);
+
+    if (StagesMayGoOn() && m_task.destination.useXPBurn && IsCdDrivePath(m_task.destination.path)) {
+        StartCdBurning(CdBurnArea());
+    }
+    return m_runOk;
+}
+
+void BackupRunner::FilesStage(const SourceItem& item) {
+    if (!QFileInfo::exists(item.path)) {
+        Log("  Error: cannot access folder '%s'", qUtf8Printable(item.path));
+        m_runOk = false;
+        return;
+    }
+    if (m_task.backupMode == kMethodZip) {
+        CollectForArchive(item);
+    } else {
+        CopyToFolder(item);
+    }
+}
+
+void BackupRunner::CollectForArchive(const SourceItem& item) {
+    FileList list;
+    QString base;
+    if (item.kind == kItemFolder) {
+        base = FolderPathOf(item);
+        Log("  Building list of folder %s", qUtf8Printable(item.path));
+        ListFolder(base, list, kListFolders | kListFiles, true, true);
+        if (list.empty()) {
+            list.push_back({base, kListFolder});
+        }
+        ApplyFilters(list, MakeIncludeFilter(m_task.includeFilter),
+                     MakeExcludeFilter(m_task.excludeFilter));
+    } else {
+        list.push_back({item.path, kListFile});
+    }
+    for (const FileListEntry& entry : list) {
+        if (entry.path.isEmpty()) {
+            continue;
+        }
+        QString name = item.nameInArchive;
+        if (item.kind == kItemFolder) {
+            const QString relative = entry.path.mid(base.size() + 1);
+            name += QLatin1Char('/') + relative;
+            if (entry.kind != kListFile && !relative.isEmpty()) {
+                name += QLatin1Char('/');
+            }
+        }
+        m_archive.Add(entry.path, name, false);
+        if (m_stop.IsSet()) {
+            return;
+        }
+    }
+}
+
+void BackupRunner::CopyToFolder(const SourceItem& item) {
+    const QString base = DestinationFolder();
+    if (item.kind == kItemFolder) {
+        const QString source = FolderPathOf(item);
+        const QString target = WithSlash(base + item.nameInArchive);
+        CreateFolderPath(target);
+        Log("  Building list of folder %s", qUtf8Printable(item.path));
+        CopyFolderTree(source, target);
+        FileList list;
+        ListFolder(source, list, kListFiles, true, true);
+        ApplyFilters(list, MakeIncludeFilter(m_task.includeFilter),
+                     MakeExcludeFilter(m_task.excludeFilter));
+        Log("  Copy files...");
+        if (!CopyFileList(source, list, target, m_stop)) {
+            m_runOk = false;
+        }
+    } else {
+        CreateFolderPath(base);
+        Log("  Copy file %s to %s", qUtf8Printable(item.path), qUtf8Printable(base));
+        const FileList list{{item.path, kListFile}};
+        if (!CopyFileList(QFileInfo(item.path).path(), list, base, m_stop)) {
+            m_runOk = false;
+        }
+    }
+}
+
+void BackupRunner::WriteArchiveToFolder() {
+    const QString folder = DestinationFolder();
+    CreateFolderPath(folder);
+    const QString archivePath = folder + ResolvedArchiveName(m_task, m_runTime);
+    Log("  Compressing data...");
+    SetProgressLabel(QStringLiteral("Final stage, compressing data"));
+    Log("  File %s was created", qUtf8Printable(archivePath));
+    if (!WriteArchive(m_archive, archivePath, m_task.compressionLevel, m_task.archivePassword,
+                      m_stop)) {
+        m_runOk = false;
+    }
+}
+
+}  // namespace
+
+bool RunBackup(TaskList& tasks, int taskIndex, const StopSignal& stop) {
+    if (taskIndex < 0 || taskIndex >= tasks.TaskCount() || tasks.TaskAt(taskIndex) == nullptr) {
+        return false;
+    }
+    BackupRunner runner(*tasks.TaskAt(taskIndex), stop);
+    return runner.Run();
+}
+
+}  // namespace corvane

@@ -1,0 +1,288 @@
+#include "engine/FileCopy.h"
+
+#include <QByteArray>
+#include <QFile>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
+#include <memory>
+
+#include "engine/FolderPath.h"
+#include "engine/FolderWalk.h"
+#include "log/Log.h"
+
+namespace corvane {
+
+namespace {
+
+// The read/write path's buffer; allocated once per file list and reused for every file,
+// since fresh memory is slow to touch the first time.
+constexpr size_t kBufferSize = 128 * 1024;
+// One kernel-side copy call moves at most this much; the loop repeats until the end.
+constexpr size_t kKernelChunk = size_t{1} << 30;
+// Room left for the temporary name's decoration within the 255-byte name limit.
+constexpr qsizetype kMaxTempStem = 200;
+
+QString WithSlash(const QString& folder) {
+    return folder.isEmpty() || folder.endsWith(u'/') ? folder : folder + u'/';
+}
+
+QString SystemText(int error) {
+    return qt_error_string(error);
+}
+
+class FileDescriptor {
+  public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor() { Close(); }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+    int Get() const { return m_fd; }
+    bool IsOpen() const { return m_fd >= 0; }
+    // Closes now and answers whether the system accepted the close (a delayed write
+    // error of a network file system shows here).
+    bool Close() {
+        if (m_fd < 0) {
+            return true;
+        }
+        const int result = ::close(m_fd);
+        m_fd = -1;
+        return result == 0;
+    }
+
+  private:
+    int m_fd;
+};
+
+// Errors with which the kernel-side copy declines a pair of files (another file
+// system, an old kernel, a file system without support); the read/write path takes
+// over from the current offsets.
+bool KernelCopyDeclined(int error) {
+    return error == EXDEV || error == ENOSYS || error == EINVAL || error == EOPNOTSUPP ||
+           error == ENOTSUP || error == EBADF || error == EPERM || error == ETXTBSY;
+}
+
+// The temporary name beside `destination`: ".<name>.corvane-XXXXXX" in its folder, the
+// name shortened (at a character boundary) so the result stays a legal file name.
+QByteArray TempTemplate(const QByteArray& destination) {
+    const qsizetype slash = destination.lastIndexOf('/');
+    QByteArray name = destination.mid(slash + 1);
+    if (name.size() > kMaxTempStem) {
+        qsizetype cut = kMaxTempStem;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) {
+            --cut;
+        }
+        name.truncate(cut);
+    }
+    return destination.left(slash + 1) + '.' + name + ".corvane-XXXXXX";
+}
+
+class FileCopier {
+  public:
+    // Copies one file; on failure `reason` says what went wrong and the destination is
+    // untouched.
+    bool Copy(const QString& source, const QString& destination, QString& reason);
+
+  private:
+    bool CopyBytes(int in, int out, off_t expected, QString& reason);
+    bool ReadWrite(int in, int out, off_t& total, QString& reason);
+
+    std::unique_ptr<char[]> m_buffer;
+};
+
+bool FileCopier::Copy(const QString& source, const QString& destination, QString& reason) {
+    const QByteArray sourceBytes = QFile::encodeName(source);
+    const QByteArray destinationBytes = QFile::encodeName(destination);
+
+    // Non-blocking, so that a source that has become a FIFO cannot hang the run before
+    // the type check turns it down; regular files ignore the flag.
+    FileDescriptor in(
+        ::open(sourceBytes.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!in.IsOpen()) {
+        reason = QStringLiteral("cannot open the source file: ") + SystemText(errno);
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(in.Get(), &info) != 0) {
+        reason = QStringLiteral("cannot read the source file's attributes: ") + SystemText(errno);
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        reason = QStringLiteral("the source is not a regular file");
+        return false;
+    }
+
+    QByteArray tempName = TempTemplate(destinationBytes);
+    const QByteArray pattern = tempName;
+    int tempFd = ::mkostemp(tempName.data(), O_CLOEXEC);
+    if (tempFd < 0 && errno == ENOENT) {
+        // The folder tree copy makes the walked folders; anything else is made here.
+        const qsizetype slash = destinationBytes.lastIndexOf('/');
+        if (slash > 0 && CreateFolderPath(QFile::decodeName(destinationBytes.left(slash)))) {
+            tempName = pattern;
+            tempFd = ::mkostemp(tempName.data(), O_CLOEXEC);
+        } else {
+            errno = ENOENT;
+        }
+    }
+    if (tempFd < 0) {
+        reason = QStringLiteral("cannot create a temporary file in the destination folder: ") +
+                 SystemText(errno);
+        return false;
+    }
+    FileDescriptor out(tempFd);
+    // From here on every failure removes the temporary file.
+    auto fail = [&](const QString& text) {
+        out.Close();
+        ::unlink(tempName.constData());
+        reason = text;
+        return false;
+    };
+
+    if (!CopyBytes(in.Get(), out.Get(), info.st_size, reason)) {
+        return fail(reason);
+    }
+    // Permission bits are a courtesy: file systems without them (FAT) may refuse.
+    ::fchmod(out.Get(), info.st_mode & 07777);
+    // The modification time is what tells an unchanged file on the next run.
+    const struct timespec times[2] = {info.st_atim, info.st_mtim};
+    if (::futimens(out.Get(), times) != 0) {
+        return fail(QStringLiteral("cannot set the file time: ") + SystemText(errno));
+    }
+    if (!out.Close()) {
+        return fail(QStringLiteral("cannot finish writing: ") + SystemText(errno));
+    }
+    if (::rename(tempName.constData(), destinationBytes.constData()) != 0) {
+        return fail(QStringLiteral("cannot replace the earlier copy: ") + SystemText(errno));
+    }
+    return true;
+}
+
+// Copies from the current offsets to the end of the source. The kernel-side copy moves
+// the data without passing it through user memory (and clones extents where the file
+// system can); when it declines, or reports the end early, the read/write path goes on
+// from where it stopped. A source shorter than it was when opened fails the copy.
+bool FileCopier::CopyBytes(int in, int out, off_t expected, QString& reason) {
+    off_t total = 0;
+    for (;;) {
+        const ssize_t copied = ::copy_file_range(in, nullptr, out, nullptr, kKernelChunk, 0);
+        if (copied > 0) {
+            total += copied;
+            if (total >= expected) {
+                break;  // the read below confirms the end without another round
+            }
+            continue;
+        }
+        if (copied < 0 && errno == EINTR) {
+            continue;
+        }
+        if (copied < 0 && !KernelCopyDeclined(errno)) {
+            reason = QStringLiteral("cannot copy the data: ") + SystemText(errno);
+            return false;
+        }
+        // Declined, or the end as the kernel sees it: some file systems report an early
+        // end here, so the read/write path confirms it (one empty read for most files).
+        break;
+    }
+    if (!ReadWrite(in, out, total, reason)) {
+        return false;
+    }
+    if (total < expected) {
+        reason = QStringLiteral("the source file became shorter while it was copied");
+        return false;
+    }
+    return true;
+}
+
+bool FileCopier::ReadWrite(int in, int out, off_t& total, QString& reason) {
+    if (!m_buffer) {
+        m_buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
+    }
+    char* buffer = m_buffer.get();
+    for (;;) {
+        const ssize_t got = ::read(in, buffer, kBufferSize);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            reason = QStringLiteral("cannot read the source file: ") + SystemText(errno);
+            return false;
+        }
+        if (got == 0) {
+            return true;
+        }
+        ssize_t done = 0;
+        while (done < got) {
+            const ssize_t put = ::write(out, buffer + done, static_cast<size_t>(got - done));
+            if (put < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                reason = QStringLiteral("cannot write the copy: ") + SystemText(errno);
+                return false;
+            }
+            done += put;
+        }
+        total += got;
+    }
+}
+
+}  // namespace
+
+bool IsSameFile(const QString& source, const QString& destination) {
+    struct stat a {};
+    struct stat b {};
+    if (::stat(QFile::encodeName(source).constData(), &a) != 0 ||
+        ::stat(QFile::encodeName(destination).constData(), &b) != 0) {
+        return false;
+    }
+    return S_ISREG(a.st_mode) && S_ISREG(b.st_mode) && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec;
+}
+
+bool CopyFileList(const QString& sourceBase, const FileList& list, const QString& targetFolder,
+                  const StopSignal& stop) {
+    if (list.empty()) {
+        return true;
+    }
+    const int count = static_cast<int>(list.size());
+    SetProgressRange(0, count);
+    const QString base = WithSlash(sourceBase);
+    const QString target = WithSlash(targetFolder);
+    FileCopier copier;
+    for (int i = 0; i < count; ++i) {
+        const FileListEntry& entry = list[static_cast<size_t>(i)];
+        if (entry.kind == kListFile && entry.path.size() > base.size() &&
+            entry.path.startsWith(base)) {
+            const QString source = entry.path;
+            QString destination = target;
+            destination += QStringView(source).mid(base.size());
+            QString reason;
+            if (!IsSameFile(source, destination) && !copier.Copy(source, destination, reason)) {
+                Log("  Error: cannot save file %s", qUtf8Printable(destination));
+                Log("  ...%s", qUtf8Printable(reason));
+                SetProgressPos(i + 1);
+                return false;
+            }
+        }
+        SetProgressPos(i + 1);
+        if (stop.IsSet()) {
+            break;
+        }
+    }
+    return true;
+}
+
+void CopyFolderTree(const QString& source, const QString& target) {
+    const QString from = WithSlash(source);
+    const QString to = WithSlash(target);
+    for (const QString& name : VisibleSubfolderNames(source)) {
+        CreateFolderPath(to + name);
+        CopyFolderTree(from + name, to + name);
+    }
+}
+
+}  // namespace corvane

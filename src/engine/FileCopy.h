@@ -1,0 +1,42 @@
+#pragma once
+
+// The "copy as is" method into a folder: copies only new and changed files, and never
+// damages or deletes what the destination already holds.
+//
+// A file is unchanged when the destination holds a regular file of the same size and
+// the same modification time in whole seconds (IsSameFile); such a file is not copied
+// again. A copy is written to a temporary file beside the destination, given the
+// source's permission bits and times, and renamed over the earlier copy only when every
+// byte has arrived; a failed copy removes its temporary file and leaves the earlier copy
+// as it was.
+//
+// Thread safety: the functions keep no state between calls; they run on the worker
+// thread of a run (or any one thread).
+
+#include <QString>
+
+#include "engine/FileList.h"
+#include "engine/StopSignal.h"
+
+namespace corvane {
+
+// True when both paths name regular files (links followed) of the same size and the
+// same modification time in whole seconds. Costs one stat of each, no open.
+bool IsSameFile(const QString& source, const QString& destination);
+
+// Copies every file entry of `list` with a non-empty path below `sourceBase` to
+// `targetFolder` followed by its path relative to `sourceBase` (missing folders are
+// made), skipping files IsSameFile finds unchanged. Folder entries and paths outside
+// `sourceBase` are passed over. At the first failure logs "  Error: cannot save file %s"
+// with the destination and a line with the reason, and answers false. When `stop` is
+// set during an entry, returns true after that entry. Progress: range 0..entries,
+// position = number of entries done.
+bool CopyFileList(const QString& sourceBase, const FileList& list, const QString& targetFolder,
+                  const StopSignal& stop);
+
+// Recreates every visible subfolder of `source` (any depth, empty ones too; hidden,
+// system and linked folders not) under `target`. Folders that exist are kept; a folder
+// that cannot be made is passed over silently (the copy into it reports the failure).
+void CopyFolderTree(const QString& source, const QString& target);
+
+}  // namespace corvane

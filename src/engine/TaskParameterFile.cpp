@@ -1,0 +1,130 @@
+#include "engine/TaskParameterFile.h"
+
+#include <QDir>
+#include <QFileDevice>
+
+#include "engine/CdBurnArea.h"
+#include "log/Log.h"
+#include "model/DatePattern.h"
+#include "model/StoredTaskParts.h"
+
+namespace corvane {
+namespace {
+
+const QString kSection = QString::fromLatin1(kTaskParameterSection);
+
+// The file holds no secret and is meant to be found by whoever restores the backup.
+constexpr QFileDevice::Permissions kFilePermissions =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+    QFileDevice::ReadOther;
+
+void LogSaveError() {
+    Log("  Error: cannot save task info file");
+}
+
+}  // namespace
+
+QString TaskParameterFilePath(const TaskRecord& task, const CalendarTime& moment) {
+    QString folder = ResolvedDestFolder(task, moment);
+    if (folder.isEmpty()) {
+        return QString();
+    }
+    if (task.destination.useXPBurn && IsCdDrivePath(folder)) {
+        folder = MapToCdBurnArea(folder);
+    }
+    QString fileName = task.name;
+    fileName.replace(QLatin1Char('/'), QLatin1Char('_'));
+    return folder + fileName + QLatin1String(".TSK");
+}
+
+PropertyStore TaskParameterStore(const TaskRecord& task) {
+    PropertyStore store;
+    store.SetText(kSection, QStringLiteral("taskName"), task.name);
+    store.SetText(kSection, QStringLiteral("archiveName"), task.archiveName);
+    store.SetNumber(kSection, QStringLiteral("backupMode"), task.backupMode);
+    store.SetNumber(kSection, QStringLiteral("backupDestType"), task.destination.type);
+    store.SetText(kSection, QStringLiteral("backupDestPath"), task.destination.path);
+    WriteSourceItems(store, kSection, task);  // "itemsCount" and the items
+    WriteHistory(store, kSection, task);
+    return store;
+}
+
+bool SaveTaskParameterFile(const TaskRecord& task, const QString& path) {
+    if (!TaskParameterStore(task).SaveXml(QString::fromLatin1(kTaskParameterRoot), path,
+                                          kFilePermissions)) {
+        LogSaveError();
+        return false;
+    }
+    return true;
+}
+
+bool WriteTaskParameterFile(const TaskRecord& task, const CalendarTime& moment) {
+    if (task.destination.type != kDestFolder) {
+        LogSaveError();
+        return false;
+    }
+    const QString path = TaskParameterFilePath(task, moment);
+    if (path.isEmpty()) {
+        // Without a destination the name alone would land in the current folder.
+        LogSaveError();
+        return false;
+    }
+    // The stages make the destination folder, but a run whose items wrote nothing
+    // (unknown kinds only) still leaves its parameter file there.
+    const QString folder = path.left(path.lastIndexOf(QLatin1Char('/')));
+    if (!QDir().mkpath(folder)) {
+        LogSaveError();
+        return false;
+    }
+    return SaveTaskParameterFile(task, path);
+}
+
+QString ReadTaskNameFromFile(const QString& path) {
+    PropertyStore store;
+    if (!store.LoadXml(path)) {
+        return QString();
+    }
+    return store.ReadText(kSection, QStringLiteral("taskName"));
+}
+
+bool ReadTaskParameterFile(TaskRecord& restoreTask, const QString& path) {
+    restoreTask.items.clear();
+    // The history belongs to the file read; one chosen before must not linger.
+    restoreTask.history.clear();
+    restoreTask.taskType = kTaskRestore;
+
+    PropertyStore store;
+    if (!store.LoadXml(path)) {
+        return false;
+    }
+    auto has = [&](const char* key) { return store.HasText(kSection, QString::fromLatin1(key)); };
+    auto number = [&](const char* key) {
+        return store.ReadNumber(kSection, QString::fromLatin1(key), 0);
+    };
+    auto text = [&](const char* key) { return store.ReadText(kSection, QString::fromLatin1(key)); };
+
+    if (!has("taskName") || !has("itemsCount") || !has("backupMode") || !has("archiveName")) {
+        return false;
+    }
+    restoreTask.name = text("taskName");
+    const qint32 method = number("backupMode");
+    if (method != kMethodCopy && method != kMethodZip && method != kMethodThird) {
+        return false;
+    }
+    restoreTask.backupMode = method;
+    if (method != kMethodCopy) {
+        restoreTask.archiveName = text("archiveName");
+    }
+    const qint32 destType = number("backupDestType");
+    restoreTask.destination.type =
+        has("backupDestType") && (destType == kDestFolder || destType == kDestFtp) ? destType
+                                                                                   : kDestFolder;
+    if (has("backupDestPath")) {
+        restoreTask.destination.path = text("backupDestPath");
+    }
+    ReadSourceItems(store, kSection, restoreTask);
+    ReadHistory(store, kSection, restoreTask);
+    return true;
+}
+
+}  // namespace corvane

@@ -1,0 +1,301 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+
+#include "engine/BackupRun.h"
+#include "model/DatePattern.h"
+#include "model/PropertyStore.h"
+#include "support/LogCapture.h"
+#include "support/TempDir.h"
+
+namespace corvane {
+namespace {
+
+using test::LogCapture;
+using test::ReadAll;
+using test::TempDir;
+
+// Sets a file's modification time (seconds since the epoch).
+void SetMtime(const QString& path, qint64 seconds) {
+    const struct timeval times[2] = {{seconds, 0}, {seconds, 0}};
+    ASSERT_EQ(::utimes(QFile::encodeName(path).constData(), times), 0);
+}
+
+qint64 Mtime(const QString& path) {
+    return QFileInfo(path).lastModified().toSecsSinceEpoch();
+}
+
+QString ThisMonthFolder() {
+    const QDate today = QDate::currentDate();
+    return QString::asprintf("%d_%02d", today.year(), today.month());
+}
+
+// Runs a program and answers its exit code (-1 when it could not run) and output.
+int RunTool(const QString& program, const QStringList& args, QByteArray* output = nullptr) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, args);
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
+        return -1;
+    }
+    if (output != nullptr) {
+        *output = process.readAll();
+    }
+    return process.exitCode();
+}
+
+class BackupRunTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        qputenv("CORVANE_HOME", QFile::encodeName(m_dir.File("data")));
+        m_dir.Write("src/Docs/a.txt", "alpha");
+        m_dir.Write("src/Docs/sub/b.csv", "beta,beta");
+        m_dir.Write("src/Docs/sub/deeper/c.doc", QByteArray(3000, 'c'));
+        m_dir.Write("src/Docs/.hidden", "secret");
+        m_dir.Write("src/Docs/.cache/x.txt", "cached");
+        QDir().mkpath(m_dir.File("src/Docs/empty"));
+        m_dir.Write("src/notes.txt", "notes");
+        ASSERT_EQ(::mkfifo(QFile::encodeName(m_dir.File("src/Docs/pipe")).constData(), 0600), 0);
+    }
+
+    TaskRecord* NewTask(qint32 method, const QString& destination) {
+        TaskRecord* task = m_tasks.NewTask("Docs", kTaskBackup);
+        task->backupMode = method;
+        task->destination.path = destination;
+        task->archiveName = "docs #YY.zip";
+        task->items.push_back(MakePathItem(m_dir.File("src/Docs/"), kItemFolder, "Docs"));
+        task->items.push_back(MakePathItem(m_dir.File("src/notes.txt"), kItemFile, "notes.txt"));
+        return task;
+    }
+
+    bool Run(const StopSignal& stop = StopSignal()) {
+        return RunBackup(m_tasks, m_tasks.TaskCount() - 1, stop);
+    }
+
+    TempDir m_dir;
+    TaskList m_tasks;
+    LogCapture m_log;
+};
+
+TEST_F(BackupRunTest, CopyRunIntoADatedFolder) {
+    TaskRecord* task = NewTask(kMethodCopy, m_dir.File("dst/#YY_#MM"));
+    SetMtime(m_dir.File("src/Docs/a.txt"), 1111111111);
+    ASSERT_TRUE(Run());
+
+    const QString target = m_dir.File("dst/" + ThisMonthFolder() + "/");
+    EXPECT_EQ(ReadAll(target + "Docs/a.txt"), "alpha");
+    EXPECT_EQ(Mtime(target + "Docs/a.txt"), 1111111111);
+    EXPECT_EQ(ReadAll(target + "Docs/sub/b.csv"), "beta,beta");
+    EXPECT_EQ(ReadAll(target + "Docs/sub/deeper/c.doc").size(), 3000);
+    EXPECT_TRUE(QFileInfo(target + "Docs/empty").isDir());
+    EXPECT_EQ(ReadAll(target + "notes.txt"), "notes");
+    // Hidden entries and special files are never copied.
+    EXPECT_FALSE(QFileInfo::exists(target + "Docs/.hidden"));
+    EXPECT_FALSE(QFileInfo::exists(target + "Docs/.cache"));
+    EXPECT_FALSE(QFileInfo::exists(target + "Docs/pipe"));
+
+    ASSERT_EQ(task->history.size(), 1u);
+    EXPECT_EQ(task->history[0].folder, target);
+    EXPECT_TRUE(task->history[0].archiveName.isEmpty());
+
+    // The task parameter file lies beside the data and holds no password.
+    PropertyStore tsk;
+    ASSERT_TRUE(tsk.LoadXml(target + "Docs.TSK"));
+    EXPECT_EQ(tsk.ReadText("TaskParameters", "taskName"), "Docs");
+    EXPECT_EQ(tsk.ReadText("TaskParameters", "backupDestPath"), m_dir.File("dst/#YY_#MM"));
+    EXPECT_EQ(tsk.ReadNumber("TaskParameters", "PrevBackupsNmb", 0), 1);
+
+    const QStringList lines = m_log.Texts();
+    EXPECT_TRUE(lines.contains("  Building list of folder " + m_dir.File("src/Docs/")));
+    EXPECT_TRUE(lines.contains("  Copy files..."));
+    EXPECT_TRUE(lines.contains("  Copy file " + m_dir.File("src/notes.txt") + " to " + target));
+}
+
+TEST_F(BackupRunTest, SecondCopyRunCopiesOnlyChangedFilesAndDeletesNothing) {
+    NewTask(kMethodCopy, m_dir.File("dst"));
+    ASSERT_TRUE(Run());
+    const QString copy = m_dir.File("dst/Docs/a.txt");
+    const QString copyB = m_dir.File("dst/Docs/sub/b.csv");
+
+    // Same size and time: a marker in the copy survives the second run, which proves it
+    // was not copied again.
+    const qint64 time = Mtime(copy);
+    m_dir.Write("dst/Docs/a.txt", "ALPHA");
+    SetMtime(copy, time);
+    // A changed source file (same size, other time) is copied again.
+    m_dir.Write("src/Docs/sub/b.csv", "gamma,gam");
+    SetMtime(m_dir.File("src/Docs/sub/b.csv"), Mtime(copyB) + 10);
+    // A file deleted from the source stays in the backup.
+    ASSERT_TRUE(QFile::remove(m_dir.File("src/Docs/sub/deeper/c.doc")));
+
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(ReadAll(copy), "ALPHA");
+    EXPECT_EQ(ReadAll(copyB), "gamma,gam");
+    EXPECT_EQ(ReadAll(m_dir.File("dst/Docs/sub/deeper/c.doc")).size(), 3000);
+    EXPECT_EQ(m_tasks.TaskAt(0)->history.size(), 1u);  // the same place again
+}
+
+TEST_F(BackupRunTest, FiltersDropFilesWithWarnings) {
+    TaskRecord* task = NewTask(kMethodCopy, m_dir.File("dst"));
+    task->includeFilter = "Text and tables (*.TXT, *.csv)";
+    task->excludeFilter = "b.*";
+    ASSERT_TRUE(Run());
+    EXPECT_TRUE(QFileInfo::exists(m_dir.File("dst/Docs/a.txt")));
+    EXPECT_FALSE(QFileInfo::exists(m_dir.File("dst/Docs/sub/b.csv")));
+    EXPECT_FALSE(QFileInfo::exists(m_dir.File("dst/Docs/sub/deeper/c.doc")));
+    EXPECT_TRUE(QFileInfo::exists(m_dir.File("dst/notes.txt")));  // a file item is not filtered
+    const QStringList lines = m_log.Texts();
+    EXPECT_TRUE(lines.contains("  Filter check..."));
+    EXPECT_TRUE(lines.contains("    Warning: 'c.doc' - ignored with include filter"));
+    EXPECT_TRUE(lines.contains("    Warning: 'b.csv' - ignored with exclude filter"));
+}
+
+TEST_F(BackupRunTest, ZipRunIntoADatedFolderPassesTheArchiveTools) {
+    TaskRecord* task = NewTask(kMethodZip, m_dir.File("dst/#YY_#MM/"));
+    task->compressionLevel = 6;
+    ASSERT_TRUE(Run());
+    const QString folder = m_dir.File("dst/" + ThisMonthFolder() + "/");
+    const QString archive = folder + ResolvedArchiveName(*task, CurrentLocalTime());
+    ASSERT_TRUE(QFileInfo::exists(archive)) << archive.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(folder + "docs " + QString::number(QDate::currentDate().year()) +
+                                   ".zi~"));
+
+    QByteArray listing;
+    ASSERT_EQ(RunTool("unzip", {"-t", archive}), 0);
+    ASSERT_EQ(RunTool("zipinfo", {"-1", archive}, &listing), 0);
+    const QStringList names = QString::fromUtf8(listing).split('\n', Qt::SkipEmptyParts);
+    EXPECT_TRUE(names.contains("Docs/a.txt"));
+    EXPECT_TRUE(names.contains("Docs/sub/b.csv"));
+    EXPECT_TRUE(names.contains("Docs/sub/deeper/c.doc"));
+    EXPECT_TRUE(names.contains("Docs/empty/"));
+    EXPECT_TRUE(names.contains("notes.txt"));
+    EXPECT_FALSE(listing.contains(".hidden"));
+    EXPECT_FALSE(listing.contains("pipe"));
+    // A folder's entry follows its contents.
+    EXPECT_LT(names.indexOf("Docs/sub/deeper/c.doc"), names.indexOf("Docs/sub/deeper/"));
+
+    ASSERT_EQ(task->history.size(), 1u);
+    EXPECT_EQ(task->history[0].archiveName, QFileInfo(archive).fileName());
+    EXPECT_TRUE(QFileInfo::exists(folder + "Docs.TSK"));
+    EXPECT_TRUE(m_log.Texts().contains("  File " + archive + " was created"));
+}
+
+TEST_F(BackupRunTest, EmptySourceFolderGivesOneFolderEntry) {
+    TaskRecord* task = m_tasks.NewTask("Empty", kTaskBackup);
+    task->backupMode = kMethodZip;
+    task->destination.path = m_dir.File("dst");
+    task->archiveName = "empty.zip";
+    QDir().mkpath(m_dir.File("src/Nothing"));
+    m_dir.Write("src/Nothing/.only-hidden", "x");
+    task->items.push_back(MakePathItem(m_dir.File("src/Nothing"), kItemFolder, "Nothing"));
+    ASSERT_TRUE(Run());
+    QByteArray listing;
+    ASSERT_EQ(RunTool("zipinfo", {"-1", m_dir.File("dst/empty.zip")}, &listing), 0);
+    EXPECT_EQ(listing, "Nothing/\n");
+}
+
+TEST_F(BackupRunTest, PasswordArchiveOpensWithThePassword) {
+    TaskRecord* task = NewTask(kMethodZip, m_dir.File("dst"));
+    task->archiveName = "secret.zip";
+    task->archivePassword = "p4ss w0rd";
+    ASSERT_TRUE(Run());
+    const QString archive = m_dir.File("dst/secret.zip");
+    EXPECT_EQ(RunTool("unzip", {"-t", "-P", "p4ss w0rd", archive}), 0);
+    EXPECT_NE(RunTool("unzip", {"-t", "-P", "wrong", archive}), 0);
+    EXPECT_EQ(RunTool("unzip", {"-q", "-P", "p4ss w0rd", archive, "-d", m_dir.File("out")}), 0);
+    EXPECT_EQ(ReadAll(m_dir.File("out/Docs/sub/deeper/c.doc")), QByteArray(3000, 'c'));
+    PropertyStore tsk;
+    ASSERT_TRUE(tsk.LoadXml(m_dir.File("dst/Docs.TSK")));
+    EXPECT_FALSE(ReadAll(m_dir.File("dst/Docs.TSK")).contains("p4ss"));
+}
+
+TEST_F(BackupRunTest, FailingSourceLeavesTheEarlierArchiveUntouched) {
+    TaskRecord* task = NewTask(kMethodZip, m_dir.File("dst"));
+    task->archiveName = "docs.zip";
+    ASSERT_TRUE(Run());
+    const QByteArray before = ReadAll(m_dir.File("dst/docs.zip"));
+    ASSERT_FALSE(before.isEmpty());
+
+    task->items.push_back(MakePathItem(m_dir.File("src/missing"), kItemFolder, "Missing"));
+    EXPECT_FALSE(Run());
+    EXPECT_EQ(ReadAll(m_dir.File("dst/docs.zip")), before);
+    EXPECT_FALSE(QFileInfo::exists(m_dir.File("dst/docs.zi~")));
+    EXPECT_EQ(task->history.size(), 1u);
+    EXPECT_TRUE(m_log.Texts().contains("  Error: cannot access folder '" +
+                                       m_dir.File("src/missing") + "'"));
+}
+
+TEST_F(BackupRunTest, StopDuringTheFirstItemSkipsTheRest) {
+    TaskRecord* task = NewTask(kMethodZip, m_dir.File("dst"));
+    task->archiveName = "docs.zip";
+    std::atomic<bool> stop{true};
+    EXPECT_TRUE(Run(StopSignal(&stop)));  // nothing failed before the stop
+    EXPECT_FALSE(QFileInfo::exists(m_dir.File("dst/docs.zip")));
+    EXPECT_FALSE(QFileInfo::exists(m_dir.File("dst/docs.zi~")));
+    EXPECT_FALSE(QFileInfo::exists(m_dir.File("dst/Docs.TSK")));
+    EXPECT_TRUE(task->history.empty());
+    EXPECT_FALSE(m_log.Texts().contains("  Copy file " + m_dir.File("src/notes.txt") + " to " +
+                                        m_dir.File("dst/")));
+
+    task->backupMode = kMethodCopy;
+    EXPECT_TRUE(Run(StopSignal(&stop)));
+    EXPECT_FALSE(QFileInfo::exists(m_dir.File("dst/notes.txt")));
+    EXPECT_TRUE(task->history.empty());
+}
+
+TEST_F(BackupRunTest, TasksThatCannotBeBackedUpAreRefused) {
+    TaskRecord* task = NewTask(kMethodThird, m_dir.File("dst"));
+    EXPECT_FALSE(Run());
+    EXPECT_TRUE(task->history.empty());
+    EXPECT_FALSE(QFileInfo::exists(m_dir.File("dst")));
+    task->backupMode = kMethodCopy;
+    task->taskType = kTaskRestore;
+    EXPECT_FALSE(Run());
+    task->taskType = kTaskSync;
+    EXPECT_FALSE(Run());
+    EXPECT_EQ(m_log.Texts(),
+              (QStringList{"  Error: this type of archive is not supported",
+                           "  Error: this task can be used only for data restore",
+                           "  Error: this type of tasks is not supported by this version"}));
+    EXPECT_FALSE(RunBackup(m_tasks, 5, StopSignal()));
+}
+
+TEST_F(BackupRunTest, UnknownItemKindsAreSkippedAndStagesCountOnlyKnownOnes) {
+    TaskRecord* task = m_tasks.NewTask("Odd", kTaskBackup);
+    task->destination.path = m_dir.File("dst");
+    SourceItem odd;
+    odd.kind = 9;
+    task->items.push_back(odd);
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(task->history.size(), 1u);
+    EXPECT_TRUE(QFileInfo::exists(m_dir.File("dst/Odd.TSK")));
+}
+
+TEST_F(BackupRunTest, RefusedNetworkConnectionMailsTheOwner) {
+    const QString recorder =
+        m_dir.Write("sendmail", "#!/bin/sh\necho \"$@\" > \"$0.args\"\ncat > \"$0.mail\"\n");
+    QFile::setPermissions(recorder,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    qputenv("CORVANE_SENDMAIL", QFile::encodeName(recorder));
+    TaskRecord* task = NewTask(kMethodCopy, m_dir.File("dst"));
+    task->destination.userName = "ann";
+    task->destination.password = "pw";
+    task->mailAddress = "ann@example.org";
+    task->mailAccount = "work";
+    EXPECT_FALSE(Run());
+    qunsetenv("CORVANE_SENDMAIL");
+    const QByteArray mail = ReadAll(recorder + ".mail");
+    EXPECT_TRUE(mail.contains("To: ann@example.org")) << mail.constData();
+    EXPECT_TRUE(mail.contains("Subject: Corvane message"));
+    EXPECT_TRUE(mail.contains("Cannot access network folder, backup was not complete"));
+    EXPECT_TRUE(ReadAll(recorder + ".args").contains("-a work"));
+    EXPECT_TRUE(m_log.Texts().contains("  Send mail message to 'ann@example.org'"));
+    EXPECT_FALSE(QFileInfo::exists(m_dir.File("dst")));
+}
+
+}  // namespace
+}  // namespace corvane

@@ -1,0 +1,359 @@
+#include "engine/FolderWalk.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+#include <algorithm>
+#include <functional>
+
+#include "support/LogCapture.h"
+#include "support/TempDir.h"
+
+namespace corvane {
+
+// Lets a failed comparison print the entries.
+void PrintTo(const FileListEntry& entry, std::ostream* out) {
+    *out << "{\"" << entry.path.toStdString() << "\", " << entry.kind << "}";
+}
+
+namespace {
+
+using test::LogCapture;
+using test::TempDir;
+
+constexpr int kBoth = kListFolders | kListFiles;
+
+QByteArray Native(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+void MakeFolder(const QString& path) {
+    ASSERT_TRUE(QDir().mkpath(path)) << path.toStdString();
+}
+
+void MakeFifo(const QString& path) {
+    ASSERT_EQ(::mkfifo(Native(path).constData(), 0600), 0) << path.toStdString();
+}
+
+// A listening-capable socket file, as a running program leaves one.
+void MakeSocket(const QString& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray native = Native(path);
+    ASSERT_LT(static_cast<size_t>(native.size()), sizeof address.sun_path);
+    std::copy(native.begin(), native.end(), address.sun_path);
+    const int bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    ::close(fd);
+    ASSERT_EQ(bound, 0) << path.toStdString();
+}
+
+void MakeLink(const QString& target, const QString& link) {
+    ASSERT_EQ(::symlink(Native(target).constData(), Native(link).constData()), 0)
+        << link.toStdString();
+}
+
+FileList Walk(const QString& folder, int what = kBoth, bool recursive = true,
+              bool fullPaths = true) {
+    FileList list;
+    ListFolder(folder, list, what, recursive, fullPaths);
+    return list;
+}
+
+FileList Sorted(FileList list) {
+    std::sort(list.begin(), list.end(),
+              [](const FileListEntry& a, const FileListEntry& b) { return a.path < b.path; });
+    return list;
+}
+
+// The usual source: files at two depths, a folder with content and an empty one.
+//   root/top.txt, root/a/x.txt, root/a/b/y.txt, root/a/b/c/ (empty), root/d/ (empty)
+void MakeTree(const TempDir& dir) {
+    dir.Write("root/top.txt", "t");
+    dir.Write("root/a/x.txt", "x");
+    dir.Write("root/a/b/y.txt", "y");
+    MakeFolder(dir.File("root/a/b/c"));
+    MakeFolder(dir.File("root/d"));
+}
+
+TEST(ListFolder, ListsFilesAndFoldersWithTheirKinds) {
+    TempDir dir;
+    MakeTree(dir);
+    const QString root = dir.File("root");
+    const FileList expected = {
+        {root + "/a", kListFolder},          {root + "/a/b", kListFolder},
+        {root + "/a/b/c", kListEmptyFolder}, {root + "/a/b/y.txt", kListFile},
+        {root + "/a/x.txt", kListFile},      {root + "/d", kListEmptyFolder},
+        {root + "/top.txt", kListFile},
+    };
+    EXPECT_EQ(Sorted(Walk(root)), expected);
+}
+
+TEST(ListFolder, ContentsComeBeforeTheirFolder) {
+    TempDir dir;
+    MakeTree(dir);
+    // More entries per folder make any pre-order slip visible whatever the disk order.
+    for (int i = 0; i < 20; ++i) {
+        dir.Write(QString("root/a/b/f%1").arg(i), "f");
+        dir.Write(QString("root/a/g%1").arg(i), "g");
+    }
+    const FileList list = Walk(dir.File("root"));
+    ASSERT_EQ(list.size(), 47u);
+    for (size_t i = 0; i < list.size(); ++i) {
+        if (list[i].kind == kListFile) {
+            continue;
+        }
+        const QString inside = list[i].path + "/";
+        for (size_t j = i + 1; j < list.size(); ++j) {
+            EXPECT_FALSE(list[j].path.startsWith(inside))
+                << list[j].path.toStdString() << " comes after its folder";
+        }
+    }
+}
+
+TEST(ListFolder, KeepsTheFileSystemOrder) {
+    TempDir dir;
+    for (int i = 0; i < 60; ++i) {
+        dir.Write(QString("root/file%1.txt").arg(i), "x");
+    }
+    QStringList diskOrder;
+    QDirIterator it(dir.File("root"), QDir::Files | QDir::NoDotAndDotDot);
+    while (it.hasNext()) {
+        diskOrder << it.next();
+    }
+    QStringList walked;
+    for (const FileListEntry& entry : Walk(dir.File("root"))) {
+        walked << entry.path;
+    }
+    EXPECT_EQ(walked, diskOrder);
+}
+
+TEST(ListFolder, NamesOnlyAndNotRecursive) {
+    TempDir dir;
+    MakeTree(dir);
+    const QString root = dir.File("root");
+
+    const FileList namesOnly = {
+        {"a", kListFolder}, {"b", kListFolder},   {"c", kListEmptyFolder}, {"d", kListEmptyFolder},
+        {"top.txt", 0},     {"x.txt", kListFile}, {"y.txt", kListFile},
+    };
+    EXPECT_EQ(Sorted(Walk(root, kBoth, true, false)), namesOnly);
+
+    const FileList topLevel = {{root + "/a", kListFolder},
+                               {root + "/d", kListEmptyFolder},
+                               {root + "/top.txt", kListFile}};
+    EXPECT_EQ(Sorted(Walk(root, kBoth, false, true)), topLevel);
+}
+
+TEST(ListFolder, WhatSelectsFilesOrFolders) {
+    TempDir dir;
+    MakeTree(dir);
+    const QString root = dir.File("root");
+
+    const FileList files = {{root + "/a/b/y.txt", kListFile},
+                            {root + "/a/x.txt", kListFile},
+                            {root + "/top.txt", kListFile}};
+    EXPECT_EQ(Sorted(Walk(root, kListFiles)), files);
+
+    const FileList folders = {{root + "/a", kListFolder},
+                              {root + "/a/b", kListFolder},
+                              {root + "/a/b/c", kListEmptyFolder},
+                              {root + "/d", kListEmptyFolder}};
+    EXPECT_EQ(Sorted(Walk(root, kListFolders)), folders);
+
+    // What the folder-tree copy asks at each level.
+    const FileList names = {{"a", kListFolder}, {"d", kListEmptyFolder}};
+    EXPECT_EQ(Sorted(Walk(root, kListFolders, false, false)), names);
+}
+
+TEST(ListFolder, FolderWithTrailingSlashGivesSingleSlashes) {
+    TempDir dir;
+    MakeTree(dir);
+    const QString root = dir.File("root");
+    EXPECT_EQ(Sorted(Walk(root + "/")), Sorted(Walk(root)));
+}
+
+TEST(ListFolder, AppendsToTheListAndIgnoresMissingFolders) {
+    TempDir dir;
+    dir.Write("root/one.txt", "1");
+    FileList list = {{"earlier", kListFile}};
+    ListFolder(dir.File("root"), list, kBoth, true, true);
+    ListFolder(dir.File("missing"), list, kBoth, true, true);
+    ListFolder(QString(), list, kBoth, true, true);
+    ListFolder(dir.File("root/one.txt"), list, kBoth, true, true);  // a file, not a folder
+    const FileList expected = {{"earlier", kListFile}, {dir.File("root/one.txt"), kListFile}};
+    EXPECT_EQ(list, expected);
+}
+
+TEST(ListFolder, HiddenEntriesAreSkippedWithTheirContent) {
+    TempDir dir;
+    dir.Write("root/.hidden-file", "h");
+    dir.Write("root/.hidden-folder/inside.txt", "i");
+    dir.Write("root/.hidden-folder/deeper/more.txt", "m");
+    dir.Write("root/visible/.only-hidden", "o");
+    dir.Write("root/kept.txt", "k");
+    const QString root = dir.File("root");
+    const FileList expected = {{root + "/kept.txt", kListFile},
+                               {root + "/visible", kListEmptyFolder}};
+    EXPECT_EQ(Sorted(Walk(root)), expected);
+}
+
+TEST(ListFolder, SystemEntriesAreSkipped) {
+    TempDir dir;
+    dir.Write("root/kept.txt", "k");
+    MakeFifo(dir.File("root/fifo"));
+    MakeSocket(dir.File("root/socket"));
+    MakeLink(dir.File("nowhere"), dir.File("root/dangling"));
+    MakeLink(dir.File("root/fifo"), dir.File("root/link-to-fifo"));
+    const FileList expected = {{dir.File("root/kept.txt"), kListFile}};
+    EXPECT_EQ(Walk(dir.File("root")), expected);
+}
+
+TEST(ListFolder, FolderLinkIsNeitherDescendedNorListed) {
+    TempDir dir;
+    dir.Write("elsewhere/secret.txt", "s");
+    dir.Write("root/kept.txt", "k");
+    MakeLink(dir.File("elsewhere"), dir.File("root/linked-folder"));
+    MakeLink(dir.File("root"), dir.File("root/loop"));
+    const FileList expected = {{dir.File("root/kept.txt"), kListFile}};
+    EXPECT_EQ(Walk(dir.File("root")), expected);
+}
+
+TEST(ListFolder, FileLinkIsListedAsAFile) {
+    TempDir dir;
+    dir.Write("outside.txt", "content");
+    MakeFolder(dir.File("root"));
+    MakeLink(dir.File("outside.txt"), dir.File("root/link.txt"));
+    MakeLink("../outside.txt", dir.File("root/relative.txt"));
+    const FileList expected = {{dir.File("root/link.txt"), kListFile},
+                               {dir.File("root/relative.txt"), kListFile}};
+    EXPECT_EQ(Sorted(Walk(dir.File("root"))), expected);
+}
+
+TEST(ListFolder, NonAsciiAndBlankNames) {
+    TempDir dir;
+    dir.Write("root/Grüße aus Köln/naïve résumé.txt", "r");
+    dir.Write("root/日本語 ファイル.txt", "j");
+    dir.Write("root/emoji 😀.txt", "e");
+    const QString root = dir.File("root");
+    const FileList expected = {
+        {root + QString("/Grüße aus Köln"), kListFolder},
+        {root + QString("/Grüße aus Köln/naïve résumé.txt"), kListFile},
+        {root + QString("/emoji 😀.txt"), kListFile},
+        {root + QString("/日本語 ファイル.txt"), kListFile},
+    };
+    EXPECT_EQ(Sorted(Walk(root)), expected);
+}
+
+// A name that is not UTF-8 could not be opened again through its text, so the walk
+// leaves it out and says so.
+TEST(ListFolder, NameThatIsNotUtf8IsSkippedWithAWarning) {
+    TempDir dir;
+    dir.Write("root/good.txt", "g");
+    MakeFolder(dir.File("root/only-bad"));
+    for (const QString& folder : {dir.File("root"), dir.File("root/only-bad")}) {
+        const QByteArray bad = Native(folder) + "/bad\xff\xfe.txt";
+        const int fd = ::open(bad.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+        ASSERT_GE(fd, 0);
+        ::close(fd);
+    }
+    LogCapture log;
+    const FileList expected = {{dir.File("root/good.txt"), kListFile},
+                               {dir.File("root/only-bad"), kListEmptyFolder}};
+    EXPECT_EQ(Sorted(Walk(dir.File("root"))), expected);
+    EXPECT_EQ(log.Texts().size(), 2);
+    EXPECT_EQ(log.CountEndingWith("the name is not valid UTF-8, ignored"), 2);
+    EXPECT_FALSE(FolderHasVisibleEntries(dir.File("root/only-bad")));
+}
+
+// What a folder holds decides its kind and FolderHasVisibleEntries alike.
+struct VisibilityCase {
+    const char* name;
+    std::function<void(const TempDir&, const QString&)> fill;
+    bool visible;
+};
+
+class FolderVisibility : public ::testing::TestWithParam<VisibilityCase> {};
+
+TEST_P(FolderVisibility, DecidesKindAndAnswer) {
+    TempDir dir;
+    const QString folder = dir.File("root/probe");
+    MakeFolder(folder);
+    dir.Write("target.txt", "t");
+    MakeFolder(dir.File("target-folder"));
+    GetParam().fill(dir, folder);
+
+    EXPECT_EQ(FolderHasVisibleEntries(folder), GetParam().visible);
+    const int kind = GetParam().visible ? kListFolder : kListEmptyFolder;
+    const FileListEntry entry{folder, kind};
+    // Recursive walks learn the kind while walking, flat walks by looking inside.
+    for (const bool recursive : {true, false}) {
+        const FileList list = Walk(dir.File("root"), kListFolders, recursive);
+        ASSERT_FALSE(list.empty());
+        EXPECT_EQ(list.back(), entry) << "recursive " << recursive;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FolderVisibility,
+    ::testing::Values(
+        VisibilityCase{"Nothing", [](const TempDir&, const QString&) {}, false},
+        VisibilityCase{"File",
+                       [](const TempDir& d, const QString&) { d.Write("root/probe/f", ""); }, true},
+        VisibilityCase{"EmptySubfolder",
+                       [](const TempDir&, const QString& f) { MakeFolder(f + "/sub"); }, true},
+        VisibilityCase{"OnlyHiddenEntries",
+                       [](const TempDir& d, const QString& f) {
+                           d.Write("root/probe/.h", "");
+                           MakeFolder(f + "/.git");
+                       },
+                       false},
+        VisibilityCase{"OnlyFifoAndSocket",
+                       [](const TempDir&, const QString& f) {
+                           MakeFifo(f + "/fifo");
+                           MakeSocket(f + "/sock");
+                       },
+                       false},
+        VisibilityCase{
+            "OnlyFolderLink",
+            [](const TempDir& d, const QString& f) { MakeLink(d.File("target-folder"), f + "/l"); },
+            false},
+        VisibilityCase{
+            "OnlyDanglingLink",
+            [](const TempDir& d, const QString& f) { MakeLink(d.File("gone"), f + "/l"); }, false},
+        VisibilityCase{
+            "OnlyFileLink",
+            [](const TempDir& d, const QString& f) { MakeLink(d.File("target.txt"), f + "/l"); },
+            true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FolderHasVisibleEntries, MissingOrEmptyPathIsFalse) {
+    TempDir dir;
+    EXPECT_FALSE(FolderHasVisibleEntries(dir.File("missing")));
+    EXPECT_FALSE(FolderHasVisibleEntries(QString()));
+}
+
+TEST(VisibleSubfolderNames, ListsRealVisibleFoldersOnly) {
+    TempDir dir;
+    MakeFolder(dir.File("root/one"));
+    MakeFolder(dir.File("root/zwei ä"));
+    MakeFolder(dir.File("root/.hidden"));
+    dir.Write("root/file.txt", "f");
+    MakeFifo(dir.File("root/fifo"));
+    MakeLink(dir.File("root/one"), dir.File("root/link"));
+    QStringList names = VisibleSubfolderNames(dir.File("root"));
+    names.sort();
+    EXPECT_EQ(names, (QStringList{"one", QString("zwei ä")}));
+    EXPECT_TRUE(VisibleSubfolderNames(dir.File("missing")).isEmpty());
+}
+
+}  // namespace
+}  // namespace corvane

@@ -1,0 +1,231 @@
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+
+#include "platform/Mailer.h"
+#include "support/LogCapture.h"
+#include "support/TempDir.h"
+
+namespace corvane {
+namespace {
+
+using test::LogCapture;
+using test::ReadAll;
+using test::TempDir;
+
+const QString kAddress = QStringLiteral("ops@example.org");
+const QString kSubject = QStringLiteral("Corvane message");
+const QString kBody = QStringLiteral("Cannot connect to FTP site, backup was not complete");
+
+// Writes an executable shell script into the folder.
+QString WriteScript(const TempDir& dir, const QString& name, const QByteArray& body) {
+    const QString path = dir.Write(name, "#!/bin/sh\n" + body);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return path;
+}
+
+// A sendmail stand-in that records its arguments (one a line) and its standard input
+// in the test's folder, then ends with `status`.
+QString StandIn(const TempDir& dir, int status = 0) {
+    return WriteScript(dir, "sendmail",
+                       QStringLiteral("printf '%s\\n' \"$@\" > '%1'\ncat > '%2'\nexit %3\n")
+                           .arg(dir.File("args"), dir.File("stdin"))
+                           .arg(status)
+                           .toUtf8());
+}
+
+// Sets an environment variable for one test and puts the old value back.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const QByteArray& value)
+        : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name)) {
+        qputenv(name, value);
+    }
+    ~ScopedEnv() {
+        if (m_had) {
+            qputenv(m_name, m_old);
+        } else {
+            qunsetenv(m_name);
+        }
+    }
+
+  private:
+    const char* m_name;
+    bool m_had;
+    QByteArray m_old;
+};
+
+TEST(Mailer, HandsTheMessageToSendmail) {
+    TempDir dir;
+    Mailer mailer;
+    mailer.SetProgram(StandIn(dir));
+    LogCapture log;
+    EXPECT_TRUE(mailer.Send(QString(), kAddress, kSubject, kBody));
+    EXPECT_EQ(ReadAll(dir.File("args")), "-i\n-t\n");
+    EXPECT_EQ(ReadAll(dir.File("stdin")),
+              "To: ops@example.org\n"
+              "Subject: Corvane message\n"
+              "\n"
+              "Cannot connect to FTP site, backup was not complete\n");
+    ASSERT_EQ(log.Texts().size(), 1);
+    EXPECT_EQ(log.CountEndingWith("  Send mail message to 'ops@example.org'"), 1);
+}
+
+TEST(Mailer, AccountSelectsTheTransportAccount) {
+    TempDir dir;
+    Mailer mailer;
+    mailer.SetProgram(StandIn(dir));
+    LogCapture log;
+    EXPECT_TRUE(mailer.Send("work", kAddress, kSubject, kBody));
+    EXPECT_EQ(ReadAll(dir.File("args")), "-i\n-t\n-a\nwork\n");
+}
+
+TEST(Mailer, UserTextNeverReachesAShell) {
+    TempDir dir;
+    Mailer mailer;
+    mailer.SetProgram(StandIn(dir));
+    const QString pwned = dir.File("pwned");
+    const QString account = "x; touch '" + pwned + "'";
+    const QString address = "$(touch '" + pwned + "')@example.org";
+    LogCapture log;
+    EXPECT_TRUE(mailer.Send(account, address, "`touch " + pwned + "`", kBody));
+    EXPECT_FALSE(QFileInfo::exists(pwned));
+    EXPECT_EQ(ReadAll(dir.File("args")), ("-i\n-t\n-a\n" + account + "\n").toUtf8());
+    EXPECT_TRUE(ReadAll(dir.File("stdin")).startsWith(("To: " + address + "\n").toUtf8()));
+}
+
+TEST(Mailer, AddressCannotAddHeaderLines) {
+    TempDir dir;
+    Mailer mailer;
+    mailer.SetProgram(StandIn(dir));
+    for (const QString& address :
+         {QStringLiteral("ops@example.org\nBcc: all@example.org"),
+          QStringLiteral("ops@example.org\r"), QStringLiteral("a\tb@example.org"),
+          QStringLiteral(""), QStringLiteral("   ")}) {
+        LogCapture log;
+        EXPECT_FALSE(mailer.Send(QString(), address, kSubject, kBody));
+        EXPECT_EQ(log.Texts().size(), 1);
+        EXPECT_EQ(log.Texts().front().contains("  Warning: Send mail to '"), true);
+    }
+    EXPECT_FALSE(QFileInfo::exists(dir.File("args")));  // the program never ran
+}
+
+TEST(Mailer, SubjectStaysOnOneLine) {
+    const QByteArray message =
+        Mailer::ComposeMessage(kAddress, "first\r\nBcc: all@example.org", "body");
+    EXPECT_EQ(message,
+              "To: ops@example.org\n"
+              "Subject: first  Bcc: all@example.org\n"
+              "\n"
+              "body\n");
+}
+
+TEST(Mailer, BodyLinesEndInNewLines) {
+    EXPECT_TRUE(Mailer::ComposeMessage(kAddress, kSubject, "a\r\nb\r\n").endsWith("\n\na\nb\n"));
+    EXPECT_TRUE(Mailer::ComposeMessage(kAddress, kSubject, QString()).endsWith("message\n\n"));
+}
+
+// The text of the encoded words of a Subject header, each checked on its own.
+QString DecodeSubject(const QByteArray& message, bool* wordsValid) {
+    const int start = message.indexOf("Subject: ") + 9;
+    const int end = message.indexOf("\nMIME-Version:");
+    QString text;
+    *wordsValid = true;
+    for (QByteArray word : message.mid(start, end - start).split('\n')) {
+        word = word.trimmed();
+        *wordsValid = *wordsValid && word.size() <= 75 && word.startsWith("=?UTF-8?B?") &&
+                      word.endsWith("?=");
+        const QByteArray raw = QByteArray::fromBase64(word.mid(10, word.size() - 12));
+        // Each word must hold whole characters.
+        QByteArray roundTrip = QString::fromUtf8(raw).toUtf8();
+        *wordsValid = *wordsValid && roundTrip == raw;
+        text += QString::fromUtf8(raw);
+    }
+    return text;
+}
+
+TEST(Mailer, NonAsciiTextIsSentAsUtf8WithMimeHeaders) {
+    const struct {
+        QString subject;
+        QString body;
+    } cases[] = {
+        {QString::fromUtf8("Sicherung fehlgeschlagen: \xC3\xA4\xC3\xB6\xC3\xBC"), "plain body"},
+        {QString::fromUtf8(QByteArray("\xE2\x82\xAC").repeated(40)), "x"},
+        {QString::fromUtf8(QByteArray("\xF0\x9F\x98\x80 ").repeated(30)), "y"},
+        {kSubject, QString::fromUtf8("Stra\xC3\x9F"
+                                     "e")},
+    };
+    for (const auto& c : cases) {
+        const QByteArray message = Mailer::ComposeMessage(kAddress, c.subject, c.body);
+        EXPECT_TRUE(
+            message.contains("\nMIME-Version: 1.0\n"
+                             "Content-Type: text/plain; charset=UTF-8\n"
+                             "Content-Transfer-Encoding: 8bit\n\n"));
+        EXPECT_TRUE(message.endsWith("\n\n" + c.body.toUtf8() + "\n"));
+        if (c.subject == kSubject) {
+            EXPECT_TRUE(message.contains("\nSubject: Corvane message\n"));
+            continue;
+        }
+        bool wordsValid = false;
+        EXPECT_EQ(DecodeSubject(message, &wordsValid), c.subject);
+        EXPECT_TRUE(wordsValid) << message.constData();
+    }
+}
+
+TEST(Mailer, FailuresEndInTheWarningLine) {
+    TempDir dir;
+    const struct {
+        const char* label;
+        QString program;
+    } cases[] = {
+        {"not installed", dir.File("no-such-sendmail")},
+        {"none found", QString()},
+        {"non-zero status", StandIn(dir, 75)},
+        {"killed", WriteScript(dir, "crash", "kill -9 $$\n")},
+        {"not executable", dir.Write("plain-file", "#!/bin/sh\nexit 0\n")},
+    };
+    for (const auto& c : cases) {
+        Mailer mailer;
+        mailer.SetProgram(c.program);
+        LogCapture log;
+        EXPECT_FALSE(mailer.Send(QString(), kAddress, kSubject, kBody)) << c.label;
+        ASSERT_EQ(log.Texts().size(), 1) << c.label;
+        EXPECT_EQ(log.CountEndingWith("  Warning: Send mail to 'ops@example.org' failed"), 1)
+            << c.label;
+    }
+}
+
+TEST(Mailer, ProgramThatHangsIsKilledAtTheTimeOut) {
+    TempDir dir;
+    Mailer mailer;
+    mailer.SetProgram(WriteScript(dir, "hang", "exec sleep 600\n"));
+    mailer.SetTimeout(300);
+    LogCapture log;
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(mailer.Send(QString(), kAddress, kSubject, kBody));
+    EXPECT_LT(timer.elapsed(), 60000);
+    EXPECT_EQ(log.CountEndingWith("  Warning: Send mail to 'ops@example.org' failed"), 1);
+}
+
+TEST(Mailer, ProgramComesFromTheEnvironmentThenPath) {
+    TempDir dir;
+    const QString standIn = StandIn(dir);
+    {
+        ScopedEnv env("CORVANE_SENDMAIL", QFile::encodeName(standIn));
+        EXPECT_EQ(Mailer().Program(), standIn);
+        // SendNotification uses that program and reports in the log only.
+        LogCapture log;
+        SendNotification("acct", kAddress, kSubject, kBody);
+        EXPECT_EQ(ReadAll(dir.File("args")), "-i\n-t\n-a\nacct\n");
+        EXPECT_EQ(log.CountEndingWith("  Send mail message to 'ops@example.org'"), 1);
+    }
+    ScopedEnv unset("CORVANE_SENDMAIL", QByteArray());
+    ScopedEnv path("PATH", QFile::encodeName(dir.Path()));
+    EXPECT_EQ(Mailer().Program(), standIn);
+}
+
+}  // namespace
+}  // namespace corvane
