@@ -34,6 +34,9 @@ function(corvane_tests)
         set(labels ${layer})
         if(stem MATCHES "Thread|Queue|Concurren")
             set(labels thread)
+        elseif(stem MATCHES "Large")
+            # Minutes of work on files of several GiB; still part of every test run.
+            set(labels slow)
         endif()
         gtest_discover_tests(${target}
             PROPERTIES LABELS "${labels}" TIMEOUT 300

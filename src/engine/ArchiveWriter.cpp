@@ -1,0 +1,737 @@
+#include "engine/ArchiveWriter.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <minizip/zip.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <QFile>
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <random>
+
+#include "engine/DosTime.h"
+#include "engine/ZipCrypto.h"
+#include "log/Log.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr size_t kDataBlockSize = 65535;      // one read from a source file
+constexpr size_t kCrcBlockSize = 131072;      // one read of the CRC pass
+constexpr size_t kOutputBufferSize = 262144;  // archive bytes gathered before a write
+constexpr int kMaxProgressBound = 65535;      // the progress bar's bounds are 16-bit
+constexpr quint64 kZip32Limit = 0xFFFFFFFFu;
+
+constexpr uLong kMadeByUnix20 = 0x0314;     // host 3 (Unix), ZIP 2.0
+constexpr uLong kMadeByUnixZip64 = 0x032D;  // host 3 (Unix), ZIP 4.5
+constexpr uLong kFlagEncrypted = 1u << 0;
+constexpr uLong kFlagUtf8Name = 1u << 11;
+constexpr quint32 kDosDirectoryAttribute = 0x10;
+
+// ---------------------------------------------------------------------------------------
+// The archive file under minizip: a file descriptor behind one write buffer. minizip
+// writes headers in small pieces and, after each entry, seeks back to the entry's local
+// header to fill in CRC and sizes; with the buffer, a small entry costs no system call
+// of its own, and the seek back lands in memory. Write errors stick, so minizip's next
+// call fails and the archive is given up.
+
+struct OutputFile {
+    int fd = -1;
+    bool failed = false;
+    quint64 position = 0;     // where minizip writes next
+    quint64 bufferStart = 0;  // file offset of buffer[0]
+    size_t bufferLength = 0;  // bytes of the buffer not yet written to the file
+    quint64 end = 0;          // file size, buffered bytes included
+    std::unique_ptr<unsigned char[]> buffer;
+};
+
+bool WriteAllAt(int fd, const unsigned char* data, size_t size, quint64 offset) {
+    while (size > 0) {
+        const ssize_t written = ::pwrite(fd, data, size, off_t(offset));
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        data += written;
+        size -= size_t(written);
+        offset += quint64(written);
+    }
+    return true;
+}
+
+bool FlushOutput(OutputFile& file) {
+    if (file.bufferLength > 0 && !file.failed) {
+        file.failed = !WriteAllAt(file.fd, file.buffer.get(), file.bufferLength, file.bufferStart);
+    }
+    file.bufferStart += file.bufferLength;
+    file.bufferLength = 0;
+    return !file.failed;
+}
+
+voidpf ZCALLBACK OpenOutput(voidpf opaque, const void* filename, int mode) {
+    auto* file = static_cast<OutputFile*>(opaque);
+    if ((mode & ZLIB_FILEFUNC_MODE_CREATE) == 0) {
+        return nullptr;  // only new archives are written here
+    }
+    // An earlier file of this name (a temporary left by a crash) is replaced.
+    file->fd = ::open(static_cast<const char*>(filename),
+                      O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
+    if (file->fd < 0) {
+        return nullptr;
+    }
+    file->buffer.reset(new unsigned char[kOutputBufferSize]);
+    return file;
+}
+
+uLong ZCALLBACK ReadOutput(voidpf, voidpf stream, void* buf, uLong size) {
+    auto* file = static_cast<OutputFile*>(stream);
+    if (!FlushOutput(*file)) {
+        return 0;
+    }
+    const ssize_t got = ::pread(file->fd, buf, size, off_t(file->position));
+    if (got <= 0) {
+        return 0;
+    }
+    file->position += quint64(got);
+    return uLong(got);
+}
+
+uLong ZCALLBACK WriteOutput(voidpf, voidpf stream, const void* buf, uLong size) {
+    auto* file = static_cast<OutputFile*>(stream);
+    if (file->failed) {
+        return 0;
+    }
+    const auto* bytes = static_cast<const unsigned char*>(buf);
+    const quint64 bufferEnd = file->bufferStart + file->bufferLength;
+    if (file->position >= file->bufferStart && file->position <= bufferEnd &&
+        file->position - file->bufferStart + size <= kOutputBufferSize) {
+        // Continues or overwrites the buffered bytes.
+        const size_t at = size_t(file->position - file->bufferStart);
+        std::memcpy(file->buffer.get() + at, bytes, size);
+        file->bufferLength = std::max(file->bufferLength, at + size_t(size));
+    } else {
+        if (!FlushOutput(*file)) {
+            return 0;
+        }
+        file->bufferStart = file->position;
+        if (size >= kOutputBufferSize) {
+            if (!WriteAllAt(file->fd, bytes, size, file->position)) {
+                file->failed = true;
+                return 0;
+            }
+            file->bufferStart += size;
+        } else {
+            std::memcpy(file->buffer.get(), bytes, size);
+            file->bufferLength = size;
+        }
+    }
+    file->position += size;
+    file->end = std::max(file->end, file->position);
+    return size;
+}
+
+ZPOS64_T ZCALLBACK TellOutput(voidpf, voidpf stream) {
+    return static_cast<OutputFile*>(stream)->position;
+}
+
+long ZCALLBACK SeekOutput(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
+    auto* file = static_cast<OutputFile*>(stream);
+    switch (origin) {
+        case ZLIB_FILEFUNC_SEEK_SET:
+            file->position = offset;
+            return 0;
+        case ZLIB_FILEFUNC_SEEK_CUR:
+            file->position += offset;
+            return 0;
+        case ZLIB_FILEFUNC_SEEK_END:
+            file->position = file->end + offset;
+            return 0;
+        default:
+            return -1;
+    }
+}
+
+int ZCALLBACK CloseOutput(voidpf, voidpf stream) {
+    auto* file = static_cast<OutputFile*>(stream);
+    FlushOutput(*file);
+    if (::close(file->fd) != 0) {
+        file->failed = true;
+    }
+    file->fd = -1;
+    file->buffer.reset();
+    return file->failed ? -1 : 0;
+}
+
+int ZCALLBACK ErrorOutput(voidpf, voidpf stream) {
+    return static_cast<OutputFile*>(stream)->failed ? 1 : 0;
+}
+
+// ---------------------------------------------------------------------------------------
+// Reading sources.
+
+// Closes a file descriptor when the scope ends.
+struct ScopedFd {
+    int fd = -1;
+    ~ScopedFd() {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+};
+
+// Opens a regular file for reading. O_NONBLOCK keeps a FIFO that took the file's place
+// from blocking the run; it has no effect on regular files.
+bool OpenRegularFile(const QString& path, ScopedFd& source, struct stat& status) {
+    const QByteArray nativePath = QFile::encodeName(path);
+    source.fd = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    return source.fd >= 0 && ::fstat(source.fd, &status) == 0 && S_ISREG(status.st_mode);
+}
+
+// One read; -1 on a read error.
+ssize_t ReadSome(int fd, unsigned char* buffer, size_t size) {
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, size);
+        if (got >= 0) {
+            return got;
+        }
+        if (errno == EAGAIN) {
+            // A file system that honours O_NONBLOCK for regular files: read blocking.
+            const int flags = ::fcntl(fd, F_GETFL);
+            if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+                return -1;
+            }
+        } else if (errno != EINTR) {
+            return -1;
+        }
+    }
+}
+
+// The CRC-32 and length of everything from the file's current position to its end.
+bool CrcOfRest(int fd, unsigned char* buffer, quint32& crc, quint64& size) {
+    uLong sum = crc32(0, Z_NULL, 0);
+    size = 0;
+    for (;;) {
+        const ssize_t got = ReadSome(fd, buffer, kCrcBlockSize);
+        if (got < 0) {
+            return false;
+        }
+        if (got == 0) {
+            break;
+        }
+        sum = crc32(sum, buffer, uInt(got));
+        size += quint64(got);
+    }
+    crc = quint32(sum);
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// One WriteArchive call.
+
+class ArchiveJob {
+  public:
+    ArchiveJob(int level, const QString& password);
+    ~ArchiveJob();
+    ArchiveJob(const ArchiveJob&) = delete;
+    ArchiveJob& operator=(const ArchiveJob&) = delete;
+
+    bool Run(const ArchiveList& list, const QString& archivePath, const StopSignal& stop);
+
+  private:
+    bool AddFolder(const ArchiveListEntry& entry);
+    bool AddFile(const ArchiveListEntry& entry);
+    bool CheckName(const ArchiveListEntry& entry, QByteArray& name);
+    bool OpenEntry(const QByteArray& name, quint32 dosDateTime, quint32 attributes, bool encrypted,
+                   bool zip64);
+    bool Compress(const unsigned char* data, size_t size, int flush);
+    // Encrypts (in place) when the entry is encrypted, then writes.
+    bool WriteToEntry(unsigned char* data, size_t size);
+    bool WriteRawToEntry(const unsigned char* data, size_t size);
+    bool CloseEntry(quint64 size, quint32 crc);
+    bool WriteFailed();
+    void RandomBytes(unsigned char* out, size_t count);
+    bool MayReach4GiB(quint64 size);
+    bool CompleteZip64(const QString& path);
+
+    int m_level = 9;
+    std::optional<ZipCrypto> m_crypto;
+    z_stream m_stream = {};
+    bool m_streamReady = false;
+    std::unique_ptr<unsigned char[]> m_dataBuffer;
+    // The CRC pass reads into it; the data pass, which follows it, compresses into it.
+    std::unique_ptr<unsigned char[]> m_crcBuffer;
+    OutputFile m_output;
+    zipFile m_zip = nullptr;
+    QString m_archivePath;
+    bool m_writeErrorLogged = false;
+    bool m_entryEncrypted = false;
+    quint64 m_entryCompressed = 0;  // bytes written to the current entry
+    quint64 m_entryStart = 0;       // offset of the current entry's local header
+    bool m_hasZip64Entry = false;   // an entry with ZIP64 fields
+    quint64 m_entryCount = 0;       // entries written
+    quint64 m_directoryOffset = 0;  // where the central directory starts
+    unsigned char m_random[256] = {};
+    size_t m_randomLeft = 0;
+};
+
+ArchiveJob::ArchiveJob(int level, const QString& password)
+    // zlib refuses other levels; the task's default level is 9.
+    : m_level(level >= 0 && level <= 9 ? level : 9),
+      m_dataBuffer(new unsigned char[kDataBlockSize]),
+      m_crcBuffer(new unsigned char[kCrcBlockSize]) {
+    if (!password.isEmpty()) {
+        m_crypto.emplace(password.toUtf8());
+    }
+}
+
+ArchiveJob::~ArchiveJob() {
+    if (m_zip != nullptr) {
+        zipClose(m_zip, nullptr);
+    }
+    if (m_streamReady) {
+        deflateEnd(&m_stream);
+    }
+}
+
+bool ArchiveJob::Run(const ArchiveList& list, const QString& archivePath, const StopSignal& stop) {
+    m_archivePath = archivePath;
+    const QString tempPath = TemporaryArchivePath(archivePath);
+    const QByteArray nativeTemp = QFile::encodeName(tempPath);
+
+    // Entries are deflated here in raw mode rather than by minizip, so one compressor
+    // serves every entry instead of one set up and torn down per entry, and encrypted
+    // entries can carry our own cipher (minizip 1.1's own writes unreadable entries).
+    m_streamReady = deflateInit2(&m_stream, m_level, Z_DEFLATED, -MAX_WBITS, DEF_MEM_LEVEL,
+                                 Z_DEFAULT_STRATEGY) == Z_OK;
+    zlib_filefunc64_def io = {OpenOutput, ReadOutput,  WriteOutput, TellOutput,
+                              SeekOutput, CloseOutput, ErrorOutput, &m_output};
+    if (m_streamReady) {
+        m_zip = zipOpen2_64(nativeTemp.constData(), APPEND_STATUS_CREATE, nullptr, &io);
+    }
+    if (m_zip == nullptr) {
+        Log("  Error: cannot create file %s", qUtf8Printable(tempPath));
+        return false;
+    }
+
+    const std::vector<ArchiveListEntry>& entries = list.Entries();
+    const size_t count = entries.size();
+    // Long lists are scaled onto the bar's 16-bit range.
+    const bool scaled = count > size_t(kMaxProgressBound);
+    SetProgressRange(0, scaled ? kMaxProgressBound : int(count));
+
+    bool ok = true;
+    for (size_t i = 0; i < count && ok && !stop.IsSet(); ++i) {
+        const ArchiveListEntry& entry = entries[i];
+        ok = entry.nameInArchive.endsWith(QLatin1Char('/')) ? AddFolder(entry) : AddFile(entry);
+        SetProgressPos(scaled ? int(quint64(i) * kMaxProgressBound / count) : int(i));
+    }
+
+    m_directoryOffset = m_output.position;  // zipClose writes the directory from here
+    const int closed = zipClose(m_zip, nullptr);
+    m_zip = nullptr;
+    if (closed != ZIP_OK && ok) {
+        ok = WriteFailed();
+    }
+    if (ok && !stop.IsSet() &&
+        (m_hasZip64Entry || m_entryCount >= 0xFFFF || m_directoryOffset >= kZip32Limit)) {
+        ok = CompleteZip64(tempPath);
+    }
+
+    if (ok && !stop.IsSet()) {
+        if (::rename(nativeTemp.constData(), QFile::encodeName(archivePath).constData()) == 0) {
+            return true;
+        }
+        Log("  Error: cannot move %s to %s", qUtf8Printable(tempPath), qUtf8Printable(archivePath));
+    }
+    ::unlink(nativeTemp.constData());
+    return false;
+}
+
+bool ArchiveJob::CheckName(const ArchiveListEntry& entry, QByteArray& name) {
+    name = entry.nameInArchive.toUtf8();
+    // A ZIP header holds 16 bits of name length.
+    if (name.size() > 0xFFFF || name.contains('\0')) {
+        Log("  Error: cannot add %s to zip", qUtf8Printable(entry.sourcePath));
+        return false;
+    }
+    return true;
+}
+
+bool ArchiveJob::AddFolder(const ArchiveListEntry& entry) {
+    QByteArray name;
+    if (!CheckName(entry, name)) {
+        return false;
+    }
+    QString folder = entry.sourcePath;
+    if (folder.size() > 1 && folder.endsWith(QLatin1Char('/'))) {
+        folder.chop(1);
+    }
+    struct stat status = {};
+    if (::stat(QFile::encodeName(folder).constData(), &status) != 0) {
+        Log("  Error: cannot add %s to zip", qUtf8Printable(entry.sourcePath));
+        return false;
+    }
+    // "Made by" Unix: the high 16 bits hold the mode, so extracting tools restore the
+    // folder's permissions; the low byte keeps the MS-DOS folder bit for DOS readers.
+    const quint32 attributes =
+        (quint32(S_IFDIR | (status.st_mode & 07777)) << 16) | kDosDirectoryAttribute;
+    // A folder entry holds no data: only the compressor's end marker.
+    return OpenEntry(name, DosDateTimeFromUnix(status.st_mtime), attributes, false, false) &&
+           Compress(nullptr, 0, Z_FINISH) && CloseEntry(0, 0);
+}
+
+bool ArchiveJob::AddFile(const ArchiveListEntry& entry) {
+    QByteArray name;
+    if (!CheckName(entry, name)) {
+        return false;
+    }
+    ScopedFd source;
+    struct stat status = {};
+    if (!OpenRegularFile(entry.sourcePath, source, status)) {
+        Log("  Error: cannot add %s to zip", qUtf8Printable(entry.sourcePath));
+        return false;
+    }
+    const quint64 statSize = quint64(std::max<off_t>(status.st_size, 0));
+
+    // An encrypted entry's header needs the CRC before the data: a first pass over the
+    // file. The data pass then takes exactly that many bytes and must see the same CRC,
+    // else the entry would open with no password.
+    quint32 crc = 0;
+    quint64 expectedSize = 0;
+    const bool encrypted = m_crypto.has_value();
+    if (encrypted) {
+        if (!CrcOfRest(source.fd, m_crcBuffer.get(), crc, expectedSize) ||
+            ::lseek(source.fd, 0, SEEK_SET) != 0) {
+            Log("  Error: cannot read file %s", qUtf8Printable(entry.sourcePath));
+            return false;
+        }
+    }
+    const bool zip64 = MayReach4GiB(encrypted ? expectedSize : statSize);
+    if (!OpenEntry(name, DosDateTimeFromUnix(status.st_mtime),
+                   quint32(S_IFREG | (status.st_mode & 07777)) << 16, encrypted, zip64)) {
+        return false;
+    }
+    if (encrypted) {
+        unsigned char header[ZipCrypto::kHeaderSize];
+        unsigned char random[ZipCrypto::kHeaderSize - 1];
+        RandomBytes(random, sizeof random);
+        m_crypto->Restart();
+        m_crypto->EncryptHeader(random, static_cast<unsigned char>(crc >> 24), header);
+        if (!WriteRawToEntry(header, sizeof header)) {
+            return false;
+        }
+    }
+
+    uLong dataCrc = crc32(0, Z_NULL, 0);
+    quint64 total = 0;
+    bool readError = false;
+    for (;;) {
+        size_t want = kDataBlockSize;
+        if (encrypted) {
+            want = size_t(std::min<quint64>(want, expectedSize - total));
+            if (want == 0) {
+                break;
+            }
+        }
+        const ssize_t got = ReadSome(source.fd, m_dataBuffer.get(), want);
+        if (got < 0) {
+            readError = true;
+            break;
+        }
+        if (got == 0) {
+            break;
+        }
+        total += quint64(got);
+        dataCrc = crc32(dataCrc, m_dataBuffer.get(), uInt(got));
+        if (!Compress(m_dataBuffer.get(), size_t(got), Z_NO_FLUSH)) {
+            return false;
+        }
+        // A short read of a regular file that reached its known size is its end; this
+        // saves the read that would answer 0. (Files of size 0 in /proc and the like
+        // are read until a read answers 0.)
+        if (size_t(got) < want && statSize > 0 && total >= statSize) {
+            break;
+        }
+    }
+
+    if (readError) {
+        Log("  Error: cannot read file %s", qUtf8Printable(entry.sourcePath));
+        return false;
+    }
+    if (!Compress(nullptr, 0, Z_FINISH)) {
+        return false;
+    }
+    // Shorter than its size said or than the CRC pass saw, or (encrypted) other bytes
+    // than the CRC pass saw, or grown past 4 GiB after it was opened as a small entry:
+    // the entry would not be the file.
+    const bool shrank = total < std::max(statSize, expectedSize);
+    const bool differs = encrypted && quint32(dataCrc) != crc;
+    const bool outgrew = !zip64 && (total >= kZip32Limit || m_entryCompressed >= kZip32Limit);
+    if (shrank || differs || outgrew) {
+        Log("  Error: file %s changed while it was archived", qUtf8Printable(entry.sourcePath));
+        return false;
+    }
+    return CloseEntry(total, quint32(dataCrc));
+}
+
+bool ArchiveJob::MayReach4GiB(quint64 size) {
+    // deflateBound is the largest output of `size` input bytes (stored blocks for
+    // incompressible data); the cipher adds its header.
+    const quint64 bound = quint64(deflateBound(&m_stream, uLong(size))) + ZipCrypto::kHeaderSize;
+    return size >= kZip32Limit || bound >= kZip32Limit;
+}
+
+bool ArchiveJob::OpenEntry(const QByteArray& name, quint32 dosDateTime, quint32 attributes,
+                           bool encrypted, bool zip64) {
+    zip_fileinfo info = {};
+    info.dosDate = dosDateTime;
+    info.external_fa = attributes;
+    m_entryEncrypted = encrypted;
+    m_entryStart = m_output.position;
+    m_entryCompressed = 0;
+    // Raw mode: the data arrives deflated (and encrypted) from us; the level only sets
+    // the level bits of the flags. zip64 is asked only for an entry that may reach
+    // 4 GiB: a ZIP64 field on a small entry makes some readers report a header error.
+    const int result = zipOpenNewFileInZip4_64(
+        m_zip, name.constData(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, m_level, 1,
+        -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, kMadeByUnix20,
+        kFlagUtf8Name | (encrypted ? kFlagEncrypted : 0), zip64 ? 1 : 0);
+    if (result != ZIP_OK) {
+        return WriteFailed();
+    }
+    deflateReset(&m_stream);
+    return true;
+}
+
+bool ArchiveJob::Compress(const unsigned char* data, size_t size, int flush) {
+    m_stream.next_in = const_cast<Bytef*>(data);
+    m_stream.avail_in = uInt(size);
+    for (;;) {
+        m_stream.next_out = m_crcBuffer.get();
+        m_stream.avail_out = uInt(kCrcBlockSize);
+        const int result = deflate(&m_stream, flush);
+        if (result == Z_STREAM_ERROR) {
+            return WriteFailed();
+        }
+        const size_t produced = kCrcBlockSize - m_stream.avail_out;
+        if (produced > 0 && !WriteToEntry(m_crcBuffer.get(), produced)) {
+            return false;
+        }
+        // Without flushing, deflate is done when it left room in the output; finishing,
+        // when it reports the end of the stream.
+        if (flush == Z_FINISH ? result == Z_STREAM_END : m_stream.avail_out != 0) {
+            return true;
+        }
+    }
+}
+
+bool ArchiveJob::WriteToEntry(unsigned char* data, size_t size) {
+    if (m_entryEncrypted) {
+        m_crypto->Encrypt(data, size);
+    }
+    return WriteRawToEntry(data, size);
+}
+
+bool ArchiveJob::WriteRawToEntry(const unsigned char* data, size_t size) {
+    m_entryCompressed += size;
+    if (zipWriteInFileInZip(m_zip, data, unsigned(size)) != ZIP_OK) {
+        return WriteFailed();
+    }
+    return true;
+}
+
+bool ArchiveJob::CloseEntry(quint64 size, quint32 crc) {
+    if (zipCloseFileInZipRaw64(m_zip, size, crc) != ZIP_OK) {
+        return WriteFailed();
+    }
+    ++m_entryCount;
+    // minizip marks an entry that needed ZIP64 fields as made by MS-DOS; see
+    // CompleteZip64.
+    if (m_entryStart >= kZip32Limit || size >= kZip32Limit || m_entryCompressed >= kZip32Limit) {
+        m_hasZip64Entry = true;
+    }
+    return true;
+}
+
+bool ArchiveJob::WriteFailed() {
+    if (!m_writeErrorLogged) {
+        m_writeErrorLogged = true;
+        Log("  Error: cannot write file %s", qUtf8Printable(m_archivePath));
+    }
+    return false;
+}
+
+void ArchiveJob::RandomBytes(unsigned char* out, size_t count) {
+    while (count > 0) {
+        if (m_randomLeft == 0) {
+            const ssize_t got = ::getrandom(m_random, sizeof m_random, 0);
+            if (got > 0) {
+                m_randomLeft = size_t(got);
+            } else {
+                // No getrandom (old kernel, seccomp): the library's own source.
+                std::random_device device;
+                for (unsigned char& byte : m_random) {
+                    byte = static_cast<unsigned char>(device());
+                }
+                m_randomLeft = sizeof m_random;
+            }
+        }
+        const size_t take = std::min(count, m_randomLeft);
+        std::memcpy(out, m_random + (sizeof m_random - m_randomLeft), take);
+        m_randomLeft -= take;
+        out += take;
+        count -= take;
+    }
+}
+
+// Little-endian fields of ZIP records.
+quint16 Get16(const unsigned char* p) {
+    return quint16(p[0] | p[1] << 8);
+}
+quint32 Get32(const unsigned char* p) {
+    return quint32(Get16(p)) | quint32(Get16(p + 2)) << 16;
+}
+
+bool ReadAllAt(int fd, unsigned char* data, size_t size, quint64 offset) {
+    while (size > 0) {
+        const ssize_t got = ::pread(fd, data, size, off_t(offset));
+        if (got <= 0) {
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        data += got;
+        size -= size_t(got);
+        offset += quint64(got);
+    }
+    return true;
+}
+
+void Put16(unsigned char* p, quint64 value) {
+    p[0] = static_cast<unsigned char>(value);
+    p[1] = static_cast<unsigned char>(value >> 8);
+}
+void Put32(unsigned char* p, quint64 value) {
+    Put16(p, value);
+    Put16(p + 2, value >> 16);
+}
+void Put64(unsigned char* p, quint64 value) {
+    Put32(p, value);
+    Put32(p + 4, value >> 32);
+}
+
+// Debian's minizip 1.1 falls short of ZIP64 in two places, mended here in the finished
+// archive (which has no comment, so its end record is its last 22 bytes):
+// - it writes the ZIP64 end records only for a central directory past 4 GiB, not for
+//   more than 65,535 entries: the end record then says 65535 and readers miss the rest;
+// - it sets "version made by" to 45 (host MS-DOS) in the central header of an entry that
+//   needs ZIP64 fields, so readers ignore the entry's Unix mode.
+bool ArchiveJob::CompleteZip64(const QString& path) {
+    ScopedFd archive;
+    archive.fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
+    struct stat status = {};
+    if (archive.fd < 0 || ::fstat(archive.fd, &status) != 0) {
+        return WriteFailed();
+    }
+    const quint64 fileSize = quint64(status.st_size);
+    unsigned char end[22];
+    if (fileSize < sizeof end || !ReadAllAt(archive.fd, end, sizeof end, fileSize - 22) ||
+        Get32(end) != 0x06054b50u) {
+        return WriteFailed();
+    }
+    const quint64 directorySize = Get32(end + 12);
+    unsigned char locator[20];
+    const bool hasZip64End = fileSize >= 22 + 20 &&
+                             ReadAllAt(archive.fd, locator, sizeof locator, fileSize - 42) &&
+                             Get32(locator) == 0x07064b50u;
+    if (!hasZip64End && (m_entryCount >= 0xFFFF || m_directoryOffset >= kZip32Limit)) {
+        // ZIP64 end record, its locator, and the end record with saturated fields, in
+        // place of the old end record right after the central directory.
+        unsigned char records[56 + 20 + 22] = {};
+        unsigned char* zip64End = records;
+        Put32(zip64End, 0x06064b50u);
+        Put64(zip64End + 4, 44);  // size of the rest of the record
+        Put16(zip64End + 12, kMadeByUnixZip64);
+        Put16(zip64End + 14, 45);
+        Put64(zip64End + 24, m_entryCount);
+        Put64(zip64End + 32, m_entryCount);
+        Put64(zip64End + 40, directorySize);
+        Put64(zip64End + 48, m_directoryOffset);
+        unsigned char* zip64Locator = records + 56;
+        Put32(zip64Locator, 0x07064b50u);
+        Put64(zip64Locator + 8, m_directoryOffset + directorySize);
+        Put32(zip64Locator + 16, 1);  // one disk
+        unsigned char* newEnd = records + 56 + 20;
+        Put32(newEnd, 0x06054b50u);
+        Put16(newEnd + 8, std::min<quint64>(m_entryCount, 0xFFFF));
+        Put16(newEnd + 10, std::min<quint64>(m_entryCount, 0xFFFF));
+        Put32(newEnd + 12, directorySize);
+        Put32(newEnd + 16, std::min(m_directoryOffset, kZip32Limit));
+        if (!WriteAllAt(archive.fd, records, sizeof records, m_directoryOffset + directorySize)) {
+            return WriteFailed();
+        }
+    }
+
+    if (m_hasZip64Entry) {
+        quint64 offset = m_directoryOffset;
+        unsigned char header[46];
+        for (quint64 i = 0; i < m_entryCount; ++i) {
+            if (!ReadAllAt(archive.fd, header, sizeof header, offset) ||
+                Get32(header) != 0x02014b50u) {
+                return WriteFailed();
+            }
+            if (Get16(header + 4) == 45) {
+                unsigned char madeBy[2];
+                Put16(madeBy, kMadeByUnixZip64);
+                if (!WriteAllAt(archive.fd, madeBy, sizeof madeBy, offset + 4)) {
+                    return WriteFailed();
+                }
+            }
+            offset += sizeof header + Get16(header + 28) + Get16(header + 30) + Get16(header + 32);
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool WriteArchive(const ArchiveList& list, const QString& archivePath, int level,
+                  const QString& password, const StopSignal& stop) {
+    ArchiveJob job(level, password);
+    return job.Run(list, archivePath, stop);
+}
+
+bool FileCrc32(const QString& path, quint32& crc) {
+    ScopedFd source;
+    struct stat status = {};
+    if (!OpenRegularFile(path, source, status)) {
+        return false;
+    }
+    std::unique_ptr<unsigned char[]> buffer(new unsigned char[kCrcBlockSize]);
+    quint64 size = 0;
+    return CrcOfRest(source.fd, buffer.get(), crc, size);
+}
+
+QString TemporaryArchivePath(const QString& archivePath) {
+    const qsizetype nameStart = archivePath.lastIndexOf(QLatin1Char('/')) + 1;
+    const qsizetype dot = archivePath.lastIndexOf(QLatin1Char('.'));
+    // A dot that starts the name marks a hidden file, not an extension.
+    QString temp = dot > nameStart ? archivePath.left(dot) : archivePath;
+    temp += QStringLiteral(".zi~");
+    if (temp == archivePath) {
+        temp += QLatin1Char('~');  // an archive that is itself named "*.zi~"
+    }
+    return temp;
+}
+
+}  // namespace corvane
