@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QThread>
 
 #include "engine/BackupRun.h"
 #include "model/DatePattern.h"
@@ -295,6 +296,40 @@ TEST_F(BackupRunTest, RefusedNetworkConnectionMailsTheOwner) {
     EXPECT_TRUE(ReadAll(recorder + ".args").contains("-a work"));
     EXPECT_TRUE(m_log.Texts().contains("  Send mail message to 'ann@example.org'"));
     EXPECT_FALSE(QFileInfo::exists(m_dir.File("dst")));
+}
+
+// A destination on a mounted optical disc: the files go to the same place below the CD
+// staging folder, and a burning program is started on it at the end.
+TEST_F(BackupRunTest, CdDestinationIsStagedAndBurned) {
+    const QString disc = m_dir.File("media/cdrom");
+    QDir().mkpath(disc);
+    const QString mounts = m_dir.Write(
+        "mounts", ("/dev/sr0 " + disc + " iso9660 ro 0 0\n/dev/vda1 / ext4 rw 0 0\n").toUtf8());
+    qputenv("CORVANE_MOUNTS", QFile::encodeName(mounts));
+    const QString bin = m_dir.File("bin");
+    const QString brasero = m_dir.Write(
+        "bin/brasero", ("#!/bin/sh\necho \"$@\" > '" + m_dir.File("burned") + "'\n").toUtf8());
+    QFile::setPermissions(brasero, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    const QByteArray oldPath = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin) + ":" + oldPath);
+
+    NewTask(kMethodCopy, disc + "/Backup/#YY_#MM");
+    const bool ok = Run();
+    qputenv("PATH", oldPath);
+    qunsetenv("CORVANE_MOUNTS");
+    ASSERT_TRUE(ok);
+
+    const QString staged = m_dir.File("data/cd-burn/Backup/" + ThisMonthFolder() + "/");
+    EXPECT_EQ(ReadAll(staged + "Docs/a.txt"), "alpha");
+    EXPECT_TRUE(QFileInfo::exists(staged + "Docs.TSK"));
+    EXPECT_FALSE(QFileInfo::exists(disc + "/Backup"));
+    // The history names the disc, not the staging folder.
+    EXPECT_EQ(m_tasks.TaskAt(0)->history[0].folder, disc + "/Backup/" + ThisMonthFolder() + "/");
+    // The burning program was started (detached) on the staging folder; wait for its mark.
+    for (int i = 0; i < 500 && !QFileInfo::exists(m_dir.File("burned")); ++i) {
+        QThread::msleep(10);
+    }
+    EXPECT_TRUE(ReadAll(m_dir.File("burned")).startsWith("--data")) << ReadAll(m_dir.File("burned")).constData();
 }
 
 }  // namespace
