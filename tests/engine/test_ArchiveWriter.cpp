@@ -30,9 +30,13 @@
 #include "log/ProgressTarget.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
+#include "support/Tools.h"
 
 namespace corvane {
 namespace {
+
+using test::RunTool;
+using test::ToolResult;
 
 using test::LogCapture;
 using test::ReadAll;
@@ -40,28 +44,6 @@ using test::TempDir;
 
 // ---------------------------------------------------------------------------------------
 // Helpers: outside tools.
-
-struct ToolResult {
-    int exitCode = -1;
-    QString output;  // stdout and stderr
-};
-
-ToolResult RunTool(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("LC_ALL", "C.UTF-8");  // tools print and decode names as UTF-8
-    process.setProcessEnvironment(environment);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    ToolResult result;
-    if (!process.waitForStarted() || !process.waitForFinished(300000)) {
-        result.output = program + " did not run";
-        return result;
-    }
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.output = QString::fromUtf8(process.readAll());
-    return result;
-}
 
 // Python's zipfile: every entry with its header fields and, in "read" mode, its data
 // (read with the password when one is given; a wrong password makes the run fail).

@@ -16,36 +16,18 @@
 #include "engine/ArchiveWriter.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
+#include "support/Tools.h"
 
 namespace corvane {
 namespace {
+
+using test::RunTool;
+using test::ToolResult;
 
 using test::TempDir;
 
 constexpr qint64 kMiB = 1024 * 1024;
 constexpr qint64 k4GiB = 4096 * kMiB;
-
-struct ToolResult {
-    int exitCode = -1;
-    QString output;
-};
-
-ToolResult RunTool(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("LC_ALL", "C.UTF-8");
-    process.setProcessEnvironment(environment);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    ToolResult result;
-    if (!process.waitForStarted() || !process.waitForFinished(600000)) {
-        result.output = program + " did not run";
-        return result;
-    }
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.output = QString::fromUtf8(process.readAll());
-    return result;
-}
 
 // Python's zipfile: the central directory as it reads it, and one entry's content.
 const char* const kPythonScript = R"(

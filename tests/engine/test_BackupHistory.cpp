@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "support/Times.h"
+
 #include "engine/BackupHistory.h"
 #include "platform/Volumes.h"
 #include "support/TempDir.h"
@@ -7,16 +9,7 @@
 namespace corvane {
 namespace {
 
-CalendarTime At(int year, int month, int day, int hour, int minute, int second = 0) {
-    CalendarTime time;
-    time.year = static_cast<quint16>(year);
-    time.month = static_cast<quint16>(month);
-    time.day = static_cast<quint16>(day);
-    time.hour = static_cast<quint16>(hour);
-    time.minute = static_cast<quint16>(minute);
-    time.second = static_cast<quint16>(second);
-    return time;
-}
+using test::MakeTime;
 
 TaskRecord Task(const QString& destPath, qint32 method, const QString& archiveName = QString()) {
     TaskRecord task;
@@ -29,57 +22,58 @@ TaskRecord Task(const QString& destPath, qint32 method, const QString& archiveNa
 
 TEST(BackupHistory, OneFolderPerDayKeepsOneEntryPerDayWithTheLatestTime) {
     TaskRecord task = Task("/backup/#YY_#MM_#DD", kMethodCopy);
-    RecordBackupHistory(task, At(2005, 3, 7, 9, 0), At(2005, 3, 7, 9, 10));
-    RecordBackupHistory(task, At(2005, 3, 7, 12, 0), At(2005, 3, 7, 12, 10));
-    RecordBackupHistory(task, At(2005, 3, 7, 18, 0), At(2005, 3, 7, 18, 10));
-    RecordBackupHistory(task, At(2005, 3, 8, 9, 0), At(2005, 3, 8, 9, 10));
+    RecordBackupHistory(task, MakeTime(2005, 3, 7, 9, 0), MakeTime(2005, 3, 7, 9, 10));
+    RecordBackupHistory(task, MakeTime(2005, 3, 7, 12, 0), MakeTime(2005, 3, 7, 12, 10));
+    RecordBackupHistory(task, MakeTime(2005, 3, 7, 18, 0), MakeTime(2005, 3, 7, 18, 10));
+    RecordBackupHistory(task, MakeTime(2005, 3, 8, 9, 0), MakeTime(2005, 3, 8, 9, 10));
 
     ASSERT_EQ(task.history.size(), 2u);
     EXPECT_EQ(task.history[0],
-              (BackupHistoryEntry{"/backup/2005_03_07/", QString(), At(2005, 3, 7, 18, 10)}));
+              (BackupHistoryEntry{"/backup/2005_03_07/", QString(), MakeTime(2005, 3, 7, 18, 10)}));
     EXPECT_EQ(task.history[1],
-              (BackupHistoryEntry{"/backup/2005_03_08/", QString(), At(2005, 3, 8, 9, 10)}));
+              (BackupHistoryEntry{"/backup/2005_03_08/", QString(), MakeTime(2005, 3, 8, 9, 10)}));
 }
 
 TEST(BackupHistory, RefreshingAnEntryKeepsTheOrder) {
     TaskRecord task = Task("/backup/#DD/", kMethodCopy);
-    RecordBackupHistory(task, At(2005, 3, 7, 9, 0), At(2005, 3, 7, 9, 1));
-    RecordBackupHistory(task, At(2005, 3, 8, 9, 0), At(2005, 3, 8, 9, 1));
-    RecordBackupHistory(task, At(2005, 3, 9, 9, 0), At(2005, 3, 9, 9, 1));
-    RecordBackupHistory(task, At(2005, 4, 8, 9, 0), At(2005, 4, 8, 9, 1));  // day 08 again
+    RecordBackupHistory(task, MakeTime(2005, 3, 7, 9, 0), MakeTime(2005, 3, 7, 9, 1));
+    RecordBackupHistory(task, MakeTime(2005, 3, 8, 9, 0), MakeTime(2005, 3, 8, 9, 1));
+    RecordBackupHistory(task, MakeTime(2005, 3, 9, 9, 0), MakeTime(2005, 3, 9, 9, 1));
+    RecordBackupHistory(task, MakeTime(2005, 4, 8, 9, 0),
+                        MakeTime(2005, 4, 8, 9, 1));  // day 08 again
 
     ASSERT_EQ(task.history.size(), 3u);
     EXPECT_EQ(task.history[0].folder, "/backup/07/");
     EXPECT_EQ(task.history[1].folder, "/backup/08/");
-    EXPECT_EQ(task.history[1].time, At(2005, 4, 8, 9, 1));
+    EXPECT_EQ(task.history[1].time, MakeTime(2005, 4, 8, 9, 1));
     EXPECT_EQ(task.history[2].folder, "/backup/09/");
 }
 
 TEST(BackupHistory, FoldersAndArchivesDifferingInCaseAreDifferentPlaces) {
     TaskRecord task = Task("/backup/Docs", kMethodZip, "Docs.zip");
-    RecordBackupHistory(task, At(2005, 3, 7, 9, 0), At(2005, 3, 7, 9, 1));
+    RecordBackupHistory(task, MakeTime(2005, 3, 7, 9, 0), MakeTime(2005, 3, 7, 9, 1));
     task.destination.path = "/backup/docs";
-    RecordBackupHistory(task, At(2005, 3, 7, 9, 0), At(2005, 3, 7, 9, 2));
+    RecordBackupHistory(task, MakeTime(2005, 3, 7, 9, 0), MakeTime(2005, 3, 7, 9, 2));
     task.archiveName = "docs.zip";
-    RecordBackupHistory(task, At(2005, 3, 7, 9, 0), At(2005, 3, 7, 9, 3));
+    RecordBackupHistory(task, MakeTime(2005, 3, 7, 9, 0), MakeTime(2005, 3, 7, 9, 3));
     task.archiveName = "docs.zip";
-    RecordBackupHistory(task, At(2005, 3, 7, 9, 0), At(2005, 3, 7, 9, 4));
+    RecordBackupHistory(task, MakeTime(2005, 3, 7, 9, 0), MakeTime(2005, 3, 7, 9, 4));
 
     ASSERT_EQ(task.history.size(), 3u);
     EXPECT_EQ(task.history[0].folder, "/backup/Docs/");
     EXPECT_EQ(task.history[1].folder, "/backup/docs/");
     EXPECT_EQ(task.history[1].archiveName, "Docs.zip");
     EXPECT_EQ(task.history[2].archiveName, "docs.zip");
-    EXPECT_EQ(task.history[2].time, At(2005, 3, 7, 9, 4));
+    EXPECT_EQ(task.history[2].time, MakeTime(2005, 3, 7, 9, 4));
 }
 
 TEST(BackupHistory, ArchiveNameDependsOnTheMethod) {
     TaskRecord task = Task("/backup/", kMethodCopy, "Docs_#YY#MM#DD.zip");
-    RecordBackupHistory(task, At(2005, 3, 7, 9, 0), At(2005, 3, 7, 9, 1));
+    RecordBackupHistory(task, MakeTime(2005, 3, 7, 9, 0), MakeTime(2005, 3, 7, 9, 1));
     task.backupMode = kMethodZip;
-    RecordBackupHistory(task, At(2005, 3, 7, 9, 0), At(2005, 3, 7, 9, 2));
+    RecordBackupHistory(task, MakeTime(2005, 3, 7, 9, 0), MakeTime(2005, 3, 7, 9, 2));
     task.backupMode = kMethodThird;
-    RecordBackupHistory(task, At(2005, 3, 7, 9, 0), At(2005, 3, 7, 9, 3));
+    RecordBackupHistory(task, MakeTime(2005, 3, 7, 9, 0), MakeTime(2005, 3, 7, 9, 3));
 
     // Method 1 has no archive; the others name the archive of the run (one place for
     // methods 2 and 3, which the third run refreshes).
@@ -88,7 +82,7 @@ TEST(BackupHistory, ArchiveNameDependsOnTheMethod) {
     EXPECT_TRUE(task.history[0].archiveName.isEmpty());
     EXPECT_EQ(task.history[1].folder, "/backup/");
     EXPECT_EQ(task.history[1].archiveName, "Docs_20050307.zip");
-    EXPECT_EQ(task.history[1].time, At(2005, 3, 7, 9, 3));
+    EXPECT_EQ(task.history[1].time, MakeTime(2005, 3, 7, 9, 3));
 }
 
 TEST(BackupHistory, DiscDestinationIsRecordedAsTheDiscPath) {
@@ -96,7 +90,7 @@ TEST(BackupHistory, DiscDestinationIsRecordedAsTheDiscPath) {
     SetMountTableFile(dir.Write("mounts", "/dev/sr0 /media/cd iso9660 ro 0 0\n"));
     TaskRecord task = Task("/media/cd/Backup/#YY", kMethodCopy);
     task.destination.useXPBurn = true;
-    RecordBackupHistory(task, At(2005, 3, 7, 9, 0), At(2005, 3, 7, 9, 1));
+    RecordBackupHistory(task, MakeTime(2005, 3, 7, 9, 0), MakeTime(2005, 3, 7, 9, 1));
     SetMountTableFile(QString());
     ASSERT_EQ(task.history.size(), 1u);
     EXPECT_EQ(task.history[0].folder, "/media/cd/Backup/2005/");
@@ -104,7 +98,7 @@ TEST(BackupHistory, DiscDestinationIsRecordedAsTheDiscPath) {
 
 TEST(BackupHistory, EntryTimeIsTheCurrentLocalTime) {
     TaskRecord task = Task("/backup/", kMethodCopy);
-    const CalendarTime runTime = At(2001, 1, 1, 0, 0);
+    const CalendarTime runTime = MakeTime(2001, 1, 1, 0, 0);
     const qint64 before = CurrentLocalTime().WholeSeconds();
     RecordBackupHistory(task, runTime);
     const qint64 after = CurrentLocalTime().WholeSeconds();

@@ -12,6 +12,7 @@
 #include "model/PropertyStore.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
+#include "support/Tools.h"
 
 namespace corvane {
 namespace {
@@ -19,6 +20,15 @@ namespace {
 using test::LogCapture;
 using test::ReadAll;
 using test::TempDir;
+
+// Exit code of a checking tool; its output in `output` when asked.
+int Check(const QString& program, const QStringList& args, QByteArray* output = nullptr) {
+    const test::ToolResult result = test::RunTool(program, args);
+    if (output != nullptr) {
+        *output = result.output.toUtf8();
+    }
+    return result.exitCode;
+}
 
 // Sets a file's modification time (seconds since the epoch).
 void SetMtime(const QString& path, qint64 seconds) {
@@ -33,20 +43,6 @@ qint64 Mtime(const QString& path) {
 QString ThisMonthFolder() {
     const QDate today = QDate::currentDate();
     return QString::asprintf("%d_%02d", today.year(), today.month());
-}
-
-// Runs a program and answers its exit code (-1 when it could not run) and output.
-int RunTool(const QString& program, const QStringList& args, QByteArray* output = nullptr) {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, args);
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
-        return -1;
-    }
-    if (output != nullptr) {
-        *output = process.readAll();
-    }
-    return process.exitCode();
 }
 
 class BackupRunTest : public ::testing::Test {
@@ -166,8 +162,8 @@ TEST_F(BackupRunTest, ZipRunIntoADatedFolderPassesTheArchiveTools) {
                                    ".zi~"));
 
     QByteArray listing;
-    ASSERT_EQ(RunTool("unzip", {"-t", archive}), 0);
-    ASSERT_EQ(RunTool("zipinfo", {"-1", archive}, &listing), 0);
+    ASSERT_EQ(Check("unzip", {"-t", archive}), 0);
+    ASSERT_EQ(Check("zipinfo", {"-1", archive}, &listing), 0);
     const QStringList names = QString::fromUtf8(listing).split('\n', Qt::SkipEmptyParts);
     EXPECT_TRUE(names.contains("Docs/a.txt"));
     EXPECT_TRUE(names.contains("Docs/sub/b.csv"));
@@ -195,7 +191,7 @@ TEST_F(BackupRunTest, EmptySourceFolderGivesOneFolderEntry) {
     task->items.push_back(MakePathItem(m_dir.File("src/Nothing"), kItemFolder, "Nothing"));
     ASSERT_TRUE(Run());
     QByteArray listing;
-    ASSERT_EQ(RunTool("zipinfo", {"-1", m_dir.File("dst/empty.zip")}, &listing), 0);
+    ASSERT_EQ(Check("zipinfo", {"-1", m_dir.File("dst/empty.zip")}, &listing), 0);
     EXPECT_EQ(listing, "Nothing/\n");
 }
 
@@ -205,9 +201,9 @@ TEST_F(BackupRunTest, PasswordArchiveOpensWithThePassword) {
     task->archivePassword = "p4ss w0rd";
     ASSERT_TRUE(Run());
     const QString archive = m_dir.File("dst/secret.zip");
-    EXPECT_EQ(RunTool("unzip", {"-t", "-P", "p4ss w0rd", archive}), 0);
-    EXPECT_NE(RunTool("unzip", {"-t", "-P", "wrong", archive}), 0);
-    EXPECT_EQ(RunTool("unzip", {"-q", "-P", "p4ss w0rd", archive, "-d", m_dir.File("out")}), 0);
+    EXPECT_EQ(Check("unzip", {"-t", "-P", "p4ss w0rd", archive}), 0);
+    EXPECT_NE(Check("unzip", {"-t", "-P", "wrong", archive}), 0);
+    EXPECT_EQ(Check("unzip", {"-q", "-P", "p4ss w0rd", archive, "-d", m_dir.File("out")}), 0);
     EXPECT_EQ(ReadAll(m_dir.File("out/Docs/sub/deeper/c.doc")), QByteArray(3000, 'c'));
     PropertyStore tsk;
     ASSERT_TRUE(tsk.LoadXml(m_dir.File("dst/Docs.TSK")));
@@ -329,7 +325,8 @@ TEST_F(BackupRunTest, CdDestinationIsStagedAndBurned) {
     for (int i = 0; i < 500 && !QFileInfo::exists(m_dir.File("burned")); ++i) {
         QThread::msleep(10);
     }
-    EXPECT_TRUE(ReadAll(m_dir.File("burned")).startsWith("--data")) << ReadAll(m_dir.File("burned")).constData();
+    EXPECT_TRUE(ReadAll(m_dir.File("burned")).startsWith("--data"))
+        << ReadAll(m_dir.File("burned")).constData();
 }
 
 }  // namespace

@@ -3,21 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include "support/Times.h"
+
 namespace corvane {
 namespace {
 
-CalendarTime At(int year, int month, int day, int hour, int minute) {
-    CalendarTime time;
-    time.year = static_cast<quint16>(year);
-    time.month = static_cast<quint16>(month);
-    time.day = static_cast<quint16>(day);
-    time.hour = static_cast<quint16>(hour);
-    time.minute = static_cast<quint16>(minute);
-    return time;
-}
+using test::MakeTime;
 
 // 7 March 2005, 09:05.
-const CalendarTime kMarch7 = At(2005, 3, 7, 9, 5);
+const CalendarTime kMarch7 = MakeTime(2005, 3, 7, 9, 5);
 
 // --- Expansion ---
 
@@ -42,22 +36,21 @@ TEST_P(ExpandDatePatternTest, ReplacesEveryToken) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, ExpandDatePatternTest,
-    testing::Values(ExpandCase{"#YY_#MM_#DD", kMarch7, "2005_03_07"},
-                    ExpandCase{"#HH:#MIN", kMarch7, "09:05"},
-                    ExpandCase{"Docs -#HHh.zip", At(2005, 3, 7, 14, 30), "Docs -14h.zip"},
-                    ExpandCase{"#MM#MM", kMarch7, "0303"},
-                    ExpandCase{"#DD #DD #DD", kMarch7, "07 07 07"},
-                    ExpandCase{"#dd #mm #yy #hh #min #Min", kMarch7, "#dd #mm #yy #hh #min #Min"},
-                    ExpandCase{"#MINUTES", kMarch7, "05UTES"},
-                    ExpandCase{"#YYYY", kMarch7, "2005YY"}, ExpandCase{"##DD#", kMarch7, "#07#"},
-                    ExpandCase{"# DD #D #M #Y #H #MI", kMarch7, "# DD #D #M #Y #H #MI"},
-                    // "#MM" is replaced before "#MIN", so "#MMIN" is a month followed by "IN".
-                    ExpandCase{"#MMIN", kMarch7, "03IN"}, ExpandCase{"", kMarch7, ""},
-                    ExpandCase{"no tokens", kMarch7, "no tokens"},
-                    ExpandCase{"caf\xc3\xa9 #DD", kMarch7, "caf\xc3\xa9 07"},
-                    // The year has as many digits as it needs; the others at least two.
-                    ExpandCase{"#YY-#MM-#DD #HH:#MIN", At(987, 12, 31, 23, 59), "987-12-31 23:59"},
-                    ExpandCase{"#YY #HH #MIN", At(30827, 1, 1, 0, 0), "30827 00 00"}));
+    testing::Values(
+        ExpandCase{"#YY_#MM_#DD", kMarch7, "2005_03_07"}, ExpandCase{"#HH:#MIN", kMarch7, "09:05"},
+        ExpandCase{"Docs -#HHh.zip", MakeTime(2005, 3, 7, 14, 30), "Docs -14h.zip"},
+        ExpandCase{"#MM#MM", kMarch7, "0303"}, ExpandCase{"#DD #DD #DD", kMarch7, "07 07 07"},
+        ExpandCase{"#dd #mm #yy #hh #min #Min", kMarch7, "#dd #mm #yy #hh #min #Min"},
+        ExpandCase{"#MINUTES", kMarch7, "05UTES"}, ExpandCase{"#YYYY", kMarch7, "2005YY"},
+        ExpandCase{"##DD#", kMarch7, "#07#"},
+        ExpandCase{"# DD #D #M #Y #H #MI", kMarch7, "# DD #D #M #Y #H #MI"},
+        // "#MM" is replaced before "#MIN", so "#MMIN" is a month followed by "IN".
+        ExpandCase{"#MMIN", kMarch7, "03IN"}, ExpandCase{"", kMarch7, ""},
+        ExpandCase{"no tokens", kMarch7, "no tokens"},
+        ExpandCase{"caf\xc3\xa9 #DD", kMarch7, "caf\xc3\xa9 07"},
+        // The year has as many digits as it needs; the others at least two.
+        ExpandCase{"#YY-#MM-#DD #HH:#MIN", MakeTime(987, 12, 31, 23, 59), "987-12-31 23:59"},
+        ExpandCase{"#YY #HH #MIN", MakeTime(30827, 1, 1, 0, 0), "30827 00 00"}));
 
 TEST(ExpandDatePattern, NoMomentLeavesTextUnchanged) {
     EXPECT_EQ(ExpandDatePattern("/b/#YY_#MM_#DD", nullptr), QStringLiteral("/b/#YY_#MM_#DD"));
@@ -96,7 +89,8 @@ TEST(ResolvedArchiveName, ExpandsWithoutAppending) {
     TaskRecord task;
     task.destination.path = "/backup";
     task.archiveName = "Docs -#HHh.zip";
-    EXPECT_EQ(ResolvedArchiveName(task, At(2005, 3, 7, 14, 30)), QStringLiteral("Docs -14h.zip"));
+    EXPECT_EQ(ResolvedArchiveName(task, MakeTime(2005, 3, 7, 14, 30)),
+              QStringLiteral("Docs -14h.zip"));
     task.archiveName.clear();
     EXPECT_EQ(ResolvedArchiveName(task, kMarch7), QString());
 }
@@ -215,7 +209,7 @@ TEST(DatePatternSettings, ChoosingAnAccuracyRefillsAtTheGivenTime) {
     DatePatternSettings settings("Docs.zip", "Backup", kMarch7);
     ASSERT_TRUE(settings.SelectAccuracy(kAccuracyMinute, kMarch7));
     ASSERT_TRUE(settings.SelectSample(1));
-    ASSERT_TRUE(settings.SelectAccuracy(kAccuracyMinute, At(987, 1, 2, 3, 4)));
+    ASSERT_TRUE(settings.SelectAccuracy(kAccuracyMinute, MakeTime(987, 1, 2, 3, 4)));
     EXPECT_EQ(settings.SelectedSample(), 0);  // the first sample is selected again
     // Samples show four-digit years.
     EXPECT_EQ(settings.Samples().front().text, QStringLiteral("Docs 0987_01_02-03_04.zip"));

@@ -6,6 +6,7 @@
 #include "model/PropertyStore.h"
 #include "model/TaskListFile.h"
 #include "support/TempDir.h"
+#include "support/Times.h"
 
 namespace corvane {
 namespace {
@@ -14,14 +15,8 @@ using test::ReadAll;
 using test::TempDir;
 
 CalendarTime Normalised(int y, int mo, int d, int h, int mi, int s) {
-    CalendarTime t;
-    t.year = static_cast<quint16>(y);
-    t.month = static_cast<quint16>(mo);
-    t.day = static_cast<quint16>(d);
-    t.hour = static_cast<quint16>(h);
-    t.minute = static_cast<quint16>(mi);
-    t.second = static_cast<quint16>(s);
-    return *FromFileTime(ToFileTime(t));  // fills the day of the week
+    return *FromFileTime(
+        ToFileTime(test::MakeTime(y, mo, d, h, mi, s)));  // fills the day of the week
 }
 
 TaskRecord FullTask() {

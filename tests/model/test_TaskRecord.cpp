@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "support/Times.h"
+
 #include <QFile>
 #include <QTemporaryFile>
 
@@ -10,17 +12,7 @@
 namespace corvane {
 namespace {
 
-CalendarTime Time(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
-    CalendarTime t;
-    t.year = static_cast<quint16>(y);
-    t.month = static_cast<quint16>(mo);
-    t.day = static_cast<quint16>(d);
-    t.hour = static_cast<quint16>(h);
-    t.minute = static_cast<quint16>(mi);
-    t.second = static_cast<quint16>(s);
-    t.milliseconds = static_cast<quint16>(ms);
-    return t;
-}
+using test::MakeTime;
 
 TEST(TaskList, NewTaskHasTheDefaults) {
     TaskList tasks;
@@ -195,17 +187,17 @@ TEST(ItemConstructors, SetKindAndArchiveName) {
 TEST(LatestBackupTime, TakesTheLatestToTheSecond) {
     TaskRecord task;
     EXPECT_FALSE(LatestBackupTime(task).has_value());
-    task.history.push_back({"/a/", "", Time(2005, 3, 7, 9, 5, 0)});
-    task.history.push_back({"/b/", "", Time(2006, 1, 1, 0, 0, 0)});
-    task.history.push_back({"/c/", "", Time(2005, 12, 31, 23, 59, 59)});
+    task.history.push_back({"/a/", "", MakeTime(2005, 3, 7, 9, 5, 0)});
+    task.history.push_back({"/b/", "", MakeTime(2006, 1, 1, 0, 0, 0)});
+    task.history.push_back({"/c/", "", MakeTime(2005, 12, 31, 23, 59, 59)});
     // Within the same second the earlier entry stays.
-    task.history.push_back({"/d/", "", Time(2006, 1, 1, 0, 0, 0, 900)});
+    task.history.push_back({"/d/", "", MakeTime(2006, 1, 1, 0, 0, 0, 900)});
     EXPECT_EQ(LatestBackupTime(task)->milliseconds, 0);
     EXPECT_EQ(LatestBackupTime(task)->year, 2006);
 }
 
 TEST(FileTime, KnownValuesAndHalves) {
-    const CalendarTime t = Time(2005, 3, 7, 9, 5, 0);
+    const CalendarTime t = MakeTime(2005, 3, 7, 9, 5, 0);
     EXPECT_EQ(ToFileTime(t), 127546599000000000ull);
     const FileTimeHalves halves = SplitFileTime(ToFileTime(t));
     EXPECT_EQ(halves.low, -1112259072);
@@ -221,7 +213,7 @@ TEST(FileTime, KnownValuesAndHalves) {
 }
 
 TEST(FileTime, RoundTripsMillisecondsAndExtremes) {
-    const CalendarTime t = Time(2026, 12, 6, 23, 59, 58, 123);
+    const CalendarTime t = MakeTime(2026, 12, 6, 23, 59, 58, 123);
     EXPECT_EQ(ToFileTime(t), 134410751981230000ull);
     CalendarTime back = *FromFileTime(ToFileTime(t));
     back.dayOfWeek = 0;
@@ -230,9 +222,9 @@ TEST(FileTime, RoundTripsMillisecondsAndExtremes) {
     EXPECT_EQ(FromFileTime(0)->year, 1601);
     EXPECT_EQ(FromFileTime(0)->dayOfWeek, 1);
     EXPECT_FALSE(FromFileTime(~0ull).has_value());
-    EXPECT_EQ(ToFileTime(Time(2005, 2, 30)), 0u);  // no such day
+    EXPECT_EQ(ToFileTime(MakeTime(2005, 2, 30)), 0u);  // no such day
     EXPECT_EQ(ToFileTime(CalendarTime()), 0u);
-    CalendarTime leap = *FromFileTime(ToFileTime(Time(2024, 2, 29, 12)));
+    CalendarTime leap = *FromFileTime(ToFileTime(MakeTime(2024, 2, 29, 12)));
     EXPECT_EQ(leap.day, 29);
 }
 
