@@ -1,5 +1,6 @@
 #include "log/Log.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
@@ -18,6 +19,25 @@ namespace {
 // a registration made on one thread visible to the threads that log.
 std::atomic<LogTarget*> g_logTarget{nullptr};
 std::atomic<ProgressTarget*> g_progressTarget{nullptr};
+
+// The range of the progress indicator and the last position reported in it, in tenths
+// of a percent. Loops report a position per file; only positions that move the
+// indicator by a tenth of a percent or more are handed on, so a copy of 20,000
+// unchanged files does not wake the window 20,000 times.
+std::atomic<int> g_rangeLower{0};
+std::atomic<int> g_rangeUpper{100};
+std::atomic<int> g_lastPermille{-1};
+
+// Tenths of a percent of a position; -1 when the range shows nothing.
+int Permille(int position) {
+    const qint64 lower = g_rangeLower.load(std::memory_order_relaxed);
+    const qint64 upper = g_rangeUpper.load(std::memory_order_relaxed);
+    if (upper <= lower) {
+        return -1;
+    }
+    const qint64 clamped = std::clamp<qint64>(position, lower, upper);
+    return static_cast<int>((clamped - lower) * 1000 / (upper - lower));
+}
 
 // Formats into a buffer that grows to the whole result, so no argument is cut by a
 // fixed C buffer in the middle of a UTF-8 sequence; the line is cut on characters later.
@@ -64,6 +84,7 @@ void ClearLog() {
 }
 
 void ShowProgress() {
+    g_lastPermille.store(0, std::memory_order_relaxed);  // showing sets the position to 0
     if (ProgressTarget* target = g_progressTarget.load(std::memory_order_acquire)) {
         target->Show();
     }
@@ -76,12 +97,19 @@ void SetProgressLabel(const QString& label) {
 }
 
 void SetProgressRange(int lower, int upper) {
+    g_rangeLower.store(lower, std::memory_order_relaxed);
+    g_rangeUpper.store(upper, std::memory_order_relaxed);
+    g_lastPermille.store(-1, std::memory_order_relaxed);
     if (ProgressTarget* target = g_progressTarget.load(std::memory_order_acquire)) {
         target->SetRange(lower, upper);
     }
 }
 
 void SetProgressPos(int position) {
+    const int permille = Permille(position);
+    if (permille >= 0 && g_lastPermille.exchange(permille, std::memory_order_relaxed) == permille) {
+        return;  // the indicator would not move
+    }
     if (ProgressTarget* target = g_progressTarget.load(std::memory_order_acquire)) {
         target->SetPosition(position);
     }

@@ -9,6 +9,13 @@
 // for queued reports to arrive. The wrapped target must outlive this object. Destroy
 // this object on the owner thread after every other thread has stopped reporting
 // through it; reports still queued then are dropped unless DeliverPending ran first.
+//
+// Positions are coalesced: while one position report waits for the owner thread, later
+// ones only replace the value it will deliver. A copy of 20,000 files reports 20,000
+// positions; the bar needs only the latest, and waking the owner thread for each
+// would cost more than the copy of an unchanged file.
+
+#include <atomic>
 
 #include "log/OwnerThreadQueue.h"
 #include "log/ProgressTarget.h"
@@ -31,6 +38,8 @@ class QueuedProgressTarget : public ProgressTarget {
   private:
     ProgressTarget& m_target;
     OwnerThreadQueue m_queue;
+    std::atomic<int> m_latestPosition{0};
+    std::atomic<bool> m_positionQueued{false};
 };
 
 }  // namespace corvane

@@ -116,5 +116,39 @@ TEST_F(LogTest, ProgressOperationsReachTheTarget) {
     EXPECT_EQ(m_progress.Position(), 50);
 }
 
+// Counts the positions that reach the indicator.
+class CountingProgress : public ProgressModel {
+  public:
+    void SetPosition(int position) override {
+        ProgressModel::SetPosition(position);
+        ++positions;
+    }
+    int positions = 0;
+};
+
+TEST_F(LogTest, OnlyPositionsThatMoveTheIndicatorAreHandedOn) {
+    CountingProgress progress;
+    SetProgressTarget(&progress);
+    ShowProgress();
+    SetProgressRange(0, 20000);
+    for (int i = 1; i <= 20000; ++i) {
+        SetProgressPos(i);
+    }
+    EXPECT_EQ(progress.positions, 1001);  // one per tenth of a percent, 0.0 % included
+    EXPECT_EQ(progress.Position(), 20000);
+    EXPECT_EQ(progress.Text(), "100%");
+
+    // A new range starts afresh, and a small range passes every position.
+    SetProgressRange(0, 3);
+    SetProgressPos(3);
+    EXPECT_EQ(progress.positions, 1002);
+    EXPECT_EQ(progress.Text(), "100%");
+    SetProgressPos(1);
+    SetProgressPos(2);
+    EXPECT_EQ(progress.positions, 1004);
+    EXPECT_EQ(progress.Position(), 2);
+    SetProgressTarget(&m_progress);
+}
+
 }  // namespace
 }  // namespace corvane

@@ -264,10 +264,14 @@ TEST_F(LogThreadsTest, ProgressFromAWorkerArrivesInOrder) {
     RunUntilQuit(loop);
     worker.join();
 
-    ASSERT_EQ(progress.Positions().size(), kSteps);
-    for (int i = 0; i < kSteps; ++i) {
-        ASSERT_EQ(progress.Positions().at(i), i + 1);
+    // Positions may be coalesced, but never arrive out of order and the last one
+    // always arrives.
+    ASSERT_FALSE(progress.Positions().isEmpty());
+    ASSERT_LE(progress.Positions().size(), kSteps);
+    for (int i = 1; i < progress.Positions().size(); ++i) {
+        ASSERT_LT(progress.Positions().at(i - 1), progress.Positions().at(i));
     }
+    EXPECT_EQ(progress.Positions().back(), kSteps);
     EXPECT_TRUE(progress.IsVisible());
     EXPECT_EQ(progress.Position(), kSteps);
     EXPECT_EQ(progress.Text(), "Copying: 100%");
