@@ -10,7 +10,7 @@ scripts/install-deps.sh
 jobs=$(nproc)
 
 cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVANE_TSAN=ON
-cmake --build build/tsan -j "$jobs"
+cmake --build build/tsan -j "$jobs"  # only the thread tests are built there
 (cd build/tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
     ctest -L thread --output-on-failure -j "$jobs")
 

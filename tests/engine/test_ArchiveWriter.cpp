@@ -730,7 +730,9 @@ TEST(ArchiveWriterTest, MoreThan65535EntriesMakeAZip64Archive) {
     ASSERT_TRUE(written);
     // The bar's range is 16-bit: the count is scaled onto it.
     EXPECT_EQ(progress.ranges, (std::vector<std::pair<int, int>>{{0, 65535}}));
-    EXPECT_EQ(progress.positions.back(), int(qint64(kEntries - 1) * 65535 / kEntries));
+    // Positions reach the bar only when they move it by a tenth of a percent.
+    EXPECT_GE(progress.positions.back(), 65535 * 999 / 1000);
+    EXPECT_LE(progress.positions.back(), int(qint64(kEntries - 1) * 65535 / kEntries));
 
     const ToolResult unzip = RunTool("unzip", {"-tq", archive});
     EXPECT_EQ(unzip.exitCode, 0) << unzip.output.left(2000).toStdString();
