@@ -92,6 +92,10 @@ wait_after_delete() {  # 65 s after the last bulk delete before creating trees
   fi
 }
 
+note_load() {  # the load average at the start of a case, kept with the figures
+  printf 'load_%s\t%s\n' "$1" "$(uptime)" >> "$WORK/meta.tsv"
+}
+
 # timed CASE TOOL REP COMMAND...: syncs, then runs the command under /usr/bin/time and
 # appends the wall time (from date, ns) and the peak RSS to the results.
 timed() {
@@ -159,6 +163,7 @@ dirty=$(git -C "$REPO" status --porcelain 2>/dev/null | wc -l)
   echo "commit	$commit"
   echo "dirty	$dirty changed or untracked paths in the working tree"
   echo "binary	$CLI"
+  echo "binary_built	$(stat -c %y "$CLI")"
   echo "load_start	$(uptime)"
   echo "small	$small_files files, $small_dirs folders, $small_bytes bytes"
   echo "large	$large_files files, $large_bytes bytes"
@@ -167,6 +172,7 @@ dirty=$(git -C "$REPO" status --porcelain 2>/dev/null | wc -l)
   echo "zip	$(zip -v | sed -n 2p)"
 } > "$WORK/meta.tsv"
 cat "$WORK/meta.tsv"
+git -C "$REPO" status --porcelain > "$WORK/logs/git-status.txt" 2>/dev/null || true
 
 # --- preparation ----------------------------------------------------------------------
 write_tasks
@@ -181,6 +187,7 @@ SRC=$WORK/src/small
 
 # --- 1. first copy into an empty destination ------------------------------------------
 echo "copy, first run into an empty destination"
+note_load copy-first
 copy_ours() { timed copy-first corvane "$1" "${CORV[@]}" Copy; }
 copy_rsync() { timed copy-first rsync "$1" rsync -a "$SRC/" "$WORK/dst/rsync/"; }
 copy_cp() { timed copy-first cp "$1" cp -a "$SRC" "$WORK/dst/cp"; }
@@ -203,6 +210,7 @@ echo "  copies equal to the source: $copy_ok"
 
 # --- 2. second run, nothing changed ---------------------------------------------------
 echo "copy, second run with nothing changed"
+note_load copy-nochange
 for ((r = 1; r <= REPS; r++)); do
   if (( r % 2 )); then
     timed copy-nochange corvane "$r" "${CORV[@]}" Copy
@@ -219,6 +227,7 @@ done
 # 100 only a new mtime. Both destinations were equal to the source before, so both
 # tools have the same 200 files to copy.
 echo "copy, run after touching 1% of the files"
+note_load copy-touched
 (cd "$SRC" && find . -type f -printf '%P\n' | LC_ALL=C sort) > "$WORK/logs/files.txt"
 touch_files() {
   python3 - "$SRC" "$WORK/logs/files.txt" "$1" <<'PY'
@@ -258,6 +267,7 @@ echo "  copies equal to the source after the 1% runs: $touched_ok"
 
 # --- 4. ZIP levels 1, 6, 9 on small ---------------------------------------------------
 echo "ZIP on small"
+note_load zip-small
 sizes=$WORK/sizes.tsv   # case, tool, bytes (last archive of each)
 : > "$sizes"
 zip_ours() {  # LEVEL REP
@@ -289,6 +299,7 @@ echo "  unzip -t on our level-6 archive: $zip_ok ($entries entries)"
 # --- 5. large corpus, level 6, once -----------------------------------------------------
 if [[ $LARGE == 1 ]]; then
   echo "ZIP on large, level 6, once each"
+  note_load large6
   tar -cf - -C "$CORPUS" large | cat > /dev/null
   timed large6 corvane 1 "${CORV[@]}" ZipLarge6
   timed large6 zip 1 bash -c 'cd "$1" && exec zip -r -q -6 "$2" large' _ \
