@@ -13,12 +13,13 @@
 #include "engine/StopSignal.h"
 #include "model/RestoreItem.h"
 #include "model/TaskRecord.h"
+#include "restore/RestoreRun.h"
 
 namespace corvane {
 
 class RunQueue;
 
-class RunContext {
+class RunContext : public RestoreQuestions {
   public:
     RunContext(const RunContext&) = delete;
     RunContext& operator=(const RunContext&) = delete;
@@ -35,7 +36,7 @@ class RunContext {
     StopSignal Stop() const;
     // Sets the stop flag from the job, e.g. after the user cancelled the choice of what
     // to restore; the run then ends as aborted.
-    void RequestStop();
+    void RequestStop() override;
 
     // "Several backups found": asks the front end which of the task's backups to
     // restore. Answers the index into the task's history, or -1 when the user cancelled;
@@ -47,6 +48,12 @@ class RunContext {
     // then "  Restore canceled by user" is logged and the job decides how to end (it
     // sets the stop flag itself when the run is to end as aborted).
     bool AskRestoreItems(std::vector<RestoreItem>& items);
+
+    // The restore run's questions are these.
+    int ChooseBackupCopy(const TaskRecord& task) override { return AskBackupCopy(task); }
+    bool ChooseRestoreItems(std::vector<RestoreItem>& items) override {
+        return AskRestoreItems(items);
+    }
 
   private:
     friend class RunQueue;

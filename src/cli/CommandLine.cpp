@@ -4,7 +4,9 @@
 #include <QFileInfo>
 
 #include "cli/CliSession.h"
+#include "cli/RestoreCommands.h"
 #include "cli/RunCommands.h"
+#include "cli/TaskFinderCommands.h"
 #include "cli/TaskPrinter.h"
 #include "log/Log.h"
 #include "log/TerminalLogTarget.h"
@@ -36,6 +38,23 @@ const char kUsage[] =
     "  run --all      Back up every task, as Start all tasks does.\n"
     "  estimate NAME...\n"
     "                 Print how much data the named tasks would save, uncompressed.\n"
+    "  compare NAME [--backup N]\n"
+    "                 Compare the backup with the live files: one line per stored\n"
+    "                 file with status (identical, newer, older, deleted), live\n"
+    "                 name, archive name and both times, separated by tabs.\n"
+    "  restore NAME [--backup N] [--uncheck-identical] [--uncheck-newer] [--yes]\n"
+    "                 Restore the task's backup (entry N of its history for a task\n"
+    "                 with date patterns). Without --yes the list is shown and, on a\n"
+    "                 terminal, confirmation asked; without a terminal nothing is\n"
+    "                 restored (exit 2).\n"
+    "  history NAME   Print the task's backups, numbered from 1 (the numbers that\n"
+    "                 --backup takes).\n"
+    "  find-tasks FOLDER\n"
+    "                 List the tasks whose task files (*.tsk) lie in FOLDER: the\n"
+    "                 backups that can be restored without their task.\n"
+    "  add-restore-task FILE [--to FOLDER]\n"
+    "                 Make a restore task from a task file, optionally restoring\n"
+    "                 every folder and file item into FOLDER, and add it to the list.\n"
     "  --help         Print this text.\n"
     "\n"
     "Exit status: 0 success; 1 a task failed or the task list could not be saved;\n"
@@ -120,6 +139,59 @@ int RunCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err)
             return UsageError(err, "run needs task names or --all");
         }
         return RunTasksCommand(dataFolder, all ? QStringList() : args, all, out, err);
+    }
+    if (command == QLatin1String("compare") || command == QLatin1String("restore")) {
+        RestoreOptions options;
+        QString name;
+        while (!args.isEmpty()) {
+            const QString arg = args.takeFirst();
+            if (arg == QLatin1String("--backup") && !args.isEmpty()) {
+                bool ok = false;
+                options.backup = args.takeFirst().toInt(&ok);
+                if (!ok || options.backup < 1) {
+                    return UsageError(err, "--backup needs a number from 1");
+                }
+            } else if (command == QLatin1String("restore") && arg == QLatin1String("--yes")) {
+                options.yes = true;
+            } else if (command == QLatin1String("restore") &&
+                       arg == QLatin1String("--uncheck-identical")) {
+                options.uncheckIdentical = true;
+            } else if (command == QLatin1String("restore") &&
+                       arg == QLatin1String("--uncheck-newer")) {
+                options.uncheckNewer = true;
+            } else if (name.isEmpty() && !arg.startsWith(QLatin1String("--"))) {
+                name = arg;
+            } else {
+                return UsageError(err, "unexpected argument");
+            }
+        }
+        if (name.isEmpty()) {
+            return UsageError(err, "the command needs a task name");
+        }
+        return command == QLatin1String("compare")
+                   ? CompareCommand(dataFolder, name, options.backup, out, err)
+                   : RestoreCommand(dataFolder, name, options, out, err);
+    }
+    if (command == QLatin1String("history")) {
+        if (args.size() != 1) {
+            return UsageError(err, "history needs one task name");
+        }
+        return HistoryCommand(dataFolder, args.front(), out, err);
+    }
+    if (command == QLatin1String("find-tasks")) {
+        if (args.size() != 1) {
+            return UsageError(err, "find-tasks needs one folder");
+        }
+        return FindTasksCommand(args.front(), out, err);
+    }
+    if (command == QLatin1String("add-restore-task")) {
+        QString toFolder;
+        if (args.size() == 3 && args.at(1) == QLatin1String("--to")) {
+            toFolder = args.at(2);
+        } else if (args.size() != 1) {
+            return UsageError(err, "add-restore-task needs a task file and optionally --to FOLDER");
+        }
+        return AddRestoreTaskCommand(dataFolder, args.front(), toFolder, out, err);
     }
     if (command == QLatin1String("estimate")) {
         if (args.isEmpty()) {

@@ -8,6 +8,7 @@
 #include "model/CalendarTime.h"
 #include "model/TaskList.h"
 #include "model/TaskRecord.h"
+#include "model/TimeText.h"
 
 namespace corvane {
 namespace {
@@ -226,6 +227,19 @@ TEST(FileTime, RoundTripsMillisecondsAndExtremes) {
     EXPECT_EQ(ToFileTime(CalendarTime()), 0u);
     CalendarTime leap = *FromFileTime(ToFileTime(MakeTime(2024, 2, 29, 12)));
     EXPECT_EQ(leap.day, 29);
+}
+
+}  // namespace
+}  // namespace corvane
+
+namespace corvane {
+namespace {
+
+TEST(ShortDateTimeText, ShowsDateAndTimeWithoutSeconds) {
+    const QString text = ShortDateTimeText(test::MakeTime(2005, 3, 7, 9, 5, 30));
+    EXPECT_TRUE(text.contains(", ")) << text.toStdString();
+    EXPECT_TRUE(text.contains("05")) << text.toStdString();
+    EXPECT_FALSE(text.contains("30")) << text.toStdString();
 }
 
 }  // namespace

@@ -1,0 +1,253 @@
+#include "restore/RestoreList.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sys/stat.h>
+
+#include "engine/FolderWalk.h"
+#include "log/Log.h"
+#include "restore/ZipReader.h"
+
+namespace corvane {
+namespace {
+
+QString WithSlash(const QString& path) {
+    return path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
+}
+
+bool IsVcardName(const QString& name) {
+    return name.toLower().endsWith(QLatin1String(".vcf"));
+}
+
+void LogUnsafe(const QString& name) {
+    Log("  Error: unsafe path '%s' skipped", qUtf8Printable(name));
+}
+
+// The modification time (whole seconds) and size of a file, links followed; false when
+// there is nothing at the path.
+bool FileStatus(const QString& path, qint64& time, quint64& size) {
+    struct stat info {};
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &info) != 0) {
+        return false;
+    }
+    time = static_cast<qint64>(info.st_mtim.tv_sec);
+    size = static_cast<quint64>(info.st_size);
+    return true;
+}
+
+// ZIP entries keep their time in two-second steps, rounded down.
+qint64 RoundDownToEven(qint64 seconds) {
+    return seconds - (((seconds % 2) + 2) % 2);
+}
+
+// Fills the live side: the path with its time and size, or an empty name when the
+// live file is gone.
+void SetSource(RestoreItem& record, const QString& path, bool zipResolution) {
+    qint64 time = 0;
+    quint64 size = 0;
+    if (!FileStatus(path, time, size)) {
+        record.sourceName.clear();
+        record.sourceTime.reset();
+        record.sourceSize = 0;
+        return;
+    }
+    record.sourceName = path;
+    record.sourceTime = zipResolution ? RoundDownToEven(time) : time;
+    record.sourceSize = size;
+}
+
+// Registry keys and single contacts are listed from the task alone; the stored data is
+// read only when they are restored.
+void AddRegistryLine(std::vector<RestoreItem>& list, const SourceItem& item) {
+    RestoreItem record;
+    record.sourceName = item.path;
+    record.archiveName = item.nameInArchive + QStringLiteral(".reg");
+    list.push_back(record);
+}
+
+void AddContactLine(std::vector<RestoreItem>& list, const SourceItem& item) {
+    const QString name = ContactDisplayName(item.firstName, item.middleName, item.lastName);
+    RestoreItem record;
+    record.sourceName = QStringLiteral("Contact: ") + name;
+    record.archiveName = name + QStringLiteral(".vcf");
+    list.push_back(record);
+}
+
+void AddAllContactsLine(std::vector<RestoreItem>& list, const QString& archiveName) {
+    RestoreItem record;
+    record.sourceName = QStringLiteral("Contacts: all");
+    record.archiveName = archiveName;
+    list.push_back(record);
+}
+
+bool OpenArchive(ZipReader& zip, const QString& path) {
+    if (!QFileInfo::exists(path) || !zip.Open(path)) {
+        Log("  Error: cannot open ZIP file");
+        return false;
+    }
+    return true;
+}
+
+void ListArchiveContacts(std::vector<RestoreItem>& list, const QString& archivePath) {
+    ZipReader zip;
+    if (!OpenArchive(zip, archivePath)) {
+        return;
+    }
+    for (bool more = zip.First(); more; more = zip.Next()) {
+        const ZipEntryInfo& entry = zip.Info();
+        if (entry.isFolder || !IsVcardName(entry.name)) {
+            continue;
+        }
+        if (!IsSafeEntryName(entry.name)) {
+            LogUnsafe(entry.name);
+            continue;
+        }
+        AddAllContactsLine(list, entry.name);
+    }
+    zip.Close();
+}
+
+void ListArchiveFiles(std::vector<RestoreItem>& list, const SourceItem& item,
+                      const QString& archivePath, const QString& archiveName) {
+    const bool folderItem = item.kind == kItemFolder;
+    const QString prefix = folderItem ? WithSlash(item.nameInArchive) : item.nameInArchive;
+    if (folderItem) {
+        Log("  Test files from %s:/%s...", qUtf8Printable(archiveName), qUtf8Printable(prefix));
+    }
+    ZipReader zip;
+    if (!OpenArchive(zip, archivePath)) {
+        return;
+    }
+    const QString itemFolder = WithSlash(item.path);
+    for (bool more = zip.First(); more; more = zip.Next()) {
+        const ZipEntryInfo& entry = zip.Info();
+        // The prefix test is on the text, as the restore does it: a file item "a.txt"
+        // also takes "a.txt.bak".
+        if (!entry.name.startsWith(prefix) || entry.isFolder) {
+            continue;
+        }
+        if (!IsSafeEntryName(entry.name)) {
+            LogUnsafe(entry.name);
+            continue;
+        }
+        RestoreItem record;
+        const QString live =
+            folderItem ? itemFolder + entry.name.section(QLatin1Char('/'), 1) : item.path;
+        SetSource(record, live, true);
+        record.archiveName = archiveName + QLatin1Char(':') + entry.name;
+        // The reader gives -1 for date fields that name no valid date: show no time.
+        if (entry.time > 0) {
+            record.archiveTime = entry.time;
+        }
+        record.archiveSize = entry.uncompressedSize;
+        list.push_back(record);
+    }
+    zip.Close();
+}
+
+void ListStoredContacts(std::vector<RestoreItem>& list, const QString& folder) {
+    const QFileInfoList files = QDir(folder).entryInfoList(QDir::Files, QDir::Name);
+    for (const QFileInfo& file : files) {
+        if (IsVcardName(file.fileName())) {
+            AddAllContactsLine(list, file.fileName());
+        }
+    }
+}
+
+void AddStoredFile(std::vector<RestoreItem>& list, const QString& livePath,
+                   const QString& storedPath) {
+    RestoreItem record;
+    SetSource(record, livePath, false);
+    record.archiveName = storedPath;
+    qint64 time = 0;
+    quint64 size = 0;
+    if (FileStatus(storedPath, time, size)) {
+        record.archiveTime = time;
+        record.archiveSize = size;
+    }
+    list.push_back(record);
+}
+
+void ListStoredFiles(std::vector<RestoreItem>& list, const SourceItem& item,
+                     const TaskDestination& destination) {
+    // The name comes from the task, which may come from a task file on a backup medium.
+    if (!IsSafeEntryName(item.nameInArchive)) {
+        LogUnsafe(item.nameInArchive);
+        return;
+    }
+    const QString stored = ArchivePathOf(destination, item.nameInArchive);
+    if (item.kind != kItemFolder) {
+        AddStoredFile(list, item.path, stored);
+        return;
+    }
+    // The walk gives "<stored>/<relative path>" with one "/" whether or not the folder
+    // ends in one, the same paths the restore lists again to find the user's choice.
+    const QString storedFolder = WithSlash(stored);
+    const QString itemFolder = WithSlash(item.path);
+    FileList files;
+    ListFolder(storedFolder, files, kListFiles, true, true);
+    for (const FileListEntry& file : files) {
+        if (file.path.isEmpty() || file.kind != kListFile) {
+            continue;
+        }
+        const QString relative = file.path.mid(storedFolder.size());
+        if (!file.path.startsWith(storedFolder) || !IsSafeEntryName(relative)) {
+            LogUnsafe(file.path);
+            continue;
+        }
+        AddStoredFile(list, itemFolder + relative, file.path);
+    }
+}
+
+}  // namespace
+
+QString ArchivePathOf(const TaskDestination& destination, const QString& archiveName) {
+    return WithSlash(destination.path) + archiveName;
+}
+
+void BuildRestoreList(std::vector<RestoreItem>& list, const SourceItem& item,
+                      const TaskDestination& destination, qint32 method,
+                      const QString& archiveName) {
+    if (method != kMethodCopy && method != kMethodZip) {
+        return;
+    }
+    switch (item.kind) {
+        case kItemRegistryKey:
+            AddRegistryLine(list, item);
+            return;
+        case kItemContact:
+            AddContactLine(list, item);
+            return;
+        case kItemAllContacts:
+        case kItemFolder:
+        case kItemFile:
+            break;
+        default:
+            return;
+    }
+    if (destination.type == kDestFtp) {
+        Log("  Error: FTP destinations are not supported by this version");
+        return;
+    }
+    if (method == kMethodZip) {
+        const QString archivePath = ArchivePathOf(destination, archiveName);
+        if (item.kind == kItemAllContacts) {
+            ListArchiveContacts(list, archivePath);
+        } else {
+            ListArchiveFiles(list, item, archivePath, archiveName);
+        }
+    } else if (item.kind == kItemAllContacts) {
+        // This kind's name in archive is empty: its files lie in the destination folder.
+        if (!item.nameInArchive.isEmpty() && !IsSafeEntryName(item.nameInArchive)) {
+            LogUnsafe(item.nameInArchive);
+            return;
+        }
+        ListStoredContacts(list, ArchivePathOf(destination, item.nameInArchive));
+    } else {
+        ListStoredFiles(list, item, destination);
+    }
+}
+
+}  // namespace corvane

@@ -1,0 +1,43 @@
+#pragma once
+
+// One restore of one task's backup: choose the dated backup, build the restore list,
+// let the user check what to restore, then put the files back item by item. Runs on the
+// queue's worker thread; the two questions are answered on the main thread.
+
+#include <vector>
+
+#include "engine/StopSignal.h"
+#include "model/RestoreItem.h"
+#include "model/TaskList.h"
+
+namespace corvane {
+
+// The questions a restore asks its user.
+class RestoreQuestions {
+  public:
+    virtual ~RestoreQuestions() = default;
+    // "Several backups found": the chosen index into the task's history, -1 when the
+    // user cancelled.
+    virtual int ChooseBackupCopy(const TaskRecord& task) = 0;
+    // "Restore data": the user checks the items to restore; false when cancelled.
+    virtual bool ChooseRestoreItems(std::vector<RestoreItem>& items) = 0;
+    // Ends the run as aborted (after a cancelled question).
+    virtual void RequestStop() = 0;
+};
+
+// A dated task writes each backup to a new place (its destination path, or for ZIP
+// its archive name, holds a date pattern): a restore must choose one from the history.
+bool IsDatedTask(const TaskRecord& task);
+
+// The destination and archive name of the history entry `chosen` (an index outside the
+// history counts as 0); false for an empty history.
+bool UseHistoryEntry(const TaskRecord& task, int chosen, TaskDestination& destination,
+                     QString& archiveName);
+
+// Answers true when the user went through both questions and every checked item was
+// restored; false when a question was cancelled, nothing could be listed, or a file
+// could not be restored (the log says which).
+bool RunRestore(TaskList& tasks, int taskIndex, RestoreQuestions& questions,
+                const StopSignal& stop);
+
+}  // namespace corvane

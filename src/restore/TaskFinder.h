@@ -1,0 +1,88 @@
+#pragma once
+
+// Finding the task parameter files that backups leave beside their data, and turning
+// one of them into a restore task: what the new-restore wizard does when the task list
+// no longer holds the task (local and network folders; FTP servers are searched by the
+// FTP layer, which hands the downloaded file to the same reading).
+//
+// A parameter file comes from a backup medium that anybody may have written. Its item
+// paths decide where a restore writes, so a restore task is only built from a file
+// whose folder and file items name absolute places without ".." components (see
+// ReadRestoreTask).
+//
+// Plain functions without shared state; callable from any thread.
+
+#include <QString>
+#include <vector>
+
+#include "model/TaskRecord.h"
+
+namespace corvane {
+
+// One task parameter file found in a folder.
+struct FoundTask {
+    QString path;      // the file
+    QString folder;    // the folder it was found in, as the caller named it
+    QString name;      // its "taskName", never empty
+    QString listLine;  // "Task "<name>" in <folder>", the line of the wizard's list
+};
+
+// The wizard's list line of a task found in a folder.
+QString FoundTaskLine(const QString& name, const QString& folder);
+
+// Every regular file directly in `folder` (sub-folders are not searched) whose name
+// matches "*.tsk" without regard to case and whose task name is not empty, ordered by
+// file name (without regard to case, then exactly). A folder that does not exist or
+// cannot be read gives an empty list.
+std::vector<FoundTask> FindStoredTasks(const QString& folder);
+
+// True when a restore may write at `path`: absolute, without a ".." component.
+bool IsSafeRestorePath(const QString& path);
+
+// The first place of the task's items that a restore must not trust, or a null string
+// when there is none. Looked at: the path of each folder and file item (must pass
+// IsSafeRestorePath) and the name in archive of each folder, file and registry item
+// (must be relative and without a ".." component, as the stored copy is looked up
+// below the destination folder by it).
+QString UnsafeItemPath(const TaskRecord& task);
+
+// Builds the restore task of the parameter file at `path` (ReadTaskParameterFile):
+// false when the file cannot be read, and false with the log line "  Error: unsafe
+// path '<path>' in task file <file>" when UnsafeItemPath finds a place. On false the
+// task must not be used.
+bool ReadRestoreTask(TaskRecord& task, const QString& path);
+
+// Points a folder or file item at another folder: a folder item's path becomes
+// `folder` with a final "/", a file item's path becomes `folder`, "/" and the file's
+// name as before. False, with the item unchanged, for an index outside the list, for
+// other kinds of item (the wizard says "You cannot change settings of this item."),
+// for a folder that is not absolute, and for a file item without a file name.
+bool RedirectItem(TaskRecord& task, int itemIndex, const QString& folder);
+
+// Redirects every folder and file item into `folder` (the command line's choice for
+// the whole task); other items keep their places. False, with nothing changed, when
+// the folder is not absolute or a file item has no file name.
+bool RedirectAllItems(TaskRecord& task, const QString& folder);
+
+// Icons of the wizard's item list (the task tree's image strip).
+enum StepTwoIcon : int {
+    kStepIconContact = 3,
+    kStepIconAllContacts = 4,
+    kStepIconRegistryKey = 5,
+    kStepIconFile = 6,
+    kStepIconFolder = 7,
+};
+
+// One line of the wizard's item list.
+struct StepTwoLine {
+    int itemIndex = 0;      // the item's index in the task
+    QString pathInArchive;  // "Path in archive" column
+    QString sourcePath;     // "Source path" column: where the item is restored
+    int icon = 0;           // a StepTwoIcon
+};
+
+// The item list of a restore task, one line per item in order; items of unknown kinds
+// get no line.
+std::vector<StepTwoLine> StepTwoLines(const TaskRecord& task);
+
+}  // namespace corvane

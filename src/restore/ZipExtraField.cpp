@@ -1,0 +1,66 @@
+#include "restore/ZipExtraField.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr quint16 kZip64Tag = 0x0001;
+constexpr quint64 kOverflow32 = 0xFFFFFFFFu;
+
+quint64 ReadLe(const char* p, int bytes) {
+    quint64 value = 0;
+    for (int i = bytes - 1; i >= 0; --i) {
+        value = (value << 8) | static_cast<unsigned char>(p[i]);
+    }
+    return value;
+}
+
+}  // namespace
+
+bool FindZipExtraBlock(const QByteArray& extraField, quint16 tag, QByteArray& data) {
+    qsizetype at = 0;
+    while (at + 4 <= extraField.size()) {
+        const auto blockTag = quint16(ReadLe(extraField.constData() + at, 2));
+        const auto size = qsizetype(ReadLe(extraField.constData() + at + 2, 2));
+        const qsizetype start = at + 4;
+        if (start + size > extraField.size()) {
+            return false;
+        }
+        if (blockTag == tag) {
+            data = extraField.mid(start, size);
+            return true;
+        }
+        at = start + size;
+    }
+    return false;
+}
+
+Zip64Values ApplyZip64Extra(const QByteArray& extraField, quint64 uncompressedSize,
+                            quint64 compressedSize) {
+    Zip64Values values;
+    values.uncompressedSize = uncompressedSize;
+    values.compressedSize = compressedSize;
+    QByteArray block;
+    if (!FindZipExtraBlock(extraField, kZip64Tag, block)) {
+        return values;
+    }
+    qsizetype at = 0;
+    auto next = [&](quint64& field) {
+        if (at + 8 <= block.size()) {
+            field = ReadLe(block.constData() + at, 8);
+            at += 8;
+        }
+    };
+    if (uncompressedSize == kOverflow32) {
+        next(values.uncompressedSize);
+    }
+    if (compressedSize == kOverflow32) {
+        next(values.compressedSize);
+    }
+    if (at + 8 <= block.size()) {
+        values.localHeaderOffset = ReadLe(block.constData() + at, 8);
+    }
+    return values;
+}
+
+}  // namespace corvane

@@ -1,0 +1,32 @@
+#pragma once
+
+// The text of a ZIP entry name from the bytes an archive stores.
+//
+// The bytes carry no encoding of their own: general-purpose flag bit 11 says UTF-8; an
+// Info-ZIP "Unicode Path" extra field (0x7075) may hold a UTF-8 copy of a name stored
+// in another encoding; otherwise the old rule is code page 437 (what DOS and Windows
+// tools wrote). Unix tools that predate the flag (Debian's `zip` among them) store the
+// locale's bytes, today UTF-8, under the Unix host id: such a name is taken as UTF-8
+// when it is valid UTF-8, since code page 437 would turn every non-ASCII letter into two
+// line-drawing characters.
+//
+// Thread safety: pure functions.
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+
+namespace corvane {
+
+// The bytes decoded as code page 437 (IBM PC, "OEM United States"): 0x00..0x7F as ASCII,
+// 0x80..0xFF as the code page's letters, symbols and box-drawing characters.
+QString Cp437ToString(const QByteArray& bytes);
+
+// The name of an entry as text, with every "\" turned into "/". `flags` is the general-
+// purpose bit flag, `versionMadeBy` the "version made by" field (host id in the high
+// byte) and `extraField` the entry's extra field from the central directory (may be
+// empty).
+QString ZipEntryNameText(const QByteArray& rawName, quint32 flags, quint32 versionMadeBy,
+                         const QByteArray& extraField);
+
+}  // namespace corvane

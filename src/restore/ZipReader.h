@@ -1,0 +1,91 @@
+#pragma once
+
+// Reading ZIP archives: ours and those of other tools, ZIP64 included. A thin layer over
+// minizip's unzip calls: minizip walks the central directory and finds each entry's data
+// in raw mode; decryption (our traditional-cipher code: Debian's minizip cannot decrypt),
+// inflate and the CRC check are ours. The 64-bit sizes and offsets of ZIP64 entries are
+// taken from their extra field, which Debian's minizip fails to read on 64-bit systems.
+//
+// Entry names come back with "/" separators whatever the archive used ("\" is turned
+// into "/"); names without the UTF-8 flag are decoded as code page 437 (see ZipNameText.h
+// for the Unicode Path field and the UTF-8 names of old Unix tools). A name that is
+// absolute or holds a ".." component is never written: Extract refuses it.
+//
+// Walking the entries (First, Next, Info, Count) reads only the central directory;
+// entry data is read by Extract alone. Open and the walk log nothing (the caller says
+// what a missing archive means to it); Extract logs the reason of every failure.
+//
+// One reader belongs to one thread.
+
+#include <QString>
+#include <QtGlobal>
+#include <memory>
+
+namespace corvane {
+
+struct ZipEntryInfo {
+    QString name;             // "/" separators; a folder entry ends in "/"
+    quint32 dosDateTime = 0;  // DOS date (high 16 bits) and time (low 16 bits)
+    qint64 time = 0;          // the DOS date and time as local time, seconds since the epoch;
+                              // -1 when the fields are no valid date
+    quint64 compressedSize = 0;
+    quint64 uncompressedSize = 0;
+    quint32 crc = 0;
+    bool encrypted = false;
+    bool isFolder = false;
+    quint16 method = 0;              // 0 stored, 8 deflated; others are not extracted
+    quint16 flags = 0;               // the general-purpose bit flag
+    quint16 versionMadeBy = 0;       // host id in the high byte (3 = Unix)
+    quint32 externalAttributes = 0;  // Unix mode in the high 16 bits when made on Unix
+};
+
+// True when writing the name below a folder stays inside it: not empty, not absolute
+// (no leading "/", no drive letter as in "C:x"), no ".." component (after "\" became
+// "/"), no NUL character (which would cut the path short).
+bool IsSafeEntryName(const QString& name);
+
+class ZipReader {
+  public:
+    ZipReader();
+    ~ZipReader();
+    ZipReader(const ZipReader&) = delete;
+    ZipReader& operator=(const ZipReader&) = delete;
+
+    // Opens the archive (ZIP64 too), closing any archive opened before; false when the
+    // file is missing or no ZIP archive. No entry is current until First.
+    bool Open(const QString& path);
+    void Close();
+    bool IsOpen() const;
+    // The archive's base name without extension (as opened).
+    QString BaseName() const;
+
+    // Number of entries; 0 when not open.
+    quint64 Count() const;
+    // Move to the first / next entry; with a non-empty extension (e.g. "vcf"), entries
+    // whose name does not end in "." and that extension (any case) are skipped. False
+    // at the end.
+    bool First(const QString& extension = QString());
+    bool Next(const QString& extension = QString());
+    // The current entry.
+    const ZipEntryInfo& Info() const;
+
+    // Writes the current entry below `folder` (created with its parents): under its
+    // whole name, or with `flatten` under the part after its last "/". A folder entry
+    // only creates its folder. The data goes to a temporary file beside the target and
+    // replaces the target only when complete and its CRC checked, so a wrong password
+    // or damaged data never creates or truncates the live file; an empty entry gives an
+    // empty file. The file gets the entry's time (modification and access) and, for an
+    // entry made on Unix, its permission bits (always readable and writable by the
+    // owner). Stored (0) and deflated (8) entries are extracted, encrypted or not; the
+    // password is used only for encrypted entries. An unsafe name (and, when
+    // flattening, a last component that is empty, "." or "..") is refused with
+    // "  Error: unsafe path '%s' skipped" before anything is written. Answers false on
+    // any failure; false also when there is no current entry.
+    bool Extract(const QString& folder, bool flatten, const QString& password);
+
+  private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
+}  // namespace corvane

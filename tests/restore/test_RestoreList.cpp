@@ -1,0 +1,456 @@
+// The restore list builder against real backups: ZIP archives written by the engine's
+// archive writer and folder copies, with the live tree changed after the backup.
+
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QString>
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+#include <ostream>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "engine/ArchiveList.h"
+#include "engine/ArchiveWriter.h"
+#include "restore/RestoreList.h"
+#include "restore/RestoreStatus.h"
+#include "support/LogCapture.h"
+#include "support/TempDir.h"
+
+namespace corvane {
+namespace {
+
+using test::LogCapture;
+using test::TempDir;
+
+// ZIP entry times are local times: one fixed zone makes the expected values plain.
+[[maybe_unused]] const bool g_fixedZone = [] {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    return true;
+}();
+
+constexpr qint64 kOdd = 1684058407;  // 2023-05-14 10:00:07, an odd second
+constexpr qint64 kEven = kOdd - 1;   // what a ZIP entry keeps of it
+constexpr quint64 kFourGiB = quint64{1} << 32;
+
+void SetMtime(const QString& path, qint64 seconds) {
+    const struct timeval times[2] = {{seconds, 0}, {seconds, 0}};
+    ASSERT_EQ(::utimes(QFile::encodeName(path).constData(), times), 0) << path.toStdString();
+}
+
+// The record whose archive name is `name`; nullptr when there is none.
+const RestoreItem* Find(const std::vector<RestoreItem>& list, const QString& name) {
+    const auto it = std::find_if(list.begin(), list.end(), [&name](const RestoreItem& item) {
+        return item.archiveName == name;
+    });
+    return it == list.end() ? nullptr : &*it;
+}
+
+QStringList ArchiveNames(const std::vector<RestoreItem>& list) {
+    QStringList names;
+    for (const RestoreItem& item : list) {
+        names << item.archiveName;
+    }
+    names.sort();
+    return names;
+}
+
+RestoreItem Record(const QString& source, const QString& archive, std::optional<qint64> sourceTime,
+                   std::optional<qint64> archiveTime, quint64 sourceSize, quint64 archiveSize) {
+    RestoreItem item;
+    item.sourceName = source;
+    item.archiveName = archive;
+    item.sourceTime = sourceTime;
+    item.archiveTime = archiveTime;
+    item.sourceSize = sourceSize;
+    item.archiveSize = archiveSize;
+    return item;
+}
+
+// A live tree, its backup under "backup/" and the items of the task that made it.
+class RestoreListTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        Live("Docs/a.txt", "alpha");
+        Live("Docs/sub/b.txt", "beta");
+        Live("Docs/sub/c.txt", QByteArray(3000, 'c'));
+        Live("Docs/empty.txt", "");
+        QDir().mkpath(m_dir.File("live/Docs/nothing"));
+        Live("single.cfg", "setting=1");
+        m_destination.path = m_dir.File("backup");
+        QDir().mkpath(m_destination.path);
+    }
+
+    QString Live(const QString& name, const QByteArray& bytes, qint64 time = kOdd) {
+        const QString path = m_dir.Write("live/" + name, bytes);
+        SetMtime(path, time);
+        return path;
+    }
+    QString LivePath(const QString& name) const { return m_dir.File("live/" + name); }
+
+    // The archive a ZIP backup of the folder item "Docs" and the file item "single.cfg"
+    // writes, plus `extra` entries (source path, name in archive).
+    void WriteZip(const std::vector<std::pair<QString, QString>>& extra = {}) {
+        ArchiveList list;
+        list.Add(LivePath("Docs/a.txt"), "Docs/a.txt", false);
+        list.Add(LivePath("Docs/sub/b.txt"), "Docs/sub/b.txt", false);
+        list.Add(LivePath("Docs/sub/c.txt"), "Docs/sub/c.txt", false);
+        list.Add(LivePath("Docs/sub"), "Docs/sub/", false);
+        list.Add(LivePath("Docs/empty.txt"), "Docs/empty.txt", false);
+        list.Add(LivePath("Docs/nothing"), "Docs/nothing/", false);
+        list.Add(LivePath("Docs"), "Docs/", false);
+        list.Add(LivePath("single.cfg"), "single.cfg", false);
+        for (const auto& [source, name] : extra) {
+            list.Add(source, name, false);
+        }
+        ASSERT_TRUE(WriteArchive(list, ArchivePathOf(m_destination, "data.zip"), 6, "", {}));
+    }
+
+    // What a copy-as-is backup of the same items leaves in the destination folder.
+    void WriteCopies() {
+        for (const char* name :
+             {"Docs/a.txt", "Docs/sub/b.txt", "Docs/sub/c.txt", "Docs/empty.txt", "single.cfg"}) {
+            const QString stored =
+                m_dir.Write(QString("backup/") + name, test::ReadAll(LivePath(name)));
+            SetMtime(stored, kOdd);
+        }
+        QDir().mkpath(m_dir.File("backup/Docs/nothing"));
+    }
+
+    std::vector<RestoreItem> Build(const SourceItem& item, qint32 method) {
+        std::vector<RestoreItem> list;
+        BuildRestoreList(list, item, m_destination, method, "data.zip");
+        return list;
+    }
+
+    SourceItem FolderItem() const { return MakePathItem(LivePath("Docs/"), kItemFolder, "Docs"); }
+    SourceItem FileItem() const {
+        return MakePathItem(LivePath("single.cfg"), kItemFile, "single.cfg");
+    }
+
+    TempDir m_dir;
+    TaskDestination m_destination;
+    LogCapture m_log;
+};
+
+// ---------------------------------------------------------------------------------------
+// ZIP method.
+
+TEST_F(RestoreListTest, ZipFolderItemListsEveryFileEntryBesideItsLiveFile) {
+    WriteZip();
+    const std::vector<RestoreItem> list = Build(FolderItem(), kMethodZip);
+    const std::vector<RestoreItem> expected = {
+        Record(LivePath("Docs/a.txt"), "data.zip:Docs/a.txt", kEven, kEven, 5, 5),
+        Record(LivePath("Docs/sub/b.txt"), "data.zip:Docs/sub/b.txt", kEven, kEven, 4, 4),
+        Record(LivePath("Docs/sub/c.txt"), "data.zip:Docs/sub/c.txt", kEven, kEven, 3000, 3000),
+        Record(LivePath("Docs/empty.txt"), "data.zip:Docs/empty.txt", kEven, kEven, 0, 0),
+    };
+    EXPECT_EQ(list, expected);
+    for (const RestoreItem& item : list) {
+        EXPECT_EQ(StatusOf(item), RestoreStatus::kIdentical) << item.archiveName.toStdString();
+        EXPECT_TRUE(item.checked);
+    }
+    EXPECT_EQ(m_log.CountEndingWith("  Test files from data.zip:/Docs/..."), 1)
+        << m_log.Texts().join('\n').toStdString();
+
+    // The item's path without its final "/" names the same live files.
+    const std::vector<RestoreItem> again =
+        Build(MakePathItem(LivePath("Docs"), kItemFolder, "Docs"), kMethodZip);
+    EXPECT_EQ(again, expected);
+}
+
+TEST_F(RestoreListTest, ZipFileItemTakesTheItemsPath) {
+    WriteZip({{LivePath("Docs/a.txt"), "single.cfg.bak"}});
+    const std::vector<RestoreItem> list = Build(FileItem(), kMethodZip);
+    // An entry whose name only begins with the item's name is taken as well, as the
+    // restore takes it; both lines compare against the item's own file.
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0], Record(LivePath("single.cfg"), "data.zip:single.cfg", kEven, kEven, 9, 9));
+    EXPECT_EQ(list[1].archiveName, "data.zip:single.cfg.bak");
+    EXPECT_EQ(list[1].sourceName, LivePath("single.cfg"));
+    EXPECT_EQ(list[1].archiveSize, 5u);
+    EXPECT_EQ(m_log.CountEndingWith("..."), 0);  // no "Test files" line for a file item
+}
+
+// How one live file compared with its stored copy, by method: ZIP keeps even seconds,
+// copies keep the second.
+struct ChangeCase {
+    const char* name;
+    bool remove;
+    const char* content;  // the live file's new content (ignored when removed)
+    qint64 time;          // its new modification time
+    RestoreStatus zipStatus;
+    RestoreStatus copyStatus;
+};
+
+void PrintTo(const ChangeCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class RestoreListChangeTest : public RestoreListTest,
+                              public testing::WithParamInterface<ChangeCase> {};
+
+TEST_P(RestoreListChangeTest, LiveFileComparesWithItsStoredCopy) {
+    const ChangeCase& c = GetParam();
+    WriteZip();
+    WriteCopies();
+    const QString live = LivePath("Docs/a.txt");
+    if (c.remove) {
+        ASSERT_TRUE(QFile::remove(live));
+    } else {
+        Live("Docs/a.txt", c.content, c.time);
+    }
+    // A new live file is not part of the backup and makes no line.
+    Live("Docs/added.txt", "new");
+
+    const std::vector<RestoreItem> zip = Build(FolderItem(), kMethodZip);
+    const RestoreItem* zipped = Find(zip, "data.zip:Docs/a.txt");
+    ASSERT_NE(zipped, nullptr);
+    EXPECT_EQ(StatusOf(*zipped), c.zipStatus);
+    EXPECT_EQ(zip.size(), 4u);
+
+    const std::vector<RestoreItem> copies = Build(FolderItem(), kMethodCopy);
+    const RestoreItem* copied = Find(copies, m_dir.File("backup/Docs/a.txt"));
+    ASSERT_NE(copied, nullptr);
+    EXPECT_EQ(StatusOf(*copied), c.copyStatus);
+    EXPECT_EQ(copies.size(), 4u);
+
+    if (c.remove) {
+        for (const RestoreItem* item : {zipped, copied}) {
+            EXPECT_TRUE(item->sourceName.isEmpty());
+            EXPECT_FALSE(item->sourceTime.has_value());
+            EXPECT_EQ(item->sourceSize, 0u);
+            EXPECT_EQ(item->archiveSize, 5u);  // the stored side is still described
+            EXPECT_EQ(SourceColumnText(*item), "file not found");
+        }
+    } else {
+        EXPECT_EQ(zipped->sourceName, live);
+        EXPECT_EQ(zipped->sourceTime, c.time - (c.time % 2));
+        EXPECT_EQ(copied->sourceTime, c.time);
+        EXPECT_EQ(copied->sourceSize, quint64(qstrlen(c.content)));
+    }
+}
+
+const ChangeCase kChangeCases[] = {
+    {"Unchanged", false, "alpha", kOdd, RestoreStatus::kIdentical, RestoreStatus::kIdentical},
+    // 10:00:06 live against an entry stored at 10:00:06 (made from 10:00:07).
+    {"OneSecondEarlier", false, "alpha", kOdd - 1, RestoreStatus::kIdentical,
+     RestoreStatus::kOlder},
+    {"OneSecondLater", false, "alpha", kOdd + 1, RestoreStatus::kNewer, RestoreStatus::kNewer},
+    {"EditedLater", false, "ALPHA, edited", kOdd + 3600, RestoreStatus::kNewer,
+     RestoreStatus::kNewer},
+    {"RestoredOlder", false, "alph", kOdd - 3600, RestoreStatus::kOlder, RestoreStatus::kOlder},
+    {"SameTimeOtherSize", false, "alpha!", kOdd, RestoreStatus::kNone, RestoreStatus::kNone},
+    {"Deleted", true, "", 0, RestoreStatus::kDeleted, RestoreStatus::kDeleted},
+};
+
+INSTANTIATE_TEST_SUITE_P(Changes, RestoreListChangeTest, testing::ValuesIn(kChangeCases),
+                         [](const testing::TestParamInfo<ChangeCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST_F(RestoreListTest, MissingArchiveMakesNoRecords) {
+    const std::vector<RestoreItem> list = Build(FolderItem(), kMethodZip);
+    EXPECT_TRUE(list.empty());
+    EXPECT_EQ(m_log.CountEndingWith("  Test files from data.zip:/Docs/..."), 1);
+    EXPECT_EQ(m_log.CountEndingWith("  Error: cannot open ZIP file"), 1);
+
+    // Something that is no ZIP archive at all.
+    m_dir.Write("backup/data.zip", "PK but not really an archive");
+    EXPECT_TRUE(Build(FileItem(), kMethodZip).empty());
+    EXPECT_EQ(m_log.CountEndingWith("  Error: cannot open ZIP file"), 2);
+}
+
+TEST_F(RestoreListTest, UnsafeEntriesAreSkippedWithAnErrorLine) {
+    WriteZip({{LivePath("Docs/a.txt"), "Docs/../../evil.txt"},
+              {LivePath("Docs/a.txt"), "Docs/sub/../../../../etc/x"},
+              {LivePath("Docs/a.txt"), "Docs/fine..txt"}});
+    const std::vector<RestoreItem> list = Build(FolderItem(), kMethodZip);
+    EXPECT_EQ(ArchiveNames(list), QStringList({"data.zip:Docs/a.txt", "data.zip:Docs/empty.txt",
+                                               "data.zip:Docs/fine..txt", "data.zip:Docs/sub/b.txt",
+                                               "data.zip:Docs/sub/c.txt"}));
+    EXPECT_EQ(m_log.CountEndingWith("  Error: unsafe path 'Docs/../../evil.txt' skipped"), 1);
+    EXPECT_EQ(m_log.CountEndingWith("  Error: unsafe path 'Docs/sub/../../../../etc/x' skipped"),
+              1);
+}
+
+TEST_F(RestoreListTest, ZipAllContactsListsTheVcardEntries) {
+    const QString card = m_dir.Write("cards/x", "BEGIN:VCARD\r\nEND:VCARD\r\n");
+    ArchiveList archive;
+    archive.Add(card, "Ann Lee.vcf", false);
+    archive.Add(card, "BOB.VCF", false);
+    archive.Add(card, "notes.txt", false);
+    archive.Add(card, "vcf", false);
+    archive.Add(LivePath("Docs/a.txt"), "Docs/a.vcf.txt", false);
+    ASSERT_TRUE(WriteArchive(archive, ArchivePathOf(m_destination, "data.zip"), 6, "", {}));
+
+    const std::vector<RestoreItem> list = Build(MakeAllContactsItem(), kMethodZip);
+    ASSERT_EQ(list.size(), 2u);
+    for (const RestoreItem& item : list) {
+        EXPECT_EQ(item.sourceName, "Contacts: all");
+        EXPECT_FALSE(item.sourceTime.has_value());
+        EXPECT_FALSE(item.archiveTime.has_value());
+        EXPECT_EQ(StatusOf(item), RestoreStatus::kNone);
+    }
+    EXPECT_EQ(ArchiveNames(list), QStringList({"Ann Lee.vcf", "BOB.VCF"}));
+}
+
+// ---------------------------------------------------------------------------------------
+// Registry keys and single contacts: lines from the task alone, for every method and
+// destination, without touching the backup.
+
+class RestoreListTaskLineTest : public RestoreListTest,
+                                public testing::WithParamInterface<std::pair<qint32, qint32>> {};
+
+TEST_P(RestoreListTaskLineTest, RegistryAndContactLinesCarryNoTimes) {
+    const auto [method, destinationType] = GetParam();
+    m_destination.type = destinationType;
+    std::vector<RestoreItem> list;
+    BuildRestoreList(list, MakeRegistryItem("HKEY_CURRENT_USER\\Software\\Ed", "Ed"), m_destination,
+                     method, "data.zip");
+    BuildRestoreList(list, MakeContactItem("Ann", "", "Lee"), m_destination, method, "data.zip");
+    BuildRestoreList(list, MakeContactItem(" Bo ", "B.", ""), m_destination, method, "data.zip");
+    const std::vector<RestoreItem> expected = {
+        Record("HKEY_CURRENT_USER\\Software\\Ed", "Ed.reg", std::nullopt, std::nullopt, 0, 0),
+        Record("Contact: Ann Lee", "Ann Lee.vcf", std::nullopt, std::nullopt, 0, 0),
+        Record("Contact: Bo  B.", "Bo  B..vcf", std::nullopt, std::nullopt, 0, 0),
+    };
+    EXPECT_EQ(list, expected);
+    for (const RestoreItem& item : list) {
+        EXPECT_EQ(StatusOf(item), RestoreStatus::kNone);
+    }
+    EXPECT_TRUE(m_log.Texts().isEmpty()) << m_log.Texts().join('\n').toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(MethodsAndDestinations, RestoreListTaskLineTest,
+                         testing::Values(std::pair{kMethodZip, kDestFolder},
+                                         std::pair{kMethodCopy, kDestFolder},
+                                         std::pair{kMethodZip, kDestFtp},
+                                         std::pair{kMethodCopy, kDestFtp}));
+
+// ---------------------------------------------------------------------------------------
+// Copy-as-is method, folder destination.
+
+TEST_F(RestoreListTest, CopyFolderItemListsStoredFilesWithBothSidesExact) {
+    WriteCopies();
+    SetMtime(m_dir.File("backup/Docs/sub/b.txt"), kOdd - 7);
+    // A stored file whose live file is gone.
+    SetMtime(m_dir.Write("backup/Docs/sub/gone.txt", "gone!"), kOdd - 4);
+
+    const std::vector<RestoreItem> list = Build(FolderItem(), kMethodCopy);
+    ASSERT_EQ(list.size(), 5u);
+    EXPECT_EQ(*Find(list, m_dir.File("backup/Docs/a.txt")),
+              Record(LivePath("Docs/a.txt"), m_dir.File("backup/Docs/a.txt"), kOdd, kOdd, 5, 5));
+    EXPECT_EQ(*Find(list, m_dir.File("backup/Docs/sub/b.txt")),
+              Record(LivePath("Docs/sub/b.txt"), m_dir.File("backup/Docs/sub/b.txt"), kOdd,
+                     kOdd - 7, 4, 4));
+    EXPECT_EQ(
+        *Find(list, m_dir.File("backup/Docs/empty.txt")),
+        Record(LivePath("Docs/empty.txt"), m_dir.File("backup/Docs/empty.txt"), kOdd, kOdd, 0, 0));
+    EXPECT_EQ(*Find(list, m_dir.File("backup/Docs/sub/gone.txt")),
+              Record("", m_dir.File("backup/Docs/sub/gone.txt"), std::nullopt, kOdd - 4, 0, 5));
+    EXPECT_EQ(StatusOf(*Find(list, m_dir.File("backup/Docs/sub/b.txt"))), RestoreStatus::kNewer);
+    EXPECT_TRUE(m_log.Texts().isEmpty()) << m_log.Texts().join('\n').toStdString();
+
+    // A destination given with a final "/" names the same stored files.
+    m_destination.path += '/';
+    EXPECT_EQ(Build(FolderItem(), kMethodCopy), list);
+}
+
+TEST_F(RestoreListTest, CopyFileItemIsTheStoredCopyAlone) {
+    WriteCopies();
+    Live("single.cfg", "setting=22", kOdd + 60);
+    const std::vector<RestoreItem> list = Build(FileItem(), kMethodCopy);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0], Record(LivePath("single.cfg"), m_dir.File("backup/single.cfg"), kOdd + 60,
+                              kOdd, 10, 9));
+    EXPECT_EQ(StatusOf(list[0]), RestoreStatus::kNewer);
+}
+
+TEST_F(RestoreListTest, CopyOfAMissingBackupListsNothingOfAFolder) {
+    EXPECT_TRUE(Build(FolderItem(), kMethodCopy).empty());
+}
+
+// A live file and its copy that differ only above 4 GiB are different sizes.
+TEST_F(RestoreListTest, CopySizesCompareAs64Bit) {
+    WriteCopies();
+    const QString stored = m_dir.File("backup/Docs/a.txt");
+    ASSERT_EQ(::truncate(QFile::encodeName(stored).constData(), off_t(kFourGiB + 5)), 0);
+    SetMtime(stored, kOdd);
+    std::vector<RestoreItem> list = Build(FolderItem(), kMethodCopy);
+    const RestoreItem* item = Find(list, stored);
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->archiveSize, kFourGiB + 5);
+    EXPECT_EQ(item->sourceSize, 5u);
+    EXPECT_EQ(StatusOf(*item), RestoreStatus::kNone);
+
+    const QString live = LivePath("Docs/a.txt");
+    ASSERT_EQ(::truncate(QFile::encodeName(live).constData(), off_t(kFourGiB + 5)), 0);
+    SetMtime(live, kOdd);
+    list = Build(FolderItem(), kMethodCopy);
+    EXPECT_EQ(StatusOf(*Find(list, stored)), RestoreStatus::kIdentical);
+}
+
+TEST_F(RestoreListTest, CopyAllContactsListsTheVcardFilesOfTheDestination) {
+    m_dir.Write("backup/Ann Lee.vcf", "BEGIN:VCARD\r\nEND:VCARD\r\n");
+    m_dir.Write("backup/BOB.VCF", "BEGIN:VCARD\r\nEND:VCARD\r\n");
+    m_dir.Write("backup/notes.txt", "");
+    QDir().mkpath(m_dir.File("backup/folder.vcf"));
+    m_dir.Write("backup/Docs/deep.vcf", "");
+    const std::vector<RestoreItem> list = Build(MakeAllContactsItem(), kMethodCopy);
+    EXPECT_EQ(ArchiveNames(list), QStringList({"Ann Lee.vcf", "BOB.VCF"}));
+    for (const RestoreItem& item : list) {
+        EXPECT_EQ(item.sourceName, "Contacts: all");
+        EXPECT_EQ(StatusOf(item), RestoreStatus::kNone);
+    }
+}
+
+TEST_F(RestoreListTest, CopyRefusesANameInArchiveOutsideTheDestination) {
+    WriteCopies();
+    m_dir.Write("outside/secret.txt", "not part of any backup");
+    for (const QString& name : {QString("../outside"), QString("/etc"), QString("Docs/../..")}) {
+        EXPECT_TRUE(Build(MakePathItem(LivePath("Docs/"), kItemFolder, name), kMethodCopy).empty())
+            << name.toStdString();
+        EXPECT_EQ(m_log.CountEndingWith("  Error: unsafe path '" + name + "' skipped"), 1)
+            << name.toStdString();
+    }
+    EXPECT_TRUE(
+        Build(MakePathItem(LivePath("x.txt"), kItemFile, "../outside/secret.txt"), kMethodCopy)
+            .empty());
+}
+
+// ---------------------------------------------------------------------------------------
+// What is not listed.
+
+TEST_F(RestoreListTest, OtherMethodsAndFtpFilesListNothing) {
+    WriteZip();
+    WriteCopies();
+    EXPECT_TRUE(Build(FolderItem(), kMethodThird).empty());
+    EXPECT_TRUE(Build(MakeRegistryItem("HKEY_CURRENT_USER\\X", "X"), kMethodThird).empty());
+    EXPECT_TRUE(m_log.Texts().isEmpty());
+
+    m_destination.type = kDestFtp;
+    EXPECT_TRUE(Build(FolderItem(), kMethodZip).empty());
+    EXPECT_TRUE(Build(FileItem(), kMethodCopy).empty());
+    EXPECT_EQ(m_log.CountEndingWith("  Error: FTP destinations are not supported by this version"),
+              2);
+}
+
+TEST(ArchivePathOfTest, JoinsWithOneSlash) {
+    TaskDestination destination;
+    destination.path = "/media/backup";
+    EXPECT_EQ(ArchivePathOf(destination, "data.zip"), "/media/backup/data.zip");
+    destination.path = "/media/backup/";
+    EXPECT_EQ(ArchivePathOf(destination, "data.zip"), "/media/backup/data.zip");
+    EXPECT_EQ(ArchivePathOf(destination, "Docs"), "/media/backup/Docs");
+}
+
+}  // namespace
+}  // namespace corvane
