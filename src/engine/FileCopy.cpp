@@ -11,6 +11,7 @@
 
 #include "engine/FolderPath.h"
 #include "engine/FolderWalk.h"
+#include "engine/TemporaryFile.h"
 #include "log/Log.h"
 
 namespace corvane {
@@ -22,8 +23,6 @@ namespace {
 constexpr size_t kBufferSize = 128 * 1024;
 // One kernel-side copy call moves at most this much; the loop repeats until the end.
 constexpr size_t kKernelChunk = size_t{1} << 30;
-// Room left for the temporary name's decoration within the 255-byte name limit.
-constexpr qsizetype kMaxTempStem = 200;
 
 QString WithSlash(const QString& folder) {
     return folder.isEmpty() || folder.endsWith(u'/') ? folder : folder + u'/';
@@ -33,51 +32,12 @@ QString SystemText(int error) {
     return qt_error_string(error);
 }
 
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() { Close(); }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    int Get() const { return m_fd; }
-    bool IsOpen() const { return m_fd >= 0; }
-    // Closes now and answers whether the system accepted the close (a delayed write
-    // error of a network file system shows here).
-    bool Close() {
-        if (m_fd < 0) {
-            return true;
-        }
-        const int result = ::close(m_fd);
-        m_fd = -1;
-        return result == 0;
-    }
-
-  private:
-    int m_fd;
-};
-
 // Errors with which the kernel-side copy declines a pair of files (another file
 // system, an old kernel, a file system without support); the read/write path takes
 // over from the current offsets.
 bool KernelCopyDeclined(int error) {
     return error == EXDEV || error == ENOSYS || error == EINVAL || error == EOPNOTSUPP ||
            error == ENOTSUP || error == EBADF || error == EPERM || error == ETXTBSY;
-}
-
-// The temporary name beside `destination`: ".<name>.corvane-XXXXXX" in its folder, the
-// name shortened (at a character boundary) so the result stays a legal file name.
-QByteArray TempTemplate(const QByteArray& destination) {
-    const qsizetype slash = destination.lastIndexOf('/');
-    QByteArray name = destination.mid(slash + 1);
-    if (name.size() > kMaxTempStem) {
-        qsizetype cut = kMaxTempStem;
-        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) {
-            --cut;
-        }
-        name.truncate(cut);
-    }
-    return destination.left(slash + 1) + '.' + name + ".corvane-XXXXXX";
 }
 
 class FileCopier {
@@ -115,15 +75,13 @@ bool FileCopier::Copy(const QString& source, const QString& destination, QString
         return false;
     }
 
-    QByteArray tempName = TempTemplate(destinationBytes);
-    const QByteArray pattern = tempName;
-    int tempFd = ::mkostemp(tempName.data(), O_CLOEXEC);
+    QByteArray tempName;
+    int tempFd = CreateTempBeside(destinationBytes, tempName);
     if (tempFd < 0 && errno == ENOENT) {
         // The folder tree copy makes the walked folders; anything else is made here.
         const qsizetype slash = destinationBytes.lastIndexOf('/');
         if (slash > 0 && CreateFolderPath(QFile::decodeName(destinationBytes.left(slash)))) {
-            tempName = pattern;
-            tempFd = ::mkostemp(tempName.data(), O_CLOEXEC);
+            tempFd = CreateTempBeside(destinationBytes, tempName);
         } else {
             errno = ENOENT;
         }

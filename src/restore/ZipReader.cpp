@@ -7,13 +7,13 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <algorithm>
 #include <cerrno>
 #include <optional>
 
 #include "engine/DosTime.h"
 #include "engine/FolderPath.h"
+#include "engine/TemporaryFile.h"
 #include "log/Log.h"
 #include "restore/ZipEntryDecoder.h"
 #include "restore/ZipExtraField.h"
@@ -35,8 +35,6 @@ constexpr size_t kReadSize = 64 * 1024;
 // A name field holds at most 65535 bytes, an extra field as many.
 constexpr uLong kFieldBufferSize = 65536;
 // Room left for the temporary name's decoration within the 255-byte name limit.
-constexpr qsizetype kMaxTempStem = 200;
-constexpr int kTempNameAttempts = 100;
 
 QString WithSlash(const QString& folder) {
     return folder.isEmpty() || folder.endsWith(u'/') ? folder : folder + u'/';
@@ -44,61 +42,6 @@ QString WithSlash(const QString& folder) {
 
 QString LastComponent(const QString& name) {
     return name.mid(name.lastIndexOf(u'/') + 1);
-}
-
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() { Close(); }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    int Get() const { return m_fd; }
-    // Closes now and answers whether the system accepted the close (a delayed write
-    // error of a network file system shows here).
-    bool Close() {
-        if (m_fd < 0) {
-            return true;
-        }
-        const int result = ::close(m_fd);
-        m_fd = -1;
-        return result == 0;
-    }
-
-  private:
-    int m_fd;
-};
-
-// Creates a new file beside `target` under a name no other file has:
-// ".<name>.corvane-XXXXXX", the name shortened at a character boundary so the result
-// stays a legal file name. The permissions are the usual ones of a new file (0666 less
-// the umask). Answers the descriptor, or -1 with errno set.
-int CreateTempBeside(const QByteArray& target, QByteArray& tempPath) {
-    const qsizetype slash = target.lastIndexOf('/');
-    QByteArray name = target.mid(slash + 1);
-    if (name.size() > kMaxTempStem) {
-        qsizetype cut = kMaxTempStem;
-        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) {
-            --cut;
-        }
-        name.truncate(cut);
-    }
-    static constexpr char kLetters[] =
-        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    const QByteArray stem = target.left(slash + 1) + '.' + name + ".corvane-";
-    for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
-        tempPath = stem;
-        for (int i = 0; i < 6; ++i) {
-            tempPath += kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters - 1))];
-        }
-        const int fd = ::open(tempPath.constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-        if (fd >= 0 || errno != EEXIST) {
-            return fd;
-        }
-    }
-    errno = EEXIST;
-    return -1;
 }
 
 bool WriteAll(int fd, const char* data, size_t size, int& error) {

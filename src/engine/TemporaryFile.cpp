@@ -1,0 +1,54 @@
+#include "engine/TemporaryFile.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+#include <QRandomGenerator>
+#include <cerrno>
+
+namespace corvane {
+namespace {
+
+// Room left for the decoration within the 255-byte limit of a file name.
+constexpr qsizetype kMaxTempStem = 200;
+constexpr int kTempNameAttempts = 100;
+
+}  // namespace
+
+bool FileDescriptor::Close() {
+    if (m_fd < 0) {
+        return true;
+    }
+    const int result = ::close(m_fd);
+    m_fd = -1;
+    return result == 0;
+}
+
+int CreateTempBeside(const QByteArray& target, QByteArray& tempPath) {
+    const qsizetype slash = target.lastIndexOf('/');
+    QByteArray name = target.mid(slash + 1);
+    if (name.size() > kMaxTempStem) {
+        qsizetype cut = kMaxTempStem;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) {
+            --cut;
+        }
+        name.truncate(cut);
+    }
+    static constexpr char kLetters[] =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    const QByteArray stem = target.left(slash + 1) + '.' + name + ".corvane-";
+    for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
+        tempPath = stem;
+        for (int i = 0; i < 6; ++i) {
+            tempPath += kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters - 1))];
+        }
+        const int fd = ::open(tempPath.constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+}  // namespace corvane

@@ -1,0 +1,35 @@
+#pragma once
+
+// Writing a file that replaces another only when it is complete: the new content goes
+// to a temporary file beside the target, which is renamed over the target at the end.
+
+#include <QByteArray>
+
+namespace corvane {
+
+// Owns a file descriptor and closes it.
+class FileDescriptor {
+  public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor() { Close(); }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+    int Get() const { return m_fd; }
+    bool IsOpen() const { return m_fd >= 0; }
+    // Closes now and answers whether the system accepted the close (a delayed write
+    // error of a network file system shows here).
+    bool Close();
+
+  private:
+    int m_fd;
+};
+
+// Creates a new file beside `target` (a path in the file system's encoding) under a
+// name no other file has: ".<name>.corvane-XXXXXX" in the target's folder, the name
+// shortened at a character boundary so the result stays a legal file name. The
+// permissions are the usual ones of a new file (0666 less the umask). Answers the
+// descriptor and sets `tempPath`, or answers -1 with errno set.
+int CreateTempBeside(const QByteArray& target, QByteArray& tempPath);
+
+}  // namespace corvane
