@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "cli/CliTestSupport.h"
 #include "cli/CommandLine.h"
 #include "model/PropertyStore.h"
 #include "support/TempDir.h"
@@ -16,29 +17,13 @@ namespace {
 using test::FixturePath;
 using test::TempDir;
 
-struct CliResult {
-    int status = -1;
-    QString out;
-    QString err;
-};
+using test::CliResult;
 
 // Runs a command line in-process with captured output.
 CliResult RunCli(const QStringList& arguments) {
-    char* outBuffer = nullptr;
-    char* errBuffer = nullptr;
-    size_t outSize = 0;
-    size_t errSize = 0;
-    std::FILE* out = open_memstream(&outBuffer, &outSize);
-    std::FILE* err = open_memstream(&errBuffer, &errSize);
-    CliResult result;
-    result.status = RunCommandLine(arguments, out, err);
-    std::fclose(out);
-    std::fclose(err);
-    result.out = QString::fromUtf8(outBuffer, static_cast<qsizetype>(outSize));
-    result.err = QString::fromUtf8(errBuffer, static_cast<qsizetype>(errSize));
-    std::free(outBuffer);
-    std::free(errBuffer);
-    return result;
+    return test::Capture([&arguments](std::FILE* out, std::FILE* err) {
+        return RunCommandLine(arguments, out, err);
+    });
 }
 
 class CommandLineTest : public ::testing::Test {

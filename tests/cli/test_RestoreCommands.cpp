@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include "cli/CliTestSupport.h"
 #include "support/TempDir.h"
 
 namespace corvane {
@@ -57,20 +58,7 @@ class RestoreCommandsTest : public ::testing::Test {
     }
 
     int Cli(const QStringList& args, QByteArray* out = nullptr, QByteArray* err = nullptr) {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("CORVANE_HOME", m_dir.File("data"));
-        process.setProcessEnvironment(env);
-        process.setStandardInputFile(QProcess::nullDevice());
-        process.start(CORVANE_CLI_PATH, args);
-        EXPECT_TRUE(process.waitForFinished(120000));
-        if (out != nullptr) {
-            *out = process.readAllStandardOutput();
-        }
-        if (err != nullptr) {
-            *err = process.readAllStandardError();
-        }
-        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        return test::RunProgram(m_dir.File("data"), args, out, err);
     }
 
     TempDir m_dir;

@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <csignal>
 
+#include "cli/CliTestSupport.h"
 #include "model/PropertyStore.h"
 #include "platform/DataFolderLock.h"
 #include "support/TempDir.h"
@@ -46,20 +47,9 @@ class RunCommandsTest : public ::testing::Test {
     }
 
     int Cli(const QStringList& args, QByteArray* out = nullptr, QByteArray* err = nullptr) {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("CORVANE_HOME", m_dir.File("data"));
+        QProcessEnvironment env;
         env.insert("CORVANE_SENDMAIL", m_dir.File("no-sendmail"));
-        process.setProcessEnvironment(env);
-        process.start(CORVANE_CLI_PATH, args);
-        EXPECT_TRUE(process.waitForFinished(120000));
-        if (out != nullptr) {
-            *out = process.readAllStandardOutput();
-        }
-        if (err != nullptr) {
-            *err = process.readAllStandardError();
-        }
-        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        return test::RunProgram(m_dir.File("data"), args, out, err, env);
     }
 
     TempDir m_dir;

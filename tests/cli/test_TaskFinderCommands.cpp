@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "app/TaskFiles.h"
+#include "cli/CliTestSupport.h"
 #include "cli/CommandLine.h"
 #include "cli/TaskFinderCommands.h"
 #include "engine/TaskParameterFile.h"
@@ -26,30 +27,8 @@ using test::FixturePath;
 using test::MakeTime;
 using test::TempDir;
 
-struct Result {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-// Runs a command in-process with its output and errors captured.
-Result Capture(const std::function<int(std::FILE*, std::FILE*)>& command) {
-    char* outBuffer = nullptr;
-    char* errBuffer = nullptr;
-    size_t outSize = 0;
-    size_t errSize = 0;
-    std::FILE* out = open_memstream(&outBuffer, &outSize);
-    std::FILE* err = open_memstream(&errBuffer, &errSize);
-    Result result;
-    result.status = command(out, err);
-    std::fclose(out);
-    std::fclose(err);
-    result.out = QString::fromUtf8(outBuffer, static_cast<qsizetype>(outSize));
-    result.err = QString::fromUtf8(errBuffer, static_cast<qsizetype>(errSize));
-    std::free(outBuffer);
-    std::free(errBuffer);
-    return result;
-}
+using Result = test::CliResult;
+using test::Capture;
 
 Result FindTasks(const QString& folder) {
     return Capture(
