@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 
 #include "cli/CliTestSupport.h"
 #include "support/TempDir.h"
@@ -116,6 +117,35 @@ TEST_F(RestoreCommandsTest, DatedTaskWithSeveralBackupsNeedsAChoice) {
     // The chosen backup holds nothing: there is nothing to restore.
     EXPECT_EQ(Cli({"restore", "Dated", "--backup", "2", "--yes"}, &out), 1);
     EXPECT_TRUE(out.contains("  Error: nothing to restore\n")) << out.constData();
+}
+
+// On a terminal the list is shown and the user is asked. `script` gives the program a
+// terminal and hands it the answer.
+TEST_F(RestoreCommandsTest, OnATerminalTheUserIsAsked) {
+    if (QStandardPaths::findExecutable("script").isEmpty()) {
+        GTEST_SKIP() << "script (util-linux) is not installed";
+    }
+    auto restoreAnswering = [this](const char* answer, QByteArray* out) {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("CORVANE_HOME", m_dir.File("data"));
+        process.setProcessEnvironment(env);
+        process.start("script", {"-qec", QString(CORVANE_CLI_PATH) + " restore Zip", "/dev/null"});
+        process.write(answer);
+        process.closeWriteChannel();
+        EXPECT_TRUE(process.waitForFinished(120000));
+        *out = process.readAllStandardOutput();
+        return process.exitCode();
+    };
+    QByteArray out;
+    EXPECT_EQ(restoreAnswering("n\n", &out), 1);
+    EXPECT_TRUE(out.contains("Restore checked items? [y/N]")) << out.constData();
+    EXPECT_TRUE(out.contains("3 items checked")) << out.constData();
+    EXPECT_EQ(ReadAll(m_dir.File("live/Docs/changed.txt")), "CHANGED!");
+
+    EXPECT_EQ(restoreAnswering("y\n", &out), 0) << out.constData();
+    EXPECT_EQ(ReadAll(m_dir.File("live/Docs/changed.txt")), "original");
+    EXPECT_EQ(ReadAll(m_dir.File("live/Docs/gone.txt")), "gone");
 }
 
 // The task list is lost: the task file the backup left behind is enough to restore.
