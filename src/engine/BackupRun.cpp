@@ -207,9 +207,15 @@ void BackupRunner::CopyToFolder(const SourceItem& item) {
         const QString target = WithSlash(base + item.nameInArchive);
         CreateFolderPath(target);
         Log("  Building list of folder %s", qUtf8Printable(item.path));
-        CopyFolderTree(source, target);
+        // One walk serves both the folder tree (every visible subfolder is made in the
+        // target, empty ones too) and the list of files to copy.
         FileList list;
-        ListFolder(source, list, kListFiles, true, true);
+        ListFolder(source, list, kListFolders | kListFiles, true, true);
+        for (const FileListEntry& entry : list) {
+            if (entry.kind != kListFile) {
+                CreateFolderPath(target + entry.path.mid(source.size() + 1));
+            }
+        }
         ApplyFilters(list, MakeIncludeFilter(m_task.includeFilter),
                      MakeExcludeFilter(m_task.excludeFilter));
         Log("  Copy files...");
