@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 
 #include "engine/FileCopy.h"
 #include "engine/FolderPath.h"
@@ -61,6 +62,8 @@ class Restorer {
     TaskDestination m_destination;
     QString m_archiveName;
     std::vector<RestoreItem> m_list;
+    // The keys of the items the user unchecked, looked up once per stored file.
+    QSet<QString> m_unchecked;
     bool m_allRestored = true;
 };
 
@@ -79,12 +82,7 @@ bool Restorer::ChooseBackup() {
 }
 
 bool Restorer::IsUnchecked(const QString& archiveKey) const {
-    for (const RestoreItem& record : m_list) {
-        if (record.archiveName == archiveKey) {
-            return !record.checked;
-        }
-    }
-    return false;
+    return m_unchecked.contains(archiveKey);
 }
 
 bool Restorer::Run() {
@@ -117,6 +115,11 @@ bool Restorer::Run() {
     if (!m_list.empty() && !m_stop.IsSet() && !m_questions.ChooseRestoreItems(m_list)) {
         accepted = false;
         m_questions.RequestStop();
+    }
+    for (const RestoreItem& record : m_list) {
+        if (!record.checked) {
+            m_unchecked.insert(record.archiveName);
+        }
     }
     if (!m_stop.IsSet()) {
         Log("Restore task data...");

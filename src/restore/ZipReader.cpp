@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <optional>
 
 #include "engine/DosTime.h"
@@ -96,6 +97,9 @@ struct ZipReader::State {
     ZipEntryInfo emptyInfo;
     QByteArray nameBuffer;
     QByteArray extraBuffer;
+    // The folder the last Extract made sure of: entries of one folder follow each other,
+    // and each would otherwise ask the file system again.
+    QString madeFolder;
     // Raw entry data passes through this buffer; made on the first Extract and kept.
     std::unique_ptr<unsigned char[]> readBuffer;
     ZipEntryDecoder decoder;
@@ -152,6 +156,111 @@ bool ZipReader::State::Matches(const QString& extension) const {
            QStringView(info.name).mid(dot + 1).compare(extension, Qt::CaseInsensitive) == 0;
 }
 
+namespace {
+
+// The archive under minizip: a file descriptor read with pread through one block
+// buffer. minizip reads the directory and the local headers in small pieces with a seek
+// before each; stdio would turn every seek into a system call, this keeps them in memory.
+struct InputFile {
+    static constexpr size_t kBlockSize = 16384;
+
+    int fd = -1;
+    quint64 position = 0;
+    quint64 size = 0;
+    quint64 blockStart = 0;
+    size_t blockLength = 0;
+    unsigned char block[kBlockSize];
+};
+
+voidpf ZCALLBACK OpenInput(voidpf, const void* filename, int mode) {
+    if ((mode & ZLIB_FILEFUNC_MODE_READ) == 0) {
+        return nullptr;
+    }
+    const int fd = ::open(static_cast<const char*>(filename), O_RDONLY | O_CLOEXEC);
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return nullptr;
+    }
+    auto* file = new InputFile;
+    file->fd = fd;
+    file->size = quint64(info.st_size);
+    return file;
+}
+
+uLong ZCALLBACK ReadInput(voidpf, voidpf stream, void* buf, uLong size) {
+    auto* file = static_cast<InputFile*>(stream);
+    auto* out = static_cast<unsigned char*>(buf);
+    uLong done = 0;
+    while (done < size) {
+        const quint64 at = file->position;
+        if (at >= file->blockStart && at < file->blockStart + file->blockLength) {
+            const size_t offset = size_t(at - file->blockStart);
+            const size_t take = std::min<size_t>(file->blockLength - offset, size - done);
+            std::memcpy(out + done, file->block + offset, take);
+            done += uLong(take);
+            file->position += take;
+            continue;
+        }
+        if (size - done >= InputFile::kBlockSize) {
+            const ssize_t got = ::pread(file->fd, out + done, size - done, off_t(at));
+            if (got <= 0) {
+                break;
+            }
+            done += uLong(got);
+            file->position += quint64(got);
+            continue;
+        }
+        const ssize_t got = ::pread(file->fd, file->block, InputFile::kBlockSize, off_t(at));
+        if (got <= 0) {
+            break;
+        }
+        file->blockStart = at;
+        file->blockLength = size_t(got);
+    }
+    return done;
+}
+
+uLong ZCALLBACK WriteInput(voidpf, voidpf, const void*, uLong) {
+    return 0;
+}
+
+ZPOS64_T ZCALLBACK TellInput(voidpf, voidpf stream) {
+    return static_cast<InputFile*>(stream)->position;
+}
+
+long ZCALLBACK SeekInput(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
+    auto* file = static_cast<InputFile*>(stream);
+    switch (origin) {
+        case ZLIB_FILEFUNC_SEEK_SET:
+            file->position = offset;
+            return 0;
+        case ZLIB_FILEFUNC_SEEK_CUR:
+            file->position += offset;
+            return 0;
+        case ZLIB_FILEFUNC_SEEK_END:
+            file->position = file->size + offset;
+            return 0;
+        default:
+            return -1;
+    }
+}
+
+int ZCALLBACK CloseInput(voidpf, voidpf stream) {
+    auto* file = static_cast<InputFile*>(stream);
+    const int result = ::close(file->fd);
+    delete file;
+    return result;
+}
+
+int ZCALLBACK ErrorInput(voidpf, voidpf) {
+    return 0;
+}
+
+}  // namespace
+
 ZipReader::ZipReader() : m_state(std::make_unique<State>()) {}
 
 ZipReader::~ZipReader() {
@@ -160,7 +269,9 @@ ZipReader::~ZipReader() {
 
 bool ZipReader::Open(const QString& path) {
     Close();
-    unzFile zip = unzOpen64(QFile::encodeName(path).constData());
+    zlib_filefunc64_def io = {OpenInput, ReadInput,  WriteInput, TellInput,
+                              SeekInput, CloseInput, ErrorInput, nullptr};
+    unzFile zip = unzOpen2_64(QFile::encodeName(path).constData(), &io);
     if (zip == nullptr) {
         return false;
     }
@@ -266,9 +377,12 @@ bool ZipReader::Extract(const QString& folder, bool flatten, const QString& pass
             return false;
         }
     }
-    if (!CreateFolderPath(folder)) {
-        Log("  ...cannot create folder %s", qUtf8Printable(folder));
-        return false;
+    if (folder != s.madeFolder) {
+        if (!CreateFolderPath(folder)) {
+            Log("  ...cannot create folder %s", qUtf8Printable(folder));
+            return false;
+        }
+        s.madeFolder = folder;
     }
     const QString target = WithSlash(folder) + relative;
     if (info.isFolder) {
