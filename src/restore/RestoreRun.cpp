@@ -238,14 +238,17 @@ void Restorer::RestoreCopies(const SourceItem& item) {
     const QString destination = WithSlash(m_destination.path);
     FileList list;
     if (item.kind == kItemFolder) {
-        const QString stored = destination + item.nameInArchive;
+        const QString stored = WithoutSlash(destination + item.nameInArchive);
         const QString target = WithoutSlash(item.path);
         CreateFolderPath(target);
-        CopyFolderTree(stored, target);
-        ListFolder(stored, list, kListFiles, true, true);
+        // One walk of the stored copy makes every folder under the target (empty ones
+        // too) and lists the files to copy.
+        ListFolder(stored, list, kListFolders | kListFiles, true, true);
         int count = 0;
         for (FileListEntry& entry : list) {
-            if (IsUnchecked(entry.path)) {
+            if (entry.kind != kListFile) {
+                CreateFolderPath(target + QLatin1Char('/') + entry.path.mid(stored.size() + 1));
+            } else if (IsUnchecked(entry.path)) {
                 entry.path.clear();
             } else {
                 ++count;
