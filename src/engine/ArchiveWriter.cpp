@@ -17,6 +17,7 @@
 
 #include "engine/DosTime.h"
 #include "engine/ZipCrypto.h"
+#include "engine/ZipStreamSeek.h"
 #include "log/Log.h"
 
 namespace corvane {
@@ -145,19 +146,7 @@ ZPOS64_T ZCALLBACK TellOutput(voidpf, voidpf stream) {
 
 long ZCALLBACK SeekOutput(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
     auto* file = static_cast<OutputFile*>(stream);
-    switch (origin) {
-        case ZLIB_FILEFUNC_SEEK_SET:
-            file->position = offset;
-            return 0;
-        case ZLIB_FILEFUNC_SEEK_CUR:
-            file->position += offset;
-            return 0;
-        case ZLIB_FILEFUNC_SEEK_END:
-            file->position = file->end + offset;
-            return 0;
-        default:
-            return -1;
-    }
+    return SeekZipStream(file->position, file->end, offset, origin);
 }
 
 int ZCALLBACK CloseOutput(voidpf, voidpf stream) {

@@ -211,11 +211,7 @@ void BackupRunner::CopyToFolder(const SourceItem& item) {
         // target, empty ones too) and the list of files to copy.
         FileList list;
         ListFolder(source, list, kListFolders | kListFiles, true, true);
-        for (const FileListEntry& entry : list) {
-            if (entry.kind != kListFile) {
-                CreateFolderPath(target + entry.path.mid(source.size() + 1));
-            }
-        }
+        MakeListedFolders(source, list, target);
         ApplyFilters(list, MakeIncludeFilter(m_task.includeFilter),
                      MakeExcludeFilter(m_task.excludeFilter));
         Log("  Copy files...");

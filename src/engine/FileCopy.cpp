@@ -234,12 +234,13 @@ bool CopyFileList(const QString& sourceBase, const FileList& list, const QString
     return true;
 }
 
-void CopyFolderTree(const QString& source, const QString& target) {
-    const QString from = WithSlash(source);
+void MakeListedFolders(const QString& source, const FileList& list, const QString& target) {
+    const qsizetype skip = WithSlash(source).size();
     const QString to = WithSlash(target);
-    for (const QString& name : VisibleSubfolderNames(source)) {
-        CreateFolderPath(to + name);
-        CopyFolderTree(from + name, to + name);
+    for (const FileListEntry& entry : list) {
+        if (entry.kind != kListFile && entry.path.size() > skip) {
+            CreateFolderPath(to + entry.path.mid(skip));
+        }
     }
 }
 

@@ -34,9 +34,10 @@ bool IsSameFile(const QString& source, const QString& destination);
 bool CopyFileList(const QString& sourceBase, const FileList& list, const QString& targetFolder,
                   const StopSignal& stop);
 
-// Recreates every visible subfolder of `source` (any depth, empty ones too; hidden,
-// system and linked folders not) under `target`. Folders that exist are kept; a folder
-// that cannot be made is passed over silently (the copy into it reports the failure).
-void CopyFolderTree(const QString& source, const QString& target);
+// Recreates under `target` every folder of `list`, a walk of `source` with folders and
+// full paths (so every visible subfolder at any depth, empty ones too; hidden, system
+// and linked folders are not in a walk). Folders that exist are kept; a folder that
+// cannot be made is passed over silently (the copy into it reports the failure).
+void MakeListedFolders(const QString& source, const FileList& list, const QString& target);
 
 }  // namespace corvane

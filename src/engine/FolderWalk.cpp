@@ -180,22 +180,4 @@ bool FolderHasVisibleEntries(const QString& folder) {
     return !folder.isEmpty() && HasVisibleEntries(OpenFolder(folder));
 }
 
-QStringList VisibleSubfolderNames(const QString& folder) {
-    QStringList names;
-    DIR* opened = folder.isEmpty() ? nullptr : OpenFolder(folder);
-    if (opened == nullptr) {
-        return names;
-    }
-    const int fd = ::dirfd(opened);
-    QString name;
-    while (const dirent* entry = ::readdir(opened)) {
-        if (!IsHidden(entry) && Classify(fd, entry) == EntryClass::Folder &&
-            DecodeName(entry->d_name, name)) {
-            names << name;
-        }
-    }
-    ::closedir(opened);
-    return names;
-}
-
 }  // namespace corvane

@@ -35,9 +35,4 @@ void ListFolder(const QString& folder, FileList& list, int what, bool recursive,
 // when it holds none or cannot be opened.
 bool FolderHasVisibleEntries(const QString& folder);
 
-// The names of the folder's visible subfolders (real folders only, no links; names that
-// are not valid UTF-8 are left out silently), in enumeration order; empty when the
-// folder cannot be opened.
-QStringList VisibleSubfolderNames(const QString& folder);
-
 }  // namespace corvane

@@ -244,11 +244,13 @@ void Restorer::RestoreCopies(const SourceItem& item) {
         // One walk of the stored copy makes every folder under the target (empty ones
         // too) and lists the files to copy.
         ListFolder(stored, list, kListFolders | kListFiles, true, true);
+        MakeListedFolders(stored, list, target);
         int count = 0;
         for (FileListEntry& entry : list) {
             if (entry.kind != kListFile) {
-                CreateFolderPath(target + QLatin1Char('/') + entry.path.mid(stored.size() + 1));
-            } else if (IsUnchecked(entry.path)) {
+                continue;
+            }
+            if (IsUnchecked(entry.path)) {
                 entry.path.clear();
             } else {
                 ++count;

@@ -15,6 +15,7 @@
 #include "engine/DosTime.h"
 #include "engine/FolderPath.h"
 #include "engine/TemporaryFile.h"
+#include "engine/ZipStreamSeek.h"
 #include "log/Log.h"
 #include "restore/ZipEntryDecoder.h"
 #include "restore/ZipExtraField.h"
@@ -233,19 +234,7 @@ ZPOS64_T ZCALLBACK TellInput(voidpf, voidpf stream) {
 
 long ZCALLBACK SeekInput(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
     auto* file = static_cast<InputFile*>(stream);
-    switch (origin) {
-        case ZLIB_FILEFUNC_SEEK_SET:
-            file->position = offset;
-            return 0;
-        case ZLIB_FILEFUNC_SEEK_CUR:
-            file->position += offset;
-            return 0;
-        case ZLIB_FILEFUNC_SEEK_END:
-            file->position = file->size + offset;
-            return 0;
-        default:
-            return -1;
-    }
+    return SeekZipStream(file->position, file->size, offset, origin);
 }
 
 int ZCALLBACK CloseInput(voidpf, voidpf stream) {

@@ -70,9 +70,9 @@ QByteArray RandomBytes(qsizetype size) {
 // The copy stage as the backup run does it: folders first, then the files.
 bool CopyFolder(const QString& source, const QString& target, const StopSignal& stop = {}) {
     EXPECT_TRUE(CreateFolderPath(target));
-    CopyFolderTree(source, target);
     FileList list;
-    ListFolder(source, list, kListFiles, true, true);
+    ListFolder(source, list, kListFolders | kListFiles, true, true);
+    MakeListedFolders(source, list, target);
     return CopyFileList(source, list, target, stop);
 }
 
@@ -436,7 +436,14 @@ TEST(IsSameFile, ComparesSizeAndWholeSeconds) {
     EXPECT_FALSE(IsSameFile(dir.File("f1"), dir.File("f2")));
 }
 
-TEST(CopyFolderTree, RecreatesVisibleFoldersOnly) {
+// The folders of a walk, made under another folder.
+void CopyFolderTree(const QString& source, const QString& target) {
+    FileList list;
+    ListFolder(source, list, kListFolders, true, true);
+    MakeListedFolders(source, list, target);
+}
+
+TEST(MakeListedFolders, RecreatesVisibleFoldersOnly) {
     TempDir dir;
     QDir().mkpath(dir.File("src/a/b/c"));
     QDir().mkpath(dir.File("src/empty"));

@@ -341,19 +341,5 @@ TEST(FolderHasVisibleEntries, MissingOrEmptyPathIsFalse) {
     EXPECT_FALSE(FolderHasVisibleEntries(QString()));
 }
 
-TEST(VisibleSubfolderNames, ListsRealVisibleFoldersOnly) {
-    TempDir dir;
-    MakeFolder(dir.File("root/one"));
-    MakeFolder(dir.File("root/zwei ä"));
-    MakeFolder(dir.File("root/.hidden"));
-    dir.Write("root/file.txt", "f");
-    MakeFifo(dir.File("root/fifo"));
-    MakeLink(dir.File("root/one"), dir.File("root/link"));
-    QStringList names = VisibleSubfolderNames(dir.File("root"));
-    names.sort();
-    EXPECT_EQ(names, (QStringList{"one", QString("zwei ä")}));
-    EXPECT_TRUE(VisibleSubfolderNames(dir.File("missing")).isEmpty());
-}
-
 }  // namespace
 }  // namespace corvane
