@@ -47,3 +47,22 @@ function(corvane_tests)
             DISCOVERY_TIMEOUT 60)
     endforeach()
 endfunction()
+
+# corvane_qt_tests(LIBS...): one QtTest executable per tst_*.cpp in the calling folder,
+# for widgets. They run on the offscreen platform, so no display is needed.
+function(corvane_qt_tests)
+    if(CORVANE_TSAN)
+        return()
+    endif()
+    file(GLOB test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tst_*.cpp)
+    get_filename_component(layer ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+    foreach(source ${test_sources})
+        get_filename_component(stem ${source} NAME_WE)
+        set(target ${layer}_${stem})
+        add_executable(${target} ${source})
+        target_link_libraries(${target} PRIVATE corvane_test_support ${ARGN} Qt6::Test)
+        add_test(NAME ${target} COMMAND ${target})
+        set_tests_properties(${target} PROPERTIES LABELS ${layer} TIMEOUT 300
+            ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+    endforeach()
+endfunction()

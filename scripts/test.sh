@@ -18,4 +18,5 @@ cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVANE_SANITIZE=ON
 cmake --build build/asan -j "$jobs"
 cd build/asan
 ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1" \
+    LSAN_OPTIONS="suppressions=$PWD/../../tests/support/lsan.supp" QT_QPA_PLATFORM=offscreen \
     ctest --output-on-failure -j "$jobs"
