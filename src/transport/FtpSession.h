@@ -69,7 +69,9 @@ class FtpSession {
     // port (0 = 21), logs in, and keeps the server's current folder (PWD) as the login
     // folder. A connected session disconnects first. On failure logs
     // "  FTP connection error: %s" with the server's or the library's text and answers
-    // false.
+    // false. A host written as "user:password@host:port" (what BuildFtpUrl makes)
+    // supplies the user name and password when `user` is empty, and the port when
+    // `port` is 0 or 21.
     bool Connect(const QString& address, const QString& user, const QString& password, int port,
                  FtpMode mode = FtpMode::kActive);
     void Disconnect();
@@ -77,6 +79,9 @@ class FtpSession {
 
     QString LoginFolder() const;
     QString Folder() const;
+    // The mode data connections use now: the mode asked for, or kPassive once the
+    // server has refused active mode in this session.
+    FtpMode Mode() const;
     // The absolute remote path of a name relative to the session folder.
     QString RemotePath(const QString& name) const;
 

@@ -1,0 +1,63 @@
+#pragma once
+
+// A real FTP server on 127.0.0.1 for one test: tests/support/ftp_server.py (pyftpdlib)
+// run by the system's Python on a free port, serving a temporary folder. The user logs
+// in to "/home/corvane", not to "/", so code that mixes up the login folder and the
+// server root fails against it.
+//
+// In a test:
+//   FtpTestServer server;
+//   QString why;
+//   if (!server.Start(&why)) GTEST_SKIP() << "FTP test server cannot start: " << why;
+//
+// The server process ends with the object (and by itself when the test process dies).
+// One thread uses an object.
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+class QProcess;
+
+namespace corvane::test {
+
+class FtpTestServer {
+  public:
+    struct Options {
+        bool passiveOnly = false;     // PORT and EPRT are refused
+        QStringList readOnlyFolders;  // folders below Home() where writes fail
+        bool listOnly = false;        // no MLSD/MLST: listings only through LIST
+    };
+
+    FtpTestServer();
+    explicit FtpTestServer(Options options);
+    ~FtpTestServer();  // stops the server, removes its folders
+
+    FtpTestServer(const FtpTestServer&) = delete;
+    FtpTestServer& operator=(const FtpTestServer&) = delete;
+
+    // Starts the server and waits until it accepts connections; false with the reason
+    // when it cannot start (python3-pyftpdlib missing, ...).
+    bool Start(QString* whyNot);
+
+    int Port() const { return m_port; }
+    QString User() const;
+    QString Password() const;     // holds a blank and characters that URLs escape
+    QString Root() const;         // local folder that is the server's "/"
+    QString Home() const;         // Root() + LoginFolder(): the login folder on disk
+    QString LoginFolder() const;  // "/home/corvane"
+    // "ftp://127.0.0.1:PORT/<folder>" without credentials.
+    QString Address(const QString& folder = QString()) const;
+
+    // How many control connections clients have opened so far.
+    int ConnectionCount() const;
+
+  private:
+    Options m_options;
+    QTemporaryDir m_dir;
+    std::unique_ptr<QProcess> m_process;
+    int m_port = 0;
+};
+
+}  // namespace corvane::test

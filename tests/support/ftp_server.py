@@ -1,0 +1,102 @@
+#!/usr/bin/python3
+"""A small FTP server on 127.0.0.1 for the tests, built on pyftpdlib.
+
+It listens on a free port and prints "PORT <number>" on one line of stdout once it
+accepts connections. The user's FTP root is --root; after login the user's current
+folder is --login (so PWD does not answer "/"). It ends when stdin closes, so a test
+that dies does not leave it behind.
+
+Flags:
+  --root DIR          local folder served as "/"
+  --login PATH        folder the user is in after login ("/home/corvane")
+  --user NAME --password TEXT
+  --passive-only      PORT and EPRT are refused (a server behind a firewall)
+  --no-mlsd           MLSD and MLST are unknown (only LIST listings)
+  --read-only PATH    a folder (server path) where nothing may be written; repeatable
+  --log FILE          one line per control connection ("connect") and per login
+"""
+
+import argparse
+import logging
+import os
+import sys
+import threading
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--root", required=True)
+    parser.add_argument("--login", default="/")
+    parser.add_argument("--user", required=True)
+    parser.add_argument("--password", required=True)
+    parser.add_argument("--passive-only", action="store_true")
+    parser.add_argument("--no-mlsd", action="store_true")
+    parser.add_argument("--read-only", action="append", default=[])
+    parser.add_argument("--log", default=None)
+    args = parser.parse_args()
+
+    # The library's own log would fill the test output.
+    logging.basicConfig(level=logging.CRITICAL)
+    logging.getLogger("pyftpdlib").setLevel(logging.CRITICAL)
+
+    root = os.path.realpath(args.root)
+    authorizer = DummyAuthorizer()
+    authorizer.add_user(args.user, args.password, root, perm="elradfmwMT")
+    for folder in args.read_only:
+        local = os.path.join(root, folder.lstrip("/"))
+        os.makedirs(local, exist_ok=True)
+        authorizer.override_perm(args.user, local, "elr", recursive=True)
+
+    removed = set()
+    if args.passive_only:
+        removed |= {"PORT", "EPRT"}
+    if args.no_mlsd:
+        removed |= {"MLSD", "MLST"}
+
+    log_lock = threading.Lock()
+
+    def write_log(text):
+        if args.log is None:
+            return
+        with log_lock:
+            with open(args.log, "a", encoding="utf-8") as log:
+                log.write(text + "\n")
+
+    class Handler(FTPHandler):
+        proto_cmds = {name: value for name, value in FTPHandler.proto_cmds.items()
+                      if name not in removed}
+
+        def on_connect(self):
+            # Written before the greeting is sent, so a client that has seen the
+            # greeting also finds the line.
+            write_log("connect")
+
+        def on_login(self, username):
+            write_log("login " + username)
+            self.fs.cwd = args.login
+
+    Handler.authorizer = authorizer
+    Handler.banner = "Corvane test FTP server ready."
+    Handler.permit_foreign_addresses = False
+
+    server = FTPServer(("127.0.0.1", 0), Handler)
+    server.max_cons = 64
+    port = server.socket.getsockname()[1]
+    print("PORT %d" % port, flush=True)
+
+    def watch_stdin():
+        try:
+            sys.stdin.read()
+        finally:
+            os._exit(0)
+
+    threading.Thread(target=watch_stdin, daemon=True).start()
+    server.serve_forever(handle_exit=False)
+
+
+if __name__ == "__main__":
+    main()
