@@ -8,6 +8,7 @@ namespace {
 const QString kOrganization = QStringLiteral("Tarnis");
 const QString kApplication = QStringLiteral("Tarnis");
 const QString kShutdownKey = QStringLiteral("Main/ShutdownWhenComplete");
+const QString kDefaultFolderKey = QStringLiteral("Main/DefBackupsFolder");
 
 }  // namespace
 
@@ -19,6 +20,16 @@ bool UserSettings::ShutdownWhenComplete() {
 void UserSettings::SetShutdownWhenComplete(bool on) {
     QSettings settings(kOrganization, kApplication);
     settings.setValue(kShutdownKey, on ? 1 : 0);
+}
+
+QString UserSettings::DefaultBackupFolder() {
+    QSettings settings(kOrganization, kApplication);
+    return settings.value(kDefaultFolderKey).toString();
+}
+
+void UserSettings::SetDefaultBackupFolder(const QString& folder) {
+    QSettings settings(kOrganization, kApplication);
+    settings.setValue(kDefaultFolderKey, folder);
 }
 
 }  // namespace corvane

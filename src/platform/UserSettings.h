@@ -6,6 +6,8 @@
 //
 // Main thread only.
 
+#include <QString>
+
 namespace corvane {
 
 class UserSettings {
@@ -13,6 +15,11 @@ class UserSettings {
     // "Main"/"ShutdownWhenComplete", default off.
     static bool ShutdownWhenComplete();
     static void SetShutdownWhenComplete(bool on);
+
+    // "Main"/"DefBackupsFolder": the destination offered to a new task, stored as the
+    // user typed it (no check), empty by default.
+    static QString DefaultBackupFolder();
+    static void SetDefaultBackupFolder(const QString& folder);
 };
 
 }  // namespace corvane
