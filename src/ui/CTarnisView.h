@@ -10,7 +10,9 @@
 // is destroyed.
 
 #include <QAction>
+#include <QMimeData>
 #include <QString>
+#include <QStringList>
 #include <QTreeWidget>
 #include <memory>
 
@@ -62,6 +64,40 @@ class CTarnisView : public QTreeWidget {
     // Called by the frame when a run has ended: saves the tasks (their history changed)
     // and refreshes that task's tip.
     void OnRunFinished(int taskIndex, RunOutcome outcome);
+
+    // Puts a task just added to the task list where the new-task wizard places it: into
+    // the selected group, or the group of the selected task or item row, else at the end
+    // of the top level. The new entry is selected and made visible, and both files are
+    // saved. The caller adds the task while no run is active (the worker reads the list).
+    QTreeWidgetItem* PlaceNewTask(int taskIndex);
+
+    // After a task has changed: its entries get their label, image, item rows and tip
+    // again, and the task list is saved.
+    void RefreshTask(int taskIndex);
+
+    // The tree entry an item of this view shows, and the item of an entry; null when
+    // there is none. Items are made afresh when the tree changes: keep entries, not items.
+    TreeEntry* EntryOf(const QTreeWidgetItem* item) const;
+    QTreeWidgetItem* ItemOf(const TreeEntry* entry) const;
+
+    // What a drag of a task entry carries; null for a group, an item row or no item.
+    // The caller owns the answer.
+    QMimeData* MakeDragData(const QTreeWidgetItem* item) const;
+
+    // The files and folders of the last drop of files onto the tree, offered to the
+    // new-task wizard as the new task's source items.
+    const QStringList& DroppedFiles() const;
+
+  protected:
+    // Drag and drop: a task entry is moved onto a group or the top level; files dropped
+    // from outside are collected for a new task.
+    void startDrag(Qt::DropActions supportedActions) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    // The Delete key deletes the selected task or group.
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     class Impl;
