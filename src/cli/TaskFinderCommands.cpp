@@ -7,9 +7,12 @@
 #include "cli/CliSession.h"
 #include "cli/RunCommands.h"
 #include "engine/TaskParameterFile.h"
+#include "log/Log.h"
+#include "log/TerminalLogTarget.h"
 #include "model/TimeText.h"
 #include "platform/DataFolder.h"
 #include "platform/DataFolderLock.h"
+#include "restore/FtpTaskFinder.h"
 #include "restore/TaskFinder.h"
 
 namespace corvane {
@@ -41,9 +44,42 @@ bool IsFolder(const QString& path) {
     return !path.isEmpty() && QFileInfo(path).isDir();
 }
 
+// The log of an FTP step goes to the error stream while the object lives (the server's
+// reason for a refused login, say).
+class LogToStream {
+  public:
+    explicit LogToStream(std::FILE* stream) : m_target(stream) { SetLogTarget(&m_target); }
+    ~LogToStream() { SetLogTarget(nullptr); }
+    LogToStream(const LogToStream&) = delete;
+    LogToStream& operator=(const LogToStream&) = delete;
+
+  private:
+    TerminalLogTarget m_target;
+};
+
+int FindFtpTasks(const QString& url, std::FILE* out, std::FILE* err) {
+    std::vector<FoundTask> found;
+    {
+        const LogToStream log(err);
+        if (!FindFtpStoredTasks(url, found)) {
+            std::fprintf(err, "Error: cannot search '%s'\n",
+                         qUtf8Printable(Printable(FtpAddressForDisplay(url))));
+            return kExitFailed;
+        }
+    }
+    for (const FoundTask& task : found) {
+        PrintLine(out, task.listLine);
+    }
+    std::fflush(out);
+    return kExitOk;
+}
+
 }  // namespace
 
 int FindTasksCommand(const QString& folder, std::FILE* out, std::FILE* err) {
+    if (IsFtpAddress(folder)) {
+        return FindFtpTasks(folder, out, err);
+    }
     if (!IsFolder(folder)) {
         std::fprintf(err, "Error: folder '%s' not found\n", qUtf8Printable(folder));
         return kExitUsage;
@@ -72,21 +108,29 @@ int AddRestoreTaskCommand(const QString& dataFolder, const QString& file, const 
 
     // The record starts with the defaults of a new task; reading makes it a restore task.
     auto task = std::make_unique<TaskRecord>();
-    if (!ReadTaskParameterFile(*task, file)) {
-        std::fprintf(err, "Error: cannot read task file '%s'\n", qUtf8Printable(file));
+    const bool fromFtp = IsFtpAddress(file);
+    // The address of a file on FTP holds its password: never print that part.
+    const QString shownFile = FtpAddressForDisplay(file);
+    bool read = false;
+    {
+        const LogToStream log(err);
+        read = ReadTaskParameterFile(*task, file, fromFtp ? kTaskFileFtp : kTaskFileLocal);
+    }
+    if (!read) {
+        std::fprintf(err, "Error: cannot read task file '%s'\n", qUtf8Printable(shownFile));
         return kExitFailed;
     }
     // Checked before any redirection: a file that names hostile places is not trusted
     // for anything else either.
     const QString unsafe = UnsafeItemPath(*task);
     if (!unsafe.isNull()) {
-        std::fprintf(err, "Error: task file '%s' refused: unsafe path '%s'\n", qUtf8Printable(file),
-                     qUtf8Printable(unsafe));
+        std::fprintf(err, "Error: task file '%s' refused: unsafe path '%s'\n",
+                     qUtf8Printable(shownFile), qUtf8Printable(unsafe));
         return kExitFailed;
     }
     if (!toFolder.isEmpty() && !RedirectAllItems(*task, AbsoluteFolder(toFolder))) {
         std::fprintf(err, "Error: cannot restore the items of '%s' into '%s'\n",
-                     qUtf8Printable(file), qUtf8Printable(toFolder));
+                     qUtf8Printable(shownFile), qUtf8Printable(toFolder));
         return kExitFailed;
     }
 

@@ -1,6 +1,7 @@
 #include "engine/BackupRun.h"
 
 #include <QFileInfo>
+#include <memory>
 
 #include "engine/ArchiveList.h"
 #include "engine/ArchiveWriter.h"
@@ -10,12 +11,15 @@
 #include "engine/FileFilter.h"
 #include "engine/FolderPath.h"
 #include "engine/FolderWalk.h"
+#include "engine/FtpCopy.h"
 #include "engine/NetworkConnection.h"
+#include "engine/RunTemporary.h"
 #include "engine/TaskParameterFile.h"
 #include "log/Log.h"
 #include "model/DatePattern.h"
 #include "platform/CdBurner.h"
 #include "platform/Mailer.h"
+#include "transport/FtpSession.h"
 
 namespace corvane {
 namespace {
@@ -49,6 +53,8 @@ class BackupRunner {
     void CollectForArchive(const SourceItem& item);
     void CopyToFolder(const SourceItem& item);
     void WriteArchiveToFolder();
+    void WriteArchiveToFtp();
+    bool IsFtp() const { return m_task.destination.type == kDestFtp; }
     // The destination folder of this run, moved to the CD staging area when it lies on
     // an optical disc and the task burns CDs.
     QString DestinationFolder() const;
@@ -57,7 +63,12 @@ class BackupRunner {
     const StopSignal& m_stop;
     CalendarTime m_runTime;
     ArchiveList m_archive;
+    // The one FTP session of an FTP run, from the connect to the release.
+    std::unique_ptr<FtpSession> m_ftp;
     bool m_runOk = true;
+    // A file of a copy run could not be uploaded: the run goes on (what did arrive is
+    // recorded and can be restored) but does not answer success.
+    bool m_uploadFailed = false;
 };
 
 void BackupRunner::Mail(const QString& text) const {
@@ -91,11 +102,13 @@ bool BackupRunner::Run() {
     }
     m_runTime = CurrentLocalTime();
 
-    if (m_task.destination.type == kDestFtp) {
-        Log("  Error: FTP destinations are not supported by this version");
-        return false;
-    }
-    if (!ApplyNetworkConnection(m_task)) {
+    if (IsFtp()) {
+        m_ftp = OpenFtpSessionForTask(m_task, &m_runTime);
+        if (!m_ftp) {
+            Mail(QStringLiteral("Cannot connect to FTP site, backup was not complete"));
+            return false;
+        }
+    } else if (!ApplyNetworkConnection(m_task)) {
         Mail(QStringLiteral("Cannot access network folder, backup was not complete"));
         return false;
     }
@@ -133,24 +146,32 @@ bool BackupRunner::Run() {
     }
 
     if (StagesMayGoOn() && m_task.backupMode == kMethodZip) {
-        WriteArchiveToFolder();
+        if (IsFtp()) {
+            WriteArchiveToFtp();
+        } else {
+            WriteArchiveToFolder();
+        }
     }
     m_archive.DeleteTemporaries();
 
     if (StagesMayGoOn()) {
         RecordBackupHistory(m_task, m_runTime);
-        if (!WriteTaskParameterFile(m_task, m_runTime)) {
+        if (!WriteTaskParameterFile(m_task, m_ftp.get(), m_runTime)) {
             Mail(QStringLiteral("Cannot save task info data, maybe backup was not complete"));
             m_runOk = false;
         }
     }
     HideProgress();
-    CancelNetworkConnection(m_task);
+    if (IsFtp()) {
+        CloseFtpSessionForTask(m_ftp);
+    } else {
+        CancelNetworkConnection(m_task);
+    }
 
     if (StagesMayGoOn() && m_task.destination.useXPBurn && IsCdDrivePath(m_task.destination.path)) {
         StartCdBurning(CdBurnArea());
     }
-    return m_runOk;
+    return m_runOk && !m_uploadFailed;
 }
 
 void BackupRunner::FilesStage(const SourceItem& item) {
@@ -161,6 +182,10 @@ void BackupRunner::FilesStage(const SourceItem& item) {
     }
     if (m_task.backupMode == kMethodZip) {
         CollectForArchive(item);
+    } else if (IsFtp()) {
+        if (!CopyItemToFtp(*m_ftp, m_task, item, m_stop)) {
+            m_uploadFailed = true;
+        }
     } else {
         CopyToFolder(item);
     }
@@ -237,6 +262,30 @@ void BackupRunner::WriteArchiveToFolder() {
     Log("  File %s was created", qUtf8Printable(archivePath));
     if (!WriteArchive(m_archive, archivePath, m_task.compressionLevel, m_task.archivePassword,
                       m_stop)) {
+        m_runOk = false;
+    }
+}
+
+void BackupRunner::WriteArchiveToFtp() {
+    // The archive is built locally and sent whole; the temporary goes whatever happens.
+    RunTemporary temporary;
+    if (!temporary.Create(QStringLiteral("ZIP"))) {
+        m_runOk = false;
+        return;
+    }
+    Log("  Compressing data...");
+    SetProgressLabel(QStringLiteral("Compressing data"));
+    if (!WriteArchive(m_archive, temporary.Path(), m_task.compressionLevel, m_task.archivePassword,
+                      m_stop)) {
+        m_runOk = false;
+        return;
+    }
+    m_ftp->CreateFolders(QString());
+    const QString name = ResolvedArchiveName(m_task, m_runTime);
+    if (!m_ftp->Upload(temporary.Path(), name)) {
+        Log("  Error: cannot upload file %s", qUtf8Printable(name));
+        // Nothing restorable was stored: no history entry and no parameter file may
+        // point at it.
         m_runOk = false;
     }
 }

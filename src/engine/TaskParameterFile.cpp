@@ -4,9 +4,11 @@
 #include <QFileDevice>
 
 #include "engine/CdBurnArea.h"
+#include "engine/RunTemporary.h"
 #include "log/Log.h"
 #include "model/DatePattern.h"
 #include "model/StoredTaskParts.h"
+#include "transport/FtpSession.h"
 
 namespace corvane {
 namespace {
@@ -22,6 +24,49 @@ void LogSaveError() {
     Log("  Error: cannot save task info file");
 }
 
+QString TaskFileName(const TaskRecord& task) {
+    QString fileName = task.name;
+    fileName.replace(QLatin1Char('/'), QLatin1Char('_'));
+    return fileName + QLatin1String(".TSK");
+}
+
+bool UploadTaskParameterFile(const TaskRecord& task, FtpSession& ftp) {
+    RunTemporary temporary;
+    if (!temporary.Create(QStringLiteral("TMP"))) {
+        LogSaveError();
+        return false;
+    }
+    if (!SaveTaskParameterFile(task, temporary.Path())) {
+        return false;  // logged
+    }
+    if (!ftp.Upload(temporary.Path(), TaskFileName(task))) {
+        Log("  Error: cannot upload task info file");
+        return false;
+    }
+    return true;
+}
+
+// Downloads the file an FTP URL names into `temporary`; false when the URL is no FTP
+// address, the server cannot be reached or the download fails.
+bool FetchTaskFile(const QString& url, RunTemporary& temporary, FtpAddress& address) {
+    if (!ParseFtpUrl(url, address)) {
+        return false;
+    }
+    QString remote = address.path;
+    while (remote.startsWith(QLatin1Char('/'))) {
+        remote.remove(0, 1);
+    }
+    if (remote.isEmpty()) {
+        return false;
+    }
+    FtpSession ftp;
+    // The host alone: the file's path is taken below the login folder, where a backup
+    // to "ftp://host/<folder>" put it.
+    return ftp.Connect(address.host, address.user, address.password, address.port,
+                       FtpMode::kPassive) &&
+           temporary.Create(QStringLiteral("temp")) && ftp.Download(remote, temporary.Path());
+}
+
 }  // namespace
 
 QString TaskParameterFilePath(const TaskRecord& task, const CalendarTime& moment) {
@@ -32,9 +77,7 @@ QString TaskParameterFilePath(const TaskRecord& task, const CalendarTime& moment
     if (task.destination.useXPBurn && IsCdDrivePath(folder)) {
         folder = MapToCdBurnArea(folder);
     }
-    QString fileName = task.name;
-    fileName.replace(QLatin1Char('/'), QLatin1Char('_'));
-    return folder + fileName + QLatin1String(".TSK");
+    return folder + TaskFileName(task);
 }
 
 PropertyStore TaskParameterStore(const TaskRecord& task) {
@@ -77,6 +120,13 @@ bool WriteTaskParameterFile(const TaskRecord& task, const CalendarTime& moment) 
         return false;
     }
     return SaveTaskParameterFile(task, path);
+}
+
+bool WriteTaskParameterFile(const TaskRecord& task, FtpSession* ftp, const CalendarTime& moment) {
+    if (task.destination.type == kDestFtp && ftp != nullptr) {
+        return UploadTaskParameterFile(task, *ftp);
+    }
+    return WriteTaskParameterFile(task, moment);
 }
 
 QString ReadTaskNameFromFile(const QString& path) {
@@ -124,6 +174,31 @@ bool ReadTaskParameterFile(TaskRecord& restoreTask, const QString& path) {
     }
     ReadSourceItems(store, kSection, restoreTask);
     ReadHistory(store, kSection, restoreTask);
+    return true;
+}
+
+bool ReadTaskParameterFile(TaskRecord& restoreTask, const QString& source, int sourceKind) {
+    if (sourceKind != kTaskFileFtp) {
+        return ReadTaskParameterFile(restoreTask, source);
+    }
+    RunTemporary temporary;  // deleted on every way out
+    FtpAddress address;
+    if (!FetchTaskFile(source, temporary, address)) {
+        restoreTask.items.clear();
+        restoreTask.history.clear();
+        restoreTask.taskType = kTaskRestore;
+        restoreTask.name.clear();
+        Log("  Error: Cannot access task data");
+        return false;
+    }
+    if (!ReadTaskParameterFile(restoreTask, temporary.Path())) {
+        return false;
+    }
+    if (restoreTask.destination.type == kDestFtp) {
+        restoreTask.destination.userName = address.user;
+        restoreTask.destination.password = address.password;
+        restoreTask.destination.ftpPort = address.port == 0 ? 21 : address.port;
+    }
     return true;
 }
 

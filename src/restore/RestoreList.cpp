@@ -5,10 +5,15 @@
 #include <QFileInfo>
 
 #include <sys/stat.h>
+#include <memory>
 
+#include "engine/DatesFile.h"
 #include "engine/FolderWalk.h"
+#include "engine/FtpCopy.h"
+#include "engine/RunTemporary.h"
 #include "log/Log.h"
 #include "restore/ZipReader.h"
+#include "transport/FtpSession.h"
 
 namespace corvane {
 namespace {
@@ -201,6 +206,97 @@ void ListStoredFiles(std::vector<RestoreItem>& list, const SourceItem& item,
     }
 }
 
+// The ZIP archive of an FTP destination, fetched into a run temporary that lives as
+// long as `temporary`. A failed download leaves the temporary empty, which the archive
+// reader then refuses ("  Error: cannot open ZIP file").
+void DownloadArchive(FtpSession& ftp, const QString& archiveName, RunTemporary& temporary) {
+    Log("  Download %s from FTP...", qUtf8Printable(archiveName));
+    if (temporary.Create(QStringLiteral("tmp_name"))) {
+        ftp.Download(archiveName, temporary.Path());
+    }
+}
+
+// All contacts of a copy on FTP: the ".vcf" files of the session folder itself.
+void ListFtpContacts(std::vector<RestoreItem>& list, FtpSession& ftp) {
+    QStringList names;
+    ftp.ListTree(QString(), names, false);
+    for (const QString& name : names) {
+        if (name.endsWith(QLatin1Char('/')) || !IsVcardName(name)) {
+            continue;
+        }
+        const QString fileName = name.mid(name.indexOf(QLatin1Char('/')) + 1);
+        if (!IsSafeEntryName(fileName)) {
+            LogUnsafe(name);
+            continue;
+        }
+        AddAllContactsLine(list, fileName);
+    }
+}
+
+// A folder or file item of a copy on FTP, described by the item's dates file.
+void ListFtpCopies(std::vector<RestoreItem>& list, const SourceItem& item,
+                   const TaskDestination& destination, FtpSession& ftp) {
+    if (!IsSafeEntryName(item.nameInArchive)) {
+        LogUnsafe(item.nameInArchive);
+        return;
+    }
+    const QString remote = DatesFileRemoteName(item);
+    RunTemporary temporary;
+    if (!temporary.Create(QStringLiteral("dates"))) {
+        return;  // logged
+    }
+    if (!ftp.Download(remote, temporary.Path())) {
+        Log("  Warning: cannot download file dates info file %s from FTP.", qUtf8Printable(remote));
+        return;
+    }
+    std::vector<DatesRecord> records;
+    if (!ReadDatesFile(temporary.Path(), records)) {
+        return;
+    }
+    const bool folderItem = item.kind == kItemFolder;
+    const QString itemFolder = WithSlash(item.path);
+    for (const DatesRecord& record : records) {
+        if (record.name.isEmpty()) {
+            continue;  // a file that could not be read at backup time
+        }
+        const qsizetype slash = record.name.indexOf(QLatin1Char('/'));
+        if (folderItem && slash < 0) {
+            continue;
+        }
+        const QString below = record.name.mid(slash + 1);
+        // The dates file comes from the server: its names decide where a restore
+        // writes, so one that leaves the item is refused here already.
+        if (!IsSafeEntryName(record.name) || (folderItem && !IsSafeEntryName(below))) {
+            LogUnsafe(record.name);
+            continue;
+        }
+        RestoreItem line;
+        SetSource(line, folderItem ? itemFolder + below : item.path, false);
+        line.archiveName = destination.path + QLatin1Char(':') + record.name;
+        line.archiveTime = FileTimeToUnixSeconds(record.writeTime);
+        line.archiveSize = record.size;
+        list.push_back(line);
+    }
+}
+
+void ListFromFtp(std::vector<RestoreItem>& list, const SourceItem& item,
+                 const TaskDestination& destination, qint32 method, const QString& archiveName,
+                 FtpSession& ftp) {
+    if (method == kMethodZip) {
+        RunTemporary archive;
+        DownloadArchive(ftp, archiveName, archive);
+        if (item.kind == kItemAllContacts) {
+            ListArchiveContacts(list, archive.Path());
+        } else {
+            ListArchiveFiles(list, item, archive.Path(), archiveName);
+        }
+    } else if (item.kind == kItemAllContacts) {
+        ListFtpContacts(list, ftp);
+    } else {
+        ListFtpCopies(list, item, destination, ftp);
+    }
+}
+
 }  // namespace
 
 QString ArchivePathOf(const TaskDestination& destination, const QString& archiveName) {
@@ -208,8 +304,8 @@ QString ArchivePathOf(const TaskDestination& destination, const QString& archive
 }
 
 void BuildRestoreList(std::vector<RestoreItem>& list, const SourceItem& item,
-                      const TaskDestination& destination, qint32 method,
-                      const QString& archiveName) {
+                      const TaskDestination& destination, qint32 method, const QString& archiveName,
+                      FtpSession* ftp) {
     if (method != kMethodCopy && method != kMethodZip) {
         return;
     }
@@ -228,7 +324,18 @@ void BuildRestoreList(std::vector<RestoreItem>& list, const SourceItem& item,
             return;
     }
     if (destination.type == kDestFtp) {
-        Log("  Error: FTP destinations are not supported by this version");
+        std::unique_ptr<FtpSession> own;
+        if (ftp == nullptr) {
+            TaskRecord place;
+            place.destination = destination;
+            own = OpenFtpSessionForTask(place, nullptr);
+            if (!own) {
+                return;  // logged
+            }
+            ftp = own.get();
+        }
+        ListFromFtp(list, item, destination, method, archiveName, *ftp);
+        CloseFtpSessionForTask(own);
         return;
     }
     if (method == kMethodZip) {

@@ -7,6 +7,8 @@
 // the user's choice again:
 //   ZIP method               "<archive name>:<entry name>"
 //   copy as is, folder       the full path of the stored file
+//   copy as is, FTP          "<destination path>:<remote name>" (relative to the session
+//                            folder, as the dates file names it)
 //   registry key             "<name in archive>.reg"
 //   one contact              "<first middle last>.vcf"
 //   all contacts             the ".vcf" entry name (ZIP) or file name (copy as is)
@@ -19,8 +21,10 @@
 // Archive entries and stored paths that would lead outside the item (absolute, with a
 // ".." component) make no record: "  Error: unsafe path '%s' skipped".
 //
-// Only folder destinations are read so far: for an FTP destination only the registry
-// key and one-contact lines (which need no stored data) are made.
+// An FTP destination is read through a connected session: a ZIP archive is downloaded
+// to a run temporary ("  Download %s from FTP...") that is deleted after the item; a
+// copy's files are described by the item's dates file, whose names, like the names of
+// a server listing, are refused as above when they climb out of the item.
 //
 // Runs on the restore run's worker thread (any one thread); keeps no state.
 
@@ -33,13 +37,20 @@
 
 namespace corvane {
 
+class FtpSession;
+
 // Appends the records of one source item to `list`. `method` is kMethodCopy or
 // kMethodZip (other methods add nothing); `archiveName` is the task's archive name
 // after a dated backup was chosen. Logs "  Test files from %s:/%s..." for a ZIP folder
 // item and "  Error: cannot open ZIP file" when the archive cannot be opened.
+//
+// For an FTP destination `ftp` is the run's connected session. Without one (nullptr) a
+// session to the destination is opened for this call alone and closed after it.
+// A copy's dates file that cannot be downloaded gives "  Warning: cannot download file
+// dates info file %s from FTP." and no record.
 void BuildRestoreList(std::vector<RestoreItem>& list, const SourceItem& item,
-                      const TaskDestination& destination, qint32 method,
-                      const QString& archiveName);
+                      const TaskDestination& destination, qint32 method, const QString& archiveName,
+                      FtpSession* ftp = nullptr);
 
 // The path of a stored name in a folder destination: the destination path, a "/" when
 // it does not end in one, and the name (an archive file name or a name in archive).

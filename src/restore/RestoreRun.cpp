@@ -1,16 +1,24 @@
 #include "restore/RestoreRun.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
+#include <memory>
 
+#include "engine/DatesFile.h"
 #include "engine/FileCopy.h"
 #include "engine/FolderPath.h"
 #include "engine/FolderWalk.h"
+#include "engine/FtpCopy.h"
 #include "engine/NetworkConnection.h"
+#include "engine/RunTemporary.h"
 #include "log/Log.h"
 #include "restore/RestoreList.h"
 #include "restore/ZipReader.h"
+#include "transport/FtpSession.h"
 
 namespace corvane {
 namespace {
@@ -42,6 +50,19 @@ bool RefuseUnsafe(const QString& path) {
     return false;
 }
 
+// Sets the last-access and last-write times of a file from file times (the creation
+// time cannot be set on Linux).
+bool SetFileTimes(const QString& path, quint64 accessTime, quint64 writeTime) {
+    auto toSpec = [](quint64 fileTime) {
+        struct timespec spec {};
+        spec.tv_sec = static_cast<time_t>(FileTimeToUnixSeconds(fileTime));
+        spec.tv_nsec = static_cast<long>(fileTime % 10000000) * 100;
+        return spec;
+    };
+    const struct timespec times[2] = {toSpec(accessTime), toSpec(writeTime)};
+    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
+}
+
 class Restorer {
   public:
     Restorer(TaskRecord& task, RestoreQuestions& questions, const StopSignal& stop)
@@ -55,6 +76,10 @@ class Restorer {
     void RestoreFiles(const SourceItem& item);
     void RestoreFromArchive(const SourceItem& item);
     void RestoreCopies(const SourceItem& item);
+    void RestoreFtpCopies(const SourceItem& item);
+    void RestoreFtpDates(const SourceItem& item, const QHash<QString, QString>& localOf);
+    bool ReachDestination();
+    void ReleaseDestination();
 
     TaskRecord& m_task;
     RestoreQuestions& m_questions;
@@ -64,6 +89,8 @@ class Restorer {
     std::vector<RestoreItem> m_list;
     // The keys of the items the user unchecked, looked up once per stored file.
     QSet<QString> m_unchecked;
+    // The session of a restore from FTP, from the connect to the release.
+    std::unique_ptr<FtpSession> m_ftp;
     bool m_allRestored = true;
 };
 
@@ -92,16 +119,13 @@ bool Restorer::Run() {
         return false;
     }
     Log("Building files list for restore...");
-    if (m_destination.type == kDestFtp) {
-        Log("  Error: FTP destinations are not supported by this version");
-        return false;
-    }
-    if (!ApplyNetworkConnection(m_task)) {
+    if (!ReachDestination()) {
         return false;
     }
     m_list.clear();
     for (const SourceItem& item : m_task.items) {
-        BuildRestoreList(m_list, item, m_destination, m_task.backupMode, m_archiveName);
+        BuildRestoreList(m_list, item, m_destination, m_task.backupMode, m_archiveName,
+                         m_ftp.get());
         if (m_stop.IsSet()) {
             break;
         }
@@ -109,7 +133,7 @@ bool Restorer::Run() {
     bool accepted = true;
     if (m_list.empty() && !m_stop.IsSet()) {
         Log("  Error: nothing to restore");
-        CancelNetworkConnection(m_task);
+        ReleaseDestination();
         return false;
     }
     if (!m_list.empty() && !m_stop.IsSet() && !m_questions.ChooseRestoreItems(m_list)) {
@@ -159,9 +183,29 @@ bool Restorer::Run() {
         }
         HideProgress();
     }
-    CancelNetworkConnection(m_task);
+    ReleaseDestination();
     m_list.clear();
     return accepted && m_allRestored;
+}
+
+bool Restorer::ReachDestination() {
+    if (m_destination.type != kDestFtp) {
+        return ApplyNetworkConnection(m_task);
+    }
+    // The place of the chosen backup, reached with the task's user name, password and
+    // port; the path is used as stored (no date pattern is filled).
+    TaskRecord place;
+    place.destination = m_destination;
+    m_ftp = OpenFtpSessionForTask(place, nullptr);
+    return m_ftp != nullptr;
+}
+
+void Restorer::ReleaseDestination() {
+    if (m_destination.type == kDestFtp) {
+        CloseFtpSessionForTask(m_ftp);
+    } else {
+        CancelNetworkConnection(m_task);
+    }
 }
 
 void Restorer::RestoreFiles(const SourceItem& item) {
@@ -171,6 +215,8 @@ void Restorer::RestoreFiles(const SourceItem& item) {
     }
     if (m_task.backupMode == kMethodZip) {
         RestoreFromArchive(item);
+    } else if (m_ftp) {
+        RestoreFtpCopies(item);
     } else {
         RestoreCopies(item);
     }
@@ -180,13 +226,26 @@ void Restorer::RestoreFromArchive(const SourceItem& item) {
     const bool folderItem = item.kind == kItemFolder;
     const QString prefix = folderItem ? WithSlash(item.nameInArchive) : item.nameInArchive;
     const QString itemFolder = WithoutSlash(item.path);
+    QString archivePath = ArchivePathOf(m_destination, m_archiveName);
+    // An archive on FTP is read from a local copy that goes with the item, also when
+    // the extraction fails.
+    RunTemporary downloaded;
+    if (m_ftp) {
+        Log("  Download %s from FTP...", qUtf8Printable(m_archiveName));
+        if (!downloaded.Create(QStringLiteral("tmp_name")) ||
+            !m_ftp->Download(m_archiveName, downloaded.Path())) {
+            Log("  Error: cannot download file %s", qUtf8Printable(m_archiveName));
+            m_allRestored = false;
+        }
+        archivePath = downloaded.Path();
+    }
     if (folderItem) {
         Log("  Unpacking files from %s:/%s to %s...", qUtf8Printable(m_archiveName),
             qUtf8Printable(prefix), qUtf8Printable(item.path));
     }
     ZipReader zip;
     int restored = 0;
-    if (zip.Open(ArchivePathOf(m_destination, m_archiveName)) && zip.First()) {
+    if (!archivePath.isEmpty() && zip.Open(archivePath) && zip.First()) {
         SetProgressRange(0, static_cast<int>(std::min<quint64>(zip.Count(), 65535)));
         do {
             const ZipEntryInfo& entry = zip.Info();
@@ -274,6 +333,95 @@ void Restorer::RestoreCopies(const SourceItem& item) {
     CreateFolderPath(targetFolder);
     if (!CopyFileList(FolderOf(stored), list, targetFolder, m_stop)) {
         m_allRestored = false;
+    }
+}
+
+void Restorer::RestoreFtpCopies(const SourceItem& item) {
+    const bool folderItem = item.kind == kItemFolder;
+    const QString itemFolder = WithoutSlash(item.path);
+    const QString prefix = WithSlash(item.nameInArchive);
+    QStringList names;
+    if (folderItem) {
+        m_ftp->ListTree(item.nameInArchive, names, true);
+        CreateFolderPath(itemFolder);
+    } else {
+        names << item.nameInArchive;
+        CreateFolderPath(FolderOf(item.path));
+    }
+    // Where each listed name goes; a name from the server that would lead outside the
+    // item is refused before anything is written.
+    auto localPathOf = [&](const QString& name) -> QString {
+        if (!folderItem) {
+            return item.path;
+        }
+        const QString below = name.mid(prefix.size());
+        if (!name.startsWith(prefix) || !IsSafeEntryName(below)) {
+            m_allRestored = RefuseUnsafe(name);
+            return QString();
+        }
+        return itemFolder + QLatin1Char('/') + below;
+    };
+    for (const QString& name : std::as_const(names)) {
+        if (name.endsWith(QLatin1Char('/'))) {
+            const QString local = localPathOf(name);
+            if (!local.isEmpty()) {
+                CreateFolderPath(local);
+            }
+        }
+    }
+    const QString datesName = DatesFileRemoteName(item);
+    QHash<QString, QString> localOf;  // remote name -> local path of each file fetched
+    int restored = 0;
+    for (const QString& name : std::as_const(names)) {
+        if (name.endsWith(QLatin1Char('/')) || name == datesName) {
+            continue;
+        }
+        const QString local = localPathOf(name);
+        if (local.isEmpty()) {
+            continue;
+        }
+        if (IsUnchecked(m_destination.path + QLatin1Char(':') + name)) {
+            Log("  File %s was skipped", qUtf8Printable(name));
+            continue;
+        }
+        Log("  Download %s from FTP...", qUtf8Printable(name));
+        if (m_ftp->Download(name, local)) {
+            ++restored;
+            localOf.insert(name, local);
+        } else {
+            Log("  Error: cannot download file %s", qUtf8Printable(name));
+            m_allRestored = false;
+        }
+        if (m_stop.IsSet()) {
+            break;
+        }
+    }
+    if (folderItem) {
+        Log("  %d files restored", restored);
+    }
+    if (restored > 0 && !m_stop.IsSet()) {
+        RestoreFtpDates(item, localOf);
+    }
+}
+
+void Restorer::RestoreFtpDates(const SourceItem& item, const QHash<QString, QString>& localOf) {
+    RunTemporary dates;
+    std::vector<DatesRecord> records;
+    if (!dates.Create(QStringLiteral("dates")) ||
+        !m_ftp->Download(DatesFileRemoteName(item), dates.Path()) ||
+        !ReadDatesFile(dates.Path(), records)) {
+        return;
+    }
+    // Only the names of files just fetched are looked up, so a record cannot name a
+    // place of its own.
+    for (const DatesRecord& record : records) {
+        const auto it = localOf.constFind(record.name);
+        if (record.name.isEmpty() || it == localOf.constEnd()) {
+            continue;
+        }
+        if (!SetFileTimes(it.value(), record.accessTime, record.writeTime)) {
+            Log("  Warning: cannot restore file date of '%s'", qUtf8Printable(it.value()));
+        }
     }
 }
 

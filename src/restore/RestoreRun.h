@@ -35,8 +35,10 @@ bool UseHistoryEntry(const TaskRecord& task, int chosen, TaskDestination& destin
                      QString& archiveName);
 
 // Answers true when the user went through both questions and every checked item was
-// restored; false when a question was cancelled, nothing could be listed, or a file
-// could not be restored (the log says which).
+// restored; false when a question was cancelled, the FTP server of an FTP destination
+// could not be reached, nothing could be listed, or a file could not be restored or
+// downloaded (the log says which). An FTP destination is reached with one session for
+// the whole run (logged "  Connect to %s via FTP..." and "  Disconnect").
 bool RunRestore(TaskList& tasks, int taskIndex, RestoreQuestions& questions,
                 const StopSignal& stop);
 

@@ -6,6 +6,7 @@
 
 #include "engine/TaskParameterFile.h"
 #include "log/Log.h"
+#include "restore/FtpTaskFinder.h"
 
 namespace corvane {
 namespace {
@@ -97,13 +98,14 @@ QString UnsafeItemPath(const TaskRecord& task) {
 }
 
 bool ReadRestoreTask(TaskRecord& task, const QString& path) {
-    if (!ReadTaskParameterFile(task, path)) {
+    const bool fromFtp = IsFtpAddress(path);
+    if (!ReadTaskParameterFile(task, path, fromFtp ? kTaskFileFtp : kTaskFileLocal)) {
         return false;
     }
     const QString unsafe = UnsafeItemPath(task);
     if (!unsafe.isNull()) {
         Log("  Error: unsafe path '%s' in task file %s", qUtf8Printable(unsafe),
-            qUtf8Printable(path));
+            qUtf8Printable(FtpAddressForDisplay(path)));
         return false;
     }
     return true;

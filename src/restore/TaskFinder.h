@@ -2,8 +2,8 @@
 
 // Finding the task parameter files that backups leave beside their data, and turning
 // one of them into a restore task: what the new-restore wizard does when the task list
-// no longer holds the task (local and network folders; FTP servers are searched by the
-// FTP layer, which hands the downloaded file to the same reading).
+// no longer holds the task (local and network folders here; FTP folders in
+// restore/FtpTaskFinder.h, whose files ReadRestoreTask reads the same way).
 //
 // A parameter file comes from a backup medium that anybody may have written. Its item
 // paths decide where a restore writes, so a restore task is only built from a file
@@ -49,7 +49,8 @@ QString UnsafeItemPath(const TaskRecord& task);
 // Builds the restore task of the parameter file at `path` (ReadTaskParameterFile):
 // false when the file cannot be read, and false with the log line "  Error: unsafe
 // path '<path>' in task file <file>" when UnsafeItemPath finds a place. On false the
-// task must not be used.
+// task must not be used. A `path` that is an "ftp://" address (as FindFtpStoredTasks
+// gives it) is downloaded from the server; the log names it without its password.
 bool ReadRestoreTask(TaskRecord& task, const QString& path);
 
 // Points a folder or file item at another folder: a folder item's path becomes
