@@ -7,8 +7,10 @@
 #include <QDBusVirtualObject>
 #include <QDataStream>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
@@ -180,6 +182,7 @@ TEST_F(SoundSettingsTest, ValuesLandInTheMainSectionOfTheSettingsFile) {
 
 TEST_F(SoundSettingsTest, ReadsAFileWrittenByHandAtEveryUse) {
     QFile::remove(ConfigFile());
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(ConfigFile()).path()));
     QFile file(ConfigFile());
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(

@@ -1,0 +1,290 @@
+#include "ui/CTarnisApp.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QThread>
+#include <QTimer>
+#include <cstdio>
+#include <memory>
+
+#include "app/InstanceChannel.h"
+#include "app/TaskArgument.h"
+#include "cli/RunCommands.h"
+#include "controls/CLogBar.h"
+#include "platform/DataFolder.h"
+#include "ui/CMainFrame.h"
+#include "ui/CRestoreDataDialog.h"
+#include "ui/CTarnisView.h"
+
+namespace corvane {
+namespace {
+
+// A program that finds the task list taken but nobody serving its channel looks again
+// for a little while: the owner may be between taking the lock and listening.
+constexpr int kOwnerAttempts = 10;
+constexpr int kOwnerPauseMs = 200;
+
+// Longest time the screenshot run may take before it gives up.
+constexpr int kScreenshotTimeoutMs = 120000;
+
+bool HasDisplay() {
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+void ShowWarning(const QString& text) {
+    std::fprintf(stderr, "corvane: %s\n", qUtf8Printable(text));
+    QMessageBox::warning(nullptr, QStringLiteral("Warning"), text);
+}
+
+bool SaveGrab(QWidget* widget, const QString& path) {
+    if (widget->grab().save(path, "PNG")) {
+        return true;
+    }
+    std::fprintf(stderr, "corvane: the screenshot %s could not be saved\n", qUtf8Printable(path));
+    return false;
+}
+
+}  // namespace
+
+CTarnisApp::CTarnisApp(int& argc, char** argv) : m_argc(argc), m_argv(argv) {}
+
+CTarnisApp::~CTarnisApp() {
+    // The frame saves the tasks while the lock is held; the channel closes before the
+    // lock goes, so no second program hands a name to a program that is leaving.
+    m_frame.reset();
+    m_channel.reset();
+    m_lock.Unlock();
+}
+
+int CTarnisApp::Run() {
+    int exitCode = kExitOk;
+    if (!Start(exitCode)) {
+        return exitCode;
+    }
+    return QCoreApplication::exec();
+}
+
+bool CTarnisApp::Start(int& exitCode) {
+    const bool display = HasDisplay();
+    if (QCoreApplication::instance() == nullptr) {
+        // Without a display QApplication could not even be made.
+        if (display) {
+            m_app = std::make_unique<QApplication>(m_argc, m_argv);
+        } else {
+            m_app = std::make_unique<QCoreApplication>(m_argc, m_argv);
+        }
+    }
+    // The application object has removed Qt's own options from the arguments.
+    QStringList arguments;
+    for (int i = 1; i < m_argc; ++i) {
+        arguments << QFile::decodeName(m_argv[i]);
+    }
+    m_dataFolder = ResolveDataFolder();
+    // The engine's parts that need the data folder (CD staging, run temporaries)
+    // resolve it again: make them all find this one.
+    qputenv("CORVANE_HOME", QFile::encodeName(m_dataFolder));
+
+    if (!display || qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
+        exitCode = RunWithoutDisplay(arguments);
+        return false;
+    }
+    // Lets the desktop match the window with corvane.desktop and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("corvane"));
+    // Only exactly one argument names a task; any other count just brings the window up.
+    const QString* argument = arguments.size() == 1 ? &arguments.front() : nullptr;
+    if (HandOverToOwner(argument, exitCode)) {
+        return false;
+    }
+    return OpenWindow(argument, exitCode);
+}
+
+int CTarnisApp::RunWithoutDisplay(const QStringList& arguments) {
+    if (arguments.size() != 1) {
+        std::fputs(
+            "corvane: there is no display to open the window on.\n"
+            "Give one task name to run it here (corvane /NAME), or use corvane-cli.\n",
+            stderr);
+        return kExitFailed;
+    }
+    // Runs here, or is handed over to the program that owns the task list.
+    return RunTasksCommand(m_dataFolder, {TrimTaskArgument(arguments.front())}, false, stdout,
+                           stderr);
+}
+
+bool CTarnisApp::HandOverToOwner(const QString* argument, int& exitCode) {
+    QString reply;
+    InstanceChannel::Owner owner = InstanceChannel::Owner::kWindow;
+    if (InstanceChannel::SendToRunning(m_dataFolder, argument, &reply, &owner)) {
+        if (owner == InstanceChannel::Owner::kCommandLine) {
+            // A run of corvane-cli has no window to raise: say where the task went.
+            QString text = QStringLiteral(
+                               "A background run of Corvane (corvane-cli) holds the tasks of "
+                               "%1 at the moment.")
+                               .arg(QDir::toNativeSeparators(m_dataFolder));
+            if (argument != nullptr) {
+                text +=
+                    QStringLiteral("\n\nThe task '%1' was handed over to it and is queued there.")
+                        .arg(TrimTaskArgument(*argument));
+            } else {
+                text += QStringLiteral("\n\nOpen Corvane again when it has finished.");
+            }
+            QMessageBox::information(nullptr, QStringLiteral("Information"), text);
+        }
+        exitCode = kExitOk;
+        return true;
+    }
+    if (reply.isEmpty()) {
+        return false;  // nobody serves the folder
+    }
+    // The owner logs a refused name in its own log; the sender only reports it.
+    std::fprintf(stderr, "corvane: %s\n", qUtf8Printable(reply));
+    exitCode = kExitFailed;
+    return true;
+}
+
+bool CTarnisApp::OpenWindow(const QString* argument, int& exitCode) {
+    if (!EnsureFolder(m_dataFolder)) {
+        ShowWarning(QStringLiteral("The data folder %1 cannot be created.")
+                        .arg(QDir::toNativeSeparators(m_dataFolder)));
+        exitCode = kExitFailed;
+        return false;
+    }
+    for (int attempt = 1; !m_lock.TryLock(m_dataFolder); ++attempt) {
+        if (HandOverToOwner(argument, exitCode)) {
+            return false;
+        }
+        if (attempt == kOwnerAttempts) {
+            ShowWarning(QStringLiteral("The task list in %1 is in use by another Corvane process. "
+                                       "Try again when it has finished.")
+                            .arg(QDir::toNativeSeparators(m_dataFolder)));
+            exitCode = kExitLocked;
+            return false;
+        }
+        QThread::msleep(kOwnerPauseMs);
+    }
+
+    m_channel = std::make_unique<InstanceChannel>(InstanceChannel::Owner::kWindow);
+    m_channel->SetTaskCheck([this](const QString& handed) {
+        const QString name = TrimTaskArgument(handed);
+        if (!name.isEmpty() && m_tasks.FindTaskByName(name) < 0) {
+            return QStringLiteral("Error: task '%1' not found").arg(name);
+        }
+        return QString();
+    });
+    if (!m_channel->Listen(m_dataFolder)) {
+        // The window works without it; only a second program will not find this one.
+        std::fprintf(stderr,
+                     "corvane: warning: the single-instance channel could not be opened; "
+                     "a second start will not find this window\n");
+    }
+
+    const QString screenshotDir = qEnvironmentVariable("CORVANE_SCREENSHOT_DIR");
+    CMainFrame::Options options;
+    options.dataFolder = m_dataFolder;
+    // Holding Shift at start gives the default bar layout.
+    options.ignoreSavedLayout =
+        QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
+    options.showSplash = screenshotDir.isEmpty();
+    m_frame = std::make_unique<CMainFrame>(m_tasks, options);
+
+    CMainFrame* frame = m_frame.get();
+    QObject::connect(m_channel.get(), &InstanceChannel::RaiseRequested, frame,
+                     [frame] { frame->ShowMainWindow(); });
+    // As the second program always did: the window comes up, then the task starts.
+    QObject::connect(m_channel.get(), &InstanceChannel::TaskNameReceived, frame,
+                     [frame](const QString& handed) {
+                         frame->ShowMainWindow();
+                         frame->StartTaskByArgument(handed);
+                     });
+    // The window's own argument starts at its first activation, once the tasks are in.
+    if (argument != nullptr) {
+        frame->StartTaskByArgument(*argument);
+    }
+    if (!screenshotDir.isEmpty()) {
+        frame->resize(900, 620);  // the same pictures whatever the screen
+    }
+    frame->show();
+    if (!screenshotDir.isEmpty()) {
+        StartScreenshots(screenshotDir,
+                         argument != nullptr ? TrimTaskArgument(*argument) : QString());
+    }
+    exitCode = kExitOk;
+    return true;
+}
+
+void CTarnisApp::StartScreenshots(const QString& folder, const QString& taskName) {
+    CMainFrame* frame = m_frame.get();
+    CTarnisView* view = frame->View();
+    QDir().mkpath(folder);
+    QTimer::singleShot(kScreenshotTimeoutMs, frame, [] {
+        std::fputs("corvane: the screenshots took too long\n", stderr);
+        QCoreApplication::exit(kExitFailed);
+    });
+
+    // The task of the run, selected in the expanded tree.
+    const auto selectTask = [this, view, taskName] {
+        view->expandAll();
+        const int taskIndex = m_tasks.FindTaskByName(taskName);
+        for (const TreeEntry* entry : view->Tree().InDisplayOrder()) {
+            if (entry->IsTask() && entry->value == taskIndex) {
+                view->setCurrentItem(view->ItemOf(entry));
+                break;
+            }
+        }
+    };
+
+    // Last: the restore-data dialog of the task, grabbed as soon as it is up, then
+    // cancelled; the program ends when the queue is idle again.
+    const auto grabRestore = [frame, view, folder] {
+        auto* poll = new QTimer(frame);
+        QObject::connect(poll, &QTimer::timeout, frame, [poll, folder] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr) {
+                return;
+            }
+            if (qobject_cast<CRestoreDataDialog*>(dialog) == nullptr) {
+                dialog->accept();  // "Several backups found": the newest will do
+                return;
+            }
+            poll->stop();
+            QTimer::singleShot(300, dialog, [dialog, folder] {
+                SaveGrab(dialog, folder + QStringLiteral("/restore-data.png"));
+                dialog->reject();
+            });
+        });
+        poll->start(100);
+        QObject::connect(&view->Queue(), &RunQueue::QueueIdle, frame, [] {
+            // The log window has the cancelled restore's lines by now.
+            QTimer::singleShot(300, [] { QCoreApplication::exit(kExitOk); });
+        });
+        view->Action(ViewCommand::kRestore)->trigger();
+    };
+
+    // First: the main window and its log after the argument's backup run.
+    const auto grabWindow = [frame, folder, selectTask, grabRestore] {
+        selectTask();
+        QTimer::singleShot(500, frame, [frame, folder, grabRestore] {
+            SaveGrab(frame, folder + QStringLiteral("/main-window.png"));
+            SaveGrab(frame->LogBar(), folder + QStringLiteral("/log-window.png"));
+            grabRestore();
+        });
+    };
+    if (taskName.isEmpty()) {
+        grabWindow();
+        return;
+    }
+    auto afterRun = std::make_shared<QMetaObject::Connection>();
+    *afterRun =
+        QObject::connect(&view->Queue(), &RunQueue::QueueIdle, frame, [afterRun, grabWindow] {
+            QObject::disconnect(*afterRun);
+            grabWindow();
+        });
+}
+
+}  // namespace corvane
