@@ -10,6 +10,7 @@
 #include "restore/RestoreList.h"
 #include "restore/RestoreRun.h"
 #include "restore/RestoreStatus.h"
+#include "transport/FtpSession.h"
 
 namespace corvane {
 namespace {
@@ -73,12 +74,25 @@ int CompareCommand(const QString& dataFolder, const QString& name, int backup, s
                 if (IsDatedTask(task)) {
                     UseHistoryEntry(task, chosen, destination, archiveName);
                 }
-                std::vector<RestoreItem> list;
-                for (const SourceItem& item : task.items) {
-                    BuildRestoreList(list, item, destination, task.backupMode, archiveName);
+                // One FTP connection serves every item, as in a restore run.
+                std::unique_ptr<FtpSession> ftp;
+                if (destination.type == kDestFtp) {
+                    TaskRecord place;
+                    place.destination = destination;
+                    ftp = OpenFtpSessionForTask(place, nullptr);
                 }
-                for (const RestoreItem& item : list) {
-                    PrintLine(out, RecordLine(item));
+                if (destination.type == kDestFtp && !ftp) {
+                    status = kExitFailed;  // the connection error is logged
+                } else {
+                    std::vector<RestoreItem> list;
+                    for (const SourceItem& item : task.items) {
+                        BuildRestoreList(list, item, destination, task.backupMode, archiveName,
+                                         ftp.get());
+                    }
+                    CloseFtpSessionForTask(ftp);
+                    for (const RestoreItem& item : list) {
+                        PrintLine(out, RecordLine(item));
+                    }
                 }
             }
         }

@@ -124,6 +124,31 @@ TEST_F(FtpCommandsTest, RunCompareAndRestoreAnFtpTask) {
     EXPECT_EQ(ReadAll(Live("a.txt")), "ALPHA!");  // unchecked: left alone
 }
 
+TEST_F(FtpCommandsTest, CompareUsesOneConnectionForAllItemsAndFailsWithoutOne) {
+    // A second folder item: the compare lists both over the one connection.
+    TaskList tasks;
+    LoadTaskList(tasks, TaskListPath(m_data));
+    TaskRecord* task = tasks.TaskAt(tasks.FindTaskByName("Docs"));
+    ASSERT_NE(task, nullptr);
+    m_dir.Write("live/More/c.txt", "gamma");
+    task->items.push_back(MakePathItem(m_dir.File("live/More/"), kItemFolder, "More"));
+    ASSERT_TRUE(SaveTaskList(tasks, TaskListPath(m_data)));
+    ASSERT_EQ(Cli({"run", "Docs"}).status, 0);
+
+    const int before = m_server.ConnectionCount();
+    test::CliResult result = Cli({"compare", "Docs"});
+    ASSERT_EQ(result.status, 0) << result.err.toStdString();
+    EXPECT_EQ(result.out.split('\n', Qt::SkipEmptyParts).size(), 4) << result.out.toStdString();
+    EXPECT_EQ(m_server.ConnectionCount() - before, 1);
+
+    task->destination.password = "wrong";
+    ASSERT_TRUE(SaveTaskList(tasks, TaskListPath(m_data)));
+    result = Cli({"compare", "Docs"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_TRUE(result.out.isEmpty()) << result.out.toStdString();
+    EXPECT_EQ(result.err.count("FTP connection error"), 1) << result.err.toStdString();
+}
+
 TEST_F(FtpCommandsTest, LostTaskIsFoundOnTheServerAndRestoredFromIt) {
     ASSERT_EQ(Cli({"run", "Docs"}).status, 0);
     ASSERT_TRUE(QFile::remove(TaskListPath(m_data)));
