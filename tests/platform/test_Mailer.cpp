@@ -6,10 +6,13 @@
 
 #include "platform/Mailer.h"
 #include "support/LogCapture.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
 namespace corvane {
 namespace {
+
+using test::ScopedEnv;
 
 using test::LogCapture;
 using test::ReadAll;
@@ -35,27 +38,6 @@ QString StandIn(const TempDir& dir, int status = 0) {
                            .arg(status)
                            .toUtf8());
 }
-
-// Sets an environment variable for one test and puts the old value back.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const QByteArray& value)
-        : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name)) {
-        qputenv(name, value);
-    }
-    ~ScopedEnv() {
-        if (m_had) {
-            qputenv(m_name, m_old);
-        } else {
-            qunsetenv(m_name);
-        }
-    }
-
-  private:
-    const char* m_name;
-    bool m_had;
-    QByteArray m_old;
-};
 
 TEST(Mailer, HandsTheMessageToSendmail) {
     TempDir dir;

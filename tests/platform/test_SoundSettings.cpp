@@ -26,10 +26,13 @@
 #include "platform/SoundSettings.h"
 #include "platform/UserSettings.h"
 #include "support/LogCapture.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
 namespace corvane {
 namespace {
+
+using test::ScopedEnv;
 
 using test::LogCapture;
 using test::ReadAll;
@@ -55,27 +58,6 @@ QStringList ConfigLines() {
     }
     return lines;
 }
-
-// Sets an environment variable for one scope and puts the old value back.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const QByteArray& value)
-        : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name)) {
-        qputenv(name, value);
-    }
-    ~ScopedEnv() {
-        if (m_had) {
-            qputenv(m_name, m_old);
-        } else {
-            qunsetenv(m_name);
-        }
-    }
-
-  private:
-    const char* m_name;
-    bool m_had;
-    QByteArray m_old;
-};
 
 // A QCoreApplication for one test (the players need an event loop).
 class TestApp {

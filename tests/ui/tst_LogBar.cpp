@@ -10,21 +10,14 @@
 #include "controls/CLogBar.h"
 #include "controls/CLogListBox.h"
 #include "model/TaskList.h"
+#include "support/WidgetTesting.h"
 #include "ui/CMainFrame.h"
 
 using namespace corvane;
 
 namespace {
 
-struct TestEnvironment {
-    TestEnvironment() {
-        qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toUtf8());
-        qputenv("CORVANE_HOME", (home.path() + "/data").toUtf8());
-        qputenv("CORVANE_NO_SHUTDOWN", "1");
-    }
-    QTemporaryDir home;
-};
-const TestEnvironment g_environment;
+const test::WidgetTestEnvironment g_environment;
 
 QSettings Settings() {
     return QSettings("Tarnis", "Tarnis");

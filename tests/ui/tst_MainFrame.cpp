@@ -26,6 +26,7 @@
 #include "controls/CLogListBox.h"
 #include "log/Log.h"
 #include "model/TaskList.h"
+#include "support/WidgetTesting.h"
 #include "ui/CMainFrame.h"
 #include "ui/CSplashScreen.h"
 #include "ui/CTarnisView.h"
@@ -35,16 +36,7 @@ using namespace corvane;
 
 namespace {
 
-// Settings and data go to folders of this test run, set before the application exists.
-struct TestEnvironment {
-    TestEnvironment() {
-        qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toUtf8());
-        qputenv("CORVANE_HOME", (home.path() + "/data").toUtf8());
-        qputenv("CORVANE_NO_SHUTDOWN", "1");
-    }
-    QTemporaryDir home;
-};
-const TestEnvironment g_environment;
+const test::WidgetTestEnvironment g_environment;
 
 QSettings Settings() {
     return QSettings("Tarnis", "Tarnis");

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "restore/BackupChoiceModel.h"
+#include "support/WidgetTesting.h"
 #include "ui/CBackupChoiceDialog.h"
 #include "ui/CRestoreDataDialog.h"
 #include "ui/ModalDialogScope.h"
@@ -21,22 +22,7 @@ using namespace corvane;
 
 namespace {
 
-// Calls `answer` once a modal widget of type W is the active one; the answer must
-// close it. Watchers live until the owner is deleted (each test has its own).
-template <class W>
-void WhenModal(QObject* owner, std::function<void(W*)> answer) {
-    auto* timer = new QTimer(owner);
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, owner, [timer, answer] {
-        auto* modal = qobject_cast<W*>(QApplication::activeModalWidget());
-        if (modal == nullptr || !modal->isVisible()) {
-            return;
-        }
-        timer->stop();
-        answer(modal);
-    });
-    timer->start();
-}
+using test::WhenModal;
 
 QPushButton* Button(QWidget* dialog, const QString& text) {
     for (QPushButton* button : dialog->findChildren<QPushButton*>()) {

@@ -25,6 +25,7 @@
 #include "model/GroupListFile.h"
 #include "model/TimeText.h"
 #include "support/TempDir.h"
+#include "support/WidgetTesting.h"
 #include "ui/CGroupNameDialog.h"
 #include "ui/CTarnisView.h"
 #include "ui/ModalDialogScope.h"
@@ -35,33 +36,9 @@ using corvane::test::TempDir;
 
 namespace {
 
-// Settings and the data folder point into a temporary folder before the application
-// object exists.
-struct TestEnvironment {
-    TestEnvironment() {
-        qputenv("XDG_CONFIG_HOME", QDir(home.path()).filePath("config").toUtf8());
-        qputenv("CORVANE_HOME", QDir(home.path()).filePath("data").toUtf8());
-    }
-    QTemporaryDir home;
-};
-TestEnvironment g_environment;
+using test::WhenModal;
 
-// Calls `answer` once a modal widget of type W is the active one; the answer must close
-// it. Watchers live until the owner is deleted (each test has its own).
-template <class W>
-void WhenModal(QObject* owner, std::function<void(W*)> answer) {
-    auto* timer = new QTimer(owner);
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, owner, [timer, answer] {
-        auto* modal = qobject_cast<W*>(QApplication::activeModalWidget());
-        if (modal == nullptr || !modal->isVisible()) {
-            return;
-        }
-        timer->stop();
-        answer(modal);
-    });
-    timer->start();
-}
+const test::WidgetTestEnvironment g_environment;
 
 struct BoxSeen {
     QString title;
