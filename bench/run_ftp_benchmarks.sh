@@ -103,7 +103,7 @@ for name in open(listing, encoding="utf-8").read().splitlines():
     print('url = "%s"' % url)
 PY
 CURL=(curl -s -S --ftp-create-dirs -u "$USER_NAME:$PASSWORD" -K "$WORK/logs/curl-upload.cfg")
-ZIP_UP=(bash -c 'cd "$1" && zip -r -q -6 "$2" small && curl -s -S -u "$3" -T "$2" "$4"' _
+ZIP_UP=(bash -c 'cd "$1" && zip -r -q -6 "$2" small && curl -s -S --ftp-create-dirs -u "$3" -T "$2" "$4"' _
         "$CORPUS" "$WORK/tmpzip/peer.zip" "$USER_NAME:$PASSWORD"
         "ftp://127.0.0.1:$PORT/peerzip/small.zip" )
 
