@@ -12,21 +12,13 @@
 
 #include "platform/SoundPlayer.h"
 #include "platform/SoundSettings.h"
+#include "ui/WaitCursor.h"
 
 namespace corvane {
 namespace {
 
 const char* const kEventLabels[] = {"Program started", "Task added", "Task completed",
                                     "Task failed", "Shutdown now"};
-
-// The wait cursor for the length of a synchronous sound.
-class WaitCursor {
-  public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 }  // namespace
 

@@ -22,6 +22,7 @@
 #include "ui/CGroupNameDialog.h"
 #include "ui/ModalDialogScope.h"
 #include "ui/TreeImages.h"
+#include "ui/WaitCursor.h"
 
 // The view shows the TaskTree of app/ and leaves every rule of the tree to it: commands
 // change the tree data, save, and then the widget items are made afresh from the data
@@ -65,14 +66,6 @@ constexpr size_t kCommandCount = std::size(kCommandTexts);
 size_t CommandSlot(ViewCommand command) {
     return static_cast<size_t>(command);
 }
-
-class WaitCursor {
-  public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 void ShowNotAvailable(QWidget* parent) {
     ModalDialogScope modal;
