@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/time.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -17,10 +16,13 @@
 #include "model/TaskListFile.h"
 #include "support/FtpTestServer.h"
 #include "support/TempDir.h"
+#include "support/Times.h"
 #include "transport/FtpSession.h"
 
 namespace corvane {
 namespace {
+
+using test::SetMtime;
 
 using test::FtpTestServer;
 using test::ReadAll;
@@ -34,11 +36,6 @@ void EnsureApplication() {
     static QCoreApplication* app =
         QCoreApplication::instance() != nullptr ? nullptr : new QCoreApplication(argc, argv);
     (void)app;
-}
-
-void SetMtime(const QString& path, qint64 seconds) {
-    const struct timeval times[2] = {{seconds, 0}, {seconds, 0}};
-    ASSERT_EQ(::utimes(QFile::encodeName(path).constData(), times), 0) << path.toStdString();
 }
 
 class FtpCommandsTest : public ::testing::Test {
@@ -59,11 +56,7 @@ class FtpCommandsTest : public ::testing::Test {
         }
         TaskList tasks;
         TaskRecord* task = tasks.NewTask("Docs", kTaskBackup);
-        task->destination.type = kDestFtp;
-        task->destination.path = "ftp://127.0.0.1/store";
-        task->destination.userName = m_server.User();
-        task->destination.password = m_server.Password();
-        task->destination.ftpPort = m_server.Port();
+        task->destination = m_server.Destination("ftp://127.0.0.1/store");
         task->items.push_back(MakePathItem(m_dir.File("live/Docs/"), kItemFolder, "Docs"));
         ASSERT_TRUE(SaveTaskList(tasks, TaskListPath(m_data)));
     }

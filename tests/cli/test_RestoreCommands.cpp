@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/time.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,17 +8,15 @@
 
 #include "cli/CliTestSupport.h"
 #include "support/TempDir.h"
+#include "support/Times.h"
 
 namespace corvane {
 namespace {
 
+using test::SetMtime;
+
 using test::ReadAll;
 using test::TempDir;
-
-void SetMtime(const QString& path, qint64 seconds) {
-    const struct timeval times[2] = {{seconds, 0}, {seconds, 0}};
-    ASSERT_EQ(::utimes(QFile::encodeName(path).constData(), times), 0);
-}
 
 // corvane-cli compare and restore, end to end through the built program (no terminal:
 // the tests' standard input is not one).

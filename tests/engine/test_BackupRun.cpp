@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <sys/time.h>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
@@ -12,10 +11,13 @@
 #include "model/PropertyStore.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
+#include "support/Times.h"
 #include "support/Tools.h"
 
 namespace corvane {
 namespace {
+
+using test::SetMtime;
 
 using test::LogCapture;
 using test::ReadAll;
@@ -31,11 +33,6 @@ int Check(const QString& program, const QStringList& args, QByteArray* output = 
 }
 
 // Sets a file's modification time (seconds since the epoch).
-void SetMtime(const QString& path, qint64 seconds) {
-    const struct timeval times[2] = {{seconds, 0}, {seconds, 0}};
-    ASSERT_EQ(::utimes(QFile::encodeName(path).constData(), times), 0);
-}
-
 qint64 Mtime(const QString& path) {
     return QFileInfo(path).lastModified().toSecsSinceEpoch();
 }

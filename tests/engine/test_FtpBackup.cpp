@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/time.h>
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -16,20 +15,18 @@
 #include "support/FtpTestServer.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
+#include "support/Times.h"
 #include "support/Tools.h"
 
 namespace corvane {
 namespace {
 
+using test::SetMtime;
+
 using test::FtpTestServer;
 using test::LogCapture;
 using test::ReadAll;
 using test::TempDir;
-
-void SetMtime(const QString& path, qint64 seconds) {
-    const struct timeval times[2] = {{seconds, 0}, {seconds, 0}};
-    ASSERT_EQ(::utimes(QFile::encodeName(path).constData(), times), 0) << path.toStdString();
-}
 
 std::vector<DatesRecord> DatesOf(const QString& path) {
     std::vector<DatesRecord> records;
@@ -74,13 +71,7 @@ class FtpBackupTest : public ::testing::Test {
 
     // The server's folder as a task names it; the port is the task's own field.
     TaskDestination Destination(const QString& folder) const {
-        TaskDestination destination;
-        destination.type = kDestFtp;
-        destination.path = "ftp://127.0.0.1/" + folder;
-        destination.userName = m_server.User();
-        destination.password = m_server.Password();
-        destination.ftpPort = m_server.Port();
-        return destination;
+        return m_server.Destination("ftp://127.0.0.1/" + folder);
     }
 
     TaskRecord* NewTask(qint32 method, const QString& folder) {

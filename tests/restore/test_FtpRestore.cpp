@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/time.h>
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -21,9 +20,12 @@
 #include "support/FtpTestServer.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
+#include "support/Times.h"
 
 namespace corvane {
 namespace {
+
+using test::SetMtime;
 
 using test::FtpTestServer;
 using test::LogCapture;
@@ -32,11 +34,6 @@ using test::TempDir;
 
 // Even seconds: ZIP entries keep no odd ones, and both methods must give them back.
 constexpr qint64 kStamp = 1600000000;
-
-void SetMtime(const QString& path, qint64 seconds) {
-    const struct timeval times[2] = {{seconds, 0}, {seconds, 0}};
-    ASSERT_EQ(::utimes(QFile::encodeName(path).constData(), times), 0) << path.toStdString();
-}
 
 qint64 Mtime(const QString& path) {
     return QFileInfo(path).lastModified().toSecsSinceEpoch();
@@ -93,12 +90,8 @@ class FtpRestoreTestBase {
         }
         m_task = m_tasks.NewTask("Docs", kTaskBackup);
         m_task->backupMode = method;
-        m_task->destination.type = kDestFtp;
         // A folder per year: the restore reaches the place the history names.
-        m_task->destination.path = "ftp://127.0.0.1/store/#YY";
-        m_task->destination.userName = m_server.User();
-        m_task->destination.password = m_server.Password();
-        m_task->destination.ftpPort = m_server.Port();
+        m_task->destination = m_server.Destination("ftp://127.0.0.1/store/#YY");
         m_task->archiveName = "docs.zip";
         m_task->archivePassword = method == kMethodZip ? "zip secret" : "";
         m_task->items.push_back(MakePathItem(m_dir.File("live/Docs/"), kItemFolder, "Docs"));

@@ -196,11 +196,7 @@ TEST_F(FtpTaskFinderTest, BackupFoundOnTheServerIsRestoredWithoutItsTask) {
     {
         TaskList tasks;
         TaskRecord* task = tasks.NewTask("Docs", kTaskBackup);
-        task->destination.type = kDestFtp;
-        task->destination.path = "127.0.0.1/kept";
-        task->destination.userName = m_server.User();
-        task->destination.password = m_server.Password();
-        task->destination.ftpPort = m_server.Port();
+        task->destination = m_server.Destination("127.0.0.1/kept");
         task->items.push_back(MakePathItem(m_dir.File("live/Docs/"), kItemFolder, "Docs"));
         ASSERT_TRUE(RunBackup(tasks, 0, StopSignal()));
     }

@@ -1,7 +1,6 @@
 // The restore list builder against real backups: ZIP archives written by the engine's
 // archive writer and folder copies, with the live tree changed after the backup.
 
-#include <sys/time.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -23,9 +22,12 @@
 #include "restore/RestoreStatus.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
+#include "support/Times.h"
 
 namespace corvane {
 namespace {
+
+using test::SetMtime;
 
 using test::LogCapture;
 using test::TempDir;
@@ -40,11 +42,6 @@ using test::TempDir;
 constexpr qint64 kOdd = 1684058407;  // 2023-05-14 10:00:07, an odd second
 constexpr qint64 kEven = kOdd - 1;   // what a ZIP entry keeps of it
 constexpr quint64 kFourGiB = quint64{1} << 32;
-
-void SetMtime(const QString& path, qint64 seconds) {
-    const struct timeval times[2] = {{seconds, 0}, {seconds, 0}};
-    ASSERT_EQ(::utimes(QFile::encodeName(path).constData(), times), 0) << path.toStdString();
-}
 
 // The record whose archive name is `name`; nullptr when there is none.
 const RestoreItem* Find(const std::vector<RestoreItem>& list, const QString& name) {

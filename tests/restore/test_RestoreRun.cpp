@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/time.h>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
@@ -10,19 +9,17 @@
 #include "restore/RestoreStatus.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
+#include "support/Times.h"
 #include "support/Tools.h"
 
 namespace corvane {
 namespace {
 
+using test::SetMtime;
+
 using test::LogCapture;
 using test::ReadAll;
 using test::TempDir;
-
-void SetMtime(const QString& path, qint64 seconds) {
-    const struct timeval times[2] = {{seconds, 0}, {seconds, 0}};
-    ASSERT_EQ(::utimes(QFile::encodeName(path).constData(), times), 0);
-}
 
 qint64 Mtime(const QString& path) {
     return QFileInfo(path).lastModified().toSecsSinceEpoch();

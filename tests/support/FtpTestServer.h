@@ -18,6 +18,8 @@
 #include <QTemporaryDir>
 #include <memory>
 
+#include "model/TaskRecord.h"
+
 class QProcess;
 
 namespace corvane::test {
@@ -49,6 +51,17 @@ class FtpTestServer {
     QString LoginFolder() const;  // "/home/corvane"
     // "ftp://127.0.0.1:PORT/<folder>" without credentials.
     QString Address(const QString& folder = QString()) const;
+    // A task's FTP destination on this server: `path` as the task stores it
+    // ("ftp://127.0.0.1/folder" or "127.0.0.1/folder"), with the user, password and port.
+    TaskDestination Destination(const QString& path) const {
+        TaskDestination destination;
+        destination.type = kDestFtp;
+        destination.path = path;
+        destination.userName = User();
+        destination.password = Password();
+        destination.ftpPort = Port();
+        return destination;
+    }
 
     // How many control connections clients have opened so far.
     int ConnectionCount() const;

@@ -1,5 +1,11 @@
 #pragma once
 
+#include <gtest/gtest.h>
+#include <sys/time.h>
+
+#include <QFile>
+#include <QString>
+
 #include "model/CalendarTime.h"
 
 namespace corvane::test {
@@ -16,6 +22,12 @@ inline CalendarTime MakeTime(int year, int month, int day, int hour = 0, int min
     time.second = static_cast<quint16>(second);
     time.milliseconds = static_cast<quint16>(milliseconds);
     return time;
+}
+
+// Sets a file's access and modification times to `seconds` since the epoch.
+inline void SetMtime(const QString& path, qint64 seconds) {
+    const struct timeval times[2] = {{seconds, 0}, {seconds, 0}};
+    ASSERT_EQ(::utimes(QFile::encodeName(path).constData(), times), 0) << path.toStdString();
 }
 
 }  // namespace corvane::test

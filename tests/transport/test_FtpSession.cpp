@@ -433,11 +433,7 @@ TEST(FtpSessionTest, OpenAndCloseForATask) {
     FtpTestServer server;
     START_SERVER(server);
     TaskRecord task;
-    task.destination.type = kDestFtp;
-    task.destination.path = "127.0.0.1/b-#YY-#MM";
-    task.destination.userName = server.User();
-    task.destination.password = server.Password();
-    task.destination.ftpPort = server.Port();
+    task.destination = server.Destination("127.0.0.1/b-#YY-#MM");
     const CalendarTime moment = test::MakeTime(2024, 3, 9, 14, 5);
 
     {
