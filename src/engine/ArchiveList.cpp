@@ -1,13 +1,15 @@
 #include "engine/ArchiveList.h"
 
-#include <QFile>
+#include <unistd.h>
+
+#include "model/FileName.h"
 
 namespace corvane {
 
 void ArchiveList::DeleteTemporaries() {
     for (ArchiveListEntry& entry : m_entries) {
         if (entry.deleteAfter) {
-            QFile::remove(entry.sourcePath);
+            ::unlink(FileNameToBytes(entry.sourcePath).constData());
             entry.deleteAfter = false;
         }
     }

@@ -8,7 +8,6 @@
 #include <unistd.h>
 #include <zlib.h>
 
-#include <QFile>
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -19,6 +18,7 @@
 #include "engine/ZipCrypto.h"
 #include "engine/ZipStreamSeek.h"
 #include "log/Log.h"
+#include "model/FileName.h"
 
 namespace corvane {
 
@@ -41,11 +41,12 @@ constexpr quint32 kDosDirectoryAttribute = 0x10;
 // writes headers in small pieces and, after each entry, seeks back to the entry's local
 // header to fill in CRC and sizes; with the buffer, a small entry costs no system call
 // of its own, and the seek back lands in memory. Write errors stick, so minizip's next
-// call fails and the archive is given up.
+// call fails and the archive is given up; the system's reason is kept for the log.
 
 struct OutputFile {
     int fd = -1;
     bool failed = false;
+    int error = 0;            // errno of the call that failed
     quint64 position = 0;     // where minizip writes next
     quint64 bufferStart = 0;  // file offset of buffer[0]
     size_t bufferLength = 0;  // bytes of the buffer not yet written to the file
@@ -69,9 +70,19 @@ bool WriteAllAt(int fd, const unsigned char* data, size_t size, quint64 offset) 
     return true;
 }
 
+// Marks the file failed with the reason in errno; answers false for the caller.
+bool OutputFailed(OutputFile& file) {
+    if (!file.failed) {
+        file.failed = true;
+        file.error = errno;
+    }
+    return false;
+}
+
 bool FlushOutput(OutputFile& file) {
-    if (file.bufferLength > 0 && !file.failed) {
-        file.failed = !WriteAllAt(file.fd, file.buffer.get(), file.bufferLength, file.bufferStart);
+    if (file.bufferLength > 0 && !file.failed &&
+        !WriteAllAt(file.fd, file.buffer.get(), file.bufferLength, file.bufferStart)) {
+        OutputFailed(file);
     }
     file.bufferStart += file.bufferLength;
     file.bufferLength = 0;
@@ -87,6 +98,7 @@ voidpf ZCALLBACK OpenOutput(voidpf opaque, const void* filename, int mode) {
     file->fd = ::open(static_cast<const char*>(filename),
                       O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
     if (file->fd < 0) {
+        OutputFailed(*file);
         return nullptr;
     }
     file->buffer.reset(new unsigned char[kOutputBufferSize]);
@@ -126,7 +138,7 @@ uLong ZCALLBACK WriteOutput(voidpf, voidpf stream, const void* buf, uLong size) 
         file->bufferStart = file->position;
         if (size >= kOutputBufferSize) {
             if (!WriteAllAt(file->fd, bytes, size, file->position)) {
-                file->failed = true;
+                OutputFailed(*file);
                 return 0;
             }
             file->bufferStart += size;
@@ -153,7 +165,7 @@ int ZCALLBACK CloseOutput(voidpf, voidpf stream) {
     auto* file = static_cast<OutputFile*>(stream);
     FlushOutput(*file);
     if (::close(file->fd) != 0) {
-        file->failed = true;
+        OutputFailed(*file);
     }
     file->fd = -1;
     file->buffer.reset();
@@ -180,7 +192,7 @@ struct ScopedFd {
 // Opens a regular file for reading. O_NONBLOCK keeps a FIFO that took the file's place
 // from blocking the run; it has no effect on regular files.
 bool OpenRegularFile(const QString& path, ScopedFd& source, struct stat& status) {
-    const QByteArray nativePath = QFile::encodeName(path);
+    const QByteArray nativePath = FileNameToBytes(path);
     source.fd = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     return source.fd >= 0 && ::fstat(source.fd, &status) == 0 && S_ISREG(status.st_mode);
 }
@@ -239,8 +251,12 @@ class ArchiveJob {
     bool AddFolder(const ArchiveListEntry& entry);
     bool AddFile(const ArchiveListEntry& entry);
     bool CheckName(const ArchiveListEntry& entry, QByteArray& name);
-    bool OpenEntry(const QByteArray& name, quint32 dosDateTime, quint32 attributes, bool encrypted,
-                   bool zip64);
+    // The reason of the output's failure for a log line: ": " and the system's text,
+    // or nothing when the system gave none.
+    QString OutputReason() const;
+    // `utf8Name`: the name's bytes are UTF-8 (else the raw bytes of a file name).
+    bool OpenEntry(const QByteArray& name, bool utf8Name, quint32 dosDateTime, quint32 attributes,
+                   bool encrypted, bool zip64);
     bool Compress(const unsigned char* data, size_t size, int flush);
     // Encrypts (in place) when the entry is encrypted, then writes.
     bool WriteToEntry(unsigned char* data, size_t size);
@@ -294,7 +310,7 @@ ArchiveJob::~ArchiveJob() {
 bool ArchiveJob::Run(const ArchiveList& list, const QString& archivePath, const StopSignal& stop) {
     m_archivePath = archivePath;
     const QString tempPath = TemporaryArchivePath(archivePath);
-    const QByteArray nativeTemp = QFile::encodeName(tempPath);
+    const QByteArray nativeTemp = FileNameToBytes(tempPath);
 
     // Entries are deflated here in raw mode rather than by minizip, so one compressor
     // serves every entry instead of one set up and torn down per entry, and encrypted
@@ -307,7 +323,8 @@ bool ArchiveJob::Run(const ArchiveList& list, const QString& archivePath, const 
         m_zip = zipOpen2_64(nativeTemp.constData(), APPEND_STATUS_CREATE, nullptr, &io);
     }
     if (m_zip == nullptr) {
-        Log("  Error: cannot create file %s", qUtf8Printable(tempPath));
+        Log("  Error: cannot create file %s%s", qUtf8Printable(FileNameForDisplay(tempPath)),
+            qUtf8Printable(OutputReason()));
         return false;
     }
 
@@ -336,20 +353,24 @@ bool ArchiveJob::Run(const ArchiveList& list, const QString& archivePath, const 
     }
 
     if (ok && !stop.IsSet()) {
-        if (::rename(nativeTemp.constData(), QFile::encodeName(archivePath).constData()) == 0) {
+        if (::rename(nativeTemp.constData(), FileNameToBytes(archivePath).constData()) == 0) {
             return true;
         }
-        Log("  Error: cannot move %s to %s", qUtf8Printable(tempPath), qUtf8Printable(archivePath));
+        const QString reason = qt_error_string(errno);
+        Log("  Error: cannot move %s to %s: %s", qUtf8Printable(FileNameForDisplay(tempPath)),
+            qUtf8Printable(FileNameForDisplay(archivePath)), qUtf8Printable(reason));
     }
     ::unlink(nativeTemp.constData());
     return false;
 }
 
 bool ArchiveJob::CheckName(const ArchiveListEntry& entry, QByteArray& name) {
-    name = entry.nameInArchive.toUtf8();
+    // The exact bytes of the source's name: a name that is not UTF-8 goes in as it is
+    // (OpenEntry then leaves the UTF-8 flag off).
+    name = FileNameToBytes(entry.nameInArchive);
     // A ZIP header holds 16 bits of name length.
     if (name.size() > 0xFFFF || name.contains('\0')) {
-        Log("  Error: cannot add %s to zip", qUtf8Printable(entry.sourcePath));
+        Log("  Error: cannot add %s to zip", qUtf8Printable(FileNameForDisplay(entry.sourcePath)));
         return false;
     }
     return true;
@@ -365,8 +386,8 @@ bool ArchiveJob::AddFolder(const ArchiveListEntry& entry) {
         folder.chop(1);
     }
     struct stat status = {};
-    if (::stat(QFile::encodeName(folder).constData(), &status) != 0) {
-        Log("  Error: cannot add %s to zip", qUtf8Printable(entry.sourcePath));
+    if (::stat(FileNameToBytes(folder).constData(), &status) != 0) {
+        Log("  Error: cannot add %s to zip", qUtf8Printable(FileNameForDisplay(entry.sourcePath)));
         return false;
     }
     // "Made by" Unix: the high 16 bits hold the mode, so extracting tools restore the
@@ -374,7 +395,8 @@ bool ArchiveJob::AddFolder(const ArchiveListEntry& entry) {
     const quint32 attributes =
         (quint32(S_IFDIR | (status.st_mode & 07777)) << 16) | kDosDirectoryAttribute;
     // A folder entry holds no data: only the compressor's end marker.
-    return OpenEntry(name, DosDateTimeFromUnix(status.st_mtime), attributes, false, false) &&
+    return OpenEntry(name, !FileNameIsRaw(entry.nameInArchive),
+                     DosDateTimeFromUnix(status.st_mtime), attributes, false, false) &&
            Compress(nullptr, 0, Z_FINISH) && CloseEntry(0, 0);
 }
 
@@ -386,7 +408,7 @@ bool ArchiveJob::AddFile(const ArchiveListEntry& entry) {
     ScopedFd source;
     struct stat status = {};
     if (!OpenRegularFile(entry.sourcePath, source, status)) {
-        Log("  Error: cannot add %s to zip", qUtf8Printable(entry.sourcePath));
+        Log("  Error: cannot add %s to zip", qUtf8Printable(FileNameForDisplay(entry.sourcePath)));
         return false;
     }
     const quint64 statSize = quint64(std::max<off_t>(status.st_size, 0));
@@ -400,12 +422,13 @@ bool ArchiveJob::AddFile(const ArchiveListEntry& entry) {
     if (encrypted) {
         if (!CrcOfRest(source.fd, m_crcBuffer.get(), crc, expectedSize) ||
             ::lseek(source.fd, 0, SEEK_SET) != 0) {
-            Log("  Error: cannot read file %s", qUtf8Printable(entry.sourcePath));
+            Log("  Error: cannot read file %s",
+                qUtf8Printable(FileNameForDisplay(entry.sourcePath)));
             return false;
         }
     }
     const bool zip64 = MayReach4GiB(encrypted ? expectedSize : statSize);
-    if (!OpenEntry(name, DosDateTimeFromUnix(status.st_mtime),
+    if (!OpenEntry(name, !FileNameIsRaw(entry.nameInArchive), DosDateTimeFromUnix(status.st_mtime),
                    quint32(S_IFREG | (status.st_mode & 07777)) << 16, encrypted, zip64)) {
         return false;
     }
@@ -453,7 +476,7 @@ bool ArchiveJob::AddFile(const ArchiveListEntry& entry) {
     }
 
     if (readError) {
-        Log("  Error: cannot read file %s", qUtf8Printable(entry.sourcePath));
+        Log("  Error: cannot read file %s", qUtf8Printable(FileNameForDisplay(entry.sourcePath)));
         return false;
     }
     if (!Compress(nullptr, 0, Z_FINISH)) {
@@ -466,7 +489,8 @@ bool ArchiveJob::AddFile(const ArchiveListEntry& entry) {
     const bool differs = encrypted && quint32(dataCrc) != crc;
     const bool outgrew = !zip64 && (total >= kZip32Limit || m_entryCompressed >= kZip32Limit);
     if (shrank || differs || outgrew) {
-        Log("  Error: file %s changed while it was archived", qUtf8Printable(entry.sourcePath));
+        Log("  Error: file %s changed while it was archived",
+            qUtf8Printable(FileNameForDisplay(entry.sourcePath)));
         return false;
     }
     return CloseEntry(total, quint32(dataCrc));
@@ -479,8 +503,8 @@ bool ArchiveJob::MayReach4GiB(quint64 size) {
     return size >= kZip32Limit || bound >= kZip32Limit;
 }
 
-bool ArchiveJob::OpenEntry(const QByteArray& name, quint32 dosDateTime, quint32 attributes,
-                           bool encrypted, bool zip64) {
+bool ArchiveJob::OpenEntry(const QByteArray& name, bool utf8Name, quint32 dosDateTime,
+                           quint32 attributes, bool encrypted, bool zip64) {
     zip_fileinfo info = {};
     info.dosDate = dosDateTime;
     info.external_fa = attributes;
@@ -490,10 +514,13 @@ bool ArchiveJob::OpenEntry(const QByteArray& name, quint32 dosDateTime, quint32 
     // Raw mode: the data arrives deflated (and encrypted) from us; the level only sets
     // the level bits of the flags. zip64 is asked only for an entry that may reach
     // 4 GiB: a ZIP64 field on a small entry makes some readers report a header error.
+    // Bit 11 promises UTF-8; raw bytes of a name that is not UTF-8 go without it, for
+    // readers to take as the bytes they are.
+    const uLong nameFlag = utf8Name ? kFlagUtf8Name : 0;
     const int result = zipOpenNewFileInZip4_64(
         m_zip, name.constData(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, m_level, 1,
         -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, kMadeByUnix20,
-        kFlagUtf8Name | (encrypted ? kFlagEncrypted : 0), zip64 ? 1 : 0);
+        nameFlag | (encrypted ? kFlagEncrypted : 0), zip64 ? 1 : 0);
     if (result != ZIP_OK) {
         return WriteFailed();
     }
@@ -554,9 +581,14 @@ bool ArchiveJob::CloseEntry(quint64 size, quint32 crc) {
 bool ArchiveJob::WriteFailed() {
     if (!m_writeErrorLogged) {
         m_writeErrorLogged = true;
-        Log("  Error: cannot write file %s", qUtf8Printable(m_archivePath));
+        Log("  Error: cannot write file %s%s", qUtf8Printable(FileNameForDisplay(m_archivePath)),
+            qUtf8Printable(OutputReason()));
     }
     return false;
+}
+
+QString ArchiveJob::OutputReason() const {
+    return m_output.error != 0 ? QStringLiteral(": ") + qt_error_string(m_output.error) : QString();
 }
 
 void ArchiveJob::RandomBytes(unsigned char* out, size_t count) {
@@ -627,7 +659,7 @@ void Put64(unsigned char* p, quint64 value) {
 //   needs ZIP64 fields, so readers ignore the entry's Unix mode.
 bool ArchiveJob::CompleteZip64(const QString& path) {
     ScopedFd archive;
-    archive.fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
+    archive.fd = ::open(FileNameToBytes(path).constData(), O_RDWR | O_CLOEXEC);
     struct stat status = {};
     if (archive.fd < 0 || ::fstat(archive.fd, &status) != 0) {
         return WriteFailed();

@@ -3,7 +3,8 @@
 // The archive step of a ZIP run: packs the pending archive list into one ZIP archive.
 //
 // Entries are written in list order with UTF-8 names ("/" separators, general-purpose
-// flag bit 11), "version made by" Unix, deflate at the run's level, the local DOS time
+// flag bit 11; a name that is not UTF-8, see model/FileName.h, goes in as its exact
+// bytes without bit 11), "version made by" Unix, deflate at the run's level, the local DOS time
 // of the source's modification time and the Unix mode in the external attributes.
 // With a password every file entry carries the traditional PKWARE encryption; folder
 // entries never do. Archives past 4 GiB or with more than 65,535 entries are ZIP64.

@@ -1,6 +1,5 @@
 #include "engine/BackupRun.h"
 
-#include <QFileInfo>
 #include <memory>
 
 #include "engine/ArchiveList.h"
@@ -12,11 +11,13 @@
 #include "engine/FolderPath.h"
 #include "engine/FolderWalk.h"
 #include "engine/FtpCopy.h"
+#include "engine/LocalPath.h"
 #include "engine/NetworkConnection.h"
 #include "engine/RunTemporary.h"
 #include "engine/TaskParameterFile.h"
 #include "log/Log.h"
 #include "model/DatePattern.h"
+#include "model/FileName.h"
 #include "platform/CdBurner.h"
 #include "platform/Mailer.h"
 #include "transport/FtpSession.h"
@@ -25,19 +26,6 @@ namespace corvane {
 namespace {
 
 const QString kMailSubject = QStringLiteral("Corvane message");
-
-// A folder item's path without its trailing "/" (the root stays "/").
-QString FolderPathOf(const SourceItem& item) {
-    QString path = item.path;
-    while (path.size() > 1 && path.endsWith(QLatin1Char('/'))) {
-        path.chop(1);
-    }
-    return path;
-}
-
-QString WithSlash(const QString& path) {
-    return path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
-}
 
 // The state of one run: what the stages share.
 class BackupRunner {
@@ -175,8 +163,8 @@ bool BackupRunner::Run() {
 }
 
 void BackupRunner::FilesStage(const SourceItem& item) {
-    if (!QFileInfo::exists(item.path)) {
-        Log("  Error: cannot access folder '%s'", qUtf8Printable(item.path));
+    if (!LocalPathExists(item.path)) {
+        Log("  Error: cannot access folder '%s'", qUtf8Printable(FileNameForDisplay(item.path)));
         m_runOk = false;
         return;
     }
@@ -195,8 +183,8 @@ void BackupRunner::CollectForArchive(const SourceItem& item) {
     FileList list;
     QString base;
     if (item.kind == kItemFolder) {
-        base = FolderPathOf(item);
-        Log("  Building list of folder %s", qUtf8Printable(item.path));
+        base = WithoutTrailingSlash(item.path);
+        Log("  Building list of folder %s", qUtf8Printable(FileNameForDisplay(item.path)));
         ListFolder(base, list, kListFolders | kListFiles, true, true);
         if (list.empty()) {
             list.push_back({base, kListFolder});
@@ -212,7 +200,10 @@ void BackupRunner::CollectForArchive(const SourceItem& item) {
         }
         QString name = item.nameInArchive;
         if (item.kind == kItemFolder) {
-            const QString relative = entry.path.mid(base.size() + 1);
+            const QString relative = PathBelow(base, entry.path);
+            if (relative.isNull()) {
+                continue;  // a walk of `base` lists nothing else
+            }
             name += QLatin1Char('/') + relative;
             if (entry.kind != kListFile && !relative.isEmpty()) {
                 name += QLatin1Char('/');
@@ -228,10 +219,10 @@ void BackupRunner::CollectForArchive(const SourceItem& item) {
 void BackupRunner::CopyToFolder(const SourceItem& item) {
     const QString base = DestinationFolder();
     if (item.kind == kItemFolder) {
-        const QString source = FolderPathOf(item);
+        const QString source = WithoutTrailingSlash(item.path);
         const QString target = WithSlash(base + item.nameInArchive);
         CreateFolderPath(target);
-        Log("  Building list of folder %s", qUtf8Printable(item.path));
+        Log("  Building list of folder %s", qUtf8Printable(FileNameForDisplay(item.path)));
         // One walk serves both the folder tree (every visible subfolder is made in the
         // target, empty ones too) and the list of files to copy.
         FileList list;
@@ -245,9 +236,10 @@ void BackupRunner::CopyToFolder(const SourceItem& item) {
         }
     } else {
         CreateFolderPath(base);
-        Log("  Copy file %s to %s", qUtf8Printable(item.path), qUtf8Printable(base));
+        Log("  Copy file %s to %s", qUtf8Printable(FileNameForDisplay(item.path)),
+            qUtf8Printable(FileNameForDisplay(base)));
         const FileList list{{item.path, kListFile}};
-        if (!CopyFileList(QFileInfo(item.path).path(), list, base, m_stop)) {
+        if (!CopyFileList(FolderOfFile(item.path), list, base, m_stop)) {
             m_runOk = false;
         }
     }
@@ -259,11 +251,13 @@ void BackupRunner::WriteArchiveToFolder() {
     const QString archivePath = folder + ResolvedArchiveName(m_task, m_runTime);
     Log("  Compressing data...");
     SetProgressLabel(QStringLiteral("Final stage, compressing data"));
-    Log("  File %s was created", qUtf8Printable(archivePath));
+    // Said only of an archive that is in place: a failed one has logged its reason.
     if (!WriteArchive(m_archive, archivePath, m_task.compressionLevel, m_task.archivePassword,
                       m_stop)) {
         m_runOk = false;
+        return;
     }
+    Log("  File %s was created", qUtf8Printable(FileNameForDisplay(archivePath)));
 }
 
 void BackupRunner::WriteArchiveToFtp() {
@@ -283,7 +277,7 @@ void BackupRunner::WriteArchiveToFtp() {
     m_ftp->CreateFolders(QString());
     const QString name = ResolvedArchiveName(m_task, m_runTime);
     if (!m_ftp->Upload(temporary.Path(), name)) {
-        Log("  Error: cannot upload file %s", qUtf8Printable(name));
+        Log("  Error: cannot upload file %s", qUtf8Printable(FileNameForDisplay(name)));
         // Nothing restorable was stored: no history entry and no parameter file may
         // point at it.
         m_runOk = false;

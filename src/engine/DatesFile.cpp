@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "log/Log.h"
+#include "model/FileName.h"
 
 namespace corvane {
 namespace {
@@ -75,13 +76,14 @@ qint64 FileTimeToUnixSeconds(quint64 fileTime) {
 
 bool DatesRecordFromFile(const QString& localPath, const QString& remoteName, DatesRecord& record) {
     if (!NameFits(remoteName)) {
-        Log("  Warning: name too long for the dates file: %s", qUtf8Printable(remoteName));
+        Log("  Warning: name too long for the dates file: %s",
+            qUtf8Printable(FileNameForDisplay(remoteName)));
         return false;
     }
     // Opened for reading as the upload reads it: a file that cannot be read gets no
     // record. The times come from the open file, so a rename in between cannot mix
     // two files.
-    const QByteArray encoded = QFile::encodeName(localPath);
+    const QByteArray encoded = FileNameToBytes(localPath);
     // O_NONBLOCK: a FIFO put in the file's place must not hang the run.
     const int fd = ::open(encoded.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     struct statx info {};
@@ -92,7 +94,7 @@ bool DatesRecordFromFile(const QString& localPath, const QString& remoteName, Da
         ::close(fd);
     }
     if (!ok) {
-        Log("  Warning: cannot read file %s", qUtf8Printable(localPath));
+        Log("  Warning: cannot read file %s", qUtf8Printable(FileNameForDisplay(localPath)));
         return false;
     }
     record.name = remoteName;
@@ -143,7 +145,8 @@ DatesRecord DecodeDatesRecord(const char* bytes) {
 bool WriteDatesFile(const QString& path, const std::vector<DatesRecord>& records) {
     for (const DatesRecord& record : records) {
         if (!NameFits(record.name)) {
-            Log("  Error: name too long for the dates file: %s", qUtf8Printable(record.name));
+            Log("  Error: name too long for the dates file: %s",
+                qUtf8Printable(FileNameForDisplay(record.name)));
             return false;
         }
     }

@@ -1,7 +1,6 @@
 #include "engine/FileCopy.h"
 
 #include <QByteArray>
-#include <QFile>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,8 +10,10 @@
 
 #include "engine/FolderPath.h"
 #include "engine/FolderWalk.h"
+#include "engine/LocalPath.h"
 #include "engine/TemporaryFile.h"
 #include "log/Log.h"
+#include "model/FileName.h"
 
 namespace corvane {
 
@@ -23,10 +24,6 @@ namespace {
 constexpr size_t kBufferSize = 128 * 1024;
 // One kernel-side copy call moves at most this much; the loop repeats until the end.
 constexpr size_t kKernelChunk = size_t{1} << 30;
-
-QString WithSlash(const QString& folder) {
-    return folder.isEmpty() || folder.endsWith(u'/') ? folder : folder + u'/';
-}
 
 QString SystemText(int error) {
     return qt_error_string(error);
@@ -54,8 +51,8 @@ class FileCopier {
 };
 
 bool FileCopier::Copy(const QString& source, const QString& destination, QString& reason) {
-    const QByteArray sourceBytes = QFile::encodeName(source);
-    const QByteArray destinationBytes = QFile::encodeName(destination);
+    const QByteArray sourceBytes = FileNameToBytes(source);
+    const QByteArray destinationBytes = FileNameToBytes(destination);
 
     // Non-blocking, so that a source that has become a FIFO cannot hang the run before
     // the type check turns it down; regular files ignore the flag.
@@ -80,7 +77,7 @@ bool FileCopier::Copy(const QString& source, const QString& destination, QString
     if (tempFd < 0 && errno == ENOENT) {
         // The folder tree copy makes the walked folders; anything else is made here.
         const qsizetype slash = destinationBytes.lastIndexOf('/');
-        if (slash > 0 && CreateFolderPath(QFile::decodeName(destinationBytes.left(slash)))) {
+        if (slash > 0 && CreateFolderPath(FileNameFromBytes(destinationBytes.left(slash)))) {
             tempFd = CreateTempBeside(destinationBytes, tempName);
         } else {
             errno = ENOENT;
@@ -188,17 +185,35 @@ bool FileCopier::ReadWrite(int in, int out, off_t& total, QString& reason) {
     }
 }
 
+bool SameModificationTime(const struct timespec& source, const struct timespec& copy) {
+    if (source.tv_sec != copy.tv_sec) {
+        return false;
+    }
+    // A file system that keeps coarser times (whole seconds on FAT or ext3, 10 ms on
+    // exFAT, 100 ns on NTFS and SMB) stores the source's time cut down to its step; the
+    // copy then matches the source cut to that step, never a later time.
+    for (long step = 1; step <= 1000000000L; step *= 10) {
+        if (copy.tv_nsec % step != 0) {
+            break;
+        }
+        if (copy.tv_nsec == source.tv_nsec - source.tv_nsec % step) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 bool IsSameFile(const QString& source, const QString& destination) {
     struct stat a {};
     struct stat b {};
-    if (::stat(QFile::encodeName(source).constData(), &a) != 0 ||
-        ::stat(QFile::encodeName(destination).constData(), &b) != 0) {
+    if (::stat(FileNameToBytes(source).constData(), &a) != 0 ||
+        ::stat(FileNameToBytes(destination).constData(), &b) != 0) {
         return false;
     }
     return S_ISREG(a.st_mode) && S_ISREG(b.st_mode) && a.st_size == b.st_size &&
-           a.st_mtim.tv_sec == b.st_mtim.tv_sec;
+           SameModificationTime(a.st_mtim, b.st_mtim);
 }
 
 bool CopyFileList(const QString& sourceBase, const FileList& list, const QString& targetFolder,
@@ -208,19 +223,19 @@ bool CopyFileList(const QString& sourceBase, const FileList& list, const QString
     }
     const int count = static_cast<int>(list.size());
     SetProgressRange(0, count);
-    const QString base = WithSlash(sourceBase);
     const QString target = WithSlash(targetFolder);
     FileCopier copier;
     for (int i = 0; i < count; ++i) {
         const FileListEntry& entry = list[static_cast<size_t>(i)];
-        if (entry.kind == kListFile && entry.path.size() > base.size() &&
-            entry.path.startsWith(base)) {
-            const QString source = entry.path;
-            QString destination = target;
-            destination += QStringView(source).mid(base.size());
+        const QString relative =
+            entry.kind == kListFile ? PathBelow(sourceBase, entry.path) : QString();
+        if (!relative.isEmpty()) {
+            const QString& source = entry.path;
+            const QString destination = target + relative;
             QString reason;
             if (!IsSameFile(source, destination) && !copier.Copy(source, destination, reason)) {
-                Log("  Error: cannot save file %s", qUtf8Printable(destination));
+                Log("  Error: cannot save file %s",
+                    qUtf8Printable(FileNameForDisplay(destination)));
                 Log("  ...%s", qUtf8Printable(reason));
                 SetProgressPos(i + 1);
                 return false;
@@ -235,11 +250,12 @@ bool CopyFileList(const QString& sourceBase, const FileList& list, const QString
 }
 
 void MakeListedFolders(const QString& source, const FileList& list, const QString& target) {
-    const qsizetype skip = WithSlash(source).size();
     const QString to = WithSlash(target);
     for (const FileListEntry& entry : list) {
-        if (entry.kind != kListFile && entry.path.size() > skip) {
-            CreateFolderPath(to + entry.path.mid(skip));
+        const QString relative =
+            entry.kind != kListFile ? PathBelow(source, entry.path) : QString();
+        if (!relative.isEmpty()) {
+            CreateFolderPath(to + relative);
         }
     }
 }

@@ -4,10 +4,10 @@
 // damages or deletes what the destination already holds.
 //
 // A file is unchanged when the destination holds a regular file of the same size and
-// the same modification time in whole seconds (IsSameFile); such a file is not copied
+// the same modification time, to the nanosecond (IsSameFile); such a file is not copied
 // again. A copy is written to a temporary file beside the destination, given the
-// source's permission bits and times, and renamed over the earlier copy only when every
-// byte has arrived; a failed copy removes its temporary file and leaves the earlier copy
+// source's permission bits and times (nanoseconds included), and renamed over the earlier copy only
+// when every byte has arrived; a failed copy removes its temporary file and leaves the earlier copy
 // as it was.
 //
 // Thread safety: the functions keep no state between calls; they run on the worker
@@ -21,7 +21,9 @@
 namespace corvane {
 
 // True when both paths name regular files (links followed) of the same size and the
-// same modification time in whole seconds. Costs one stat of each, no open.
+// same modification time to the nanosecond. Where the destination's file system keeps
+// coarser times (FAT, exFAT, NTFS, ext3) the destination's time matches when it is the
+// source's time cut down to that precision. Costs one stat of each, no open.
 bool IsSameFile(const QString& source, const QString& destination);
 
 // Copies every file entry of `list` with a non-empty path below `sourceBase` to

@@ -1,6 +1,7 @@
 #include "engine/FileFilter.h"
 
 #include "log/Log.h"
+#include "model/FileName.h"
 
 namespace corvane {
 
@@ -142,10 +143,12 @@ void ApplyFilters(FileList& list, const FileFilter& include, const FileFilter& e
         }
         const QString name = entry.path.mid(entry.path.lastIndexOf(u'/') + 1).toLower();
         if (!include.Matches(name)) {
-            Log("    Warning: '%s' - ignored with include filter", qUtf8Printable(name));
+            Log("    Warning: '%s' - ignored with include filter",
+                qUtf8Printable(FileNameForDisplay(name)));
             entry.path.clear();
         } else if (exclude.Matches(name)) {
-            Log("    Warning: '%s' - ignored with exclude filter", qUtf8Printable(name));
+            Log("    Warning: '%s' - ignored with exclude filter",
+                qUtf8Printable(FileNameForDisplay(name)));
             entry.path.clear();
         }
     }

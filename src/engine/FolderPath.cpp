@@ -1,10 +1,11 @@
 #include "engine/FolderPath.h"
 
 #include <QByteArray>
-#include <QFile>
 
 #include <sys/stat.h>
 #include <cerrno>
+
+#include "model/FileName.h"
 
 namespace corvane {
 
@@ -45,7 +46,7 @@ bool MakeFolders(QByteArray& path) {
 }  // namespace
 
 bool CreateFolderPath(const QString& path) {
-    QByteArray bytes = QFile::encodeName(path);
+    QByteArray bytes = FileNameToBytes(path);
     while (bytes.size() > 1 && bytes.endsWith('/')) {
         bytes.chop(1);
     }

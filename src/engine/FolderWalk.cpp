@@ -1,14 +1,13 @@
 #include "engine/FolderWalk.h"
 
 #include <QByteArray>
-#include <QFile>
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "log/Log.h"
+#include "model/FileName.h"
 
 namespace corvane {
 
@@ -57,17 +56,6 @@ bool IsHidden(const dirent* entry) {
     return entry->d_name[0] == '.';
 }
 
-// The name as text. A name that is not valid UTF-8 would turn into another name on the
-// way back to the file system, so it cannot be used: false then (`name` holds the
-// readable approximation for a warning).
-bool DecodeName(const char* bytes, QString& name) {
-    name = QString::fromUtf8(bytes);
-    if (!name.contains(QChar::ReplacementCharacter)) {
-        return true;
-    }
-    return name.toUtf8() == QByteArrayView(bytes);
-}
-
 // Opens a subfolder of an open folder. O_NOFOLLOW refuses a folder that was replaced
 // by a link after it was listed, so the walk never leaves the tree through a link.
 DIR* OpenSubfolder(int parentFd, const char* name) {
@@ -83,7 +71,7 @@ DIR* OpenSubfolder(int parentFd, const char* name) {
 }
 
 DIR* OpenFolder(const QString& path) {
-    return ::opendir(QFile::encodeName(path).constData());
+    return ::opendir(FileNameToBytes(path).constData());
 }
 
 // Reads an open folder up to its first visible entry and closes it.
@@ -93,10 +81,8 @@ bool HasVisibleEntries(DIR* folder) {
     }
     const int fd = ::dirfd(folder);
     bool visible = false;
-    QString name;
     while (const dirent* entry = ::readdir(folder)) {
-        if (!IsHidden(entry) && Classify(fd, entry) != EntryClass::Skip &&
-            DecodeName(entry->d_name, name)) {
+        if (!IsHidden(entry) && Classify(fd, entry) != EntryClass::Skip) {
             visible = true;
             break;
         }
@@ -116,7 +102,6 @@ class Walker {
     bool Walk(DIR* folder, const QString& prefix) {
         const int fd = ::dirfd(folder);
         bool visible = false;
-        QString name;
         while (const dirent* entry = ::readdir(folder)) {
             if (IsHidden(entry)) {
                 continue;
@@ -125,11 +110,8 @@ class Walker {
             if (entryClass == EntryClass::Skip) {
                 continue;
             }
-            if (!DecodeName(entry->d_name, name)) {
-                Log("  Warning: '%s' - the name is not valid UTF-8, ignored",
-                    qUtf8Printable(prefix + name));
-                continue;
-            }
+            // Any bytes are a name: one that is not UTF-8 keeps them as escapes.
+            const QString name = FileNameFromBytes(entry->d_name);
             visible = true;
             if (entryClass == EntryClass::File) {
                 if (m_what & kListFiles) {

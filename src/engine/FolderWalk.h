@@ -7,7 +7,8 @@
 // folder: FIFO, socket, device, dangling link), which are skipped with their whole
 // content. A symbolic link to a regular file counts as a file (its content is saved); a
 // symbolic link to a folder is never descended and never listed. A name that is not
-// valid UTF-8 cannot be carried in a QString path and is skipped with a warning line.
+// valid UTF-8 is listed like any other, decoded by FileNameFromBytes (model/FileName.h),
+// so FileNameToBytes gives its exact bytes back.
 //
 // Entries come in the order the file system enumerates them; nothing is sorted. A
 // folder's own record follows the records of its contents.

@@ -1,25 +1,20 @@
 #include "engine/FtpCopy.h"
 
+#include <QStringList>
+#include <algorithm>
 #include <vector>
 
 #include "engine/DatesFile.h"
 #include "engine/FileFilter.h"
 #include "engine/FolderWalk.h"
+#include "engine/LocalPath.h"
 #include "engine/RunTemporary.h"
 #include "log/Log.h"
+#include "model/FileName.h"
 #include "transport/FtpSession.h"
 
 namespace corvane {
 namespace {
-
-// A folder item's path without its trailing "/" (the root stays "/").
-QString FolderPathOf(const SourceItem& item) {
-    QString path = item.path;
-    while (path.size() > 1 && path.endsWith(QLatin1Char('/'))) {
-        path.chop(1);
-    }
-    return path;
-}
 
 // Joins remote path parts with one "/" between them, "\" read as "/".
 QString JoinRemote(const QString& folder, const QString& name) {
@@ -56,12 +51,24 @@ bool CopyItemToFtp(FtpSession& ftp, const TaskRecord& task, const SourceItem& it
                    const StopSignal& stop) {
     Log("  Create folders on FTP...");
     const bool folderItem = item.kind == kItemFolder;
-    const QString base = FolderPathOf(item);
+    const QString base = WithoutTrailingSlash(item.path);
     FileList list;
     if (folderItem) {
         ftp.CreateFolders(item.nameInArchive);
-        ftp.CreateFolderTree(base, JoinRemote(ftp.Folder(), item.nameInArchive));
-        ListFolder(base, list, kListFiles, true, true);
+        // One walk gives the folder tree and the files; the folders go first.
+        FileList walked;
+        ListFolder(base, walked, kListFolders | kListFiles, true, true);
+        QStringList folders;
+        for (const FileListEntry& entry : walked) {
+            if (entry.kind == kListFile) {
+                list.push_back(entry);
+            } else {
+                folders << PathBelow(base, entry.path);
+            }
+        }
+        // The walk lists a folder after its contents; reversed, parents come first.
+        std::reverse(folders.begin(), folders.end());
+        ftp.CreateFolderTree(folders, JoinRemote(ftp.Folder(), item.nameInArchive));
         ApplyFilters(list, MakeIncludeFilter(task.includeFilter),
                      MakeExcludeFilter(task.excludeFilter));
     } else {
@@ -85,16 +92,17 @@ bool CopyItemToFtp(FtpSession& ftp, const TaskRecord& task, const SourceItem& it
         if (local.isEmpty()) {
             continue;
         }
-        const QString remote = folderItem
-                                   ? JoinRemote(item.nameInArchive, local.mid(base.size() + 1))
-                                   : JoinRemote(QString(), item.nameInArchive);
-        Log("  Upload file %s...", qUtf8Printable(local));
+        const QString remote = folderItem ? JoinRemote(item.nameInArchive, PathBelow(base, local))
+                                          : JoinRemote(QString(), item.nameInArchive);
+        Log("  Upload file %s...", qUtf8Printable(FileNameForDisplay(local)));
         if (!ftp.Upload(local, remote)) {
-            Log("  Error: cannot upload file");
+            // Named, since a server may refuse just this name (one that is not UTF-8).
+            Log("  Error: cannot upload file %s", qUtf8Printable(FileNameForDisplay(remote)));
             allSent = false;
         }
         if (remote.size() > kDatesNameMaxUnits) {
-            Log("  Warning: file name too long for the dates file: %s", qUtf8Printable(remote));
+            Log("  Warning: file name too long for the dates file: %s",
+                qUtf8Printable(FileNameForDisplay(remote)));
         } else if (DatesRecordFromFile(local, remote, records[filled])) {
             ++filled;
         }

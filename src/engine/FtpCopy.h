@@ -26,12 +26,12 @@ QString DatesFileRemoteName(const SourceItem& item);
 
 // Uploads one folder or file item of `task` (its filters apply to a folder item)
 // through the connected session. Logs "  Create folders on FTP...", "  Upload file
-// %s..." per file and "  Upload file dates info file..."; a file or dates file that
-// cannot be sent logs "  Error: cannot upload file" and the stage goes on with the next
-// file. Answers false when anything could not be sent or the dates file could not be
-// written locally, true otherwise. A stop returns after the current file, without a
-// dates file, and answers true unless a failure came before it. Progress: range
-// 0..listed entries, position = entries done.
+// %s..." per file and "  Upload file dates info file..."; a file that cannot be sent
+// logs "  Error: cannot upload file %s" with its remote name (a dates file: "  Error:
+// cannot upload file") and the stage goes on with the next file. Answers false when anything could
+// not be sent or the dates file could not be written locally, true otherwise. A stop returns after
+// the current file, without a dates file, and answers true unless a failure came before it.
+// Progress: range 0..listed entries, position = entries done.
 bool CopyItemToFtp(FtpSession& ftp, const TaskRecord& task, const SourceItem& item,
                    const StopSignal& stop);
 

@@ -3,9 +3,9 @@
 #include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
-#include <QFile>
 
 #include "log/Log.h"
+#include "model/FileName.h"
 #include "platform/DataFolder.h"
 
 namespace corvane {
@@ -19,21 +19,22 @@ bool RunTemporary::Create(const QString& prefix) {
     const QString folder = ResolveDataFolder() + QLatin1String("/tmp");
     if (EnsureFolder(folder)) {
         // mkstemp makes the file with mode 0600 under a name no other file has.
-        QByteArray pattern = QFile::encodeName(folder + QLatin1Char('/') + prefix) + "XXXXXX";
+        QByteArray pattern = FileNameToBytes(folder + QLatin1Char('/') + prefix) + "XXXXXX";
         const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
         if (fd >= 0) {
             ::close(fd);
-            m_path = QFile::decodeName(pattern);
+            m_path = FileNameFromBytes(pattern);
             return true;
         }
     }
-    Log("  Error: cannot create a temporary file in %s", qUtf8Printable(folder));
+    Log("  Error: cannot create a temporary file in %s",
+        qUtf8Printable(FileNameForDisplay(folder)));
     return false;
 }
 
 void RunTemporary::Remove() {
     if (!m_path.isEmpty()) {
-        ::unlink(QFile::encodeName(m_path).constData());
+        ::unlink(FileNameToBytes(m_path).constData());
         m_path.clear();
     }
 }

@@ -1,9 +1,9 @@
 #include "engine/TaskParameterFile.h"
 
-#include <QDir>
 #include <QFileDevice>
 
 #include "engine/CdBurnArea.h"
+#include "engine/FolderPath.h"
 #include "engine/RunTemporary.h"
 #include "log/Log.h"
 #include "model/DatePattern.h"
@@ -115,7 +115,7 @@ bool WriteTaskParameterFile(const TaskRecord& task, const CalendarTime& moment) 
     // The stages make the destination folder, but a run whose items wrote nothing
     // (unknown kinds only) still leaves its parameter file there.
     const QString folder = path.left(path.lastIndexOf(QLatin1Char('/')));
-    if (!QDir().mkpath(folder)) {
+    if (!CreateFolderPath(folder)) {
         LogSaveError();
         return false;
     }

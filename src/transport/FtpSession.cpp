@@ -12,10 +12,9 @@
 #include <unistd.h>
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QUrl>
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <functional>
@@ -24,6 +23,7 @@
 #include <vector>
 
 #include "log/Log.h"
+#include "model/FileName.h"
 #include "transport/FtpListing.h"
 #include "transport/FtpSession.h"
 
@@ -82,8 +82,9 @@ bool HasControlCharacter(const QString& text) {
 }
 
 // The URL path of an absolute remote path: "%2F" keeps the leading "/" (libcurl drops
-// the first "/" of a URL path), each segment percent-encoded as UTF-8. A folder URL
-// ends in "/", which is how libcurl tells a listing from a file.
+// the first "/" of a URL path), each segment percent-encoded as the bytes of its name
+// (UTF-8, or the raw bytes of a name that is not). A folder URL ends in "/", which is
+// how libcurl tells a listing from a file.
 QByteArray UrlPathOf(const QString& remotePath, bool folder) {
     QByteArray path = "%2F";
     const QStringList segments = remotePath.split(QLatin1Char('/'), Qt::SkipEmptyParts);
@@ -91,7 +92,7 @@ QByteArray UrlPathOf(const QString& remotePath, bool folder) {
         if (i > 0) {
             path += '/';
         }
-        path += QUrl::toPercentEncoding(segments.at(i));
+        path += FileNameToBytes(segments.at(i)).toPercentEncoding();
     }
     if (folder) {
         path += '/';
@@ -169,19 +170,34 @@ bool SplitHostPart(QString text, HostPart& part, QString& whyNot) {
 
 // The read side of an upload: the local file, read in the pieces libcurl asks for.
 struct UploadSource {
-    QFile* file = nullptr;
+    int fd = -1;
     bool failed = false;
 };
 
 size_t ReadUpload(char* buffer, size_t size, size_t count, void* data) {
     auto* source = static_cast<UploadSource*>(data);
-    const qint64 read = source->file->read(buffer, static_cast<qint64>(size * count));
-    if (read < 0) {
-        source->failed = true;
-        return CURL_READFUNC_ABORT;
+    for (;;) {
+        const ssize_t got = ::read(source->fd, buffer, size * count);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            source->failed = true;
+            return CURL_READFUNC_ABORT;
+        }
+        return static_cast<size_t>(got);
     }
-    return static_cast<size_t>(read);
 }
+
+// Closes a file descriptor when the scope ends.
+struct ScopedFd {
+    int fd = -1;
+    ~ScopedFd() {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+};
 
 // The write side of a download: a file descriptor, written completely or failed.
 struct DownloadSink {
@@ -386,8 +402,9 @@ class FtpSession::Impl {
             return false;  // would split into two commands on the control connection
         }
         BeginRequest(QStringLiteral("/"), true);
-        // "*": a refusal is an answer here, not a failure that drops the connection.
-        const QByteArray line = "*" + command.toUtf8();
+        // "*": a refusal is an answer here, not a failure that drops the connection. A
+        // path in the command goes as the bytes of its name.
+        const QByteArray line = "*" + FileNameToBytes(command);
         curl_slist* commands = curl_slist_append(nullptr, line.constData());
         curl_easy_setopt(m_curl, CURLOPT_QUOTE, commands);
         curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
@@ -461,19 +478,6 @@ class FtpSession::Impl {
         }
         for (const QString& subFolder : std::as_const(subFolders)) {
             ListInto(subFolder, names, true, depth + 1);
-        }
-    }
-
-    void MakeTree(const QString& localFolder, const QString& remoteFolder) {
-        // Visible folders only and no folder links, as the folder walk sees them.
-        const QStringList subFolders =
-            QDir(localFolder)
-                .entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name);
-        for (const QString& subFolder : subFolders) {
-            const QString remote = remoteFolder + QLatin1Char('/') + subFolder;
-            // A folder that exists already is what a repeated run finds: no warning.
-            MakeFolder(JoinBelow(m_loginFolder, StripSlashes(CleanSlashes(remote))));
-            MakeTree(localFolder + QLatin1Char('/') + subFolder, remote);
         }
     }
 
@@ -634,11 +638,16 @@ void FtpSession::CreateFolders(const QString& path) {
     }
 }
 
-void FtpSession::CreateFolderTree(const QString& localFolder, const QString& remoteFolder) {
-    if (!m_impl->m_connected) {
+void FtpSession::CreateFolderTree(const QStringList& folders, const QString& remoteFolder) {
+    Impl& d = *m_impl;
+    if (!d.m_connected) {
         return;
     }
-    m_impl->MakeTree(localFolder, remoteFolder);
+    for (const QString& folder : folders) {
+        const QString remote = remoteFolder + QLatin1Char('/') + folder;
+        // A folder that exists already is what a repeated run finds: no warning.
+        d.MakeFolder(JoinBelow(d.m_loginFolder, StripSlashes(CleanSlashes(remote))));
+    }
 }
 
 bool FtpSession::Upload(const QString& localPath, const QString& name) {
@@ -646,21 +655,30 @@ bool FtpSession::Upload(const QString& localPath, const QString& name) {
     if (!d.m_connected) {
         return false;
     }
-    QFile file(localPath);
-    if (!QFileInfo(localPath).isFile() || !file.open(QIODevice::ReadOnly)) {
+    // Opened by the exact bytes of its name; O_NONBLOCK keeps a FIFO that took the
+    // file's place from hanging the run before the type check refuses it.
+    ScopedFd file;
+    file.fd = ::open(FileNameToBytes(localPath).constData(),
+                     O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    struct stat info {};
+    if (file.fd < 0 || ::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         return false;
     }
-    UploadSource source{&file, false};
+    UploadSource source{file.fd, false};
     d.BeginRequest(RemotePath(name), false);
     curl_easy_setopt(d.m_curl, CURLOPT_UPLOAD, 1L);
     curl_easy_setopt(d.m_curl, CURLOPT_READFUNCTION, &ReadUpload);
     curl_easy_setopt(d.m_curl, CURLOPT_READDATA, &source);
-    curl_easy_setopt(d.m_curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(file.size()));
+    curl_easy_setopt(d.m_curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(info.st_size));
     const CURLcode code = d.Perform([&source] {
         source.failed = false;
-        return source.file->seek(0);
+        return ::lseek(source.fd, 0, SEEK_SET) == 0;
     });
-    return code == CURLE_OK && !source.failed && file.atEnd();
+    // libcurl stops at the announced size: the file must not have grown past it.
+    const off_t sent = ::lseek(file.fd, 0, SEEK_CUR);
+    struct stat after {};
+    return code == CURLE_OK && !source.failed && ::fstat(file.fd, &after) == 0 &&
+           sent >= after.st_size;
 }
 
 bool FtpSession::Download(const QString& name, const QString& localPath) {
@@ -668,16 +686,19 @@ bool FtpSession::Download(const QString& name, const QString& localPath) {
     if (!d.m_connected || localPath.isEmpty()) {
         return false;
     }
-    const QFileInfo target(localPath);
-    const QByteArray targetName = QFile::encodeName(target.absoluteFilePath());
+    const QString absolute = QDir::isAbsolutePath(localPath)
+                                 ? localPath
+                                 : QDir::currentPath() + QLatin1Char('/') + localPath;
+    const QByteArray targetName = FileNameToBytes(absolute);
+    const QByteArray folderName =
+        targetName.left(std::max<qsizetype>(targetName.lastIndexOf('/'), 1));
 
     // A unique name beside the target, so the rename below stays on one file system.
     QByteArray temporaryName;
     DownloadSink sink;
     for (int attempt = 0; attempt < 100 && sink.fd < 0; ++attempt) {
-        temporaryName =
-            QFile::encodeName(target.absolutePath() + QStringLiteral("/.corvane-download-") +
-                              QString::number(QRandomGenerator::global()->generate64(), 36));
+        temporaryName = folderName + "/.corvane-download-" +
+                        QByteArray::number(QRandomGenerator::global()->generate64(), 36);
         sink.fd = ::open(temporaryName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (sink.fd < 0 && errno != EEXIST) {
             return false;

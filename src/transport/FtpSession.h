@@ -89,13 +89,16 @@ class FtpSession {
     // folder; a level that cannot be created (it may exist) logs
     // "  Warning: cannot create folder %s" and deeper levels are still tried.
     void CreateFolders(const QString& path);
-    // Creates, below the login folder, `remoteFolder` + "/" + every sub-folder of the
-    // local folder, at every depth (visible folders only, as the folder walk sees
-    // them). Sends no file.
-    void CreateFolderTree(const QString& localFolder, const QString& remoteFolder);
+    // Creates, below the login folder, `remoteFolder` + "/" + each of `folders` in
+    // order (names relative to `remoteFolder`, parents before their sub-folders, as a
+    // reversed folder walk lists them). A folder that exists is no failure. Sends no
+    // file.
+    void CreateFolderTree(const QStringList& folders, const QString& remoteFolder);
 
-    // Sends the local file to the remote path of `name`; true when the transfer
-    // completed. Logs nothing (the caller logs its own line).
+    // Sends the local regular file to the remote path of `name`; true when the
+    // transfer completed. Local and remote names reach the system and the server as
+    // the bytes of the name (model/FileName.h). Logs nothing (the caller logs its own
+    // line).
     bool Upload(const QString& localPath, const QString& name);
     // Fetches the remote path of `name` into `localPath`. The data goes to a temporary
     // file beside it that replaces the local file only when the transfer completed; a

@@ -2,7 +2,9 @@
 // arrives on the server, the dates files, the task parameter file, and the runs whose
 // uploads or connection fail.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QDate>
 #include <QDir>
@@ -11,6 +13,7 @@
 
 #include "engine/BackupRun.h"
 #include "engine/DatesFile.h"
+#include "model/FileName.h"
 #include "model/PropertyStore.h"
 #include "support/FtpTestServer.h"
 #include "support/LogCapture.h"
@@ -276,10 +279,13 @@ class FtpBackupUploadFailureTest : public FtpBackupTest {
 
 TEST_F(FtpBackupUploadFailureTest, FailedFileUploadIsLoggedTheRunGoesOnAndFails) {
     TaskRecord* task = NewTask(kMethodCopy, "part");
+    const QString raw = FileNameFromBytes("Docs/sub/caf\xE9.txt");
+    ASSERT_EQ(::close(::creat(FileNameToBytes(m_dir.File("src/" + raw)).constData(), 0600)), 0);
     EXPECT_FALSE(Run());
 
-    EXPECT_EQ(m_log.CountEndingWith("  Error: cannot upload file"), 1)
+    EXPECT_EQ(m_log.CountEndingWith("  Error: cannot upload file Docs/sub/b.txt"), 1)
         << m_log.Texts().join('\n').toStdString();
+    EXPECT_EQ(m_log.CountEndingWith("  Error: cannot upload file Docs/sub/caf\\xE9.txt"), 1);
     EXPECT_FALSE(QFileInfo::exists(Remote("part/Docs/sub/b.txt")));
     // Everything after the failure still happened: later files, the dates files (which
     // still list the file), the history and the parameter file.
@@ -289,8 +295,8 @@ TEST_F(FtpBackupUploadFailureTest, FailedFileUploadIsLoggedTheRunGoesOnAndFails)
     for (const DatesRecord& record : DatesOf(Remote("part/Docs/file.dates"))) {
         names << record.name;
     }
-    EXPECT_TRUE(names.contains("Docs/sub/b.txt")) << names.join(',').toStdString();
-    EXPECT_EQ(names.size(), 4);
+    EXPECT_TRUE(names.contains("Docs/sub/b.txt") && names.contains(raw));
+    EXPECT_EQ(names.size(), 5);
     EXPECT_EQ(task->history.size(), 1u);
     EXPECT_TRUE(QFileInfo(Remote("part/Docs.TSK")).isFile());
     EXPECT_EQ(m_log.Texts().last(), "  Disconnect");
