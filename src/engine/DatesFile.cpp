@@ -3,12 +3,12 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <QFile>
-#include <QSaveFile>
 #include <QtEndian>
+#include <cerrno>
 #include <cstring>
 #include <limits>
 
+#include "engine/TemporaryFile.h"
 #include "log/Log.h"
 #include "model/FileName.h"
 
@@ -150,29 +150,40 @@ bool WriteDatesFile(const QString& path, const std::vector<DatesRecord>& records
             return false;
         }
     }
-    QSaveFile file(path);
-    bool ok = file.open(QIODevice::WriteOnly);
+    // Written beside the file and renamed over it when complete.
+    const QByteArray target = FileNameToBytes(path);
+    QByteArray tempName;
+    FileDescriptor file(CreateTempBeside(target, tempName));
+    bool ok = file.IsOpen();
     for (size_t i = 0; ok && i < records.size(); ++i) {
-        ok = file.write(EncodeDatesRecord(records[i])) == kDatesRecordSize;
+        ok = WriteAll(file.Get(), EncodeDatesRecord(records[i]).constData(), kDatesRecordSize);
     }
-    ok = ok && file.commit();
+    ok = file.Close() && ok && ::rename(tempName.constData(), target.constData()) == 0;
     if (!ok) {
-        file.cancelWriting();
-        Log("  Error: cannot write file %s", qUtf8Printable(path));
+        const QString reason = qt_error_string(errno);
+        if (!tempName.isEmpty()) {
+            ::unlink(tempName.constData());
+        }
+        Log("  Error: cannot write file %s: %s", qUtf8Printable(FileNameForDisplay(path)),
+            qUtf8Printable(reason));
     }
     return ok;
 }
 
 bool ReadDatesFile(const QString& path, std::vector<DatesRecord>& records) {
     records.clear();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    FileDescriptor file(::open(FileNameToBytes(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    if (!file.IsOpen()) {
         return false;
     }
     QByteArray buffer(kRecordsPerBlock * kDatesRecordSize, '\0');
     qsizetype filled = 0;
     for (;;) {
-        const qint64 got = file.read(buffer.data() + filled, buffer.size() - filled);
+        const ssize_t got =
+            ::read(file.Get(), buffer.data() + filled, static_cast<size_t>(buffer.size() - filled));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
         if (got < 0) {
             records.clear();
             return false;

@@ -169,17 +169,9 @@ bool FileCopier::ReadWrite(int in, int out, off_t& total, QString& reason) {
         if (got == 0) {
             return true;
         }
-        ssize_t done = 0;
-        while (done < got) {
-            const ssize_t put = ::write(out, buffer + done, static_cast<size_t>(got - done));
-            if (put < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                reason = QStringLiteral("cannot write the copy: ") + SystemText(errno);
-                return false;
-            }
-            done += put;
+        if (!WriteAll(out, buffer, static_cast<size_t>(got))) {
+            reason = QStringLiteral("cannot write the copy: ") + SystemText(errno);
+            return false;
         }
         total += got;
     }

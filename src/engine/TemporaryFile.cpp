@@ -14,6 +14,21 @@ constexpr int kTempNameAttempts = 100;
 
 }  // namespace
 
+bool WriteAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written < 0) {
+            return false;
+        }
+        data += written;
+        size -= static_cast<size_t>(written);
+    }
+    return true;
+}
+
 bool FileDescriptor::Close() {
     if (m_fd < 0) {
         return true;

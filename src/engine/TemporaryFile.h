@@ -32,4 +32,7 @@ class FileDescriptor {
 // descriptor and sets `tempPath`, or answers -1 with errno set.
 int CreateTempBeside(const QByteArray& target, QByteArray& tempPath);
 
+// Writes every byte (repeating short writes); false with errno set when a write fails.
+bool WriteAll(int fd, const char* data, size_t size);
+
 }  // namespace corvane

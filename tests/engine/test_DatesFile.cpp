@@ -300,7 +300,9 @@ TEST(DatesFile, UnwritablePlaceIsReported) {
     const QString path = dir.File("no/such/folder/dates.dat");
     LogCapture log;
     EXPECT_FALSE(WriteDatesFile(path, {Record("a", 1, 1, 1, 1)}));
-    EXPECT_EQ(log.CountEndingWith("  Error: cannot write file " + path), 1);
+    EXPECT_EQ(
+        log.CountEndingWith("  Error: cannot write file " + path + ": No such file or directory"),
+        1);
 }
 
 TEST(DatesFile, ReplacesAnEarlierFileWhole) {
