@@ -661,7 +661,8 @@ bool FtpSession::Upload(const QString& localPath, const QString& name) {
     file.fd = ::open(FileNameToBytes(localPath).constData(),
                      O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     struct stat info {};
-    if (file.fd < 0 || ::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (file.fd < 0 || ::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        ::fcntl(file.fd, F_SETFL, ::fcntl(file.fd, F_GETFL) & ~O_NONBLOCK) != 0) {
         return false;
     }
     UploadSource source{file.fd, false};
