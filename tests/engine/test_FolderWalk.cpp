@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <functional>
 
-#include "model/FileName.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
 
@@ -252,23 +251,6 @@ TEST(ListFolder, NonAsciiAndBlankNames) {
         {root + QString("/日本語 ファイル.txt"), kListFile},
     };
     EXPECT_EQ(Sorted(Walk(root)), expected);
-}
-
-// Regression: a name that is not UTF-8 was skipped with a warning and the run still
-// succeeded. It is listed, and its text gives back its exact bytes.
-TEST(ListFolder, NameThatIsNotUtf8IsListedWithItsBytes) {
-    TempDir dir;
-    MakeFolder(dir.File("root/only-bad"));
-    const QByteArray bad = Native(dir.File("root/only-bad")) + "/bad\xff\xfe.txt";
-    const int fd = ::open(bad.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
-    ASSERT_GE(fd, 0);
-    ::close(fd);
-    LogCapture log;
-    const FileList walked = Sorted(Walk(dir.File("root")));
-    ASSERT_EQ(walked.size(), 2u);
-    EXPECT_EQ(walked[0], (FileListEntry{dir.File("root/only-bad"), kListFolder}));
-    EXPECT_EQ(FileNameToBytes(walked[1].path), bad);
-    EXPECT_TRUE(log.Texts().isEmpty());
 }
 
 // What a folder holds decides its kind and FolderHasVisibleEntries alike.
