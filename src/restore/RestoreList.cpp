@@ -128,6 +128,7 @@ bool ListArchiveFiles(std::vector<RestoreItem>& list, const SourceItem& item,
         return false;
     }
     const QString itemFolder = WithSlash(item.path);
+    bool found = false;
     for (bool more = zip.First(); more; more = zip.Next()) {
         const ZipEntryInfo& entry = zip.Info();
         // A file item is exactly its own entry, a folder item what lies below it; a
@@ -150,6 +151,11 @@ bool ListArchiveFiles(std::vector<RestoreItem>& list, const SourceItem& item,
         }
         record.archiveSize = entry.uncompressedSize;
         list.push_back(record);
+        found = true;
+    }
+    if (!found && !folderItem) {
+        Log("  Error: the archive holds no %s", qUtf8Printable(FileNameForDisplay(prefix)));
+        return false;
     }
     return true;
 }

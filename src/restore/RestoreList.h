@@ -52,7 +52,8 @@ class FtpSession;
 // dates info file %s from FTP." and no record.
 //
 // Answers false when the stored backup of the item could not be read (an archive that
-// is missing or damaged, a dates file that cannot be had, a refused name); the log
+// is missing or damaged, a file item's entry that is not in it ("  Error: the archive
+// holds no %s"), a dates file that cannot be had, a refused name); the log
 // says why.
 [[nodiscard]] bool BuildRestoreList(std::vector<RestoreItem>& list, const SourceItem& item,
                                     const TaskDestination& destination, qint32 method,

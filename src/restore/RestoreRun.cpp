@@ -264,7 +264,6 @@ void Restorer::RestoreFromArchive(const SourceItem& item) {
     RestoreTarget target(folderItem ? WithoutSlash(item.path) : FolderOf(item.path));
     const QString liveName = item.path.section(QLatin1Char('/'), -1);
     int restored = 0;
-    bool found = false;
     SetProgressRange(0, static_cast<int>(std::min<quint64>(zip.Count(), 65535)));
     for (bool more = zip.First(); more && !m_stop.IsSet(); more = zip.Next()) {
         const ZipEntryInfo& entry = zip.Info();
@@ -277,7 +276,6 @@ void Restorer::RestoreFromArchive(const SourceItem& item) {
                 qUtf8Printable(Shown(entry.name)));
             continue;
         }
-        found = true;
         const QString key = m_archiveName + QLatin1Char(':') + entry.name;
         const QString relative = folderItem ? entry.name.mid(prefix.size()) : liveName;
         if (relative.isEmpty()) {
@@ -298,10 +296,6 @@ void Restorer::RestoreFromArchive(const SourceItem& item) {
         SetProgressPos(restored);
     }
     zip.Close();
-    if (!found && !m_stop.IsSet() && !folderItem) {
-        Log("  Error: the archive holds no %s", qUtf8Printable(Shown(item.nameInArchive)));
-        m_allRestored = false;
-    }
     if (folderItem) {
         Log("  ...%d items unpacked.", restored);
     }
