@@ -86,8 +86,10 @@ int CompareCommand(const QString& dataFolder, const QString& name, int backup, s
                 } else {
                     std::vector<RestoreItem> list;
                     for (const SourceItem& item : task.items) {
-                        BuildRestoreList(list, item, destination, task.backupMode, archiveName,
-                                         ftp.get());
+                        if (!BuildRestoreList(list, item, destination, task.backupMode, archiveName,
+                                              ftp.get())) {
+                            status = kExitFailed;  // the reason is logged
+                        }
                     }
                     CloseFtpSessionForTask(ftp);
                     for (const RestoreItem& item : list) {

@@ -16,8 +16,10 @@ struct RestoreOptions {
 
 // `compare NAME [--backup N]`: one line per stored object, with the restore-data
 // dialog's columns separated by tabs: status, source, archive name, file time, archive
-// file time. Log lines go to `err`. Exit 0; 2 for an unknown task or a dated task with
-// several backups and no --backup (the history is printed then).
+// file time. Log lines go to `err`. Exit 0; 1 when the backup could not be read (no
+// archive, a damaged one, no connection: the lines that could be made are printed);
+// 2 for an unknown task or a dated task with several backups and no --backup (the
+// history is printed then).
 int CompareCommand(const QString& dataFolder, const QString& name, int backup, std::FILE* out,
                    std::FILE* err);
 

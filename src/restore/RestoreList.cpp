@@ -12,6 +12,7 @@
 #include "engine/FtpCopy.h"
 #include "engine/RunTemporary.h"
 #include "log/Log.h"
+#include "model/FileName.h"
 #include "restore/ZipReader.h"
 #include "transport/FtpSession.h"
 
@@ -27,14 +28,14 @@ bool IsVcardName(const QString& name) {
 }
 
 void LogUnsafe(const QString& name) {
-    Log("  Error: unsafe path '%s' skipped", qUtf8Printable(name));
+    Log("  Error: unsafe path '%s' skipped", qUtf8Printable(FileNameForDisplay(name)));
 }
 
 // The modification time (whole seconds) and size of a file, links followed; false when
 // there is nothing at the path.
 bool FileStatus(const QString& path, qint64& time, quint64& size) {
     struct stat info {};
-    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &info) != 0) {
+    if (path.isEmpty() || ::stat(FileNameToBytes(path).constData(), &info) != 0) {
         return false;
     }
     time = static_cast<qint64>(info.st_mtim.tv_sec);
@@ -88,21 +89,22 @@ void AddAllContactsLine(std::vector<RestoreItem>& list, const QString& archiveNa
 }
 
 bool OpenArchive(ZipReader& zip, const QString& path) {
-    if (!QFileInfo::exists(path) || !zip.Open(path)) {
+    if (path.isEmpty() || !zip.Open(path)) {
         Log("  Error: cannot open ZIP file");
+        Log("  ...%s", qUtf8Printable(zip.OpenFailure()));
         return false;
     }
     return true;
 }
 
-void ListArchiveContacts(std::vector<RestoreItem>& list, const QString& archivePath) {
+bool ListArchiveContacts(std::vector<RestoreItem>& list, const QString& archivePath) {
     ZipReader zip;
     if (!OpenArchive(zip, archivePath)) {
-        return;
+        return false;
     }
     for (bool more = zip.First(); more; more = zip.Next()) {
         const ZipEntryInfo& entry = zip.Info();
-        if (entry.isFolder || !IsVcardName(entry.name)) {
+        if (entry.isFolder || entry.repeated || !IsVcardName(entry.name)) {
             continue;
         }
         if (!IsSafeEntryName(entry.name)) {
@@ -111,10 +113,10 @@ void ListArchiveContacts(std::vector<RestoreItem>& list, const QString& archiveP
         }
         AddAllContactsLine(list, entry.name);
     }
-    zip.Close();
+    return true;
 }
 
-void ListArchiveFiles(std::vector<RestoreItem>& list, const SourceItem& item,
+bool ListArchiveFiles(std::vector<RestoreItem>& list, const SourceItem& item,
                       const QString& archivePath, const QString& archiveName) {
     const bool folderItem = item.kind == kItemFolder;
     const QString prefix = folderItem ? WithSlash(item.nameInArchive) : item.nameInArchive;
@@ -123,14 +125,16 @@ void ListArchiveFiles(std::vector<RestoreItem>& list, const SourceItem& item,
     }
     ZipReader zip;
     if (!OpenArchive(zip, archivePath)) {
-        return;
+        return false;
     }
     const QString itemFolder = WithSlash(item.path);
+    bool found = false;
     for (bool more = zip.First(); more; more = zip.Next()) {
         const ZipEntryInfo& entry = zip.Info();
-        // The prefix test is on the text, as the restore does it: a file item "a.txt"
-        // also takes "a.txt.bak".
-        if (!entry.name.startsWith(prefix) || entry.isFolder) {
+        // A file item is exactly its own entry, a folder item what lies below it; a
+        // repeated name is one stored object (the restore takes the first copy).
+        const bool mine = folderItem ? entry.name.startsWith(prefix) : entry.name == prefix;
+        if (!mine || entry.isFolder || entry.repeated) {
             continue;
         }
         if (!IsSafeEntryName(entry.name)) {
@@ -138,8 +142,7 @@ void ListArchiveFiles(std::vector<RestoreItem>& list, const SourceItem& item,
             continue;
         }
         RestoreItem record;
-        const QString live =
-            folderItem ? itemFolder + entry.name.section(QLatin1Char('/'), 1) : item.path;
+        const QString live = folderItem ? itemFolder + entry.name.mid(prefix.size()) : item.path;
         SetSource(record, live, true);
         record.archiveName = archiveName + QLatin1Char(':') + entry.name;
         // The reader gives -1 for date fields that name no valid date: show no time.
@@ -148,8 +151,13 @@ void ListArchiveFiles(std::vector<RestoreItem>& list, const SourceItem& item,
         }
         record.archiveSize = entry.uncompressedSize;
         list.push_back(record);
+        found = true;
     }
-    zip.Close();
+    if (!found && !folderItem) {
+        Log("  Error: the archive holds no %s", qUtf8Printable(FileNameForDisplay(prefix)));
+        return false;
+    }
+    return true;
 }
 
 void ListStoredContacts(std::vector<RestoreItem>& list, const QString& folder) {
@@ -175,17 +183,17 @@ void AddStoredFile(std::vector<RestoreItem>& list, const QString& livePath,
     list.push_back(record);
 }
 
-void ListStoredFiles(std::vector<RestoreItem>& list, const SourceItem& item,
+bool ListStoredFiles(std::vector<RestoreItem>& list, const SourceItem& item,
                      const TaskDestination& destination) {
     // The name comes from the task, which may come from a task file on a backup medium.
     if (!IsSafeEntryName(item.nameInArchive)) {
         LogUnsafe(item.nameInArchive);
-        return;
+        return false;
     }
     const QString stored = ArchivePathOf(destination, item.nameInArchive);
     if (item.kind != kItemFolder) {
         AddStoredFile(list, item.path, stored);
-        return;
+        return true;
     }
     // The walk gives "<stored>/<relative path>" with one "/" whether or not the folder
     // ends in one, the same paths the restore lists again to find the user's choice.
@@ -204,6 +212,7 @@ void ListStoredFiles(std::vector<RestoreItem>& list, const SourceItem& item,
         }
         AddStoredFile(list, itemFolder + relative, file.path);
     }
+    return true;
 }
 
 // The ZIP archive of an FTP destination, fetched into a run temporary that lives as
@@ -234,24 +243,24 @@ void ListFtpContacts(std::vector<RestoreItem>& list, FtpSession& ftp) {
 }
 
 // A folder or file item of a copy on FTP, described by the item's dates file.
-void ListFtpCopies(std::vector<RestoreItem>& list, const SourceItem& item,
+bool ListFtpCopies(std::vector<RestoreItem>& list, const SourceItem& item,
                    const TaskDestination& destination, FtpSession& ftp) {
     if (!IsSafeEntryName(item.nameInArchive)) {
         LogUnsafe(item.nameInArchive);
-        return;
+        return false;
     }
     const QString remote = DatesFileRemoteName(item);
     RunTemporary temporary;
     if (!temporary.Create(QStringLiteral("dates"))) {
-        return;  // logged
+        return false;  // logged
     }
     if (!ftp.Download(remote, temporary.Path())) {
         Log("  Warning: cannot download file dates info file %s from FTP.", qUtf8Printable(remote));
-        return;
+        return false;
     }
     std::vector<DatesRecord> records;
     if (!ReadDatesFile(temporary.Path(), records)) {
-        return;
+        return false;
     }
     const bool folderItem = item.kind == kItemFolder;
     const QString itemFolder = WithSlash(item.path);
@@ -277,24 +286,24 @@ void ListFtpCopies(std::vector<RestoreItem>& list, const SourceItem& item,
         line.archiveSize = record.size;
         list.push_back(line);
     }
+    return true;
 }
 
-void ListFromFtp(std::vector<RestoreItem>& list, const SourceItem& item,
+bool ListFromFtp(std::vector<RestoreItem>& list, const SourceItem& item,
                  const TaskDestination& destination, qint32 method, const QString& archiveName,
                  FtpSession& ftp) {
     if (method == kMethodZip) {
         RunTemporary archive;
         DownloadArchive(ftp, archiveName, archive);
-        if (item.kind == kItemAllContacts) {
-            ListArchiveContacts(list, archive.Path());
-        } else {
-            ListArchiveFiles(list, item, archive.Path(), archiveName);
-        }
-    } else if (item.kind == kItemAllContacts) {
-        ListFtpContacts(list, ftp);
-    } else {
-        ListFtpCopies(list, item, destination, ftp);
+        return item.kind == kItemAllContacts
+                   ? ListArchiveContacts(list, archive.Path())
+                   : ListArchiveFiles(list, item, archive.Path(), archiveName);
     }
+    if (item.kind == kItemAllContacts) {
+        ListFtpContacts(list, ftp);
+        return true;
+    }
+    return ListFtpCopies(list, item, destination, ftp);
 }
 
 }  // namespace
@@ -303,25 +312,25 @@ QString ArchivePathOf(const TaskDestination& destination, const QString& archive
     return WithSlash(destination.path) + archiveName;
 }
 
-void BuildRestoreList(std::vector<RestoreItem>& list, const SourceItem& item,
+bool BuildRestoreList(std::vector<RestoreItem>& list, const SourceItem& item,
                       const TaskDestination& destination, qint32 method, const QString& archiveName,
                       FtpSession* ftp) {
     if (method != kMethodCopy && method != kMethodZip) {
-        return;
+        return true;
     }
     switch (item.kind) {
         case kItemRegistryKey:
             AddRegistryLine(list, item);
-            return;
+            return true;
         case kItemContact:
             AddContactLine(list, item);
-            return;
+            return true;
         case kItemAllContacts:
         case kItemFolder:
         case kItemFile:
             break;
         default:
-            return;
+            return true;
     }
     if (destination.type == kDestFtp) {
         std::unique_ptr<FtpSession> own;
@@ -330,31 +339,30 @@ void BuildRestoreList(std::vector<RestoreItem>& list, const SourceItem& item,
             place.destination = destination;
             own = OpenFtpSessionForTask(place, nullptr);
             if (!own) {
-                return;  // logged
+                return false;  // logged
             }
             ftp = own.get();
         }
-        ListFromFtp(list, item, destination, method, archiveName, *ftp);
+        const bool read = ListFromFtp(list, item, destination, method, archiveName, *ftp);
         CloseFtpSessionForTask(own);
-        return;
+        return read;
     }
     if (method == kMethodZip) {
         const QString archivePath = ArchivePathOf(destination, archiveName);
-        if (item.kind == kItemAllContacts) {
-            ListArchiveContacts(list, archivePath);
-        } else {
-            ListArchiveFiles(list, item, archivePath, archiveName);
-        }
-    } else if (item.kind == kItemAllContacts) {
+        return item.kind == kItemAllContacts
+                   ? ListArchiveContacts(list, archivePath)
+                   : ListArchiveFiles(list, item, archivePath, archiveName);
+    }
+    if (item.kind == kItemAllContacts) {
         // This kind's name in archive is empty: its files lie in the destination folder.
         if (!item.nameInArchive.isEmpty() && !IsSafeEntryName(item.nameInArchive)) {
             LogUnsafe(item.nameInArchive);
-            return;
+            return false;
         }
         ListStoredContacts(list, ArchivePathOf(destination, item.nameInArchive));
-    } else {
-        ListStoredFiles(list, item, destination);
+        return true;
     }
+    return ListStoredFiles(list, item, destination);
 }
 
 }  // namespace corvane

@@ -39,7 +39,9 @@ namespace corvane {
 
 class FtpSession;
 
-// Appends the records of one source item to `list`. `method` is kMethodCopy or
+// Appends the records of one source item to `list`. A file item takes exactly the
+// entry named by its name in archive, a folder item every entry below it; an entry
+// whose name repeats an earlier one's is listed once. `method` is kMethodCopy or
 // kMethodZip (other methods add nothing); `archiveName` is the task's archive name
 // after a dated backup was chosen. Logs "  Test files from %s:/%s..." for a ZIP folder
 // item and "  Error: cannot open ZIP file" when the archive cannot be opened.
@@ -48,9 +50,14 @@ class FtpSession;
 // session to the destination is opened for this call alone and closed after it.
 // A copy's dates file that cannot be downloaded gives "  Warning: cannot download file
 // dates info file %s from FTP." and no record.
-void BuildRestoreList(std::vector<RestoreItem>& list, const SourceItem& item,
-                      const TaskDestination& destination, qint32 method, const QString& archiveName,
-                      FtpSession* ftp = nullptr);
+//
+// Answers false when the stored backup of the item could not be read (an archive that
+// is missing or damaged, a file item's entry that is not in it ("  Error: the archive
+// holds no %s"), a dates file that cannot be had, a refused name); the log
+// says why.
+[[nodiscard]] bool BuildRestoreList(std::vector<RestoreItem>& list, const SourceItem& item,
+                                    const TaskDestination& destination, qint32 method,
+                                    const QString& archiveName, FtpSession* ftp = nullptr);
 
 // The path of a stored name in a folder destination: the destination path, a "/" when
 // it does not end in one, and the name (an archive file name or a name in archive).

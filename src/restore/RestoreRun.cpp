@@ -9,14 +9,14 @@
 #include <memory>
 
 #include "engine/DatesFile.h"
-#include "engine/FileCopy.h"
-#include "engine/FolderPath.h"
 #include "engine/FolderWalk.h"
 #include "engine/FtpCopy.h"
 #include "engine/NetworkConnection.h"
 #include "engine/RunTemporary.h"
 #include "log/Log.h"
+#include "model/FileName.h"
 #include "restore/RestoreList.h"
+#include "restore/RestoreTarget.h"
 #include "restore/ZipReader.h"
 #include "transport/FtpSession.h"
 
@@ -32,6 +32,10 @@ QString WithoutSlash(QString path) {
         path.chop(1);
     }
     return path;
+}
+
+QString Shown(const QString& path) {
+    return FileNameForDisplay(path);
 }
 
 QString FolderOf(const QString& path) {
@@ -60,7 +64,8 @@ bool SetFileTimes(const QString& path, quint64 accessTime, quint64 writeTime) {
         return spec;
     };
     const struct timespec times[2] = {toSpec(accessTime), toSpec(writeTime)};
-    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
+    return ::utimensat(AT_FDCWD, FileNameToBytes(path).constData(), times, AT_SYMLINK_NOFOLLOW) ==
+           0;
 }
 
 class Restorer {
@@ -75,6 +80,7 @@ class Restorer {
     bool IsUnchecked(const QString& archiveKey) const;
     void RestoreFiles(const SourceItem& item);
     void RestoreFromArchive(const SourceItem& item);
+    bool ExtractEntry(ZipReader& zip, RestoreTarget& target, const QString& relative);
     void RestoreCopies(const SourceItem& item);
     void RestoreFtpCopies(const SourceItem& item);
     void RestoreFtpDates(const SourceItem& item, const QHash<QString, QString>& localOf);
@@ -124,8 +130,10 @@ bool Restorer::Run() {
     }
     m_list.clear();
     for (const SourceItem& item : m_task.items) {
-        BuildRestoreList(m_list, item, m_destination, m_task.backupMode, m_archiveName,
-                         m_ftp.get());
+        if (!BuildRestoreList(m_list, item, m_destination, m_task.backupMode, m_archiveName,
+                              m_ftp.get())) {
+            m_allRestored = false;
+        }
         if (m_stop.IsSet()) {
             break;
         }
@@ -225,7 +233,6 @@ void Restorer::RestoreFiles(const SourceItem& item) {
 void Restorer::RestoreFromArchive(const SourceItem& item) {
     const bool folderItem = item.kind == kItemFolder;
     const QString prefix = folderItem ? WithSlash(item.nameInArchive) : item.nameInArchive;
-    const QString itemFolder = WithoutSlash(item.path);
     QString archivePath = ArchivePathOf(m_destination, m_archiveName);
     // An archive on FTP is read from a local copy that goes with the item, also when
     // the extraction fails.
@@ -241,51 +248,52 @@ void Restorer::RestoreFromArchive(const SourceItem& item) {
     }
     if (folderItem) {
         Log("  Unpacking files from %s:/%s to %s...", qUtf8Printable(m_archiveName),
-            qUtf8Printable(prefix), qUtf8Printable(item.path));
+            qUtf8Printable(Shown(prefix)), qUtf8Printable(Shown(item.path)));
     }
     ZipReader zip;
+    if (archivePath.isEmpty() || !zip.Open(archivePath)) {
+        Log("  Error: cannot open ZIP file");
+        Log("  ...%s", qUtf8Printable(zip.OpenFailure()));
+        m_allRestored = false;
+        if (folderItem) {
+            Log("  ...%d items unpacked.", 0);
+        }
+        return;
+    }
+    // A folder item fills its folder; a file item is written under its own live name.
+    RestoreTarget target(folderItem ? WithoutSlash(item.path) : FolderOf(item.path));
+    const QString liveName = item.path.section(QLatin1Char('/'), -1);
     int restored = 0;
-    if (!archivePath.isEmpty() && zip.Open(archivePath) && zip.First()) {
-        SetProgressRange(0, static_cast<int>(std::min<quint64>(zip.Count(), 65535)));
-        do {
-            const ZipEntryInfo& entry = zip.Info();
-            if (!entry.name.startsWith(prefix)) {
-                continue;
+    SetProgressRange(0, static_cast<int>(std::min<quint64>(zip.Count(), 65535)));
+    for (bool more = zip.First(); more && !m_stop.IsSet(); more = zip.Next()) {
+        const ZipEntryInfo& entry = zip.Info();
+        // A file item is exactly its own entry; a folder item everything below it.
+        if (folderItem ? !entry.name.startsWith(prefix) : entry.name != prefix || entry.isFolder) {
+            continue;
+        }
+        if (entry.repeated) {
+            Log("  Warning: the archive holds %s more than once, the first copy is restored",
+                qUtf8Printable(Shown(entry.name)));
+            continue;
+        }
+        const QString key = m_archiveName + QLatin1Char(':') + entry.name;
+        const QString relative = folderItem ? entry.name.mid(prefix.size()) : liveName;
+        if (relative.isEmpty()) {
+            continue;  // the item's own folder entry
+        }
+        if (IsUnchecked(key) && !entry.isFolder) {
+            if (!folderItem) {
+                Log("  %s missed", qUtf8Printable(Shown(item.path)));
             }
-            const QString key = m_archiveName + QLatin1Char(':') + entry.name;
-            if (folderItem) {
-                const QString rest = entry.name.section(QLatin1Char('/'), 1);
-                if (rest.isEmpty()) {
-                    continue;  // the item's own folder entry
-                }
-                if (!IsSafeEntryName(rest)) {
-                    m_allRestored = RefuseUnsafe(entry.name);
-                    continue;
-                }
-                const QString target = itemFolder + QLatin1Char('/') + rest;
-                if (entry.isFolder) {
-                    CreateFolderPath(target);
-                } else if (!IsUnchecked(key)) {
-                    if (zip.Extract(FolderOf(target), true, m_task.archivePassword)) {
-                        ++restored;
-                    } else {
-                        Log("  Error: cannot extract file, maybe archive is encrypted");
-                        m_allRestored = false;
-                    }
-                }
-            } else if (!entry.isFolder) {
-                if (IsUnchecked(key)) {
-                    Log("  %s missed", qUtf8Printable(item.path));
-                } else if (zip.Extract(FolderOf(item.path), true, m_task.archivePassword)) {
-                    Log("  %s unpacked", qUtf8Printable(item.path));
-                    ++restored;
-                } else {
-                    Log("  Error: cannot extract file, maybe archive is encrypted");
-                    m_allRestored = false;
-                }
+        } else if (ExtractEntry(zip, target, relative)) {
+            if (!entry.isFolder) {
+                ++restored;
             }
-            SetProgressPos(restored);
-        } while (!m_stop.IsSet() && zip.Next());
+            if (!folderItem) {
+                Log("  %s unpacked", qUtf8Printable(Shown(item.path)));
+            }
+        }
+        SetProgressPos(restored);
     }
     zip.Close();
     if (folderItem) {
@@ -293,79 +301,107 @@ void Restorer::RestoreFromArchive(const SourceItem& item) {
     }
 }
 
+bool Restorer::ExtractEntry(ZipReader& zip, RestoreTarget& target, const QString& relative) {
+    if (zip.ExtractTo(target, relative, m_task.archivePassword)) {
+        return true;
+    }
+    if (zip.PasswordMayBeWrong()) {
+        Log("  Error: cannot extract file, maybe archive is encrypted");
+    } else {
+        Log("  Error: cannot extract file %s", qUtf8Printable(Shown(target.PathOf(relative))));
+    }
+    m_allRestored = false;
+    return false;
+}
+
 void Restorer::RestoreCopies(const SourceItem& item) {
     const QString destination = WithSlash(m_destination.path);
-    FileList list;
-    if (item.kind == kItemFolder) {
-        const QString stored = WithoutSlash(destination + item.nameInArchive);
-        const QString target = WithoutSlash(item.path);
-        CreateFolderPath(target);
-        // One walk of the stored copy makes every folder under the target (empty ones
-        // too) and lists the files to copy.
-        ListFolder(stored, list, kListFolders | kListFiles, true, true);
-        MakeListedFolders(stored, list, target);
-        int count = 0;
-        for (FileListEntry& entry : list) {
-            if (entry.kind != kListFile) {
-                continue;
-            }
-            if (IsUnchecked(entry.path)) {
-                entry.path.clear();
-            } else {
-                ++count;
-            }
+    if (item.kind != kItemFolder) {
+        const QString stored = destination + item.nameInArchive;
+        if (IsUnchecked(stored)) {
+            Log("  File %s was skipped", qUtf8Printable(Shown(item.nameInArchive)));
+            return;
         }
-        Log("  Restore %d items to %s...", count, qUtf8Printable(item.path));
-        if (!CopyFileList(stored, list, target, m_stop)) {
+        const QString targetFolder = FolderOf(item.path);
+        Log("  Restore file %s to %s", qUtf8Printable(Shown(item.nameInArchive)),
+            qUtf8Printable(Shown(targetFolder)));
+        RestoreTarget target(targetFolder);
+        if (!target.CopyIn(stored, item.path.section(QLatin1Char('/'), -1))) {
             m_allRestored = false;
         }
         return;
     }
-    const QString stored = destination + item.nameInArchive;
-    if (IsUnchecked(stored)) {
-        Log("  File %s was skipped", qUtf8Printable(item.nameInArchive));
-        return;
+    const QString stored = WithoutSlash(destination + item.nameInArchive);
+    RestoreTarget target(WithoutSlash(item.path));
+    // One walk of the stored copy makes every folder under the target (empty ones too)
+    // and lists the files to copy.
+    FileList list;
+    ListFolder(stored, list, kListFolders | kListFiles, true, true);
+    const qsizetype skip = stored.size() + 1;
+    int count = 0;
+    bool foldersMade = target.Folder(QString()) >= 0;
+    for (FileListEntry& entry : list) {
+        if (entry.kind != kListFile) {
+            foldersMade = target.Folder(entry.path.mid(skip)) >= 0 && foldersMade;
+        } else if (IsUnchecked(entry.path)) {
+            entry.path.clear();
+        } else {
+            ++count;
+        }
     }
-    list.push_back({stored, kListFile});
-    const QString targetFolder = FolderOf(item.path);
-    Log("  Restore file %s to %s", qUtf8Printable(item.nameInArchive),
-        qUtf8Printable(targetFolder));
-    CreateFolderPath(targetFolder);
-    if (!CopyFileList(FolderOf(stored), list, targetFolder, m_stop)) {
+    if (!foldersMade) {
         m_allRestored = false;
+    }
+    Log("  Restore %d items to %s...", count, qUtf8Printable(Shown(item.path)));
+    SetProgressRange(0, static_cast<int>(list.size()));
+    int done = 0;
+    for (const FileListEntry& entry : list) {
+        ++done;
+        if (entry.kind == kListFile && !entry.path.isEmpty() &&
+            !target.CopyIn(entry.path, entry.path.mid(skip))) {
+            // The first failure ends this item's copying.
+            m_allRestored = false;
+            break;
+        }
+        SetProgressPos(done);
+        if (m_stop.IsSet()) {
+            break;
+        }
     }
 }
 
 void Restorer::RestoreFtpCopies(const SourceItem& item) {
     const bool folderItem = item.kind == kItemFolder;
-    const QString itemFolder = WithoutSlash(item.path);
     const QString prefix = WithSlash(item.nameInArchive);
     QStringList names;
     if (folderItem) {
         m_ftp->ListTree(item.nameInArchive, names, true);
-        CreateFolderPath(itemFolder);
     } else {
         names << item.nameInArchive;
-        CreateFolderPath(FolderOf(item.path));
     }
-    // Where each listed name goes; a name from the server that would lead outside the
-    // item is refused before anything is written.
-    auto localPathOf = [&](const QString& name) -> QString {
+    RestoreTarget target(folderItem ? WithoutSlash(item.path) : FolderOf(item.path));
+    if (target.Folder(QString()) < 0) {
+        m_allRestored = false;
+        return;
+    }
+    // Where each listed name goes below the target; a name from the server that would
+    // lead outside the item is refused before anything is written.
+    auto relativeOf = [&](const QString& name) -> QString {
         if (!folderItem) {
-            return item.path;
+            return item.path.section(QLatin1Char('/'), -1);
         }
-        const QString below = name.mid(prefix.size());
+        const QString below = WithoutSlash(name.mid(prefix.size()));
         if (!name.startsWith(prefix) || !IsSafeEntryName(below)) {
             m_allRestored = RefuseUnsafe(name);
             return QString();
         }
-        return itemFolder + QLatin1Char('/') + below;
+        return below;
     };
     for (const QString& name : std::as_const(names)) {
         if (name.endsWith(QLatin1Char('/'))) {
-            const QString local = localPathOf(name);
-            if (!local.isEmpty()) {
-                CreateFolderPath(local);
+            const QString relative = relativeOf(name);
+            if (!relative.isEmpty() && target.Folder(relative) < 0) {
+                m_allRestored = false;
             }
         }
     }
@@ -376,8 +412,8 @@ void Restorer::RestoreFtpCopies(const SourceItem& item) {
         if (name.endsWith(QLatin1Char('/')) || name == datesName) {
             continue;
         }
-        const QString local = localPathOf(name);
-        if (local.isEmpty()) {
+        const QString relative = relativeOf(name);
+        if (relative.isEmpty()) {
             continue;
         }
         if (IsUnchecked(m_destination.path + QLatin1Char(':') + name)) {
@@ -385,11 +421,17 @@ void Restorer::RestoreFtpCopies(const SourceItem& item) {
             continue;
         }
         Log("  Download %s from FTP...", qUtf8Printable(name));
-        if (m_ftp->Download(name, local)) {
-            ++restored;
-            localOf.insert(name, local);
-        } else {
+        // The download lands in a run temporary and is copied in through the target, so
+        // that no link in the live tree leads it elsewhere.
+        RunTemporary fetched;
+        if (!fetched.Create(QStringLiteral("download")) || !m_ftp->Download(name, fetched.Path()) ||
+            ::chmod(FileNameToBytes(fetched.Path()).constData(), 0644) != 0) {
             Log("  Error: cannot download file %s", qUtf8Printable(name));
+            m_allRestored = false;
+        } else if (target.CopyIn(fetched.Path(), relative)) {
+            ++restored;
+            localOf.insert(name, target.PathOf(relative));
+        } else {
             m_allRestored = false;
         }
         if (m_stop.IsSet()) {

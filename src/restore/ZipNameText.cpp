@@ -4,6 +4,7 @@
 
 #include <QStringDecoder>
 
+#include "model/FileName.h"
 #include "restore/ZipExtraField.h"
 
 namespace corvane {
@@ -12,7 +13,8 @@ namespace {
 
 constexpr quint32 kFlagUtf8Name = 1u << 11;
 constexpr quint16 kUnicodePathTag = 0x7075;
-// Host ids of "version made by" whose tools store names in the locale's encoding.
+// Host ids of "version made by": Unix tools store a file name's bytes as they are; the
+// tools of OS X store UTF-8.
 constexpr quint32 kHostUnix = 3;
 constexpr quint32 kHostOsX = 19;
 
@@ -97,19 +99,17 @@ QString Cp437ToString(const QByteArray& bytes) {
 
 QString ZipEntryNameText(const QByteArray& rawName, quint32 flags, quint32 versionMadeBy,
                          const QByteArray& extraField) {
+    const quint32 host = (versionMadeBy >> 8) & 0xFF;
     QString text;
     QByteArray unicodeName;
-    if ((flags & kFlagUtf8Name) != 0) {
-        text = QString::fromUtf8(rawName);
-    } else if (IsAscii(rawName)) {
-        text = QString::fromLatin1(rawName);
+    if ((flags & kFlagUtf8Name) != 0 || host == kHostUnix || IsAscii(rawName)) {
+        // Flagged UTF-8 that is not valid UTF-8, and a Unix name in any encoding, keep
+        // their exact bytes: the restore writes the name the file had.
+        text = FileNameFromBytes(rawName);
     } else if (UnicodePathName(rawName, extraField, unicodeName)) {
         text = QString::fromUtf8(unicodeName);
-    } else {
-        const quint32 host = (versionMadeBy >> 8) & 0xFF;
-        if ((host != kHostUnix && host != kHostOsX) || !StrictUtf8(rawName, text)) {
-            text = Cp437ToString(rawName);
-        }
+    } else if (host != kHostOsX || !StrictUtf8(rawName, text)) {
+        text = Cp437ToString(rawName);
     }
     text.replace(QLatin1Char('\\'), QLatin1Char('/'));
     return text;

@@ -2,13 +2,13 @@
 
 // The text of a ZIP entry name from the bytes an archive stores.
 //
-// The bytes carry no encoding of their own: general-purpose flag bit 11 says UTF-8; an
-// Info-ZIP "Unicode Path" extra field (0x7075) may hold a UTF-8 copy of a name stored
-// in another encoding; otherwise the old rule is code page 437 (what DOS and Windows
-// tools wrote). Unix tools that predate the flag (Debian's `zip` among them) store the
-// locale's bytes, today UTF-8, under the Unix host id: such a name is taken as UTF-8
-// when it is valid UTF-8, since code page 437 would turn every non-ASCII letter into two
-// line-drawing characters.
+// The bytes carry no encoding of their own. General-purpose flag bit 11 says UTF-8. A
+// name made on Unix (host id 3) without the flag is the file name's own bytes, as a Linux
+// `zip` stores them. Both are kept byte for byte through FileNameFromBytes (model/
+// FileName.h), so bytes that are not valid UTF-8 come back as the same bytes, never as
+// U+FFFD. Other hosts without the flag: an Info-ZIP "Unicode Path" extra field (0x7075)
+// may hold a UTF-8 copy of the name; otherwise the old rule is code page 437 (what DOS
+// and Windows tools wrote); OS X tools store UTF-8.
 //
 // Thread safety: pure functions.
 

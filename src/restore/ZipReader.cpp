@@ -13,10 +13,11 @@
 #include <optional>
 
 #include "engine/DosTime.h"
-#include "engine/FolderPath.h"
-#include "engine/TemporaryFile.h"
 #include "engine/ZipStreamSeek.h"
 #include "log/Log.h"
+#include "model/FileName.h"
+#include "restore/RestoreTarget.h"
+#include "restore/ZipDirectoryCheck.h"
 #include "restore/ZipEntryDecoder.h"
 #include "restore/ZipExtraField.h"
 #include "restore/ZipNameText.h"
@@ -36,30 +37,19 @@ constexpr quint32 kHostUnix = 3;
 constexpr size_t kReadSize = 64 * 1024;
 // A name field holds at most 65535 bytes, an extra field as many.
 constexpr uLong kFieldBufferSize = 65536;
-// Room left for the temporary name's decoration within the 255-byte name limit.
+// A link target longer than a path can be is damage.
+constexpr size_t kMaxLinkTarget = 4095;
 
-QString WithSlash(const QString& folder) {
-    return folder.isEmpty() || folder.endsWith(u'/') ? folder : folder + u'/';
+QString Shown(const QString& name) {
+    return FileNameForDisplay(name);
+}
+
+void LogUnsafe(const QString& name) {
+    Log("  Error: unsafe path '%s' skipped", qUtf8Printable(Shown(name)));
 }
 
 QString LastComponent(const QString& name) {
     return name.mid(name.lastIndexOf(u'/') + 1);
-}
-
-bool WriteAll(int fd, const char* data, size_t size, int& error) {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            error = errno;
-            return false;
-        }
-        data += written;
-        size -= size_t(written);
-    }
-    return true;
 }
 
 }  // namespace
@@ -90,17 +80,19 @@ struct ZipReader::State {
     // Our own handle on the archive for entry data (see ExtractFile).
     int fd = -1;
     QString baseName;
+    QString openFailure;
     quint64 count = 0;
     bool hasEntry = false;
+    // The position of the current entry in the directory, and what the check found.
+    size_t index = 0;
+    ZipDirectoryCheck check;
+    bool passwordMayBeWrong = false;
     ZipEntryInfo info;
     // Where the current entry's local header lies, when a ZIP64 block says so.
     std::optional<quint64> zip64HeaderOffset;
     ZipEntryInfo emptyInfo;
     QByteArray nameBuffer;
     QByteArray extraBuffer;
-    // The folder the last Extract made sure of: entries of one folder follow each other,
-    // and each would otherwise ask the file system again.
-    QString madeFolder;
     // Raw entry data passes through this buffer; made on the first Extract and kept.
     std::unique_ptr<unsigned char[]> readBuffer;
     ZipEntryDecoder decoder;
@@ -108,7 +100,10 @@ struct ZipReader::State {
     bool ReadEntryInfo();
     bool Matches(const QString& extension) const;
     bool LocateData(quint64& start);
-    bool ExtractFile(const QString& target, const QByteArray& password);
+    bool Decode(const QByteArray& password, const ZipEntryDecoder::Sink& sink, int& writeError,
+                QString& reason);
+    bool ExtractFile(RestoreTarget& target, const QString& relative, const QByteArray& password);
+    bool ExtractLink(RestoreTarget& target, const QString& relative, const QByteArray& password);
 };
 
 // Fills `info` from the central directory entry minizip stands on; no entry data is read.
@@ -144,6 +139,9 @@ bool ZipReader::State::ReadEntryInfo() {
     info.flags = quint16(raw.flag);
     info.versionMadeBy = quint16(raw.version);
     info.externalAttributes = quint32(raw.external_fa);
+    info.isSymlink = (info.versionMadeBy >> 8) == kHostUnix &&
+                     ((info.externalAttributes >> 16) & S_IFMT) == S_IFLNK;
+    info.repeated = index < check.repeated.size() && check.repeated[index];
     hasEntry = true;
     return true;
 }
@@ -258,27 +256,47 @@ ZipReader::~ZipReader() {
 
 bool ZipReader::Open(const QString& path) {
     Close();
+    State& s = *m_state;
+    const QByteArray pathBytes = FileNameToBytes(path);
     zlib_filefunc64_def io = {OpenInput, ReadInput,  WriteInput, TellInput,
                               SeekInput, CloseInput, ErrorInput, nullptr};
-    unzFile zip = unzOpen2_64(QFile::encodeName(path).constData(), &io);
-    if (zip == nullptr) {
-        return false;
-    }
+    unzFile zip = unzOpen2_64(pathBytes.constData(), &io);
     unz_global_info64 global = {};
-    if (unzGetGlobalInfo64(zip, &global) != UNZ_OK) {
+    if (zip == nullptr || unzGetGlobalInfo64(zip, &global) != UNZ_OK) {
+        s.openFailure = QStringLiteral("%1 is missing or no ZIP archive").arg(Shown(path));
+        if (zip != nullptr) {
+            unzClose(zip);
+        }
+        return false;
+    }
+    const int fd = ::open(pathBytes.constData(), O_RDONLY | O_CLOEXEC);
+    struct stat status {};
+    if (fd < 0 || ::fstat(fd, &status) != 0) {
+        s.openFailure =
+            QStringLiteral("cannot read %1: %2").arg(Shown(path), qt_error_string(errno));
+        if (fd >= 0) {
+            ::close(fd);
+        }
         unzClose(zip);
         return false;
     }
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    s.check = CheckZipDirectory(fd, quint64(status.st_size));
+    if (!s.check.damage.isEmpty()) {
+        s.openFailure = QStringLiteral("the archive is damaged: %1").arg(s.check.damage);
+        ::close(fd);
         unzClose(zip);
         return false;
     }
-    m_state->zip = zip;
-    m_state->fd = fd;
-    m_state->count = global.number_entry;
-    m_state->baseName = QFileInfo(path).completeBaseName();
+    s.zip = zip;
+    s.fd = fd;
+    s.count = global.number_entry;
+    s.baseName = QFileInfo(path).completeBaseName();
+    s.openFailure.clear();
     return true;
+}
+
+QString ZipReader::OpenFailure() const {
+    return m_state->openFailure;
 }
 
 void ZipReader::Close() {
@@ -291,6 +309,7 @@ void ZipReader::Close() {
         m_state->fd = -1;
     }
     m_state->count = 0;
+    m_state->check = ZipDirectoryCheck();
     m_state->hasEntry = false;
     m_state->info = ZipEntryInfo();
 }
@@ -310,6 +329,7 @@ quint64 ZipReader::Count() const {
 bool ZipReader::First(const QString& extension) {
     State& s = *m_state;
     s.hasEntry = false;
+    s.index = 0;
     if (s.zip == nullptr || unzGoToFirstFile(s.zip) != UNZ_OK || !s.ReadEntryInfo()) {
         return false;
     }
@@ -319,6 +339,7 @@ bool ZipReader::First(const QString& extension) {
 bool ZipReader::Next(const QString& extension) {
     State& s = *m_state;
     while (s.zip != nullptr && s.hasEntry) {
+        ++s.index;
         if (unzGoToNextFile(s.zip) != UNZ_OK || !s.ReadEntryInfo()) {
             s.hasEntry = false;
             return false;
@@ -335,61 +356,51 @@ const ZipEntryInfo& ZipReader::Info() const {
 }
 
 bool ZipReader::Extract(const QString& folder, bool flatten, const QString& password) {
+    RestoreTarget target(folder);
+    const QString& name = Info().name;
+    return ExtractTo(target, flatten ? LastComponent(name) : name, password);
+}
+
+bool ZipReader::PasswordMayBeWrong() const {
+    return m_state->passwordMayBeWrong;
+}
+
+bool ZipReader::ExtractTo(RestoreTarget& target, const QString& relative, const QString& password) {
     State& s = *m_state;
+    s.passwordMayBeWrong = false;
     if (s.zip == nullptr || !s.hasEntry) {
         return false;
     }
     const ZipEntryInfo& info = s.info;
-    if (!IsSafeEntryName(info.name)) {
-        Log("  Error: unsafe path '%s' skipped", qUtf8Printable(info.name));
+    if (!IsSafeEntryName(info.name) || (!relative.isEmpty() && !IsSafeEntryName(relative))) {
+        LogUnsafe(info.name);
         return false;
     }
-    const QString relative = flatten ? LastComponent(info.name) : info.name;
-    if (!info.isFolder) {
-        // What cannot be read is refused before any folder is made for it.
-        const QString last = LastComponent(relative);
-        if (last.isEmpty() || last == u"." || last == u"..") {
-            Log("  Error: unsafe path '%s' skipped", qUtf8Printable(info.name));
-            return false;
-        }
-        if (info.method != kMethodStored && info.method != kMethodDeflated) {
-            Log("  Error: unsupported compression method %d in '%s'", int(info.method),
-                qUtf8Printable(info.name));
-            return false;
-        }
-        if ((info.flags & kFlagStrongEncryption) != 0) {
-            Log("  Error: unsupported encryption in '%s'", qUtf8Printable(info.name));
-            return false;
-        }
-        if (info.encrypted && password.isEmpty()) {
-            Log("  ...'%s' is encrypted and no password was given", qUtf8Printable(info.name));
-            return false;
-        }
-    }
-    if (folder != s.madeFolder) {
-        if (!CreateFolderPath(folder)) {
-            Log("  ...cannot create folder %s", qUtf8Printable(folder));
-            return false;
-        }
-        s.madeFolder = folder;
-    }
-    const QString target = WithSlash(folder) + relative;
     if (info.isFolder) {
-        // Flattened, a folder entry has nothing below the target folder to make.
-        if (!flatten && !CreateFolderPath(target)) {
-            Log("  ...cannot create folder %s", qUtf8Printable(target));
-            return false;
-        }
-        return true;
+        return target.Folder(relative) >= 0;
     }
-    if (!flatten && relative.contains(u'/')) {
-        const QString parent = target.left(target.lastIndexOf(u'/'));
-        if (!CreateFolderPath(parent)) {
-            Log("  ...cannot create folder %s", qUtf8Printable(parent));
-            return false;
-        }
+    // What cannot be read is refused before any folder is made for it.
+    const QString last = LastComponent(relative);
+    if (last.isEmpty() || last == u"." || last == u"..") {
+        LogUnsafe(info.name);
+        return false;
     }
-    return s.ExtractFile(target, password.toUtf8());
+    if (info.method != kMethodStored && info.method != kMethodDeflated) {
+        Log("  Error: unsupported compression method %d in '%s'", int(info.method),
+            qUtf8Printable(Shown(info.name)));
+        return false;
+    }
+    if ((info.flags & kFlagStrongEncryption) != 0) {
+        Log("  Error: unsupported encryption in '%s'", qUtf8Printable(Shown(info.name)));
+        return false;
+    }
+    if (info.encrypted && password.isEmpty()) {
+        s.passwordMayBeWrong = true;
+        Log("  ...'%s' is encrypted and no password was given", qUtf8Printable(Shown(info.name)));
+        return false;
+    }
+    return info.isSymlink ? s.ExtractLink(target, relative, password.toUtf8())
+                          : s.ExtractFile(target, relative, password.toUtf8());
 }
 
 // Where the current entry's stored bytes begin. minizip finds them from the local
@@ -418,32 +429,17 @@ bool ZipReader::State::LocateData(quint64& start) {
     return true;
 }
 
-// Streams the current entry into a new file beside `target` and renames it over the
-// target once the content proved whole; every failure removes the new file. The stored
-// bytes are read from our own handle by position, with the directory's (ZIP64-aware)
-// compressed size.
-bool ZipReader::State::ExtractFile(const QString& target, const QByteArray& password) {
+// Streams the current entry's content to `sink`: the stored bytes are read from our own
+// handle by position, with the directory's (ZIP64-aware) compressed size. On failure
+// `reason` says why, for a "  ..." line.
+bool ZipReader::State::Decode(const QByteArray& password, const ZipEntryDecoder::Sink& sink,
+                              int& writeError, QString& reason) {
+    const QString name = Shown(info.name);
     quint64 position = 0;
     if (!LocateData(position)) {
-        Log("  ...cannot read '%s' from the archive", qUtf8Printable(info.name));
+        reason = QStringLiteral("cannot read '%1' from the archive").arg(name);
         return false;
     }
-    const QByteArray targetBytes = QFile::encodeName(target);
-    QByteArray tempPath;
-    FileDescriptor out(CreateTempBeside(targetBytes, tempPath));
-    if (out.Get() < 0) {
-        const int error = errno;
-        Log("  ...cannot write %s: %s", qUtf8Printable(target),
-            qUtf8Printable(qt_error_string(error)));
-        return false;
-    }
-    auto fail = [&](const QString& reason) {
-        out.Close();
-        ::unlink(tempPath.constData());
-        Log("  ...%s", qUtf8Printable(reason));
-        return false;
-    };
-
     // With a data descriptor (flag bit 3) the writer did not know the CRC when it wrote
     // the encryption header, so the check byte is the high byte of the DOS time.
     const unsigned char checkByte = (info.flags & kFlagDataDescriptor) != 0
@@ -454,24 +450,22 @@ bool ZipReader::State::ExtractFile(const QString& target, const QByteArray& pass
     if (!readBuffer) {
         readBuffer = std::make_unique_for_overwrite<unsigned char[]>(kReadSize);
     }
-    int writeError = 0;
-    const ZipEntryDecoder::Sink sink = [&](const char* data, size_t size) {
-        return WriteAll(out.Get(), data, size, writeError);
-    };
-    const QString wrongPassword =
-        QStringLiteral("wrong password or damaged data in '%1'").arg(info.name);
-    const QString damaged =
-        info.encrypted ? wrongPassword : QStringLiteral("damaged data in '%1'").arg(info.name);
-    auto reasonOf = [&](ZipEntryDecoder::Status status) {
+    auto failed = [&](ZipEntryDecoder::Status status) {
+        // Without the right key the data decrypts to noise: its inflate or CRC fails.
+        passwordMayBeWrong = info.encrypted && status != ZipEntryDecoder::Status::kSinkFailed;
         switch (status) {
             case ZipEntryDecoder::Status::kWrongPassword:
-                return QStringLiteral("wrong password for '%1'").arg(info.name);
+                reason = QStringLiteral("wrong password for '%1'").arg(name);
+                break;
             case ZipEntryDecoder::Status::kSinkFailed:
-                return QStringLiteral("cannot write %1: %2")
-                    .arg(target, qt_error_string(writeError));
+                reason = qt_error_string(writeError);
+                break;
             default:
-                return damaged;
+                reason = info.encrypted
+                             ? QStringLiteral("wrong password or damaged data in '%1'").arg(name)
+                             : QStringLiteral("damaged data in '%1'").arg(name);
         }
+        return false;
     };
     for (quint64 left = info.compressedSize; left > 0;) {
         const ssize_t got = ::pread(fd, readBuffer.get(),
@@ -479,46 +473,102 @@ bool ZipReader::State::ExtractFile(const QString& target, const QByteArray& pass
         if (got < 0 && errno == EINTR) {
             continue;
         }
-        if (got < 0) {
-            return fail(QStringLiteral("cannot read '%1' from the archive: %2")
-                            .arg(info.name, qt_error_string(errno)));
-        }
-        if (got == 0) {
-            return fail(QStringLiteral("the archive ends inside '%1'").arg(info.name));
+        if (got <= 0) {
+            reason = got < 0 ? QStringLiteral("cannot read '%1' from the archive: %2")
+                                   .arg(name, qt_error_string(errno))
+                             : QStringLiteral("the archive ends inside '%1'").arg(name);
+            return false;
         }
         position += quint64(got);
         left -= quint64(got);
         const ZipEntryDecoder::Status status = decoder.Feed(readBuffer.get(), size_t(got), sink);
         if (status != ZipEntryDecoder::Status::kOk) {
-            return fail(reasonOf(status));
+            return failed(status);
         }
     }
     const ZipEntryDecoder::Status status = decoder.Finish();
-    if (status != ZipEntryDecoder::Status::kOk) {
-        return fail(reasonOf(status));
-    }
+    return status == ZipEntryDecoder::Status::kOk || failed(status);
+}
 
+// Streams the current entry into a new file beside its target and renames it over the
+// target once the content proved whole; every failure removes the new file.
+bool ZipReader::State::ExtractFile(RestoreTarget& target, const QString& relative,
+                                   const QByteArray& password) {
+    QString folder;
+    QString name;
+    SplitRelative(relative, folder, name);
+    const int folderFd = target.Folder(folder);
+    if (folderFd < 0) {
+        return false;
+    }
+    const QString shown = Shown(target.PathOf(relative));
+    NewFileAt out;
+    if (!out.Create(folderFd, FileNameToBytes(name))) {
+        Log("  ...cannot write %s: %s", qUtf8Printable(shown),
+            qUtf8Printable(qt_error_string(errno)));
+        return false;
+    }
+    int writeError = 0;
+    const ZipEntryDecoder::Sink sink = [&](const char* data, size_t size) {
+        if (WriteAllTo(out.Fd(), data, size)) {
+            return true;
+        }
+        writeError = errno;
+        return false;
+    };
+    QString reason;
+    if (!Decode(password, sink, writeError, reason)) {
+        Log("  ...%s", qUtf8Printable(writeError != 0
+                                          ? QStringLiteral("cannot write %1: %2").arg(shown, reason)
+                                          : reason));
+        return false;
+    }
     // An entry made on Unix carries its permission bits; the restored file stays
     // readable and writable by its owner whatever they say.
     const quint32 mode = info.externalAttributes >> 16;
     if ((info.versionMadeBy >> 8) == kHostUnix && mode != 0 &&
         ((mode & S_IFMT) == 0 || (mode & S_IFMT) == S_IFREG)) {
-        ::fchmod(out.Get(), mode_t((mode & 0777) | S_IRUSR | S_IWUSR));
+        ::fchmod(out.Fd(), mode_t((mode & 0777) | S_IRUSR | S_IWUSR));
     }
     if (info.time >= 0) {
         const struct timespec times[2] = {{time_t(info.time), 0}, {time_t(info.time), 0}};
-        if (::futimens(out.Get(), times) != 0) {
-            return fail(QStringLiteral("cannot set the time of %1: %2")
-                            .arg(target, qt_error_string(errno)));
+        if (::futimens(out.Fd(), times) != 0) {
+            Log("  ...cannot set the time of %s: %s", qUtf8Printable(shown),
+                qUtf8Printable(qt_error_string(errno)));
+            return false;
         }
     }
-    if (!out.Close()) {
-        return fail(QStringLiteral("cannot write %1: %2").arg(target, qt_error_string(errno)));
-    }
-    if (::rename(tempPath.constData(), targetBytes.constData()) != 0) {
-        return fail(QStringLiteral("cannot replace %1: %2").arg(target, qt_error_string(errno)));
+    if (!out.Commit()) {
+        Log("  ...cannot replace %s: %s", qUtf8Printable(shown),
+            qUtf8Printable(qt_error_string(errno)));
+        return false;
     }
     return true;
+}
+
+// A link entry's data is the link's target; it is made only when the target stays
+// inside the restore target.
+bool ZipReader::State::ExtractLink(RestoreTarget& target, const QString& relative,
+                                   const QByteArray& password) {
+    QByteArray linkTarget;
+    int writeError = 0;
+    const ZipEntryDecoder::Sink sink = [&](const char* data, size_t size) {
+        if (size_t(linkTarget.size()) + size > kMaxLinkTarget) {
+            writeError = ENAMETOOLONG;
+            return false;
+        }
+        linkTarget.append(data, qsizetype(size));
+        return true;
+    };
+    QString reason;
+    if (!Decode(password, sink, writeError, reason)) {
+        Log("  ...%s", qUtf8Printable(writeError != 0 ? QStringLiteral("the target of link '%1' "
+                                                                       "is too long")
+                                                            .arg(Shown(info.name))
+                                                      : reason));
+        return false;
+    }
+    return target.MakeLink(relative, linkTarget);
 }
 
 }  // namespace corvane

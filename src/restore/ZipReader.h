@@ -7,13 +7,16 @@
 // taken from their extra field, which Debian's minizip fails to read on 64-bit systems.
 //
 // Entry names come back with "/" separators whatever the archive used ("\" is turned
-// into "/"); names without the UTF-8 flag are decoded as code page 437 (see ZipNameText.h
-// for the Unicode Path field and the UTF-8 names of old Unix tools). A name that is
-// absolute or holds a ".." component is never written: Extract refuses it.
+// into "/"); see ZipNameText.h for how the bytes become text (names made on Unix keep
+// their exact bytes). A name that is absolute or holds a ".." component is never
+// written: Extract refuses it. Nothing is written through a symbolic link (see
+// RestoreTarget.h).
 //
-// Walking the entries (First, Next, Info, Count) reads only the central directory;
-// entry data is read by Extract alone. Open and the walk log nothing (the caller says
-// what a missing archive means to it); Extract logs the reason of every failure.
+// Open refuses a damaged archive (see ZipDirectoryCheck.h): nothing of it is listed or
+// restored. Walking the entries (First, Next, Info, Count) reads only the central
+// directory; entry data is read by Extract alone. Open and the walk log nothing (the
+// caller says what a missing archive means to it; OpenFailure says why); Extract logs
+// the reason of every failure.
 //
 // One reader belongs to one thread.
 
@@ -22,6 +25,8 @@
 #include <memory>
 
 namespace corvane {
+
+class RestoreTarget;
 
 struct ZipEntryInfo {
     QString name;             // "/" separators; a folder entry ends in "/"
@@ -37,6 +42,8 @@ struct ZipEntryInfo {
     quint16 flags = 0;               // the general-purpose bit flag
     quint16 versionMadeBy = 0;       // host id in the high byte (3 = Unix)
     quint32 externalAttributes = 0;  // Unix mode in the high 16 bits when made on Unix
+    bool isSymlink = false;          // made on Unix with the link type: the data is the target
+    bool repeated = false;           // an earlier entry has the same name
 };
 
 // True when writing the name below a folder stays inside it: not empty, not absolute
@@ -52,8 +59,10 @@ class ZipReader {
     ZipReader& operator=(const ZipReader&) = delete;
 
     // Opens the archive (ZIP64 too), closing any archive opened before; false when the
-    // file is missing or no ZIP archive. No entry is current until First.
-    bool Open(const QString& path);
+    // file is missing, no ZIP archive or damaged. No entry is current until First.
+    [[nodiscard]] bool Open(const QString& path);
+    // Why the last Open failed, for the log.
+    QString OpenFailure() const;
     void Close();
     bool IsOpen() const;
     // The archive's base name without extension (as opened).
@@ -69,19 +78,27 @@ class ZipReader {
     // The current entry.
     const ZipEntryInfo& Info() const;
 
-    // Writes the current entry below `folder` (created with its parents): under its
-    // whole name, or with `flatten` under the part after its last "/". A folder entry
-    // only creates its folder. The data goes to a temporary file beside the target and
-    // replaces the target only when complete and its CRC checked, so a wrong password
-    // or damaged data never creates or truncates the live file; an empty entry gives an
-    // empty file. The file gets the entry's time (modification and access) and, for an
-    // entry made on Unix, its permission bits (always readable and writable by the
-    // owner). Stored (0) and deflated (8) entries are extracted, encrypted or not; the
-    // password is used only for encrypted entries. An unsafe name (and, when
-    // flattening, a last component that is empty, "." or "..") is refused with
-    // "  Error: unsafe path '%s' skipped" before anything is written. Answers false on
-    // any failure; false also when there is no current entry.
-    bool Extract(const QString& folder, bool flatten, const QString& password);
+    // Writes the current entry at `relative` below the target (folders made as needed,
+    // none followed if it is a link). A folder entry only makes its folder; a symbolic
+    // link entry becomes a link when its target stays inside the target (else it is
+    // refused). The data goes to a temporary file beside the file and replaces it only
+    // when complete and its CRC checked, so a wrong password or damaged data never
+    // creates or truncates the live file; an empty entry gives an empty file. The file
+    // gets the entry's time (modification and access) and, for an entry made on Unix,
+    // its permission bits (always readable and writable by the owner). Stored (0) and
+    // deflated (8) entries are extracted, encrypted or not; the password is used only
+    // for encrypted entries. An unsafe name or `relative` (and a last component that is
+    // empty, "." or "..") is refused with "  Error: unsafe path '%s' skipped" before
+    // anything is written. Answers false on any failure (logged); false also when there
+    // is no current entry.
+    [[nodiscard]] bool ExtractTo(RestoreTarget& target, const QString& relative,
+                                 const QString& password);
+    // ExtractTo with `folder` as the target: the entry under its whole name, or with
+    // `flatten` under the part after its last "/".
+    [[nodiscard]] bool Extract(const QString& folder, bool flatten, const QString& password);
+    // After a failed extraction: whether a wrong or missing password may be the cause
+    // (an encrypted entry whose check byte, data or CRC did not match).
+    bool PasswordMayBeWrong() const;
 
   private:
     struct State;

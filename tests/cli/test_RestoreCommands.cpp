@@ -79,6 +79,15 @@ TEST_F(RestoreCommandsTest, CompareShowsTheStatusOfEveryStoredFile) {
     EXPECT_TRUE(out.contains("\tfile not found\td.zip:Docs/gone.txt\t"));
 }
 
+TEST_F(RestoreCommandsTest, CompareOfAMissingArchiveExitedZero) {
+    ASSERT_TRUE(QFile::remove(m_dir.File("backup/zip/d.zip")));
+    QByteArray out;
+    QByteArray err;
+    EXPECT_EQ(Cli({"compare", "Zip"}, &out, &err), 1);
+    EXPECT_TRUE(err.contains("  Error: cannot open ZIP file\n")) << err.constData();
+    EXPECT_TRUE(out.isEmpty()) << out.constData();
+}
+
 TEST_F(RestoreCommandsTest, RestoreUncheckingIdenticalBringsBackChangedAndDeletedFiles) {
     SetMtime(m_dir.File("live/Docs/same.txt"), 1600000000);
     QByteArray out;

@@ -119,13 +119,16 @@ class FtpRestoreTestBase {
         return m_server.Home() + "/store/" + Year() + "/" + name;
     }
 
-    std::vector<RestoreItem> Compare(FtpSession* ftp = nullptr) const {
+    std::vector<RestoreItem> Compare(FtpSession* ftp = nullptr) {
         TaskDestination destination = m_task->destination;
         QString archiveName = m_task->archiveName;
         EXPECT_TRUE(UseHistoryEntry(*m_task, 0, destination, archiveName));
         std::vector<RestoreItem> list;
+        m_read = true;
         for (const SourceItem& item : m_task->items) {
-            BuildRestoreList(list, item, destination, m_task->backupMode, archiveName, ftp);
+            m_read =
+                BuildRestoreList(list, item, destination, m_task->backupMode, archiveName, ftp) &&
+                m_read;
         }
         return list;
     }
@@ -154,6 +157,7 @@ class FtpRestoreTestBase {
     QString m_skipReason;
     TempDir m_dir;
     TaskList m_tasks;
+    bool m_read = false;  // what the last Compare's list builder answered
     TaskRecord* m_task = nullptr;
     ScriptedQuestions m_questions;
     std::unique_ptr<LogCapture> m_log = std::make_unique<LogCapture>();
@@ -320,7 +324,7 @@ TEST_F(FtpCopyRestoreTest, HostileNamesInTheDatesFileAreRefused) {
     TaskDestination destination = m_task->destination;
     destination.path = Place();
     std::vector<RestoreItem> list;
-    BuildRestoreList(list, m_task->items[0], destination, kMethodCopy, QString());
+    EXPECT_TRUE(BuildRestoreList(list, m_task->items[0], destination, kMethodCopy, QString()));
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list[0].sourceName, Live("Docs/a.txt"));
     EXPECT_EQ(StatusOf(list[0]), RestoreStatus::kIdentical);

@@ -3,8 +3,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <filesystem>
+#include <fstream>
 
 #include "engine/BackupRun.h"
+#include "model/FileName.h"
 #include "restore/RestoreRun.h"
 #include "restore/RestoreStatus.h"
 #include "support/LogCapture.h"
@@ -226,6 +229,147 @@ TEST(RestoreRunZip, ArchiveMadeByZipRestores) {
     EXPECT_EQ(ReadAll(dir.File("restored/Docs/a.txt")), "alpha");
     EXPECT_EQ(ReadAll(dir.File("restored/Docs/sub/b.txt")), "beta");
 }
+
+// ---------------------------------------------------------------------------------------
+// Crafted archives: the restore writes exactly what the backup holds, and says so.
+
+// The crafted archives (tests/fixtures/make_fault_archives.py), made once.
+const QString& FaultArchives() {
+    static TempDir dir;
+    static const bool made = [] {
+        const test::ToolResult result = test::RunTool(
+            "/usr/bin/python3", {test::FixturePath("make_fault_archives.py"), dir.Path()});
+        EXPECT_EQ(result.exitCode, 0) << result.output.toStdString();
+        return true;
+    }();
+    (void)made;
+    return dir.Path();
+}
+
+// Everything below `root`, sorted: "folder/", "file=content", "link->target".
+QStringList TreeOf(const QString& root) {
+    namespace fs = std::filesystem;
+    QStringList tree;
+    const fs::path base(FileNameToBytes(root).toStdString());
+    if (!fs::exists(base)) {
+        return tree;
+    }
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(base)) {
+        const std::string relative = entry.path().lexically_relative(base).native();
+        QString line = FileNameForDisplay(FileNameFromBytes(relative));
+        if (entry.is_symlink()) {
+            line += "->" + QString::fromStdString(fs::read_symlink(entry.path()).native());
+        } else if (entry.is_directory()) {
+            line += '/';
+        } else {
+            std::ifstream in(entry.path(), std::ios::binary);
+            line +=
+                '=' + QString::fromStdString(std::string(std::istreambuf_iterator<char>(in), {}));
+        }
+        tree << line;
+    }
+    tree.sort();
+    return tree;
+}
+
+struct ArchiveFaultCase {
+    const char* name;
+    const char* archive;  // in the crafted folder; for the copy method the stored folder
+    qint32 method;
+    qint32 kind;
+    const char* nameInArchive;
+    const char* live;  // the item's path below the target folder
+    const char* link;  // "path->target": a link put in the target before the restore
+    bool succeeds;
+    QStringList tree;     // the target folder afterwards
+    const char* logLine;  // part of a line the log must hold
+    const char* absent;   // part of a line the log must not hold ("" for none)
+};
+
+void PrintTo(const ArchiveFaultCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ArchiveFaultTest : public ::testing::TestWithParam<ArchiveFaultCase> {};
+
+TEST_P(ArchiveFaultTest, RestoresExactlyWhatTheBackupHolds) {
+    const ArchiveFaultCase& c = GetParam();
+    TempDir dir;
+    qputenv("CORVANE_HOME", FileNameToBytes(dir.File("data")));
+    const QString target = dir.File("t");
+    QDir().mkpath(target);
+    QDir().mkpath(dir.File("elsewhere"));
+    if (*c.link != '\0') {
+        const QStringList link = QString(c.link).split("->");
+        QDir().mkpath(QFileInfo(target + '/' + link[0]).path());
+        ASSERT_TRUE(QFile::link(link[1], target + '/' + link[0]));
+    }
+    TaskList tasks;
+    TaskRecord* task = tasks.NewTask("Faults", kTaskRestore);
+    task->backupMode = c.method;
+    task->destination.path =
+        c.method == kMethodZip ? FaultArchives() : FaultArchives() + '/' + c.archive;
+    task->archiveName = c.archive;
+    task->items.push_back(MakePathItem(target + '/' + c.live, c.kind, c.nameInArchive));
+    ScriptedQuestions questions;
+    LogCapture log;
+
+    EXPECT_EQ(RunRestore(tasks, 0, questions, StopSignal()), c.succeeds);
+    EXPECT_EQ(TreeOf(target), c.tree);
+    EXPECT_EQ(TreeOf(dir.File("elsewhere")), QStringList());
+    EXPECT_FALSE(QFileInfo::exists(dir.File("outside")));
+    const QString lines = log.Texts().join('\n');
+    EXPECT_TRUE(lines.contains(c.logLine)) << lines.toStdString();
+    if (*c.absent != '\0') {
+        EXPECT_FALSE(lines.contains(c.absent)) << lines.toStdString();
+    }
+    // QTemporaryDir cannot remove a name that is not UTF-8.
+    std::filesystem::remove_all(FileNameToBytes(target).toStdString());
+}
+
+constexpr qint32 kZip = kMethodZip;
+constexpr qint32 kCopy = kMethodCopy;
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Faults, ArchiveFaultTest, ::testing::Values(
+    // A file item is its own entry alone, not every name that begins with it.
+    ArchiveFaultCase{"FileItemTookEntriesSharingItsPrefix", "notes.zip", kZip, kItemFile, "notes.txt",
+        "notes.txt", "", true, {"notes.txt=mine"}, "notes.txt unpacked", ""},
+    ArchiveFaultCase{"FileItemWrittenUnderItsArchiveName", "notes.zip", kZip, kItemFile, "notes.txt",
+        "renamed.txt", "", true, {"renamed.txt=mine"}, "/t/renamed.txt unpacked", ""},
+    ArchiveFaultCase{"MissingEntryReportedAsCompleted", "notes.zip", kZip, kItemFile, "absent.txt",
+        "absent.txt", "", false, {}, "  Error: the archive holds no absent.txt", ""},
+    ArchiveFaultCase{"ShortEntryCountRestoredPartially", "count.zip", kZip, kItemFile, "a.txt",
+        "a.txt", "", false, {}, "the end record counts 1 entries, the central directory holds 2", ""},
+    ArchiveFaultCase{"LocalHeaderMatchedByNameLengthOnly", "localname.zip", kZip, kItemFile, "a.txt",
+        "a.txt", "", false, {}, "the local header of b.txt names another entry", ""},
+    ArchiveFaultCase{"OverlappingRecordsAccepted", "overlap.zip", kZip, kItemFile, "a.txt", "a.txt",
+        "", false, {}, "the records of a.txt and b.txt overlap", ""},
+    ArchiveFaultCase{"DuplicateNameLastWinsSilently", "dup.zip", kZip, kItemFile, "dup.txt",
+        "dup.txt", "", true, {"dup.txt=first"},
+        "  Warning: the archive holds dup.txt more than once, the first copy is restored", ""},
+    ArchiveFaultCase{"SymlinkBecameARegularFile", "filelink.zip", kZip, kItemFile, "shortcut",
+        "shortcut", "", true, {"shortcut->notes.txt"}, "shortcut unpacked", ""},
+    ArchiveFaultCase{"SymlinkLeadingOutsideWasWritten", "filelink.zip", kZip, kItemFile, "escape",
+        "escape", "", false, {}, "  Error: the symbolic link ", ""},
+    ArchiveFaultCase{"SymlinksOfAFolderItem", "links.zip", kZip, kItemFolder, "Docs", "Docs", "",
+        false, {"Docs/", "Docs/a.txt=alpha", "Docs/link->a.txt", "Docs/sub/", "Docs/sub/up->../a.txt"},
+        "/t/Docs/evil leads outside", ""},
+    ArchiveFaultCase{"ZipWroteThroughALinkedFolder", "tree.zip", kZip, kItemFolder, "Docs", "Docs",
+        "Docs/sub->../../elsewhere", false, {"Docs/", "Docs/g.txt=g", "Docs/sub->../../elsewhere"},
+        "/t/Docs/sub is a symbolic link, nothing is restored through it", ""},
+    // The first failed copy ends the item (the walk lists sub/f.txt before g.txt).
+    ArchiveFaultCase{"CopyWroteThroughALinkedFolder", "copy", kCopy, kItemFolder, "Docs", "Docs",
+        "Docs/sub->../../elsewhere", false, {"Docs/", "Docs/sub->../../elsewhere"},
+        "/t/Docs/sub is a symbolic link, nothing is restored through it", ""},
+    ArchiveFaultCase{"CrcFailureBlamedOnEncryption", "crc.zip", kZip, kItemFile, "bad.txt",
+        "bad.txt", "", false, {}, "  Error: cannot extract file ", "maybe archive is encrypted"},
+    ArchiveFaultCase{"RawUnixNameDecodedAsCp437", "raw.zip", kZip, kItemFolder, "Docs", "Docs", "",
+        true, {"Docs/", "Docs/caf\\xE9.txt=latin"}, "1 items unpacked", ""},
+    ArchiveFaultCase{"RawNameOfZipDecodedAsCp437", "zipraw.zip", kZip, kItemFolder, "Docs", "Docs",
+        "", true, {"Docs/", "Docs/caf\\xE9.txt=latin"}, "1 items unpacked", ""}),
+    [](const ::testing::TestParamInfo<ArchiveFaultCase>& info) { return info.param.name; });
+// clang-format on
 
 }  // namespace
 }  // namespace corvane
