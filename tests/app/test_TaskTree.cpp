@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QRegularExpression>
+
 #include "app/TaskFiles.h"
 #include "app/TaskTree.h"
 #include "model/PropertyStore.h"
@@ -193,6 +195,7 @@ TEST_F(TaskTreeTest, TipsSummariseTheTask) {
     CalendarTime when = *FromFileTime(
         ToFileTime(CalendarTimeFromDateTime(QDateTime(QDate(2005, 3, 7), QTime(9, 5)))));
     empty->history.push_back({"/a/", "", when});
+    m_tree.BackupHistoryChanged(2);
     EXPECT_EQ(m_tree.TipFor(m_tree.AddTaskEntry(nullptr, 2)),
               "Item is empty\nLast backup was at " + ShortDateTimeText(when));
     EXPECT_TRUE(ShortDateTimeText(when).contains("05")) << ShortDateTimeText(when).toStdString();
@@ -219,6 +222,46 @@ class TaskFilesTest : public TaskTreeTest {
     TempDir m_dir;
 };
 
+// One typo in a hand-edited task list made the next save write an empty list.
+TEST_F(TaskFilesTest, DamagedFilesAreReportedAndNeverSavedOver) {
+    MakeTasks(2);
+    const QByteArray broken = "<TasksList>\n<Main TasksCount=\"2\">\n</TasksList>\n";
+    m_dir.Write("CorvTasks.bin", broken);
+    m_dir.Write("CorvGroups.bin", broken);
+
+    TaskList tasks;
+    TaskTree tree(tasks);
+    const TaskFilesLoad load = LoadTasksAndTree(tasks, tree, m_dir.Path());
+    const QString reason = ": Opening and ending tag mismatch at line 3, column 13";
+    EXPECT_EQ(load.taskListError,
+              "cannot read the task list " + TaskListPath(m_dir.Path()) + reason);
+    EXPECT_EQ(load.groupListError,
+              "cannot read the group list " + GroupListPath(m_dir.Path()) + reason);
+    EXPECT_EQ(tasks.TaskCount(), 0);
+
+    EXPECT_TRUE(SaveTasksAndTree(m_tasks, m_tree, m_dir.Path(), TaskFilesToSave::After(load)));
+    EXPECT_EQ(test::ReadAll(TaskListPath(m_dir.Path())), broken);
+    EXPECT_EQ(test::ReadAll(GroupListPath(m_dir.Path())), broken);
+
+    // Set aside twice within a second: both are kept.
+    QString first;
+    QString second;
+    ASSERT_TRUE(SetDamagedFileAside(TaskListPath(m_dir.Path()), &first, nullptr));
+    m_dir.Write("CorvTasks.bin", broken);
+    ASSERT_TRUE(SetDamagedFileAside(TaskListPath(m_dir.Path()), &second, nullptr));
+    EXPECT_TRUE(QRegularExpression("^.*/CorvTasks\\.bin\\.damaged-\\d{8}-\\d{6}(-2)?$")
+                    .match(first)
+                    .hasMatch())
+        << first.toStdString();
+    EXPECT_NE(first, second);
+    EXPECT_EQ(test::ReadAll(first), broken);
+    EXPECT_EQ(test::ReadAll(second), broken);
+    EXPECT_FALSE(QFile::exists(TaskListPath(m_dir.Path())));
+    QString error;
+    EXPECT_FALSE(SetDamagedFileAside(TaskListPath(m_dir.Path()), nullptr, &error));
+    EXPECT_TRUE(error.endsWith("No such file or directory")) << error.toStdString();
+}
+
 TEST_F(TaskFilesTest, GroupsRoundTripThroughTheFiles) {
     MakeTasks(4);
     TreeEntry* group = m_tree.AddGroupEntry("Work");
@@ -227,11 +270,11 @@ TEST_F(TaskFilesTest, GroupsRoundTripThroughTheFiles) {
     m_tree.AddTaskEntry(nullptr, 3);
     m_tree.AddTaskEntry(nullptr, 1);
     m_tree.AddGroupEntry("Empty");
-    ASSERT_TRUE(SaveTasksAndTree(m_tasks, m_tree, m_dir.Path()));
+    ASSERT_TRUE(SaveTasksAndTree(m_tasks, m_tree, m_dir.Path(), {}));
 
     TaskList tasks;
     TaskTree tree(tasks);
-    LoadTasksAndTree(tasks, tree, m_dir.Path());
+    ASSERT_FALSE(LoadTasksAndTree(tasks, tree, m_dir.Path()).TaskListDamaged());
     QStringList shape;
     for (const TreeEntry* e : tree.InDisplayOrder()) {
         if (!e->IsItemRow()) {
@@ -250,7 +293,7 @@ TEST_F(TaskFilesTest, GroupListFileHasTheStoredShape) {
     m_tree.AddTaskEntry(group, 2);
     m_tree.AddTaskEntry(nullptr, 1);
     m_tasks.DeleteTask(1);  // leaves entries whose slot is empty
-    ASSERT_TRUE(SaveTasksAndTree(m_tasks, m_tree, m_dir.Path()));
+    ASSERT_TRUE(SaveTasksAndTree(m_tasks, m_tree, m_dir.Path(), {}));
 
     PropertyStore store;
     ASSERT_TRUE(store.LoadXml(GroupListPath(m_dir.Path())));
@@ -272,17 +315,17 @@ TEST_F(TaskFilesTest, WithoutAGroupListEveryTaskIsAtTheTop) {
     TreeEntry* group = m_tree.AddGroupEntry("G");
     m_tree.AddTaskEntry(group, 0);
     m_tree.AddTaskEntry(nullptr, 2);
-    ASSERT_TRUE(SaveTasksAndTree(m_tasks, m_tree, m_dir.Path()));
+    ASSERT_TRUE(SaveTasksAndTree(m_tasks, m_tree, m_dir.Path(), {}));
     ASSERT_TRUE(QFile::remove(GroupListPath(m_dir.Path())));
 
     TaskList tasks;
     TaskTree tree(tasks);
-    LoadTasksAndTree(tasks, tree, m_dir.Path());
+    ASSERT_FALSE(LoadTasksAndTree(tasks, tree, m_dir.Path()).TaskListDamaged());
     ASSERT_EQ(tree.TopLevel().size(), 2u);
     EXPECT_EQ(tasks.TaskAt(tree.TopLevel()[0]->value)->name, "T0");
     EXPECT_EQ(tasks.TaskAt(tree.TopLevel()[1]->value)->name, "T2");
 
-    ASSERT_TRUE(SaveTasksAndTree(tasks, tree, m_dir.Path()));
+    ASSERT_TRUE(SaveTasksAndTree(tasks, tree, m_dir.Path(), {}));
     const QByteArray groups = test::ReadAll(GroupListPath(m_dir.Path()));
     EXPECT_FALSE(groups.contains("Type=\"Group\""));
     EXPECT_EQ(groups.count("Type=\"Task\""), 2);
@@ -290,7 +333,7 @@ TEST_F(TaskFilesTest, WithoutAGroupListEveryTaskIsAtTheTop) {
 
 TEST_F(TaskFilesTest, HandWrittenGroupListWithOddEntries) {
     MakeTasks(4);
-    ASSERT_TRUE(SaveTasksAndTree(m_tasks, m_tree, m_dir.Path()));
+    ASSERT_TRUE(SaveTasksAndTree(m_tasks, m_tree, m_dir.Path(), {}));
     // OID 999 names no task; "group" is not a known type; T1 is named twice; T3 is not
     // named at all and is shown at the end of the top level; the counts are huge.
     m_dir.Write("CorvGroups.bin",
@@ -305,7 +348,7 @@ TEST_F(TaskFilesTest, HandWrittenGroupListWithOddEntries) {
                 "</GroupsData>\n");
     TaskList tasks;
     TaskTree tree(tasks);
-    LoadTasksAndTree(tasks, tree, m_dir.Path());
+    ASSERT_FALSE(LoadTasksAndTree(tasks, tree, m_dir.Path()).TaskListDamaged());
     QStringList shape;
     for (const TreeEntry* e : tree.InDisplayOrder()) {
         if (!e->IsItemRow()) {

@@ -435,10 +435,28 @@ TEST(PropertyStoreLoad, MissingFileOrFolderFailsAndEmptiesStore) {
     EXPECT_FALSE(store.LoadXml(dir.File("missing.xml")));
     EXPECT_TRUE(store.IsEmpty());
     EXPECT_FALSE(store.ErrorString().isEmpty());
+    EXPECT_EQ(store.LastLoad().state, FileLoad::State::kMissing);
 
     store.SetText("Old", "k", "v");
     EXPECT_FALSE(store.LoadXml(dir.Path()));
     EXPECT_TRUE(store.IsEmpty());
+    EXPECT_EQ(store.LastLoad().state, FileLoad::State::kDamaged);
+}
+
+// A file nested three million levels deep took 888 MB to load: nesting beyond what a
+// store could use is refused where it starts, at the cost of reading that far.
+TEST(PropertyStoreLoad, DeepNestingIsRefusedWhereItStarts) {
+    for (const int depth : {PropertyStore::kMaxNesting, PropertyStore::kMaxNesting + 1, 3000000}) {
+        const QByteArray data =
+            QByteArray("<a>").repeated(depth) + QByteArray("</a>").repeated(depth);
+        PropertyStore store;
+        const bool loaded = store.LoadXmlData(data);
+        EXPECT_EQ(loaded, depth <= PropertyStore::kMaxNesting) << depth;
+        if (!loaded) {
+            EXPECT_EQ(Std(store.LastLoad().error),
+                      "elements nested deeper than 256 levels at line 1, column 769");
+        }
+    }
 }
 
 TEST(PropertyStoreLoad, LoadReplacesEarlierContent) {
