@@ -255,6 +255,15 @@ TEST_F(InstanceChannelTest, DataFoldersHaveTheirOwnChannels) {
     EXPECT_EQ(receivedA.raises, 1);
 }
 
+// A name too long for the hand-over record once kept the window from opening at all,
+// though no program ran to hand it to.
+TEST_F(InstanceChannelTest, OverLongNameStillFindsThatNobodyServes) {
+    const QString longName(300, QLatin1Char('x'));
+    QString reply = QStringLiteral("something");
+    EXPECT_FALSE(InstanceChannel::SendToRunning(m_dir.File("b"), &longName, &reply));
+    EXPECT_TRUE(reply.isEmpty()) << reply.toStdString();
+}
+
 // Whatever a broken or foreign client sends, the server drops that connection and
 // carries on.
 TEST_F(InstanceChannelTest, BadMessagesAreDroppedAndServingGoesOn) {
