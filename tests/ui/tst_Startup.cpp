@@ -1,6 +1,8 @@
 #include <QDir>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -9,8 +11,10 @@
 #include "app/InstanceChannel.h"
 #include "platform/DataFolderLock.h"
 #include "support/TempDir.h"
+#include "support/WidgetTesting.h"
 #include "ui/CMainFrame.h"
 #include "ui/CTarnisApp.h"
+#include "ui/CTarnisView.h"
 
 using corvane::CMainFrame;
 using corvane::CTarnisApp;
@@ -68,6 +72,8 @@ class StartupTest : public QObject {
     void secondProgramHandsOverAndEnds();
     void handedOverToAWindowThatWasHidden();
     void withoutDisplayTheTaskRunsOnTheTerminal();
+    void damagedTaskListIsKeptWhateverTheAnswer_data();
+    void damagedTaskListIsKeptWhateverTheAnswer();
 
   private:
     // A data folder with the task "My Docs" that copies src/Docs into dst/.
@@ -235,3 +241,48 @@ void StartupTest::withoutDisplayTheTaskRunsOnTheTerminal() {
 
 QTEST_MAIN(StartupTest)
 #include "tst_Startup.moc"
+
+void StartupTest::damagedTaskListIsKeptWhateverTheAnswer_data() {
+    QTest::addColumn<bool>("freshStart");
+    QTest::newRow("quit") << false;
+    QTest::newRow("start with an empty list") << true;
+}
+
+// A damaged task list was read as an empty one, and the window saved that over it.
+void StartupTest::damagedTaskListIsKeptWhateverTheAnswer() {
+    QFETCH(bool, freshStart);
+    const QByteArray broken = "<TasksList><Main TasksCount=\"1\"></TasksList>";
+    m_dir->Write("data/CorvTasks.bin", broken);
+    m_argStore = {"corvane"};
+    m_argc = 1;
+    m_argv = {m_argStore[0].data(), nullptr};
+    m_app = std::make_unique<CTarnisApp>(m_argc, m_argv.data());
+    QString text;
+    corvane::test::WhenModal<QMessageBox>(this, [&](QMessageBox* box) {
+        text = box->text();
+        const QString wanted = freshStart ? "Start with an empty list" : "Quit";
+        for (QAbstractButton* button : box->buttons()) {
+            if (button->text() == wanted) {
+                button->click();
+            }
+        }
+    });
+    int exitCode = -1;
+    QCOMPARE(m_app->Start(exitCode), freshStart);
+    QVERIFY2(
+        text.startsWith("Error: cannot read the task list " + Data() +
+                        "/CorvTasks.bin: Opening and ending tag mismatch at line 1, column 45\n"),
+        qPrintable(text));
+    const QStringList aside =
+        QDir(Data()).entryList({"CorvTasks.bin.damaged-*"}, QDir::Files | QDir::Hidden);
+    if (freshStart) {
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(ReadAll(Data() + "/" + aside.front()), broken);
+        QVERIFY(m_app->Frame()->View()->Tree().TopLevel().empty());
+    } else {
+        QCOMPARE(exitCode, 1);
+        QVERIFY(aside.isEmpty());
+        QCOMPARE(ReadAll(Data() + "/CorvTasks.bin"), broken);
+        QVERIFY(!QFile::exists(Data() + "/CorvGroups.bin"));
+    }
+}

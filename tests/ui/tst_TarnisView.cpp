@@ -228,8 +228,10 @@ QStringList Shape(const QTreeWidget& view) {
 QStringList StoredShape(const QString& folder) {
     TaskList tasks;
     TaskTree tree(tasks);
-    QVERIFY(!LoadTasksAndTree(tasks, tree, folder).TaskListDamaged());
     QStringList lines;
+    if (LoadTasksAndTree(tasks, tree, folder).TaskListDamaged()) {
+        return {"damaged"};
+    }
     for (const auto& top : tree.TopLevel()) {
         if (top->IsGroup()) {
             lines << "G:" + top->label;
