@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <vector>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -215,49 +218,33 @@ TEST_F(AddRestoreTaskTest, RefusesHostileAndUnreadableFiles) {
 // or name its archive "/etc/shadow".
 TEST_F(AddRestoreTaskTest, SystemPlacesNeedAChosenFolderAndArchiveNamesArePlain) {
     const QByteArray before = test::ReadAll(TaskListPath(m_data));
-    struct Case {
-        const char* archive;
-        int kind;
-        const char* path;
-        bool withTo;
-        const char* refusal;  // after "Error: task file 'FILE' "; empty: accepted
-    };
-    const Case cases[] = {
-        {"a.zip", 3, "/etc/passwd", false,
-         "restores into the system folder '/etc/passwd'; choose the folder to restore into "
-         "with --to FOLDER"},
-        {"a.zip", 1, "/", false,
-         "restores into the system folder '/'; choose the folder to restore into with --to "
-         "FOLDER"},
-        {"a.zip", 1, "/usr/lib64/", false,
-         "restores into the system folder '/usr/lib64/'; "
-         "choose the folder to restore into with --to FOLDER"},
-        {"/etc/shadow", 3, "/home/u/a.txt", true, "refused: unsafe path '/etc/shadow'"},
-        {"..", 3, "/home/u/a.txt", true, "refused: unsafe path '..'"},
-        {"a&#10;b.zip", 3, "/home/u/a.txt", true, "refused: unsafe path 'a?b.zip'"},
-        {"a.zip", 3, "/etc/passwd", true, ""},
-        {"a.zip", 1, "/home/u/Docs/", false, ""},
-    };
-    for (const Case& c : cases) {
+    const QString to = m_dir.File("restore");
+    const QString system =
+        "restores into the system folder '%1'; choose the folder to "
+        "restore into with --to FOLDER";
+    // Archive name, item kind and path, target folder, refusal (empty: accepted).
+    for (const auto& [archive, kind, path, target, refusal] :
+         std::vector<std::tuple<QString, int, QString, QString, QString>>{
+             {"a.zip", 3, "/etc/passwd", "", system.arg("/etc/passwd")},
+             {"a.zip", 1, "/", "", system.arg("/")},
+             {"a.zip", 1, "/usr/lib64/", "", system.arg("/usr/lib64/")},
+             {"/etc/shadow", 3, "/home/u/a", to, "refused: unsafe path '/etc/shadow'"},
+             {"a&#10;b.zip", 3, "/home/u/a", to, "refused: unsafe path 'a?b.zip'"},
+             {"a.zip", 3, "/etc/passwd", to, ""},
+             {"a.zip", 1, "/home/u/Docs/", "", ""}}) {
         const QString file = m_dir.Write(
-            "case.tsk", QStringLiteral("<programSettings><TaskParameters taskName=\"T\" "
-                                       "itemsCount=\"1\" backupMode=\"2\" archiveName=\"%1\" "
-                                       "backupDestType=\"1\" backupDestPath=\"/b/\" "
-                                       "SrcDataType1=\"%2\" SrcFolder1=\"%3\" "
-                                       "DstFolderName1=\"f\"/></programSettings>")
-                            .arg(c.archive)
-                            .arg(c.kind)
-                            .arg(c.path)
+            "case.tsk", QString("<programSettings><TaskParameters taskName=\"T\" itemsCount=\"1\" "
+                                "backupMode=\"2\" archiveName=\"%1\" SrcDataType1=\"%2\" "
+                                "SrcFolder1=\"%3\" DstFolderName1=\"f\"/></programSettings>")
+                            .arg(archive)
+                            .arg(kind)
+                            .arg(path)
                             .toUtf8());
-        const Result result = Add(file, c.withTo ? m_dir.File("restore") : QString());
-        const QString refusal = QString::fromUtf8(c.refusal);
-        EXPECT_EQ(result.status, refusal.isEmpty() ? 0 : 1) << c.path;
-        EXPECT_EQ(result.err, refusal.isEmpty()
-                                  ? QString()
-                                  : "Error: task file '" + file + "' " + refusal + "\n");
-        if (!refusal.isEmpty()) {
-            EXPECT_EQ(test::ReadAll(TaskListPath(m_data)), before);
-        }
+        const Result result = Add(file, target);
+        EXPECT_EQ(result.status, refusal.isEmpty() ? 0 : 1) << path.toStdString();
+        EXPECT_EQ(result.err,
+                  refusal.isEmpty() ? "" : "Error: task file '" + file + "' " + refusal + "\n");
+        EXPECT_TRUE(refusal.isEmpty() || test::ReadAll(TaskListPath(m_data)) == before);
     }
 }
 

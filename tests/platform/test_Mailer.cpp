@@ -57,25 +57,18 @@ TEST(Mailer, HandsTheMessageToSendmail) {
 
 // "-a ACCOUNT" went to every sendmail, though only msmtp reads it as an account.
 TEST(Mailer, AccountGoesOnlyToMsmtp) {
-    struct Case {
-        const char* program;  // what the mailer is given
-        bool msmtp;
-    };
-    for (const Case& c :
-         {Case{"msmtp", true}, Case{"sendmail-link", true}, Case{"sendmail", false}}) {
+    for (const auto& [program, msmtp] :
+         {std::pair("msmtp", true), std::pair("link", true), std::pair("sendmail", false)}) {
         TempDir dir;
-        const QString msmtp = StandIn(dir, 0, "msmtp");
-        QFile::link(msmtp, dir.File("sendmail-link"));
+        QFile::link(StandIn(dir, 0, "msmtp"), dir.File("link"));  // /usr/sbin/sendmail, say
         StandIn(dir, 0, "sendmail");
         Mailer mailer;
-        mailer.SetProgram(dir.File(c.program));
+        mailer.SetProgram(dir.File(program));
         LogCapture log;
         EXPECT_TRUE(mailer.Send("work", kAddress, kSubject, kBody));
-        EXPECT_EQ(ReadAll(dir.File("args")), c.msmtp ? "-i\n-t\n-a\nwork\n" : "-i\n-t\n")
-            << c.program;
+        EXPECT_EQ(ReadAll(dir.File("args")), msmtp ? "-i\n-t\n-a\nwork\n" : "-i\n-t\n");
         EXPECT_EQ(log.CountEndingWith("  Warning: the mail account work is used only with msmtp"),
-                  c.msmtp ? 0 : 1)
-            << c.program;
+                  msmtp ? 0 : 1);
     }
 }
 

@@ -17,7 +17,6 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
-#include <array>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -461,9 +460,9 @@ class TestMainFrame : public QObject {
         AddTask("My Docs");
         AddTask("Mail");
         std::atomic<int> runs{0};
-        std::array<std::atomic<int>, 2> order{};
+        std::atomic<int> order{0};  // the slots that ran, one digit each
         frame.View()->Queue().SetBackupJob([&runs, &order](int index, RunContext&) {
-            order[static_cast<size_t>(runs.load())] = index;
+            order = order * 10 + index + 1;
             ++runs;
             return true;
         });
@@ -474,8 +473,7 @@ class TestMainFrame : public QObject {
 
         frame.show();
         QTRY_COMPARE(runs.load(), 2);
-        QCOMPARE(order[0].load(), 0);
-        QCOMPARE(order[1].load(), 1);
+        QCOMPARE(order.load(), 12);
         QTRY_VERIFY(!frame.IsBusy());
         QCOMPARE(LogTexts(frame).last(), QString("  Task completed"));
 
@@ -495,7 +493,6 @@ class TestMainFrame : public QObject {
         SeenBox box;
         AnswerNextBox(this, box);
         QVERIFY(frame.close());
-        QVERIFY(box.seen);
         QCOMPARE(box.title, QString("Warning"));
         QCOMPARE(box.text, QString("Cannot save tasks list."));
         QCOMPARE(box.icon, QMessageBox::Warning);
