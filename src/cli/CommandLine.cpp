@@ -175,8 +175,10 @@ int RunCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err)
     // temporaries) resolves it again: make them all find this one.
     qputenv("CORVANE_HOME", QFile::encodeName(dataFolder));
     // Every command but the search for task files works on the task list: one that
-    // cannot be read stops them all before anything is written.
-    if (command != QLatin1String("find-tasks") && !CheckTaskFiles(dataFolder, err)) {
+    // cannot be read stops them all before anything is written ("run" checks for itself,
+    // as the window program without a display calls it directly).
+    if (command != QLatin1String("find-tasks") && command != QLatin1String("run") &&
+        !CheckTaskFiles(dataFolder, err)) {
         return kExitFailed;
     }
     if (command == QLatin1String("run")) {
