@@ -205,11 +205,6 @@ bool InstanceChannel::SendToRunning(const QString& dataFolder, const QString* ar
         }
         return ok;
     };
-    if (argument != nullptr && !HandOverRecord::Fits(*argument)) {
-        text = QStringLiteral("Error: the task name is longer than %1 characters")
-                   .arg(HandOverRecord::kMaxArgumentUnits);
-        return answer(false);
-    }
     QLocalSocket socket;
     socket.connectToServer(ServerName(dataFolder));
     if (!socket.waitForConnected(kConnectTimeoutMs)) {
@@ -218,6 +213,13 @@ bool InstanceChannel::SendToRunning(const QString& dataFolder, const QString* ar
     if (!PeerIsThisUser(socket.socketDescriptor())) {
         text = QStringLiteral("Error: the channel of %1 is served by another user's program")
                    .arg(dataFolder);
+        return answer(false);
+    }
+    // Only a program that would get the record is bound by its size: without one, the
+    // caller runs the task itself, whatever the length of its name.
+    if (argument != nullptr && !HandOverRecord::Fits(*argument)) {
+        text = QStringLiteral("Error: the task name is longer than %1 characters")
+                   .arg(HandOverRecord::kMaxArgumentUnits);
         return answer(false);
     }
     QByteArray message;

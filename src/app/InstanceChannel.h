@@ -75,7 +75,9 @@ class InstanceChannel : public QObject {
     // serves the folder (or it vanished without answering); false with the text in
     // `reply` when the server refused (for instance "Error: task 'X' not found"), did
     // not answer in time, or the argument does not fit the hand-over record (it is
-    // refused whole, never cut: a cut name could start another task).
+    // refused whole, never cut: a cut name could start another task). Whether a program
+    // serves the folder is found out first, so an argument too long for the record
+    // still answers "nobody serves" when nobody does.
     static bool SendToRunning(const QString& dataFolder, const QString* argument, QString* reply,
                               Owner* owner = nullptr);
 

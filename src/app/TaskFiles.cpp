@@ -1,9 +1,28 @@
 #include "app/TaskFiles.h"
 
+#include <QDateTime>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <unistd.h>
+
+#include "model/FileName.h"
 #include "model/GroupListFile.h"
 #include "model/TaskListFile.h"
 
 namespace corvane {
+namespace {
+
+QString CannotRead(const char* what, const QString& path, const FileLoad& load) {
+    if (!load.IsDamaged()) {
+        return QString();
+    }
+    return QStringLiteral("cannot read the %1 %2: %3")
+        .arg(QLatin1String(what), FileNameForDisplay(path), load.error);
+}
+
+}  // namespace
 
 QString TaskListPath(const QString& dataFolder) {
     return dataFolder + QLatin1Char('/') + QLatin1String(kTaskListFileName);
@@ -13,19 +32,65 @@ QString GroupListPath(const QString& dataFolder) {
     return dataFolder + QLatin1Char('/') + QLatin1String(kGroupListFileName);
 }
 
-void LoadTasksAndTree(TaskList& tasks, TaskTree& tree, const QString& dataFolder) {
-    LoadTaskList(tasks, TaskListPath(dataFolder));
+TaskFilesLoad LoadTasksAndTree(TaskList& tasks, TaskTree& tree, const QString& dataFolder) {
+    TaskFilesLoad result;
+    const QString taskPath = TaskListPath(dataFolder);
+    result.taskListError = CannotRead("task list", taskPath, LoadTaskList(tasks, taskPath));
     std::vector<GroupListEntry> entries;
-    if (LoadGroupListFile(GroupListPath(dataFolder), entries)) {
+    const QString groupPath = GroupListPath(dataFolder);
+    const FileLoad groups = LoadGroupListFile(groupPath, entries);
+    result.groupListError = CannotRead("group list", groupPath, groups);
+    if (groups) {
         tree.Build(entries);
     } else {
         tree.ShowAllTasksAtTop();
     }
+    return result;
 }
 
-bool SaveTasksAndTree(const TaskList& tasks, const TaskTree& tree, const QString& dataFolder) {
-    SaveGroupListFile(GroupListPath(dataFolder), tree.ToGroupList());
-    return SaveTaskList(tasks, TaskListPath(dataFolder));
+bool SaveTasksAndTree(const TaskList& tasks, const TaskTree& tree, const QString& dataFolder,
+                      TaskFilesToSave which, QStringList* problems) {
+    QString reason;
+    if (which.groupList &&
+        !SaveGroupListFile(GroupListPath(dataFolder), tree.ToGroupList(), &reason) &&
+        problems != nullptr) {
+        *problems << QStringLiteral("cannot save the group list: %1").arg(reason);
+    }
+    if (!which.taskList) {
+        return true;
+    }
+    if (SaveTaskList(tasks, TaskListPath(dataFolder), &reason)) {
+        return true;
+    }
+    if (problems != nullptr) {
+        *problems << QStringLiteral("cannot save tasks list: %1").arg(reason);
+    }
+    return false;
+}
+
+bool SetDamagedFileAside(const QString& path, QString* movedTo, QString* error) {
+    const QString stamped =
+        path + QStringLiteral(".damaged-") +
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    // A file set aside in the same second is kept too. The caller holds the data
+    // folder's lock, so nobody makes the name between this look and the rename.
+    QString target = stamped;
+    for (int n = 2; ::access(FileNameToBytes(target).constData(), F_OK) == 0; ++n) {
+        target = stamped + QStringLiteral("-%1").arg(n);
+    }
+    // rename(2) keeps the bytes exactly as they were, even across a failure.
+    if (std::rename(FileNameToBytes(path).constData(), FileNameToBytes(target).constData()) != 0) {
+        if (error != nullptr) {
+            *error = QStringLiteral("cannot rename %1 to %2: %3")
+                         .arg(FileNameForDisplay(path), FileNameForDisplay(target),
+                              QString::fromLocal8Bit(std::strerror(errno)));
+        }
+        return false;
+    }
+    if (movedTo != nullptr) {
+        *movedTo = target;
+    }
+    return true;
 }
 
 }  // namespace corvane

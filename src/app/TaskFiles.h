@@ -3,8 +3,13 @@
 // Loading and saving the task list and the task tree together, in the order the two
 // files depend on each other: the group list names tasks by OID, so tasks are read
 // first and the tree after them.
+//
+// A file that exists but cannot be read (a typo made by hand, a disk fault) is never
+// written over: it may hold every task the user has. The front ends learn of it from
+// the load and either stop or, with the user's consent, move it aside first.
 
 #include <QString>
+#include <QStringList>
 
 #include "app/TaskTree.h"
 #include "model/TaskList.h"
@@ -15,14 +20,46 @@ namespace corvane {
 QString TaskListPath(const QString& dataFolder);
 QString GroupListPath(const QString& dataFolder);
 
-// Fills the empty list and tree from the data folder. A missing or unreadable task
-// list file gives no tasks; a missing or unreadable group list file shows every task
-// at the top level.
-void LoadTasksAndTree(TaskList& tasks, TaskTree& tree, const QString& dataFolder);
+// What loading the two files of a data folder found.
+struct TaskFilesLoad {
+    // For a file that exists but cannot be read: "cannot read the task list FILE:
+    // REASON at line L, column C" (or "... the group list ..."). Empty when the file was
+    // read or is missing.
+    QString taskListError;
+    QString groupListError;
 
-// Saves the group list file, then the task list file; answers whether the task list
-// file was written (a failed group list save goes unreported, as the tree can always
-// be rebuilt from the tasks).
-bool SaveTasksAndTree(const TaskList& tasks, const TaskTree& tree, const QString& dataFolder);
+    bool TaskListDamaged() const { return !taskListError.isEmpty(); }
+    bool GroupListDamaged() const { return !groupListError.isEmpty(); }
+};
+
+// Fills the empty list and tree from the data folder. A missing task list file gives
+// no tasks; a damaged one gives no tasks and must not be saved over. A missing or
+// damaged group list file shows every task at the top level; a damaged one must not be
+// saved over either.
+[[nodiscard]] TaskFilesLoad LoadTasksAndTree(TaskList& tasks, TaskTree& tree,
+                                             const QString& dataFolder);
+
+// Which of the two files a save may write: never one that was found damaged.
+struct TaskFilesToSave {
+    bool taskList = true;
+    bool groupList = true;
+
+    static TaskFilesToSave After(const TaskFilesLoad& load) {
+        return {!load.TaskListDamaged(), !load.GroupListDamaged()};
+    }
+};
+
+// Saves the group list file, then the task list file, each as `which` allows. Answers
+// false when the task list file was to be written and was not. Every failure adds a
+// line to `problems` (optional) with the file and the system's reason: "cannot save
+// tasks list: cannot write FILE: REASON", "cannot save the group list: ...".
+[[nodiscard]] bool SaveTasksAndTree(const TaskList& tasks, const TaskTree& tree,
+                                    const QString& dataFolder, TaskFilesToSave which,
+                                    QStringList* problems = nullptr);
+
+// Moves a damaged file aside, beside itself: "<file>.damaged-YYYYMMDD-HHMMSS" (local
+// time; "-2", "-3" ... added when that name is taken), so that a fresh list can be started without
+// losing it. False, with the reason in `error`, when it cannot be renamed.
+[[nodiscard]] bool SetDamagedFileAside(const QString& path, QString* movedTo, QString* error);
 
 }  // namespace corvane

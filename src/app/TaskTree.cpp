@@ -52,6 +52,10 @@ void TaskTree::FillTaskEntry(TreeEntry& entry, int taskIndex) {
     }
     entry.label = DescribeTask(*task);
     entry.image = TaskImage(*task);
+    // A task seen for the first time is not running: runs start from the tree.
+    if (m_latestBackup.find(taskIndex) == m_latestBackup.end()) {
+        m_latestBackup[taskIndex] = LatestBackupTime(*task);
+    }
     for (const SourceItem& item : task->items) {
         auto row = std::make_unique<TreeEntry>();
         row->kind = TreeEntry::Kind::ItemRow;
@@ -190,7 +194,13 @@ void TaskTree::RefreshTaskEntry(TreeEntry* taskEntry) {
         return;
     }
     ForgetSelectionWithin(taskEntry);
+    BackupHistoryChanged(taskEntry->value);
     FillTaskEntry(*taskEntry, taskEntry->value);
+}
+
+void TaskTree::BackupHistoryChanged(int taskIndex) {
+    const TaskRecord* task = m_tasks.TaskAt(taskIndex);
+    m_latestBackup[taskIndex] = task != nullptr ? LatestBackupTime(*task) : std::nullopt;
 }
 
 std::unique_ptr<TreeEntry> TaskTree::Detach(TreeEntry* entry) {
@@ -309,8 +319,9 @@ QString TaskTree::TipFor(const TreeEntry* entry) const {
     } else if (task->taskType == kTaskSync) {
         tip = QStringLiteral("Syncronize %1 items").arg(n);
     }
-    if (const auto latest = LatestBackupTime(*task)) {
-        tip += QStringLiteral("\nLast backup was at ") + ShortDateTimeText(*latest);
+    const auto latest = m_latestBackup.find(entry->value);
+    if (latest != m_latestBackup.end() && latest->second) {
+        tip += QStringLiteral("\nLast backup was at ") + ShortDateTimeText(*latest->second);
     }
     return tip;
 }

@@ -6,10 +6,15 @@
 // the window draws.
 //
 // Main thread only. The tree refers to tasks by slot index in the task list, which it
-// does not own.
+// does not own. A running backup appends to its task's history on the worker thread, so
+// the tree never reads a history while it may be growing: the time of a task's last
+// backup, which its tip shows, is taken when the tree first shows the task and again
+// only when told (BackupHistoryChanged), once the run has ended.
 
 #include <QString>
 #include <memory>
+#include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "model/GroupListFile.h"
@@ -91,8 +96,14 @@ class TaskTree {
     // selected.
     TreeEntry* PlaceNewTask(int taskIndex);
 
-    // Sets a task entry's label and image again and rebuilds its item rows.
+    // Sets a task entry's label and image again and rebuilds its item rows. The caller
+    // changed the task while no run uses it.
     void RefreshTaskEntry(TreeEntry* taskEntry);
+
+    // Takes the time of the task's last backup again for its tip. Call once no run
+    // uses the task any more (its run's completion is handled on the main thread after
+    // the worker has ended).
+    void BackupHistoryChanged(int taskIndex);
 
     // Drag and drop: only task entries can be dragged; a drop lands on a group or on
     // the top level (null). Answers the moved entry (re-created as the target's last
@@ -129,6 +140,8 @@ class TaskTree {
     void ForgetSelectionWithin(const TreeEntry* entry);
 
     TaskList& m_tasks;
+    // The last backup time of each task the tree has shown, by slot index.
+    std::unordered_map<int, std::optional<CalendarTime>> m_latestBackup;
     std::vector<std::unique_ptr<TreeEntry>> m_top;
     TreeEntry* m_selected = nullptr;
 };

@@ -60,6 +60,9 @@ bool LockDataFolder(DataFolderLock& lock, const QString& dataFolder, std::FILE* 
 
 int RunTasksCommand(const QString& dataFolder, const QStringList& names, bool all, std::FILE* out,
                     std::FILE* err) {
+    if (!CheckTaskFiles(dataFolder, err)) {
+        return kExitFailed;
+    }
     DataFolderLock lock;
     if (all) {
         if (!LockDataFolder(lock, dataFolder, err)) {

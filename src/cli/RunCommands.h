@@ -16,9 +16,10 @@ inline constexpr int kExitUsage = 2;
 inline constexpr int kExitLocked = 3;
 inline constexpr int kExitStopped = 130;
 
-// `run NAME...` / `run --all`: 0 when every task completed, 1 when one failed, 130 when
-// stopped (SIGINT or SIGTERM press Stop), 2 for an unknown name, 3 when another
-// process holds the task list.
+// `run NAME...` / `run --all`: 0 when every task completed, 1 when one failed (or the
+// task list cannot be read; nothing is written then), 130 when stopped (SIGINT or
+// SIGTERM press Stop), 2 for an unknown name, 3 when another process holds the task
+// list.
 int RunTasksCommand(const QString& dataFolder, const QStringList& names, bool all, std::FILE* out,
                     std::FILE* err);
 

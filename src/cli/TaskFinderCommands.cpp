@@ -125,7 +125,15 @@ int AddRestoreTaskCommand(const QString& dataFolder, const QString& file, const 
     const QString unsafe = UnsafeItemPath(*task);
     if (!unsafe.isNull()) {
         std::fprintf(err, "Error: task file '%s' refused: unsafe path '%s'\n",
-                     qUtf8Printable(shownFile), qUtf8Printable(unsafe));
+                     qUtf8Printable(Printable(shownFile)), qUtf8Printable(Printable(unsafe)));
+        return kExitFailed;
+    }
+    const QString systemPlace = SystemFolderItemPath(*task);
+    if (toFolder.isEmpty() && !systemPlace.isNull()) {
+        std::fprintf(err,
+                     "Error: task file '%s' restores into the system folder '%s'; "
+                     "choose the folder to restore into with --to FOLDER\n",
+                     qUtf8Printable(Printable(shownFile)), qUtf8Printable(Printable(systemPlace)));
         return kExitFailed;
     }
     if (!toFolder.isEmpty() && !RedirectAllItems(*task, AbsoluteFolder(toFolder))) {

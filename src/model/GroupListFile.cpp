@@ -10,11 +10,11 @@ const QString kType = QStringLiteral("Type");
 
 }  // namespace
 
-bool LoadGroupListFile(const QString& path, std::vector<GroupListEntry>& entries) {
+FileLoad LoadGroupListFile(const QString& path, std::vector<GroupListEntry>& entries) {
     entries.clear();
     PropertyStore store;
     if (!store.LoadXml(path)) {
-        return false;
+        return store.LastLoad();
     }
     const qint32 count = store.ReadNumber(kCountSection, QStringLiteral("Number"), 0);
     // Entries whose section is missing add nothing, so only stored sections are walked.
@@ -44,10 +44,11 @@ bool LoadGroupListFile(const QString& path, std::vector<GroupListEntry>& entries
         }
         entries.push_back(std::move(entry));
     }
-    return true;
+    return store.LastLoad();
 }
 
-bool SaveGroupListFile(const QString& path, const std::vector<GroupListEntry>& entries) {
+bool SaveGroupListFile(const QString& path, const std::vector<GroupListEntry>& entries,
+                       QString* error) {
     PropertyStore store;
     qint64 number = 0;
     for (const GroupListEntry& entry : entries) {
@@ -72,8 +73,14 @@ bool SaveGroupListFile(const QString& path, const std::vector<GroupListEntry>& e
         }
     }
     store.SetNumber(kCountSection, QStringLiteral("Number"), static_cast<qint32>(entries.size()));
-    return store.SaveXml(QStringLiteral("GroupsData"), path,
-                         QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (store.SaveXml(QStringLiteral("GroupsData"), path,
+                      QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        return true;
+    }
+    if (error != nullptr) {
+        *error = store.ErrorString();
+    }
+    return false;
 }
 
 }  // namespace corvane

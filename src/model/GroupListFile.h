@@ -8,6 +8,8 @@
 #include <optional>
 #include <vector>
 
+#include "model/FileLoad.h"
+
 namespace corvane {
 
 inline constexpr char kGroupListFileName[] = "CorvGroups.bin";
@@ -24,10 +26,14 @@ struct GroupListEntry {
 };
 
 // Reads the entries. A group keeps only the entries whose OID is stored; an entry of
-// an unknown type is left out. Answers false when the file is missing or unreadable.
-bool LoadGroupListFile(const QString& path, std::vector<GroupListEntry>& entries);
+// an unknown type is left out. No entries for a missing file or one that exists but
+// cannot be read (reported damaged, with the reason).
+[[nodiscard]] FileLoad LoadGroupListFile(const QString& path, std::vector<GroupListEntry>& entries);
 
-// Writes the entries, replacing the file atomically (owner-only permissions).
-bool SaveGroupListFile(const QString& path, const std::vector<GroupListEntry>& entries);
+// Writes the entries, replacing the file atomically (owner-only permissions). On
+// failure `error` (optional) says why.
+[[nodiscard]] bool SaveGroupListFile(const QString& path,
+                                     const std::vector<GroupListEntry>& entries,
+                                     QString* error = nullptr);
 
 }  // namespace corvane

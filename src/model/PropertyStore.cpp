@@ -8,9 +8,14 @@
 #include <QXmlStreamWriter>
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <utility>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include "model/FileName.h"
 
 namespace corvane {
 
@@ -235,13 +240,25 @@ struct StartTag {
     std::vector<std::pair<QString, QString>> attributes;
 };
 
+// Where a start tag ends in the bare document and in the text: between two tags the
+// bare document is the text unchanged, so a place in one is found in the other.
+struct TagEnd {
+    qsizetype bare = 0;
+    qsizetype text = 0;
+};
+
 class TagScanner {
   public:
     explicit TagScanner(QStringView text) : m_text(text) {}
 
     // Splits the document into `bareDocument` (every start tag without its attributes)
-    // and the start tags in document order. False for a start tag that is malformed.
-    bool Scan(QString& bareDocument, std::vector<StartTag>& tags, QString& error);
+    // and the start tags in document order, with where each ends. False for a start tag
+    // that is malformed and for elements nested deeper than the store takes (counted
+    // before the reader checks the nesting, so a deep file is refused before it costs
+    // memory); ErrorPosition() then tells where in the text.
+    bool Scan(QString& bareDocument, std::vector<StartTag>& tags, std::vector<TagEnd>& ends,
+              QString& error);
+    qsizetype ErrorPosition() const { return m_pos; }
 
   private:
     bool AtText(QStringView what) const { return m_text.sliced(m_pos).startsWith(what); }
@@ -253,9 +270,11 @@ class TagScanner {
 
     QStringView m_text;
     qsizetype m_pos = 0;
+    int m_depth = 0;
 };
 
-bool TagScanner::Scan(QString& bareDocument, std::vector<StartTag>& tags, QString& error) {
+bool TagScanner::Scan(QString& bareDocument, std::vector<StartTag>& tags, std::vector<TagEnd>& ends,
+                      QString& error) {
     bareDocument.reserve(m_text.size());
     while (m_pos < m_text.size()) {
         const qsizetype next = m_text.indexOf(u'<', m_pos);
@@ -273,10 +292,23 @@ bool TagScanner::Scan(QString& bareDocument, std::vector<StartTag>& tags, QStrin
             CopyDoctype(bareDocument);
         } else if (AtText(u"<?")) {
             CopyThrough(u"?>", bareDocument);
-        } else if (AtText(u"</") || AtText(u"<!")) {
+        } else if (AtText(u"</")) {
+            --m_depth;
             CopyThrough(u">", bareDocument);
-        } else if (!ScanStartTag(bareDocument, tags, error)) {
-            return false;
+        } else if (AtText(u"<!")) {
+            CopyThrough(u">", bareDocument);
+        } else {
+            const qsizetype tagStart = m_pos;
+            if (!ScanStartTag(bareDocument, tags, error)) {
+                return false;
+            }
+            ends.push_back({bareDocument.size(), m_pos});
+            if (!bareDocument.endsWith(u"/>") && ++m_depth > PropertyStore::kMaxNesting) {
+                m_pos = tagStart;
+                error = QStringLiteral("elements nested deeper than %1 levels")
+                            .arg(PropertyStore::kMaxNesting);
+                return false;
+            }
         }
     }
     return true;
@@ -732,46 +764,88 @@ bool PropertyStore::SaveXml(const QString& rootName, const QString& path,
     return true;
 }
 
+bool PropertyStore::FailLoad(FileLoad load) {
+    Clear();
+    m_errorString = load.error;
+    m_lastLoad = std::move(load);
+    return false;
+}
+
+namespace {
+
+// The 1-based line and column of a place in the text.
+FileLoad DamagedAt(const QString& reason, QStringView text, qsizetype position) {
+    position = std::clamp<qsizetype>(position, 0, text.size());
+    const QStringView before = text.first(position);
+    const qint64 line = before.count(u'\n') + 1;
+    const qint64 column = position - (before.lastIndexOf(u'\n') + 1) + 1;
+    return FileLoad::Damaged(reason, line, column);
+}
+
+// The place in the text of a place in the bare document.
+qsizetype TextPosition(const std::vector<TagEnd>& ends, qsizetype bare) {
+    const auto after =
+        std::upper_bound(ends.begin(), ends.end(), bare,
+                         [](qsizetype b, const TagEnd& end) { return b < end.bare; });
+    if (after == ends.begin()) {
+        return bare;
+    }
+    const TagEnd& end = *std::prev(after);
+    return end.text + (bare - end.bare);
+}
+
+}  // namespace
+
 bool PropertyStore::LoadXml(const QString& path) {
     Clear();
     m_errorString.clear();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_errorString = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+    m_lastLoad = FileLoad();
+    const QByteArray native = FileNameToBytes(path);
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        FailLoad(FileLoad::Damaged(QString::fromLocal8Bit(std::strerror(error))));
+        // Only a file that is not there is missing; one we may not read is damaged for
+        // us, and must be kept as it is.
+        if (error == ENOENT) {
+            m_lastLoad = FileLoad();
+            m_lastLoad.state = FileLoad::State::kMissing;
+        }
         return false;
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return FailLoad(FileLoad::Damaged(file.errorString()));
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        return FailLoad(FileLoad::Damaged(QStringLiteral("not a regular file")));
     }
     const QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        m_errorString = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
-        return false;
+        return FailLoad(FileLoad::Damaged(file.errorString()));
     }
-    if (!LoadXmlData(data)) {
-        m_errorString = QStringLiteral("%1: %2").arg(path, m_errorString);
-        return false;
-    }
-    return true;
+    return LoadXmlData(data);
 }
 
 bool PropertyStore::LoadXmlData(const QByteArray& data) {
     Clear();
     m_errorString.clear();
-    auto fail = [this](const QString& reason) {
-        Clear();
-        m_errorString = reason;
-        return false;
-    };
+    m_lastLoad = FileLoad();
 
     QString text;
     QString error;
     if (!DecodeDocument(data, text, error)) {
-        return fail(error);
+        return FailLoad(FileLoad::Damaged(error));
     }
     QString bareDocument;
     std::vector<StartTag> tags;
-    if (!TagScanner(text).Scan(bareDocument, tags, error)) {
-        return fail(error);
+    std::vector<TagEnd> ends;
+    TagScanner scanner(text);
+    if (!scanner.Scan(bareDocument, tags, ends, error)) {
+        return FailLoad(DamagedAt(error, text, scanner.ErrorPosition()));
     }
-    text.clear();
 
     // A reader on a QString ignores the declared encoding: the text is decoded already.
     QXmlStreamReader reader(bareDocument);
@@ -785,8 +859,9 @@ bool PropertyStore::LoadXmlData(const QByteArray& data) {
                 // only elements made by expanding an entity would differ, and those are
                 // not supported.
                 if (nextTag >= tags.size() || tags[nextTag].name != reader.qualifiedName()) {
-                    return fail(QStringLiteral("element <%1> comes from an entity")
-                                    .arg(reader.qualifiedName()));
+                    return FailLoad(DamagedAt(QStringLiteral("element <%1> comes from an entity")
+                                                  .arg(reader.qualifiedName()),
+                                              text, TextPosition(ends, reader.characterOffset())));
                 }
                 StartTag& tag = tags[nextTag++];
                 ++depth;
@@ -813,10 +888,8 @@ bool PropertyStore::LoadXmlData(const QByteArray& data) {
         }
     }
     if (reader.hasError()) {
-        return fail(QStringLiteral("line %1, column %2: %3")
-                        .arg(reader.lineNumber())
-                        .arg(reader.columnNumber())
-                        .arg(reader.errorString()));
+        return FailLoad(
+            DamagedAt(reader.errorString(), text, TextPosition(ends, reader.characterOffset())));
     }
     return true;
 }

@@ -18,6 +18,8 @@
 #include <map>
 #include <vector>
 
+#include "model/FileLoad.h"
+
 namespace corvane {
 
 // Orders names by the bytes of their UTF-8 form.
@@ -97,9 +99,9 @@ class PropertyStore {
     // file as it was. A new file gets `permissions`, and so does a replaced one (these
     // files may hold passwords). Answers false on any failure, without touching the old
     // file when a name is no XML name or a value holds a character XML cannot carry.
-    bool SaveXml(const QString& rootName, const QString& path,
-                 QFileDevice::Permissions permissions = QFileDevice::ReadOwner |
-                                                        QFileDevice::WriteOwner) const;
+    [[nodiscard]] bool SaveXml(const QString& rootName, const QString& path,
+                               QFileDevice::Permissions permissions =
+                                   QFileDevice::ReadOwner | QFileDevice::WriteOwner) const;
     // The XML form as bytes (what SaveXml writes); empty when a name is no XML name
     // (a colon and "xmlns" are refused too) or a value holds a character that XML
     // cannot carry (control characters other than tab, CR and LF; U+FFFE, U+FFFF;
@@ -112,9 +114,17 @@ class PropertyStore {
     // element repeated keeps the last. Comments, processing instructions, stray text
     // inside the document element and elements below a section element are skipped.
     // Entities of a document type declaration are not supported (such a file does not
-    // load). Time and memory grow linearly with the file.
-    bool LoadXml(const QString& path);
-    bool LoadXmlData(const QByteArray& data);
+    // load), nor elements nested deeper than kMaxNesting levels, so that time and memory
+    // grow linearly with the file whatever it holds.
+    [[nodiscard]] bool LoadXml(const QString& path);
+    [[nodiscard]] bool LoadXmlData(const QByteArray& data);
+
+    // Deepest nesting of elements a document may have; this format needs two levels.
+    static constexpr int kMaxNesting = 256;
+
+    // How the last LoadXml or LoadXmlData went: read, missing file (LoadXml only), or
+    // damaged with the reason and, for a fault in the text, its line and column.
+    const FileLoad& LastLoad() const { return m_lastLoad; }
 
     void Clear() { m_sections.clear(); }
     bool IsEmpty() const { return m_sections.empty(); }
@@ -124,8 +134,12 @@ class PropertyStore {
     const QString& ErrorString() const { return m_errorString; }
 
   private:
+    // Records a failed load: the store is emptied, the reason kept.
+    bool FailLoad(FileLoad load);
+
     Sections m_sections;
     mutable QString m_errorString;
+    FileLoad m_lastLoad;
 };
 
 }  // namespace corvane

@@ -119,14 +119,14 @@ void WriteTask(PropertyStore& store, const QString& s, const TaskRecord& task) {
 
 }  // namespace
 
-bool LoadTaskList(TaskList& tasks, const QString& path) {
+FileLoad LoadTaskList(TaskList& tasks, const QString& path) {
     PropertyStore store;
     if (!store.LoadXml(path)) {
-        return false;
+        return store.LastLoad();
     }
     const qint32 count = store.ReadNumber(kMain, QStringLiteral("TasksCount"), 0);
     if (count <= 0) {
-        return true;
+        return store.LastLoad();
     }
     // A "Task%d" section that is missing still yields a task with the defaults, but
     // only up to the last section the file holds: a damaged count cannot make
@@ -137,10 +137,10 @@ bool LoadTaskList(TaskList& tasks, const QString& path) {
     for (qint64 k = 0; k < total; ++k) {
         tasks.Append(ReadTask(store, QStringLiteral("Task%1").arg(k), tasks));
     }
-    return true;
+    return store.LastLoad();
 }
 
-bool SaveTaskList(const TaskList& tasks, const QString& path) {
+bool SaveTaskList(const TaskList& tasks, const QString& path, QString* error) {
     PropertyStore store;
     store.SetNumber(kMain, QStringLiteral("TasksCount"), tasks.LiveTaskCount());
     qint64 number = 0;
@@ -149,8 +149,14 @@ bool SaveTaskList(const TaskList& tasks, const QString& path) {
             WriteTask(store, QStringLiteral("Task%1").arg(number++), *task);
         }
     }
-    return store.SaveXml(QStringLiteral("TasksList"), path,
-                         QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (store.SaveXml(QStringLiteral("TasksList"), path,
+                      QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        return true;
+    }
+    if (error != nullptr) {
+        *error = store.ErrorString();
+    }
+    return false;
 }
 
 }  // namespace corvane

@@ -6,19 +6,23 @@
 
 #include <QString>
 
+#include "model/FileLoad.h"
 #include "model/TaskList.h"
 
 namespace corvane {
 
 inline constexpr char kTaskListFileName[] = "CorvTasks.bin";
 
-// Appends every stored task to `tasks`. Answers false (and adds nothing) when the file
-// is missing or unreadable; the program then starts with no tasks.
-bool LoadTaskList(TaskList& tasks, const QString& path);
+// Appends every stored task to `tasks`. A missing file adds nothing (a first start).
+// A file that exists but cannot be read adds nothing either and is reported damaged,
+// with the reason: the caller must then not save over it, or every task is lost.
+[[nodiscard]] FileLoad LoadTaskList(TaskList& tasks, const QString& path);
 
 // Writes the live tasks in slot order as "Task0", "Task1", ... (empty slots are
 // skipped, so the numbers have no gaps). The file is replaced atomically and is
-// readable by its owner only, since it holds passwords.
-bool SaveTaskList(const TaskList& tasks, const QString& path);
+// readable by its owner only, since it holds passwords. On failure `error` (optional)
+// says why, with the system's reason.
+[[nodiscard]] bool SaveTaskList(const TaskList& tasks, const QString& path,
+                                QString* error = nullptr);
 
 }  // namespace corvane

@@ -1,6 +1,7 @@
 #include "platform/Mailer.h"
 
 #include <QDeadlineTimer>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -89,6 +90,20 @@ QString FindSendmail() {
         QStringLiteral("sendmail"), {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/lib")});
 }
 
+// Whether the program is msmtp, also behind the links through which it is often
+// installed as /usr/sbin/sendmail.
+bool IsMsmtp(const QString& program) {
+    if (program.isEmpty()) {
+        return false;
+    }
+    QString path = program;
+    if (!path.contains(QLatin1Char('/'))) {
+        path = QStandardPaths::findExecutable(path);
+    }
+    const QString resolved = QFileInfo(path).canonicalFilePath();
+    return QFileInfo(resolved.isEmpty() ? program : resolved).fileName() == QLatin1String("msmtp");
+}
+
 bool RunProgram(const QString& program, const QStringList& arguments, const QByteArray& message,
                 int timeoutMs) {
     QDeadlineTimer deadline(timeoutMs);
@@ -149,7 +164,13 @@ bool Mailer::Send(const QString& account, const QString& address, const QString&
     // "-i": a line holding a single "." is text, not the end of the message.
     QStringList arguments{QStringLiteral("-i"), QStringLiteral("-t")};
     if (!account.isEmpty()) {
-        arguments << QStringLiteral("-a") << account;
+        // Other transports take "-a" for something else or refuse it: the mail then
+        // goes out through their one configuration.
+        if (IsMsmtp(m_program)) {
+            arguments << QStringLiteral("-a") << account;
+        } else {
+            Log("  Warning: the mail account %s is used only with msmtp", qUtf8Printable(account));
+        }
     }
     const bool sent = !message.isEmpty() && !m_program.isEmpty() &&
                       RunProgram(m_program, arguments, message, m_timeoutMs);

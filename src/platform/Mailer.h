@@ -2,7 +2,9 @@
 
 // Mail notices of critical failures, handed to the system's mail transport: the
 // sendmail interface ("sendmail -t", as msmtp, postfix and exim install it), with the
-// message on standard input. The mail account selects an msmtp account ("-a").
+// message on standard input. The mail account selects an msmtp account ("-a"); it is
+// passed only when the program is msmtp (also behind a link named sendmail), since the
+// others read "-a" otherwise or not at all.
 //
 // User text (address, subject, body, account) never passes through a shell: the
 // program is started with an argument list, and the address and subject cannot add

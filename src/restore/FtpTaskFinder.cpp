@@ -32,6 +32,14 @@ QString FtpAddressForDisplay(const QString& url) {
     return BuildFtpUrl(address.host + address.path, address.user, QString(), address.port);
 }
 
+QString FtpAddressWithPassword(const QString& url, const QString& password) {
+    FtpAddress address;
+    if (!IsFtpAddress(url) || !ParseFtpUrl(url, address) || address.user.isEmpty()) {
+        return QString();
+    }
+    return BuildFtpUrl(address.host + address.path, address.user, password, address.port);
+}
+
 bool FindFtpStoredTasks(const QString& url, std::vector<FoundTask>& found) {
     found.clear();
     FtpAddress address;

@@ -17,6 +17,14 @@ bool HasParentComponent(const QString& path) {
                        [](const QString& part) { return part == QLatin1String(".."); });
 }
 
+// A file name of an archive beside the task file: a name, never a path, nothing a
+// terminal or a log line would take for a command.
+bool IsPlainFileName(const QString& name) {
+    return !name.contains(QLatin1Char('/')) && !name.contains(QLatin1String("..")) &&
+           std::none_of(name.cbegin(), name.cend(),
+                        [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; });
+}
+
 bool IsPathItem(const SourceItem& item) {
     return item.kind == kItemFolder || item.kind == kItemFile;
 }
@@ -81,7 +89,48 @@ bool IsSafeRestorePath(const QString& path) {
     return path.startsWith(QLatin1Char('/')) && !HasParentComponent(path);
 }
 
+bool IsSystemPath(const QString& path) {
+    // Folders of the system as a whole: nothing of a user's backup belongs below them.
+    static const QStringList kSystemFolders = {
+        QStringLiteral("bin"),  QStringLiteral("boot"), QStringLiteral("dev"),
+        QStringLiteral("etc"),  QStringLiteral("opt"),  QStringLiteral("proc"),
+        QStringLiteral("root"), QStringLiteral("run"),  QStringLiteral("sbin"),
+        QStringLiteral("snap"), QStringLiteral("srv"),  QStringLiteral("sys"),
+        QStringLiteral("usr"),  QStringLiteral("var"),  QStringLiteral("lost+found")};
+    // Folders that hold other people's places: only their own contents may be named.
+    static const QStringList kParentFolders = {QStringLiteral("home"), QStringLiteral("media"),
+                                               QStringLiteral("mnt")};
+    if (!path.startsWith(QLatin1Char('/'))) {
+        return false;
+    }
+    const QStringList parts = QDir::cleanPath(path).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    if (parts.isEmpty()) {
+        return true;  // "/" itself
+    }
+    const QString& top = parts.front();
+    if (kParentFolders.contains(top)) {
+        return parts.size() == 1;
+    }
+    if (parts.size() == 1) {
+        return true;  // a name directly in "/"
+    }
+    return kSystemFolders.contains(top) || top.startsWith(QLatin1String("lib"));
+}
+
+QString SystemFolderItemPath(const TaskRecord& task) {
+    for (const SourceItem& item : task.items) {
+        if (IsPathItem(item) && IsSystemPath(item.path)) {
+            return item.path;
+        }
+    }
+    return QString();
+}
+
 QString UnsafeItemPath(const TaskRecord& task) {
+    // The archive is looked up beside the task file by this name.
+    if (!IsPlainFileName(task.archiveName)) {
+        return task.archiveName;
+    }
     for (const SourceItem& item : task.items) {
         if (IsPathItem(item) && !IsSafeRestorePath(item.path)) {
             return item.path;

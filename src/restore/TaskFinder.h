@@ -39,12 +39,25 @@ std::vector<FoundTask> FindStoredTasks(const QString& folder);
 // True when a restore may write at `path`: absolute, without a ".." component.
 bool IsSafeRestorePath(const QString& path);
 
-// The first place of the task's items that a restore must not trust, or a null string
-// when there is none. Looked at: the path of each folder and file item (must pass
+// The first place of the task that a restore must not trust, or a null string when
+// there is none. Looked at: the archive name (a plain file name: no "/", no "..", no
+// control character), the path of each folder and file item (must pass
 // IsSafeRestorePath) and the name in archive of each folder, file and registry item
 // (must be relative and without a ".." component, as the stored copy is looked up
 // below the destination folder by it).
 QString UnsafeItemPath(const TaskRecord& task);
+
+// True when `path` (absolute) is a place of the system rather than of a user: "/"
+// itself and any name directly in it; /home, /media and /mnt themselves (not what lies
+// in them); and everything in or below /bin, /boot, /dev, /etc, /lib*, /opt, /proc,
+// /root, /run, /sbin, /snap, /srv, /sys, /usr, /var and /lost+found.
+bool IsSystemPath(const QString& path);
+
+// The path of the first folder or file item that a restore would write into a system
+// place (IsSystemPath), or a null string. A task file from a backup medium that names
+// such a place is only turned into a restore task when the user chose the target
+// folder (or, in the window, agreed when asked).
+QString SystemFolderItemPath(const TaskRecord& task);
 
 // Builds the restore task of the parameter file at `path` (ReadTaskParameterFile):
 // false when the file cannot be read, and false with the log line "  Error: unsafe

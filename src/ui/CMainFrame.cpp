@@ -19,6 +19,7 @@
 #include <QToolBar>
 #include <QUrl>
 #include <QWhatsThis>
+#include <utility>
 
 #include "app/RunObserver.h"
 #include "app/TaskArgument.h"
@@ -407,7 +408,8 @@ bool CMainFrame::IsBusy() const {
 
 void CMainFrame::StartTaskByArgument(const QString& argument) {
     if (!m_activated) {
-        m_pendingArgument = argument;
+        // Every argument that comes early runs, in the order it came.
+        m_pendingArguments << argument;
         return;
     }
     m_view->RunTaskByName(TrimTaskArgument(argument));
@@ -418,9 +420,8 @@ void CMainFrame::OnFirstActivation() {
         return;
     }
     m_activated = true;
-    if (!m_pendingArgument.isEmpty()) {
-        const QString argument = m_pendingArgument;
-        m_pendingArgument.clear();
+    const QStringList pending = std::exchange(m_pendingArguments, {});
+    for (const QString& argument : pending) {
         StartTaskByArgument(argument);
     }
 }
@@ -504,7 +505,12 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     if (!isMinimized()) {
         SaveLayout();
     }
-    m_view->Save();
+    if (!m_view->Save()) {
+        // The reason is in the log; the program still ends.
+        ModalDialogScope modal;
+        QMessageBox::warning(this, QStringLiteral("Warning"),
+                             QStringLiteral("Cannot save tasks list."));
+    }
     event->accept();
 }
 

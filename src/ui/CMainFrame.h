@@ -14,6 +14,7 @@
 #include <QIcon>
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 #include "model/TaskList.h"
@@ -72,7 +73,8 @@ class CMainFrame : public QMainWindow {
 
     // A task argument from the command line or from a second program: trimmed (leading
     // "/", then leading and trailing double quotes) and started by name. An argument
-    // that arrives before the window was first shown or activated waits until then.
+    // that arrives before the window was first shown or activated waits until then, after
+    // those that came before it.
     void StartTaskByArgument(const QString& argument);
 
     // Brings the window up: shown if hidden (in the tray), restored if minimised,
@@ -146,7 +148,7 @@ class CMainFrame : public QMainWindow {
 
     bool m_firstShow = true;
     bool m_activated = false;
-    QString m_pendingArgument;
+    QStringList m_pendingArguments;
     // The last menu prompt that arrived while the progress bar covered the message pane.
     QString m_heldPrompt;
 };

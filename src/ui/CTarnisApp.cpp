@@ -19,6 +19,7 @@
 #include "ui/CMainFrame.h"
 #include "ui/CRestoreDataDialog.h"
 #include "ui/CTarnisView.h"
+#include "ui/DamagedTaskFiles.h"
 
 namespace corvane {
 namespace {
@@ -168,6 +169,11 @@ bool CTarnisApp::OpenWindow(const QString* argument, int& exitCode) {
         }
         QThread::msleep(kOwnerPauseMs);
     }
+    // Before anyone may hand a task over: the task list must be there to look it up.
+    if (!AcceptDamagedTaskFiles(m_dataFolder)) {
+        exitCode = kExitFailed;
+        return false;
+    }
 
     m_channel = std::make_unique<InstanceChannel>(InstanceChannel::Owner::kWindow);
     m_channel->SetTaskCheck([this](const QString& handed) {
@@ -194,6 +200,11 @@ bool CTarnisApp::OpenWindow(const QString* argument, int& exitCode) {
     m_frame = std::make_unique<CMainFrame>(m_tasks, options);
 
     CMainFrame* frame = m_frame.get();
+    // The window's own argument starts at its first activation, once the tasks are in,
+    // and before any task handed over meanwhile.
+    if (argument != nullptr) {
+        frame->StartTaskByArgument(*argument);
+    }
     QObject::connect(m_channel.get(), &InstanceChannel::RaiseRequested, frame,
                      [frame] { frame->ShowMainWindow(); });
     // As the second program always did: the window comes up, then the task starts.
@@ -202,10 +213,6 @@ bool CTarnisApp::OpenWindow(const QString* argument, int& exitCode) {
                          frame->ShowMainWindow();
                          frame->StartTaskByArgument(handed);
                      });
-    // The window's own argument starts at its first activation, once the tasks are in.
-    if (argument != nullptr) {
-        frame->StartTaskByArgument(*argument);
-    }
     if (!screenshotDir.isEmpty()) {
         frame->resize(900, 620);  // the same pictures whatever the screen
     }

@@ -15,7 +15,6 @@
 #include "app/TaskFiles.h"
 #include "engine/BackupRun.h"
 #include "log/Log.h"
-#include "model/GroupListFile.h"
 #include "platform/DataFolder.h"
 #include "platform/UserSettings.h"
 #include "restore/RestoreRun.h"
@@ -109,6 +108,10 @@ class CTarnisView::Impl : public RunObserver {
     void UpdateTips(int taskIndex);
     bool SaveAll();
     void SaveGroupList();
+    // Saves the group list and, with `taskList`, the task list, never over a file the
+    // load found damaged; logs every failure with its reason. False when the task list
+    // was to be written and was not.
+    bool SaveFiles(bool taskList);
 
     void OnNewGroup();
     void OnDelete();
@@ -178,6 +181,7 @@ class CTarnisView::Impl : public RunObserver {
     RunObserver& m_outer;
     TaskTree m_tree;
     RunQueue m_queue;
+    TaskFilesLoad m_load;
     std::array<QAction*, kCommandCount> m_actions{};
     QHash<const TreeEntry*, QTreeWidgetItem*> m_itemOf;
     QHash<const QTreeWidgetItem*, TreeEntry*> m_entryOf;
@@ -246,7 +250,14 @@ void CTarnisView::Impl::Init() {
         return RunRestore(tasks, taskIndex, context, context.Stop());
     });
 
-    LoadTasksAndTree(m_tasks, m_tree, m_dataFolder);
+    // The program checks the files before the window opens; a file damaged since then
+    // is reported here and kept as it is.
+    m_load = LoadTasksAndTree(m_tasks, m_tree, m_dataFolder);
+    for (const QString& error : {m_load.taskListError, m_load.groupListError}) {
+        if (!error.isEmpty()) {
+            Log("Error: %s", qUtf8Printable(error));
+        }
+    }
     m_queue.SetShutdownWhenComplete(UserSettings::ShutdownWhenComplete());
     Rebuild();
 }
@@ -328,18 +339,23 @@ bool CTarnisView::Impl::SaveAll() {
         SaveGroupList();
         return true;
     }
-    EnsureFolder(m_dataFolder);
-    if (!SaveTasksAndTree(m_tasks, m_tree, m_dataFolder)) {
-        Log("Error: cannot save tasks list %s", qUtf8Printable(TaskListPath(m_dataFolder)));
-        return false;
-    }
-    return true;
+    return SaveFiles(true);
 }
 
 void CTarnisView::Impl::SaveGroupList() {
-    // The tree can always be rebuilt from the tasks, so a failure here goes unreported.
+    SaveFiles(false);
+}
+
+bool CTarnisView::Impl::SaveFiles(bool taskList) {
     EnsureFolder(m_dataFolder);
-    SaveGroupListFile(GroupListPath(m_dataFolder), m_tree.ToGroupList());
+    TaskFilesToSave which = TaskFilesToSave::After(m_load);
+    which.taskList = which.taskList && taskList;
+    QStringList problems;
+    const bool saved = SaveTasksAndTree(m_tasks, m_tree, m_dataFolder, which, &problems);
+    for (const QString& problem : problems) {
+        Log("Error: %s", qUtf8Printable(problem));
+    }
+    return saved && !(taskList && m_load.TaskListDamaged());
 }
 
 void CTarnisView::Impl::OnNewGroup() {
@@ -551,7 +567,9 @@ bool CTarnisView::Save() {
 }
 
 void CTarnisView::OnRunFinished(int taskIndex, RunOutcome /*outcome*/) {
-    // Whatever the outcome, the run may have added to the task's history.
+    // Whatever the outcome, the run may have added to the task's history; its worker
+    // has ended, so the history may be read now.
+    m_impl->m_tree.BackupHistoryChanged(taskIndex);
     m_impl->SaveAll();
     m_impl->UpdateTips(taskIndex);
     m_impl->UpdateCommandStates();

@@ -255,6 +255,14 @@ TEST_F(InstanceChannelTest, DataFoldersHaveTheirOwnChannels) {
     EXPECT_EQ(receivedA.raises, 1);
 }
 
+// A name too long for the hand-over record kept the window from opening, nobody serving.
+TEST_F(InstanceChannelTest, OverLongNameStillFindsThatNobodyServes) {
+    const QString longName(300, QLatin1Char('x'));
+    QString reply = QStringLiteral("something");
+    EXPECT_FALSE(InstanceChannel::SendToRunning(m_dir.File("b"), &longName, &reply));
+    EXPECT_EQ(reply, QString());
+}
+
 // Whatever a broken or foreign client sends, the server drops that connection and
 // carries on.
 TEST_F(InstanceChannelTest, BadMessagesAreDroppedAndServingGoesOn) {

@@ -123,6 +123,42 @@ TEST_F(CommandLineTest, DeleteSavesBothFilesCompacted) {
               "task 2: Loose. Backup items to /tmp/loose/\n");
 }
 
+// One typo in a hand-edited task list: "list" printed nothing and ended with 0, and the
+// next command that saved wrote an empty list over every task. A damaged group list
+// only earns a warning and is kept.
+TEST_F(CommandLineTest, DamagedListsAreReportedAndKept) {
+    const QByteArray tasks = "<TasksList>\n<Main TasksCount=\"1\"/>\n<Task0></Task>\n</TasksList>";
+    const QByteArray groups = "<GroupsData><ItemsCount Number=\"1\"></GroupsData>";
+    const QByteArray goodTasks = test::ReadAll(m_dir.File("CorvTasks.bin"));
+    m_dir.Write("CorvTasks.bin", tasks);
+    for (const QStringList& command :
+         {QStringList{"list"},
+          {"show", "Docs"},
+          {"delete", "Docs"},
+          {"history", "Docs"},
+          {"run", "Docs"},
+          {"estimate", "Docs"},
+          {"compare", "Docs"},
+          {"restore", "Docs", "--yes"},
+          {"add-restore-task", FixturePath("tsk/Docs.TSK"), "--to", m_dir.Path()}}) {
+        const CliResult result = RunHere(command);
+        EXPECT_EQ(result.status, 1) << command.join(' ').toStdString();
+        EXPECT_EQ(result.err, "Error: cannot read the task list " + m_dir.File("CorvTasks.bin") +
+                                  ": Opening and ending tag mismatch at line 3, column 15\n");
+        EXPECT_TRUE(result.out.isEmpty()) << result.out.toStdString();
+    }
+    EXPECT_EQ(test::ReadAll(m_dir.File("CorvTasks.bin")), tasks);
+
+    m_dir.Write("CorvTasks.bin", goodTasks);
+    m_dir.Write("CorvGroups.bin", groups);
+    const CliResult result = RunHere({"delete", "Loose"});
+    EXPECT_EQ(result.status, 0) << result.err.toStdString();
+    EXPECT_TRUE(result.err.startsWith("Warning: cannot read the group list "))
+        << result.err.toStdString();
+    EXPECT_EQ(test::ReadAll(m_dir.File("CorvGroups.bin")), groups);
+    EXPECT_FALSE(test::ReadAll(m_dir.File("CorvTasks.bin")).contains("Loose"));
+}
+
 TEST(CommandLine, UsageErrors) {
     TempDir dir;
     for (const QStringList& args : {QStringList{}, QStringList{"frobnicate"}, QStringList{"show"},

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 
 #include "app/TaskFiles.h"
 #include "cli/CliTestSupport.h"
@@ -120,7 +121,7 @@ TEST_F(FtpCommandsTest, RunCompareAndRestoreAnFtpTask) {
 TEST_F(FtpCommandsTest, CompareUsesOneConnectionForAllItemsAndFailsWithoutOne) {
     // A second folder item: the compare lists both over the one connection.
     TaskList tasks;
-    LoadTaskList(tasks, TaskListPath(m_data));
+    ASSERT_TRUE(LoadTaskList(tasks, TaskListPath(m_data)));
     TaskRecord* task = tasks.TaskAt(tasks.FindTaskByName("Docs"));
     ASSERT_NE(task, nullptr);
     m_dir.Write("live/More/c.txt", "gamma");
@@ -183,6 +184,27 @@ TEST_F(FtpCommandsTest, WrongPasswordAndMissingTaskFileAreReportedWithoutThePass
         QString("Error: cannot read task file 'ftp://corvane@127.0.0.1:%1/store/Missing.TSK'")
             .arg(m_server.Port())))
         << result.err.toStdString();
+}
+
+// An FTP password had to sit in the address, where the process list shows it.
+TEST_F(FtpCommandsTest, PasswordCanComeOnStandardInput) {
+    ASSERT_EQ(Cli({"run", "Docs"}).status, 0);
+    const auto cliWithInput = [this](const QStringList& args, const QByteArray& input) {
+        QProcess process;
+        process.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+        process.start(CORVANE_CLI_PATH, QStringList{"--data-dir", m_data} + args);
+        process.write(input);
+        process.closeWriteChannel();
+        EXPECT_TRUE(process.waitForFinished(120000));
+        return process.exitCode();
+    };
+    const QByteArray password = m_server.Password().toUtf8() + "\n";
+    EXPECT_EQ(cliWithInput({"find-tasks", Url("store", ""), "--password-stdin"}, password), 0);
+    EXPECT_EQ(cliWithInput({"find-tasks", "--password-stdin", Url("store", "")}, "wrong\n"), 1);
+    EXPECT_EQ(cliWithInput({"find-tasks", Url("store", ""), "--password-stdin"}, ""), 2);
+    EXPECT_EQ(
+        cliWithInput({"add-restore-task", Url("store/Docs.TSK", ""), "--password-stdin"}, password),
+        0);
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <vector>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -209,6 +212,40 @@ TEST_F(AddRestoreTaskTest, RefusesHostileAndUnreadableFiles) {
     EXPECT_EQ(Add(garbage).err, "Error: cannot read task file '" + garbage + "'\n");
 
     EXPECT_EQ(test::ReadAll(TaskListPath(m_data)), before);
+}
+
+// A task file from a backup medium could aim a restore at /etc/passwd or at "/" itself,
+// or name its archive "/etc/shadow".
+TEST_F(AddRestoreTaskTest, SystemPlacesNeedAChosenFolderAndArchiveNamesArePlain) {
+    const QByteArray before = test::ReadAll(TaskListPath(m_data));
+    const QString to = m_dir.File("restore");
+    const QString system =
+        "restores into the system folder '%1'; choose the folder to "
+        "restore into with --to FOLDER";
+    // Archive name, item kind and path, target folder, refusal (empty: accepted).
+    for (const auto& [archive, kind, path, target, refusal] :
+         std::vector<std::tuple<QString, int, QString, QString, QString>>{
+             {"a.zip", 3, "/etc/passwd", "", system.arg("/etc/passwd")},
+             {"a.zip", 1, "/", "", system.arg("/")},
+             {"a.zip", 1, "/usr/lib64/", "", system.arg("/usr/lib64/")},
+             {"/etc/shadow", 3, "/home/u/a", to, "refused: unsafe path '/etc/shadow'"},
+             {"a&#10;b.zip", 3, "/home/u/a", to, "refused: unsafe path 'a?b.zip'"},
+             {"a.zip", 3, "/etc/passwd", to, ""},
+             {"a.zip", 1, "/home/u/Docs/", "", ""}}) {
+        const QString file = m_dir.Write(
+            "case.tsk", QString("<programSettings><TaskParameters taskName=\"T\" itemsCount=\"1\" "
+                                "backupMode=\"2\" archiveName=\"%1\" SrcDataType1=\"%2\" "
+                                "SrcFolder1=\"%3\" DstFolderName1=\"f\"/></programSettings>")
+                            .arg(archive)
+                            .arg(kind)
+                            .arg(path)
+                            .toUtf8());
+        const Result result = Add(file, target);
+        EXPECT_EQ(result.status, refusal.isEmpty() ? 0 : 1) << path.toStdString();
+        EXPECT_EQ(result.err,
+                  refusal.isEmpty() ? "" : "Error: task file '" + file + "' " + refusal + "\n");
+        EXPECT_TRUE(refusal.isEmpty() || test::ReadAll(TaskListPath(m_data)) == before);
+    }
 }
 
 TEST_F(AddRestoreTaskTest, TargetMustBeAnExistingFolder) {

@@ -435,10 +435,26 @@ TEST(PropertyStoreLoad, MissingFileOrFolderFailsAndEmptiesStore) {
     EXPECT_FALSE(store.LoadXml(dir.File("missing.xml")));
     EXPECT_TRUE(store.IsEmpty());
     EXPECT_FALSE(store.ErrorString().isEmpty());
+    EXPECT_EQ(store.LastLoad().state, FileLoad::State::kMissing);
 
     store.SetText("Old", "k", "v");
     EXPECT_FALSE(store.LoadXml(dir.Path()));
     EXPECT_TRUE(store.IsEmpty());
+    EXPECT_EQ(store.LastLoad().state, FileLoad::State::kDamaged);
+}
+
+// A file nested three million levels deep took 888 MB to load: nesting beyond what a
+// store could use is refused where it starts, at the cost of reading that far.
+TEST(PropertyStoreLoad, DeepNestingIsRefusedWhereItStarts) {
+    for (const int depth : {PropertyStore::kMaxNesting, PropertyStore::kMaxNesting + 1, 3000000}) {
+        PropertyStore store;
+        EXPECT_EQ(store.LoadXmlData(QByteArray("<a>").repeated(depth) +
+                                    QByteArray("</a>").repeated(depth)),
+                  depth <= 256);
+        EXPECT_EQ(
+            Std(store.LastLoad().error),
+            depth <= 256 ? "" : "elements nested deeper than 256 levels at line 1, column 769");
+    }
 }
 
 TEST(PropertyStoreLoad, LoadReplacesEarlierContent) {

@@ -31,8 +31,8 @@ QString WriteScript(const TempDir& dir, const QString& name, const QByteArray& b
 
 // A sendmail stand-in that records its arguments (one a line) and its standard input
 // in the test's folder, then ends with `status`.
-QString StandIn(const TempDir& dir, int status = 0) {
-    return WriteScript(dir, "sendmail",
+QString StandIn(const TempDir& dir, int status = 0, const QString& name = "sendmail") {
+    return WriteScript(dir, name,
                        QStringLiteral("printf '%s\\n' \"$@\" > '%1'\ncat > '%2'\nexit %3\n")
                            .arg(dir.File("args"), dir.File("stdin"))
                            .arg(status)
@@ -55,19 +55,27 @@ TEST(Mailer, HandsTheMessageToSendmail) {
     EXPECT_EQ(log.CountEndingWith("  Send mail message to 'ops@example.org'"), 1);
 }
 
-TEST(Mailer, AccountSelectsTheTransportAccount) {
-    TempDir dir;
-    Mailer mailer;
-    mailer.SetProgram(StandIn(dir));
-    LogCapture log;
-    EXPECT_TRUE(mailer.Send("work", kAddress, kSubject, kBody));
-    EXPECT_EQ(ReadAll(dir.File("args")), "-i\n-t\n-a\nwork\n");
+// "-a ACCOUNT" went to every sendmail, though only msmtp reads it as an account.
+TEST(Mailer, AccountGoesOnlyToMsmtp) {
+    for (const auto& [program, msmtp] :
+         {std::pair("msmtp", true), std::pair("link", true), std::pair("sendmail", false)}) {
+        TempDir dir;
+        QFile::link(StandIn(dir, 0, "msmtp"), dir.File("link"));  // /usr/sbin/sendmail, say
+        StandIn(dir, 0, "sendmail");
+        Mailer mailer;
+        mailer.SetProgram(dir.File(program));
+        LogCapture log;
+        EXPECT_TRUE(mailer.Send("work", kAddress, kSubject, kBody));
+        EXPECT_EQ(ReadAll(dir.File("args")), msmtp ? "-i\n-t\n-a\nwork\n" : "-i\n-t\n");
+        EXPECT_EQ(log.CountEndingWith("  Warning: the mail account work is used only with msmtp"),
+                  msmtp ? 0 : 1);
+    }
 }
 
 TEST(Mailer, UserTextNeverReachesAShell) {
     TempDir dir;
     Mailer mailer;
-    mailer.SetProgram(StandIn(dir));
+    mailer.SetProgram(StandIn(dir, 0, "msmtp"));
     const QString pwned = dir.File("pwned");
     const QString account = "x; touch '" + pwned + "'";
     const QString address = "$(touch '" + pwned + "')@example.org";
@@ -200,8 +208,8 @@ TEST(Mailer, ProgramComesFromTheEnvironmentThenPath) {
         EXPECT_EQ(Mailer().Program(), standIn);
         // SendNotification uses that program and reports in the log only.
         LogCapture log;
-        SendNotification("acct", kAddress, kSubject, kBody);
-        EXPECT_EQ(ReadAll(dir.File("args")), "-i\n-t\n-a\nacct\n");
+        SendNotification(QString(), kAddress, kSubject, kBody);
+        EXPECT_EQ(ReadAll(dir.File("args")), "-i\n-t\n");
         EXPECT_EQ(log.CountEndingWith("  Send mail message to 'ops@example.org'"), 1);
     }
     ScopedEnv unset("CORVANE_SENDMAIL", QByteArray());

@@ -3,6 +3,7 @@
 // estimate and warning boxes, the task argument, the saved layout and the settings.
 
 #include <QClipboard>
+#include <QDir>
 #include <QDockWidget>
 #include <QLabel>
 #include <QMenuBar>
@@ -452,27 +453,53 @@ class TestMainFrame : public QObject {
         QVERIFY(frame.close());
     }
 
-    // An argument that arrives before the window was first shown waits for it.
-    void argumentWaitsForTheFirstShow() {
+    // Arguments that arrive before the window was first shown wait for it, in their
+    // order: one handed over meanwhile replaced the window's own, and only one ran.
+    void argumentsWaitForTheFirstShowInTheirOrder() {
         CMainFrame& frame = MakeFrame();
         AddTask("My Docs");
+        AddTask("Mail");
         std::atomic<int> runs{0};
-        frame.View()->Queue().SetBackupJob([&runs](int, RunContext&) {
+        std::atomic<int> order{0};  // the slots that ran, one digit each
+        frame.View()->Queue().SetBackupJob([&runs, &order](int index, RunContext&) {
+            order = order * 10 + index + 1;
             ++runs;
             return true;
         });
         frame.StartTaskByArgument("/\"My Docs\"");
+        frame.StartTaskByArgument("/Mail");
         QVERIFY(!frame.IsBusy());
         QCOMPARE(frame.QueueStatusText(), QString("No tasks in queue"));
 
         frame.show();
-        QTRY_COMPARE(runs.load(), 1);
+        QTRY_COMPARE(runs.load(), 2);
+        QCOMPARE(order.load(), 12);
         QTRY_VERIFY(!frame.IsBusy());
         QCOMPARE(LogTexts(frame).last(), QString("  Task completed"));
 
         // Later arguments start at once; an unknown name is reported.
         frame.StartTaskByArgument("//Nobody");
         QVERIFY(LogTexts(frame).last().endsWith("Error: task 'Nobody' not found"));
+    }
+
+    // A task list that could not be saved at exit went unnoticed.
+    void failedSaveAtExitIsShownAndTheWindowCloses() {
+        CMainFrame& frame = MakeFrame();
+        frame.show();
+        AddTask("Docs");
+        QDir data(m_data->path());
+        QVERIFY(data.remove("CorvTasks.bin"));
+        QVERIFY(data.mkdir("CorvTasks.bin"));  // nothing can be written in its place
+        SeenBox box;
+        AnswerNextBox(this, box);
+        QVERIFY(frame.close());
+        QCOMPARE(box.title, QString("Warning"));
+        QCOMPARE(box.text, QString("Cannot save tasks list."));
+        QCOMPARE(box.icon, QMessageBox::Warning);
+        const QString reason =
+            "Error: cannot save tasks list: cannot write " + data.filePath("CorvTasks.bin") + ": ";
+        QVERIFY2(LogTexts(frame).filter(reason).size() >= 1,
+                 qPrintable(LogTexts(frame).join('\n')));
     }
 
     void estimateEndsWithTheTaskInfoBox() {

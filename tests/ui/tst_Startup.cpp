@@ -1,6 +1,8 @@
 #include <QDir>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -9,8 +11,10 @@
 #include "app/InstanceChannel.h"
 #include "platform/DataFolderLock.h"
 #include "support/TempDir.h"
+#include "support/WidgetTesting.h"
 #include "ui/CMainFrame.h"
 #include "ui/CTarnisApp.h"
+#include "ui/CTarnisView.h"
 
 using corvane::CMainFrame;
 using corvane::CTarnisApp;
@@ -68,6 +72,8 @@ class StartupTest : public QObject {
     void secondProgramHandsOverAndEnds();
     void handedOverToAWindowThatWasHidden();
     void withoutDisplayTheTaskRunsOnTheTerminal();
+    void damagedTaskListIsKeptWhateverTheAnswer_data();
+    void damagedTaskListIsKeptWhateverTheAnswer();
 
   private:
     // A data folder with the task "My Docs" that copies src/Docs into dst/.
@@ -235,3 +241,38 @@ void StartupTest::withoutDisplayTheTaskRunsOnTheTerminal() {
 
 QTEST_MAIN(StartupTest)
 #include "tst_Startup.moc"
+
+void StartupTest::damagedTaskListIsKeptWhateverTheAnswer_data() {
+    QTest::addColumn<QString>("answer");
+    QTest::newRow("quit") << "Quit";
+    QTest::newRow("fresh start") << "Start with an empty list";
+}
+
+// A damaged task list was read as an empty one, and the window saved that over it.
+void StartupTest::damagedTaskListIsKeptWhateverTheAnswer() {
+    QFETCH(QString, answer);
+    const QByteArray broken = "<TasksList><Main TasksCount=\"1\"></TasksList>";
+    m_dir->Write("data/CorvTasks.bin", broken);
+    m_argStore = {"corvane"};
+    m_argv = {m_argStore[0].data(), nullptr};
+    m_app = std::make_unique<CTarnisApp>(m_argc = 1, m_argv.data());
+    QString text;
+    corvane::test::WhenModal<QMessageBox>(this, [&](QMessageBox* box) {
+        text = box->text();
+        for (QAbstractButton* button : box->buttons()) {
+            button->text() == answer ? button->click() : void();
+        }
+    });
+    int exitCode = -1;
+    const bool fresh = answer != "Quit";
+    QCOMPARE(m_app->Start(exitCode), fresh);
+    QVERIFY2(
+        text.startsWith("Error: cannot read the task list " + Data() +
+                        "/CorvTasks.bin: Opening and ending tag mismatch at line 1, column 45\n"),
+        qPrintable(text));
+    const QStringList aside = QDir(Data()).entryList({"CorvTasks.bin.damaged-*"}, QDir::Files);
+    QCOMPARE(aside.size(), fresh ? 1 : 0);
+    QCOMPARE(ReadAll(Data() + "/" + (fresh ? aside.front() : "CorvTasks.bin")), broken);
+    QVERIFY(fresh || !QFile::exists(Data() + "/CorvGroups.bin"));  // Quit writes nothing
+    QVERIFY(!fresh || m_app->Frame()->View()->Tree().TopLevel().empty());
+}

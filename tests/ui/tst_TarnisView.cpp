@@ -228,8 +228,10 @@ QStringList Shape(const QTreeWidget& view) {
 QStringList StoredShape(const QString& folder) {
     TaskList tasks;
     TaskTree tree(tasks);
-    LoadTasksAndTree(tasks, tree, folder);
     QStringList lines;
+    if (LoadTasksAndTree(tasks, tree, folder).TaskListDamaged()) {
+        return {"damaged"};
+    }
     for (const auto& top : tree.TopLevel()) {
         if (top->IsGroup()) {
             lines << "G:" + top->label;
@@ -438,7 +440,7 @@ class TestTarnisView : public QObject {
         QCOMPARE(StoredShape(m_dir->Path()), Shape(*m_view));
         TaskList stored;
         TaskTree storedTree(stored);
-        LoadTasksAndTree(stored, storedTree, m_dir->Path());
+        QVERIFY(!LoadTasksAndTree(stored, storedTree, m_dir->Path()).TaskListDamaged());
         QCOMPARE(stored.LiveTaskCount(), 4);
         QCOMPARE(stored.FindTaskByName("Photos"), -1);
     }
@@ -654,7 +656,7 @@ class TestTarnisView : public QObject {
         // The new history is in the file and in the tip.
         TaskList stored;
         TaskTree storedTree(stored);
-        LoadTasksAndTree(stored, storedTree, m_dir->Path());
+        QVERIFY(!LoadTasksAndTree(stored, storedTree, m_dir->Path()).TaskListDamaged());
         // Docs went to the folder of its earlier backup: that entry has the new time.
         QCOMPARE(stored.TaskAt(0)->history.size(), size_t{1});
         QVERIFY(stored.TaskAt(0)->history.front().time.year >= 2024);
