@@ -458,11 +458,8 @@ sys.exit(d != ([], set()))
                     &modes),
               0)
         << modes.toStdString();
-    const QStringList lines = m_log.Texts();
-    EXPECT_TRUE(lines.contains("  Warning: '" + home +
-                               "/pipe' is not a regular file, folder or link, skipped"));
-    EXPECT_TRUE(
-        lines.contains("  Cache folder " + home + "/.cache: only its CACHEDIR.TAG is saved"));
+    EXPECT_TRUE(m_log.Texts().contains("  Warning: '" + home +
+                                       "/pipe' is not a regular file, folder or link, skipped"));
 }
 
 INSTANTIATE_TEST_SUITE_P(

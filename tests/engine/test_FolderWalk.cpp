@@ -193,34 +193,6 @@ TEST(ListFolder, AppendsToTheListAndIgnoresMissingFolders) {
     EXPECT_EQ(list, expected);
 }
 
-// Regression: dot-entries were skipped as hidden, links followed, FIFOs dropped silently.
-TEST(ListFolder, DotEntriesAndLinksAreListedSystemEntriesNamed) {
-    TempDir dir;
-    LogCapture log;
-    dir.Write("outside.txt", "o");
-    dir.Write("root/.bashrc", "b");
-    dir.Write("root/.config/app.conf", "c");
-    MakeLink(dir.File("outside.txt"), dir.File("root/file-link"));
-    MakeLink(dir.File("root"), dir.File("root/.config/loop"));
-    MakeLink("nowhere", dir.File("root/dangling"));
-    MakeFifo(dir.File("root/fifo"));
-    MakeSocket(dir.File("root/socket"));
-    const QString root = dir.File("root");
-    const FileList expected = {
-        {root + "/.bashrc", kListFile},          {root + "/.config", kListFolder},
-        {root + "/.config/app.conf", kListFile}, {root + "/.config/loop", kListLink},
-        {root + "/dangling", kListLink},         {root + "/file-link", kListLink},
-    };
-    EXPECT_EQ(Sorted(Walk(root)), expected);
-    QStringList lines = log.Texts();
-    lines.sort();
-    EXPECT_EQ(
-        lines,
-        (QStringList{
-            "  Warning: '" + root + "/fifo' is not a regular file, folder or link, skipped",
-            "  Warning: '" + root + "/socket' is not a regular file, folder or link, skipped"}));
-}
-
 // Only a regular CACHEDIR.TAG that starts with the exact signature marks a cache folder.
 class CacheFolder : public ::testing::TestWithParam<std::pair<QByteArray, bool>> {};
 
