@@ -12,6 +12,7 @@ struct ArchiveListEntry {
     QString sourcePath;
     QString nameInArchive;
     bool deleteAfter = false;  // a temporary file a stage made for the archive
+    bool link = false;         // a symbolic link, stored as a link entry, never followed
 
     bool operator==(const ArchiveListEntry&) const = default;
 };
@@ -20,6 +21,9 @@ class ArchiveList {
   public:
     void Add(const QString& sourcePath, const QString& nameInArchive, bool deleteAfter) {
         m_entries.push_back({sourcePath, nameInArchive, deleteAfter});
+    }
+    void AddLink(const QString& sourcePath, const QString& nameInArchive) {
+        m_entries.push_back({sourcePath, nameInArchive, false, true});
     }
     // Deletes every temporary source file from disk and clears its flag.
     void DeleteTemporaries();

@@ -15,6 +15,7 @@
 #include <random>
 
 #include "engine/DosTime.h"
+#include "engine/LocalPath.h"
 #include "engine/ZipCrypto.h"
 #include "engine/ZipStreamSeek.h"
 #include "log/Log.h"
@@ -250,6 +251,9 @@ class ArchiveJob {
   private:
     bool AddFolder(const ArchiveListEntry& entry);
     bool AddFile(const ArchiveListEntry& entry);
+    bool AddLink(const ArchiveListEntry& entry);
+    // The 12-byte header that starts an encrypted entry's data; `crc` of the plain data.
+    bool WriteEncryptionHeader(quint32 crc);
     bool CheckName(const ArchiveListEntry& entry, QByteArray& name);
     // The reason of the output's failure for a log line: ": " and the system's text,
     // or nothing when the system gave none.
@@ -337,7 +341,11 @@ bool ArchiveJob::Run(const ArchiveList& list, const QString& archivePath, const 
     bool ok = true;
     for (size_t i = 0; i < count && ok && !stop.IsSet(); ++i) {
         const ArchiveListEntry& entry = entries[i];
-        ok = entry.nameInArchive.endsWith(QLatin1Char('/')) ? AddFolder(entry) : AddFile(entry);
+        if (entry.link) {
+            ok = AddLink(entry);
+        } else {
+            ok = entry.nameInArchive.endsWith(QLatin1Char('/')) ? AddFolder(entry) : AddFile(entry);
+        }
         SetProgressPos(scaled ? int(quint64(i) * kMaxProgressBound / count) : int(i));
     }
 
@@ -432,15 +440,8 @@ bool ArchiveJob::AddFile(const ArchiveListEntry& entry) {
                    quint32(S_IFREG | (status.st_mode & 07777)) << 16, encrypted, zip64)) {
         return false;
     }
-    if (encrypted) {
-        unsigned char header[ZipCrypto::kHeaderSize];
-        unsigned char random[ZipCrypto::kHeaderSize - 1];
-        RandomBytes(random, sizeof random);
-        m_crypto->Restart();
-        m_crypto->EncryptHeader(random, static_cast<unsigned char>(crc >> 24), header);
-        if (!WriteRawToEntry(header, sizeof header)) {
-            return false;
-        }
+    if (encrypted && !WriteEncryptionHeader(crc)) {
+        return false;
     }
 
     uLong dataCrc = crc32(0, Z_NULL, 0);
@@ -494,6 +495,41 @@ bool ArchiveJob::AddFile(const ArchiveListEntry& entry) {
         return false;
     }
     return CloseEntry(total, quint32(dataCrc));
+}
+
+bool ArchiveJob::WriteEncryptionHeader(quint32 crc) {
+    unsigned char header[ZipCrypto::kHeaderSize];
+    unsigned char random[ZipCrypto::kHeaderSize - 1];
+    RandomBytes(random, sizeof random);
+    m_crypto->Restart();
+    m_crypto->EncryptHeader(random, static_cast<unsigned char>(crc >> 24), header);
+    return WriteRawToEntry(header, sizeof header);
+}
+
+// A link goes in as zip -y stores it: S_IFLNK and its permission bits in the Unix half
+// of the external attributes, the link's text as the entry's data. Its target is never
+// read, so a link out of the tree, a dangling one or a loop is stored like any other.
+bool ArchiveJob::AddLink(const ArchiveListEntry& entry) {
+    QByteArray name;
+    if (!CheckName(entry, name)) {
+        return false;
+    }
+    QByteArray text;
+    struct stat status = {};
+    if (::lstat(FileNameToBytes(entry.sourcePath).constData(), &status) != 0 ||
+        !S_ISLNK(status.st_mode) || !ReadLinkText(entry.sourcePath, text)) {
+        Log("  Error: cannot add %s to zip", qUtf8Printable(FileNameForDisplay(entry.sourcePath)));
+        return false;
+    }
+    const auto* data = reinterpret_cast<const unsigned char*>(text.constData());
+    const auto size = size_t(text.size());
+    const auto crc = quint32(crc32(crc32(0, Z_NULL, 0), data, uInt(size)));
+    const bool encrypted = m_crypto.has_value();
+    return OpenEntry(name, !FileNameIsRaw(entry.nameInArchive),
+                     DosDateTimeFromUnix(status.st_mtime),
+                     quint32(S_IFLNK | (status.st_mode & 07777)) << 16, encrypted, false) &&
+           (!encrypted || WriteEncryptionHeader(crc)) && Compress(data, size, Z_FINISH) &&
+           CloseEntry(size, crc);
 }
 
 bool ArchiveJob::MayReach4GiB(quint64 size) {

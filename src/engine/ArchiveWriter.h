@@ -30,7 +30,9 @@ namespace corvane {
 
 // Packs the list into the archive: entries in list order, written under the temporary
 // name (extension replaced by ".zi~") and renamed onto archivePath only when complete.
-// A name ending in "/" is a folder entry taken from the folder at its source path.
+// A name ending in "/" is a folder entry taken from the folder at its source path; an
+// entry added with ArchiveList::AddLink is a symbolic link entry (mode 0120777 in the
+// Unix half of the external attributes, the link's text as data, as zip -y writes it).
 // `level` is the deflate level 0..9; any other value is taken as 9. An empty password
 // means no encryption. The folder of archivePath must exist. Polls `stop` after every
 // entry: a stop ends the archive after the current entry and answers false.

@@ -191,6 +191,7 @@ void BackupRunner::CollectForArchive(const SourceItem& item) {
         }
         ApplyFilters(list, MakeIncludeFilter(m_task.includeFilter),
                      MakeExcludeFilter(m_task.excludeFilter));
+        PutFoldersFirst(list);
     } else {
         list.push_back({item.path, kListFile});
     }
@@ -205,11 +206,15 @@ void BackupRunner::CollectForArchive(const SourceItem& item) {
                 continue;  // a walk of `base` lists nothing else
             }
             name += QLatin1Char('/') + relative;
-            if (entry.kind != kListFile && !relative.isEmpty()) {
+            if (IsFolderKind(entry.kind) && !relative.isEmpty()) {
                 name += QLatin1Char('/');
             }
         }
-        m_archive.Add(entry.path, name, false);
+        if (entry.kind == kListLink) {
+            m_archive.AddLink(entry.path, name);
+        } else {
+            m_archive.Add(entry.path, name, false);
+        }
         if (m_stop.IsSet()) {
             return;
         }
@@ -223,7 +228,7 @@ void BackupRunner::CopyToFolder(const SourceItem& item) {
         const QString target = WithSlash(base + item.nameInArchive);
         CreateFolderPath(target);
         Log("  Building list of folder %s", qUtf8Printable(FileNameForDisplay(item.path)));
-        // One walk serves both the folder tree (every visible subfolder is made in the
+        // One walk serves both the folder tree (every listed subfolder is made in the
         // target, empty ones too) and the list of files to copy.
         FileList list;
         ListFolder(source, list, kListFolders | kListFiles, true, true);
@@ -234,6 +239,7 @@ void BackupRunner::CopyToFolder(const SourceItem& item) {
         if (!CopyFileList(source, list, target, m_stop)) {
             m_runOk = false;
         }
+        FinishListedFolders(source, list, target);
     } else {
         CreateFolderPath(base);
         Log("  Copy file %s to %s", qUtf8Printable(FileNameForDisplay(item.path)),

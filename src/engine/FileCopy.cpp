@@ -10,6 +10,7 @@
 
 #include "engine/FolderPath.h"
 #include "engine/FolderWalk.h"
+#include "engine/LinkCopy.h"
 #include "engine/LocalPath.h"
 #include "engine/TemporaryFile.h"
 #include "log/Log.h"
@@ -200,8 +201,9 @@ bool SameModificationTime(const struct timespec& source, const struct timespec& 
 bool IsSameFile(const QString& source, const QString& destination) {
     struct stat a {};
     struct stat b {};
+    // A link at the destination is not the copy of a file, whatever it points to.
     if (::stat(FileNameToBytes(source).constData(), &a) != 0 ||
-        ::stat(FileNameToBytes(destination).constData(), &b) != 0) {
+        ::lstat(FileNameToBytes(destination).constData(), &b) != 0) {
         return false;
     }
     return S_ISREG(a.st_mode) && S_ISREG(b.st_mode) && a.st_size == b.st_size &&
@@ -220,12 +222,16 @@ bool CopyFileList(const QString& sourceBase, const FileList& list, const QString
     for (int i = 0; i < count; ++i) {
         const FileListEntry& entry = list[static_cast<size_t>(i)];
         const QString relative =
-            entry.kind == kListFile ? PathBelow(sourceBase, entry.path) : QString();
+            !IsFolderKind(entry.kind) ? PathBelow(sourceBase, entry.path) : QString();
         if (!relative.isEmpty()) {
             const QString& source = entry.path;
             const QString destination = target + relative;
             QString reason;
-            if (!IsSameFile(source, destination) && !copier.Copy(source, destination, reason)) {
+            const bool saved =
+                entry.kind == kListLink
+                    ? CopyLink(source, destination, reason)
+                    : IsSameFile(source, destination) || copier.Copy(source, destination, reason);
+            if (!saved) {
                 Log("  Error: cannot save file %s",
                     qUtf8Printable(FileNameForDisplay(destination)));
                 Log("  ...%s", qUtf8Printable(reason));
@@ -245,11 +251,43 @@ void MakeListedFolders(const QString& source, const FileList& list, const QStrin
     const QString to = WithSlash(target);
     for (const FileListEntry& entry : list) {
         const QString relative =
-            entry.kind != kListFile ? PathBelow(source, entry.path) : QString();
-        if (!relative.isEmpty()) {
-            CreateFolderPath(to + relative);
+            IsFolderKind(entry.kind) ? PathBelow(source, entry.path) : QString();
+        if (relative.isEmpty() || !CreateFolderPath(to + relative)) {
+            continue;
+        }
+        // A copy of a read-only folder must still take its files; FinishListedFolders
+        // gives it the source's bits at the end.
+        const QByteArray folder = FileNameToBytes(to + relative);
+        struct stat info {};
+        if (::stat(folder.constData(), &info) == 0 && (info.st_mode & S_IRWXU) != S_IRWXU) {
+            ::chmod(folder.constData(), (info.st_mode & 07777) | S_IRWXU);
         }
     }
+}
+
+void FinishListedFolders(const QString& source, const FileList& list, const QString& target) {
+    const QString to = WithSlash(target);
+    auto finish = [](const QString& from, const QString& onto) {
+        struct stat info {};
+        const QByteArray folder = FileNameToBytes(onto);
+        if (::lstat(FileNameToBytes(from).constData(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+            return;
+        }
+        // Courtesies, as for files: file systems without them (FAT) may refuse.
+        ::chmod(folder.constData(), info.st_mode & 07777);
+        const struct timespec times[2] = {info.st_atim, info.st_mtim};
+        ::utimensat(AT_FDCWD, folder.constData(), times, AT_SYMLINK_NOFOLLOW);
+    };
+    // The walk lists a folder after its contents, so a folder's time is set after
+    // everything that is made in it.
+    for (const FileListEntry& entry : list) {
+        const QString relative =
+            IsFolderKind(entry.kind) ? PathBelow(source, entry.path) : QString();
+        if (!relative.isEmpty()) {
+            finish(entry.path, to + relative);
+        }
+    }
+    finish(source, target);
 }
 
 }  // namespace corvane

@@ -20,26 +20,31 @@
 
 namespace corvane {
 
-// True when both paths name regular files (links followed) of the same size and the
+// True when both paths name regular files (a link followed at the source, never at the
+// destination, where a link is no copy of a file) of the same size and the
 // same modification time to the nanosecond. Where the destination's file system keeps
 // coarser times (FAT, exFAT, NTFS, ext3) the destination's time matches when it is the
 // source's time cut down to that precision. Costs one stat of each, no open.
 bool IsSameFile(const QString& source, const QString& destination);
 
-// Copies every file entry of `list` with a non-empty path below `sourceBase` to
-// `targetFolder` followed by its path relative to `sourceBase` (missing folders are
-// made), skipping files IsSameFile finds unchanged. Folder entries and paths outside
-// `sourceBase` are passed over. At the first failure logs "  Error: cannot save file %s"
-// with the destination and a line with the reason, and answers false. When `stop` is
-// set during an entry, returns true after that entry. Progress: range 0..entries,
-// position = number of entries done.
+// Copies every file and link entry of `list` with a non-empty path below `sourceBase`
+// to `targetFolder` followed by its path relative to `sourceBase` (missing folders are
+// made), skipping files IsSameFile finds unchanged; a link is made again as a link
+// (CopyLink). Folder entries and paths outside `sourceBase` are passed over. At the first
+// failure logs "  Error: cannot save file %s" with the destination and a line with the
+// reason, and answers false. When `stop` is set during an entry, returns true after that
+// entry. Progress: range 0..entries, position = number of entries done.
 bool CopyFileList(const QString& sourceBase, const FileList& list, const QString& targetFolder,
                   const StopSignal& stop);
 
 // Recreates under `target` every folder of `list`, a walk of `source` with folders and
-// full paths (so every visible subfolder at any depth, empty ones too; hidden, system
-// and linked folders are not in a walk). Folders that exist are kept; a folder that
-// cannot be made is passed over silently (the copy into it reports the failure).
+// full paths (so every subfolder at any depth, empty ones too; linked folders are links,
+// not folders). Folders that exist are kept, opened to their owner for the run; a folder
+// that cannot be made is passed over silently (the copy into it reports the failure).
 void MakeListedFolders(const QString& source, const FileList& list, const QString& target);
+
+// After the copy: gives every folder of `list` made by MakeListedFolders, and `target`
+// itself, the permission bits and times of its source folder.
+void FinishListedFolders(const QString& source, const FileList& list, const QString& target);
 
 }  // namespace corvane

@@ -138,7 +138,7 @@ void ApplyFilters(FileList& list, const FileFilter& include, const FileFilter& e
     }
     Log("  Filter check...");
     for (FileListEntry& entry : list) {
-        if (entry.kind != kListFile || entry.path.isEmpty()) {
+        if (IsFolderKind(entry.kind) || entry.path.isEmpty()) {
             continue;
         }
         const QString name = entry.path.mid(entry.path.lastIndexOf(u'/') + 1).toLower();

@@ -3,7 +3,7 @@
 // The include and exclude filters of a task. A filter is a list of wildcard patterns
 // ("*.doc; *.txt", or a preset such as "Documents (*.doc,*.rtf)" of which only the
 // bracketed list counts). Filters look only at a file's name and extension, never at its
-// folder; folders are never filtered.
+// folder; files and links are filtered, folders never.
 //
 // A filter belongs to the thread that uses it; the free functions keep no state.
 

@@ -10,9 +10,16 @@ namespace corvane {
 
 enum FileListKind : int {
     kListFile = 0,
-    kListFolder = 1,       // a folder with at least one visible entry
-    kListEmptyFolder = 2,  // a folder with no visible entry
+    kListFolder = 1,       // a folder with at least one listed entry
+    kListEmptyFolder = 2,  // a folder with no listed entry
+    kListLink = 3,         // a symbolic link, saved as the link itself, never followed
 };
+
+// Files and links are the leaves of a walk: filters look at their names, and a run
+// saves them one by one; folders are made, never filtered.
+inline bool IsFolderKind(int kind) {
+    return kind == kListFolder || kind == kListEmptyFolder;
+}
 
 struct FileListEntry {
     QString path;  // full path, or the bare name when the walk was asked for names

@@ -6,35 +6,34 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
+#include <cstring>
+#include <iterator>
 
+#include "log/Log.h"
 #include "model/FileName.h"
 
 namespace corvane {
 
 namespace {
 
-enum class EntryClass { Skip, File, Folder };
+enum class EntryClass { System, File, Folder, Link };
 
 // Sorts one directory entry. The type from the directory entry itself spares a stat
-// call for nearly every entry; only links and file systems that leave the type open
-// cost one. Hidden entries (and "." and "..") are skipped before this.
+// call for nearly every entry; only file systems that leave the type open cost one.
+// Links are never followed: a link is listed as itself, whatever it points to.
 EntryClass Classify(int folderFd, const dirent* entry) {
-    struct stat info {};
     switch (entry->d_type) {
         case DT_REG:
             return EntryClass::File;
         case DT_DIR:
             return EntryClass::Folder;
         case DT_LNK:
-            // A link to a regular file is saved as that file; a link to a folder is
-            // never followed; a dangling link is skipped like any system entry.
-            if (::fstatat(folderFd, entry->d_name, &info, 0) != 0) {
-                return EntryClass::Skip;
-            }
-            return S_ISREG(info.st_mode) ? EntryClass::File : EntryClass::Skip;
-        case DT_UNKNOWN:
+            return EntryClass::Link;
+        case DT_UNKNOWN: {
+            struct stat info {};
             if (::fstatat(folderFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
-                return EntryClass::Skip;
+                return EntryClass::System;  // gone since it was read
             }
             if (S_ISREG(info.st_mode)) {
                 return EntryClass::File;
@@ -42,18 +41,37 @@ EntryClass Classify(int folderFd, const dirent* entry) {
             if (S_ISDIR(info.st_mode)) {
                 return EntryClass::Folder;
             }
-            if (S_ISLNK(info.st_mode) && ::fstatat(folderFd, entry->d_name, &info, 0) == 0 &&
-                S_ISREG(info.st_mode)) {
-                return EntryClass::File;
-            }
-            return EntryClass::Skip;
-        default:  // FIFO, socket, character or block device
-            return EntryClass::Skip;
+            return S_ISLNK(info.st_mode) ? EntryClass::Link : EntryClass::System;
+        }
+        default:  // FIFO, socket, character or block device: nothing a backup can hold
+            return EntryClass::System;
     }
 }
 
-bool IsHidden(const dirent* entry) {
-    return entry->d_name[0] == '.';
+bool IsDotOrDotDot(const dirent* entry) {
+    const char* name = entry->d_name;
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+constexpr char kCacheTagName[] = "CACHEDIR.TAG";
+
+// A folder that holds a regular file CACHEDIR.TAG starting with the signature of the
+// Cache Directory Tagging standard keeps data that can be made again.
+bool HoldsCacheTag(int folderFd) {
+    static constexpr char kSignature[] = "Signature: 8a477f597d28d172789f06886806bc55";
+    constexpr size_t kLength = sizeof kSignature - 1;
+    const int fd = ::openat(folderFd, kCacheTagName,
+                            O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat info {};
+    char head[kLength];
+    const bool valid = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+                       ::read(fd, head, kLength) == ssize_t(kLength) &&
+                       std::memcmp(head, kSignature, kLength) == 0;
+    ::close(fd);
+    return valid;
 }
 
 // Opens a subfolder of an open folder. O_NOFOLLOW refuses a folder that was replaced
@@ -74,7 +92,7 @@ DIR* OpenFolder(const QString& path) {
     return ::opendir(FileNameToBytes(path).constData());
 }
 
-// Reads an open folder up to its first visible entry and closes it.
+// Reads an open folder up to its first entry the walk lists and closes it.
 bool HasVisibleEntries(DIR* folder) {
     if (folder == nullptr) {
         return false;
@@ -82,7 +100,7 @@ bool HasVisibleEntries(DIR* folder) {
     const int fd = ::dirfd(folder);
     bool visible = false;
     while (const dirent* entry = ::readdir(folder)) {
-        if (!IsHidden(entry) && Classify(fd, entry) != EntryClass::Skip) {
+        if (!IsDotOrDotDot(entry) && Classify(fd, entry) != EntryClass::System) {
             visible = true;
             break;
         }
@@ -97,25 +115,34 @@ class Walker {
         : m_list(list), m_what(what), m_recursive(recursive), m_fullPaths(fullPaths) {}
 
     // Lists the open folder `folder` (closed on return), whose path followed by "/" is
-    // `prefix`. Answers whether it held a visible entry, which for a walked subfolder
+    // `prefix`. Answers whether it held a listed entry, which for a walked subfolder
     // spares a second reading to learn its kind.
     bool Walk(DIR* folder, const QString& prefix) {
         const int fd = ::dirfd(folder);
+        if (m_recursive && HoldsCacheTag(fd)) {
+            ::closedir(folder);
+            return ListCacheTag(prefix);
+        }
         bool visible = false;
         while (const dirent* entry = ::readdir(folder)) {
-            if (IsHidden(entry)) {
+            if (IsDotOrDotDot(entry)) {
                 continue;
             }
             const EntryClass entryClass = Classify(fd, entry);
-            if (entryClass == EntryClass::Skip) {
-                continue;
-            }
             // Any bytes are a name: one that is not UTF-8 keeps them as escapes.
             const QString name = FileNameFromBytes(entry->d_name);
-            visible = true;
-            if (entryClass == EntryClass::File) {
+            if (entryClass == EntryClass::System) {
                 if (m_what & kListFiles) {
-                    m_list.push_back({m_fullPaths ? prefix + name : name, kListFile});
+                    Log("  Warning: '%s' is not a regular file, folder or link, skipped",
+                        qUtf8Printable(FileNameForDisplay(prefix + name)));
+                }
+                continue;
+            }
+            visible = true;
+            if (entryClass != EntryClass::Folder) {
+                if (m_what & kListFiles) {
+                    m_list.push_back({m_fullPaths ? prefix + name : name,
+                                      entryClass == EntryClass::Link ? kListLink : kListFile});
                 }
                 continue;
             }
@@ -138,6 +165,18 @@ class Walker {
     }
 
   private:
+    // A cache folder is saved with its tag file alone, as tar --exclude-caches does.
+    bool ListCacheTag(const QString& prefix) {
+        const QString folder = prefix.size() > 1 ? prefix.chopped(1) : prefix;
+        Log("  Cache folder %s: only its CACHEDIR.TAG is saved",
+            qUtf8Printable(FileNameForDisplay(folder)));
+        if (m_what & kListFiles) {
+            const QString tag = QLatin1String(kCacheTagName);
+            m_list.push_back({m_fullPaths ? prefix + tag : tag, kListFile});
+        }
+        return true;
+    }
+
     FileList& m_list;
     int m_what;
     bool m_recursive;
@@ -160,6 +199,23 @@ void ListFolder(const QString& folder, FileList& list, int what, bool recursive,
 
 bool FolderHasVisibleEntries(const QString& folder) {
     return !folder.isEmpty() && HasVisibleEntries(OpenFolder(folder));
+}
+
+void PutFoldersFirst(FileList& list) {
+    for (auto folder = list.begin(); folder != list.end(); ++folder) {
+        if (!IsFolderKind(folder->kind)) {
+            continue;
+        }
+        // The folder's contents are the entries right before it that lie below it
+        // (entries emptied by the filters go along; every consumer skips them).
+        const QString below = folder->path + u'/';
+        auto first = folder;
+        while (first != list.begin() &&
+               (std::prev(first)->path.isEmpty() || std::prev(first)->path.startsWith(below))) {
+            --first;
+        }
+        std::rotate(first, folder, std::next(folder));
+    }
 }
 
 }  // namespace corvane

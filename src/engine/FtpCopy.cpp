@@ -1,5 +1,6 @@
 #include "engine/FtpCopy.h"
 
+#include <sys/stat.h>
 #include <QStringList>
 #include <algorithm>
 #include <vector>
@@ -40,6 +41,31 @@ bool UploadDatesFile(FtpSession& ftp, const SourceItem& item,
     return true;
 }
 
+// A server holds no links: a link to a regular file is sent as that file; any other
+// link is named and left out (a folder link is never followed, so no loop and no escape
+// from the tree).
+void ResolveLinks(FileList& list) {
+    for (FileListEntry& entry : list) {
+        if (entry.kind != kListLink || entry.path.isEmpty()) {
+            continue;
+        }
+        struct stat info {};
+        const bool exists = ::stat(FileNameToBytes(entry.path).constData(), &info) == 0;
+        if (exists && S_ISREG(info.st_mode)) {
+            entry.kind = kListFile;
+            continue;
+        }
+        if (exists && S_ISDIR(info.st_mode)) {
+            Log("  Warning: '%s' is a link to a folder, not followed",
+                qUtf8Printable(FileNameForDisplay(entry.path)));
+        } else {
+            Log("  Warning: '%s' is a link to no regular file, skipped",
+                qUtf8Printable(FileNameForDisplay(entry.path)));
+        }
+        entry.path.clear();
+    }
+}
+
 }  // namespace
 
 QString DatesFileRemoteName(const SourceItem& item) {
@@ -60,10 +86,10 @@ bool CopyItemToFtp(FtpSession& ftp, const TaskRecord& task, const SourceItem& it
         ListFolder(base, walked, kListFolders | kListFiles, true, true);
         QStringList folders;
         for (const FileListEntry& entry : walked) {
-            if (entry.kind == kListFile) {
-                list.push_back(entry);
-            } else {
+            if (IsFolderKind(entry.kind)) {
                 folders << PathBelow(base, entry.path);
+            } else {
+                list.push_back(entry);
             }
         }
         // The walk lists a folder after its contents; reversed, parents come first.
@@ -71,6 +97,7 @@ bool CopyItemToFtp(FtpSession& ftp, const TaskRecord& task, const SourceItem& it
         ftp.CreateFolderTree(folders, JoinRemote(ftp.Folder(), item.nameInArchive));
         ApplyFilters(list, MakeIncludeFilter(task.includeFilter),
                      MakeExcludeFilter(task.excludeFilter));
+        ResolveLinks(list);
     } else {
         ftp.CreateFolders(QString());
         list.push_back({item.path, kListFile});

@@ -4,7 +4,10 @@
 //
 // A folder item is sent to "<name in archive>/<path below the item's folder>" in the
 // session folder, its folder tree made first (empty folders too); a file item is sent
-// as "<name in archive>". The transfer loses the files' own times, so every item that
+// as "<name in archive>". A server holds no links: a link to a regular file is sent as
+// that file; a link to a folder is named in "  Warning: '%s' is a link to a folder, not
+// followed", any other link in "  Warning: '%s' is a link to no regular file, skipped",
+// and left out. The transfer loses the files' own times, so every item that
 // listed a file also leaves a dates file beside its data ("<name>/file.dates" for a
 // folder item, "<name>.dates" for a file item): one 552-byte record per listed file,
 // in upload order, with the file's times, its size and its remote name; a file that

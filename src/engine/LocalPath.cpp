@@ -1,6 +1,8 @@
 #include "engine/LocalPath.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
 
 #include "model/FileName.h"
 
@@ -46,6 +48,24 @@ QString FolderOfFile(const QString& path) {
 bool LocalPathExists(const QString& path) {
     struct stat info {};
     return !path.isEmpty() && ::stat(FileNameToBytes(path).constData(), &info) == 0;
+}
+
+bool ReadLinkText(const QString& path, QByteArray& text) {
+    const QByteArray native = FileNameToBytes(path);
+    // The size lstat gives may be 0 (/proc) or stale: grow until the text fits.
+    for (qsizetype size = 256; size <= 65536; size *= 4) {
+        text.resize(size);
+        const ssize_t got = ::readlink(native.constData(), text.data(), size_t(size));
+        if (got < 0) {
+            return false;
+        }
+        if (got < size) {
+            text.truncate(got);
+            return true;
+        }
+    }
+    errno = ENAMETOOLONG;
+    return false;
 }
 
 }  // namespace corvane

@@ -7,6 +7,7 @@
 //
 // Thread safety: pure functions (LocalPathExists asks the file system).
 
+#include <QByteArray>
 #include <QString>
 #include <QStringView>
 
@@ -27,6 +28,10 @@ QString PathBelow(QStringView base, const QString& path);
 // The folder part of a file path: "/a/b" for "/a/b/c.txt", "/" for "/c.txt", "" for a
 // bare name.
 QString FolderOfFile(const QString& path);
+
+// The text a symbolic link holds (its target as written, not resolved), read through the
+// exact bytes of `path`. False with errno set when `path` is no link or cannot be read.
+bool ReadLinkText(const QString& path, QByteArray& text);
 
 // True when the path names an existing entry (links followed), as stat sees it.
 bool LocalPathExists(const QString& path);

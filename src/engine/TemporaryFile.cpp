@@ -38,7 +38,12 @@ bool FileDescriptor::Close() {
     return result == 0;
 }
 
-int CreateTempBeside(const QByteArray& target, QByteArray& tempPath) {
+namespace {
+
+// Tries names ".<name>.corvane-XXXXXX" beside `target` until `create` makes one that
+// did not exist. `create` answers a value >= 0 on success, else -1 with errno set.
+template <typename Create>
+int CreateBeside(const QByteArray& target, QByteArray& tempPath, Create create) {
     const qsizetype slash = target.lastIndexOf('/');
     QByteArray name = target.mid(slash + 1);
     if (name.size() > kMaxTempStem) {
@@ -56,14 +61,27 @@ int CreateTempBeside(const QByteArray& target, QByteArray& tempPath) {
         for (int i = 0; i < 6; ++i) {
             tempPath += kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters - 1))];
         }
-        const int fd = ::open(tempPath.constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-        if (fd >= 0 || errno != EEXIST) {
-            return fd;
+        const int result = create(tempPath.constData());
+        if (result >= 0 || errno != EEXIST) {
+            return result;
         }
     }
     errno = EEXIST;
     return -1;
+}
+
+}  // namespace
+
+int CreateTempBeside(const QByteArray& target, QByteArray& tempPath) {
+    return CreateBeside(target, tempPath, [](const char* path) {
+        return ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    });
+}
+
+bool CreateLinkBeside(const QByteArray& linkText, const QByteArray& target, QByteArray& tempPath) {
+    return CreateBeside(target, tempPath, [&linkText](const char* path) {
+               return ::symlink(linkText.constData(), path);
+           }) == 0;
 }
 
 }  // namespace corvane

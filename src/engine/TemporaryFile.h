@@ -32,6 +32,10 @@ class FileDescriptor {
 // descriptor and sets `tempPath`, or answers -1 with errno set.
 int CreateTempBeside(const QByteArray& target, QByteArray& tempPath);
 
+// Creates a symbolic link holding `linkText` beside `target`, under a new name made as
+// by CreateTempBeside. Answers false with errno set when no link could be made.
+bool CreateLinkBeside(const QByteArray& linkText, const QByteArray& target, QByteArray& tempPath);
+
 // Writes every byte (repeating short writes); false with errno set when a write fails.
 bool WriteAll(int fd, const char* data, size_t size);
 

@@ -2,10 +2,12 @@
 
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QThread>
 #include <fstream>
 
@@ -91,9 +93,8 @@ TEST_F(BackupRunTest, CopyRunIntoADatedFolder) {
     EXPECT_EQ(ReadAll(target + "Docs/sub/deeper/c.doc").size(), 3000);
     EXPECT_TRUE(QFileInfo(target + "Docs/empty").isDir());
     EXPECT_EQ(ReadAll(target + "notes.txt"), "notes");
-    // Hidden entries and special files are never copied.
-    EXPECT_FALSE(QFileInfo::exists(target + "Docs/.hidden"));
-    EXPECT_FALSE(QFileInfo::exists(target + "Docs/.cache"));
+    // Dot-entries are copied like any other; a FIFO never is.
+    EXPECT_EQ(ReadAll(target + "Docs/.cache/x.txt"), "cached");
     EXPECT_FALSE(QFileInfo::exists(target + "Docs/pipe"));
 
     ASSERT_EQ(task->history.size(), 1u);
@@ -171,10 +172,10 @@ TEST_F(BackupRunTest, ZipRunIntoADatedFolderPassesTheArchiveTools) {
     EXPECT_TRUE(names.contains("Docs/sub/deeper/c.doc"));
     EXPECT_TRUE(names.contains("Docs/empty/"));
     EXPECT_TRUE(names.contains("notes.txt"));
-    EXPECT_FALSE(listing.contains(".hidden"));
+    EXPECT_TRUE(names.contains("Docs/.hidden"));
     EXPECT_FALSE(listing.contains("pipe"));
-    // A folder's entry follows its contents.
-    EXPECT_LT(names.indexOf("Docs/sub/deeper/c.doc"), names.indexOf("Docs/sub/deeper/"));
+    // A folder's entry comes before its contents, so that unzip gives it its mode.
+    EXPECT_GT(names.indexOf("Docs/sub/deeper/c.doc"), names.indexOf("Docs/sub/deeper/"));
 
     ASSERT_EQ(task->history.size(), 1u);
     EXPECT_EQ(task->history[0].archiveName, QFileInfo(archive).fileName());
@@ -188,7 +189,7 @@ TEST_F(BackupRunTest, EmptySourceFolderGivesOneFolderEntry) {
     task->destination.path = m_dir.File("dst");
     task->archiveName = "empty.zip";
     QDir().mkpath(m_dir.File("src/Nothing"));
-    m_dir.Write("src/Nothing/.only-hidden", "x");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(m_dir.File("src/Nothing/fifo")).constData(), 0600), 0);
     task->items.push_back(MakePathItem(m_dir.File("src/Nothing"), kItemFolder, "Nothing"));
     ASSERT_TRUE(Run());
     QByteArray listing;
@@ -386,6 +387,88 @@ TEST_F(BackupRunTest, FullDestinationFailsWithTheReasonAndKeepsTheEarlierArchive
         !log.contains("was created"))
         << log.toStdString();
 }
+
+// A home folder: dot-entries, links of every sort, a FIFO, a cache folder and files
+// whose modes matter. Regression: dot-entries vanished, links were followed or lost.
+struct HomeCase {
+    const char* name;
+    qint32 method;
+    QStringList extract;  // program and arguments; %z the archive, %o the folder to fill
+};
+
+class HomeBackup : public BackupRunTest, public ::testing::WithParamInterface<HomeCase> {};
+
+TEST_P(HomeBackup, ComesBackEqualModesIncluded) {
+    const QString home = m_dir.File("home");
+    m_dir.Write("home/.bashrc", "alias ll='ls -l'");
+    m_dir.Write("home/.config/app/settings.ini", "[a]");
+    m_dir.Write("home/.cache/CACHEDIR.TAG", "Signature: 8a477f597d28d172789f06886806bc55");
+    m_dir.Write("home/.cache/blob.bin", "regenerated");
+    const QByteArray key = QFile::encodeName(m_dir.Write("home/.ssh/id_key", "k"));
+    const QByteArray script = QFile::encodeName(m_dir.Write("home/bin/run.sh", "#!/bin/sh"));
+    ASSERT_EQ(::chmod(key.constData(), 0600) | ::chmod(script.constData(), 0755) |
+                  ::chmod(QFile::encodeName(home + "/.ssh").constData(), 0700),
+              0);
+    for (const auto& [target, link] : {std::pair{"run.sh", "bin/latest"},
+                                       {".config", "cfg"},
+                                       {"missing", "dangling"},
+                                       {"loop", "loop"}}) {
+        ASSERT_EQ(::symlink(target, QFile::encodeName(home + "/" + link).constData()), 0);
+    }
+    ASSERT_EQ(::mkfifo(QFile::encodeName(home + "/pipe").constData(), 0600), 0);
+    if (!GetParam().extract.isEmpty() &&
+        QStandardPaths::findExecutable(GetParam().extract[0]).isEmpty()) {
+        GTEST_SKIP() << "no " << GetParam().extract[0].toStdString();
+    }
+
+    TaskRecord* task = m_tasks.NewTask("Home", kTaskBackup);
+    task->backupMode = GetParam().method;
+    task->destination.path = m_dir.File("dst");
+    task->archiveName = "home.zip";
+    task->items.push_back(MakePathItem(home + "/", kItemFolder, "Home"));
+    ASSERT_TRUE(Run());
+    QString copy = m_dir.File("dst/Home");
+    if (!GetParam().extract.isEmpty()) {
+        ASSERT_TRUE(QDir().mkpath(m_dir.File("out")));
+        QStringList arguments = GetParam().extract.mid(1);
+        arguments.replaceInStrings("%z", m_dir.File("dst/home.zip"));
+        arguments.replaceInStrings("%o", m_dir.File("out"));
+        ASSERT_EQ(Check(GetParam().extract[0], arguments), 0);
+        copy = m_dir.File("out/Home");
+    }
+    QByteArray differences;
+    EXPECT_EQ(Check("diff", {"-r", "--no-dereference", "-x", "pipe", "-x", "blob.bin", home, copy},
+                    &differences),
+              0)
+        << differences.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(copy + "/.cache/blob.bin"));
+    QByteArray modes;
+    EXPECT_EQ(Check("/usr/bin/python3",
+                    {"-c", R"(
+import os, sys
+def modes(top):
+    return {os.path.relpath(os.path.join(d, n), top): os.lstat(os.path.join(d, n)).st_mode
+            for d, dirs, files in os.walk(top) for n in dirs + files if n not in ('pipe', 'blob.bin')}
+a, b = modes(sys.argv[1]), modes(sys.argv[2])
+d = sorted((k, oct(v), oct(b.get(k, 0))) for k, v in a.items() if v != b.get(k)), b.keys() - a.keys()
+print(d)
+sys.exit(d != ([], set()))
+)",
+                     home, copy},
+                    &modes),
+              0)
+        << modes.toStdString();
+    EXPECT_TRUE(m_log.Texts().contains("  Warning: '" + home +
+                                       "/pipe' is not a regular file, folder or link, skipped"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Methods, HomeBackup,
+    ::testing::Values(HomeCase{"Copy", kMethodCopy, {}},
+                      HomeCase{"ZipUnzip", kMethodZip, {"unzip", "-q", "%z", "-d", "%o"}},
+                      HomeCase{"ZipBsdtar", kMethodZip, {"bsdtar", "-x", "-f", "%z", "-C", "%o"}},
+                      HomeCase{"Zip7z", kMethodZip, {"7z", "x", "-o%o", "%z"}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace corvane

@@ -121,7 +121,7 @@ TEST_F(CopyRun, FirstRunCopiesEveryFileWithItsTimeAndMode) {
     Write("sub/deeper/a.txt", "alpha");
     Write("name with  blanks .txt", "blanks");
     Write("Grüße/naïve 日本語 😀.txt", "unicode");
-    Write(".hidden", "never");
+    Write(".dotfile", "kept");
     QDir().mkpath(Source("empty folder/inner"));
     SetTimes(Source("sub/deeper/a.txt"), 1'000'000'000, 123'456'789);
     SetMode(Source("sub/deeper/a.txt"), 0640);
@@ -132,9 +132,9 @@ TEST_F(CopyRun, FirstRunCopiesEveryFileWithItsTimeAndMode) {
     EXPECT_TRUE(log.Texts().isEmpty());
 
     EXPECT_EQ(AllNames(Target()),
-              (QStringList{"Grüße", "Grüße/naïve 日本語 😀.txt", "big.bin", "empty", "empty folder",
-                           "empty folder/inner", "name with  blanks .txt", "sub", "sub/deeper",
-                           "sub/deeper/a.txt"}));
+              (QStringList{".dotfile", "Grüße", "Grüße/naïve 日本語 😀.txt", "big.bin", "empty",
+                           "empty folder", "empty folder/inner", "name with  blanks .txt", "sub",
+                           "sub/deeper", "sub/deeper/a.txt"}));
     EXPECT_EQ(ReadAll(Target("big.bin")), big);
     EXPECT_EQ(ReadAll(Target("Grüße/naïve 日本語 😀.txt")), QByteArray("unicode"));
     EXPECT_EQ(ReadAll(Target("name with  blanks .txt")), QByteArray("blanks"));
@@ -218,16 +218,53 @@ TEST_F(CopyRun, ReadOnlyCopyIsReplacedWhenTheSourceChanges) {
     EXPECT_EQ(ReadAll(Target("ro.txt")), QByteArray("two!"));
 }
 
-TEST_F(CopyRun, FileLinkIsCopiedAsItsContent) {
-    const QString outside = m_dir.Write("outside.txt", "linked content");
+// Regression: a link was copied as the file it points to. What lies at the destination
+// decides whether the link is replaced; a folder there is never replaced.
+struct LinkCase {
+    const char* name;
+    const char* existing;  // "link:<text>", "file" or "folder"; empty for nothing
+    bool ok;
+};
+
+class LinkCopy : public CopyRun, public ::testing::WithParamInterface<LinkCase> {};
+
+TEST_P(LinkCopy, IsMadeAgainAsALink) {
+    m_dir.Write("outside.txt", "linked content");
     QDir().mkpath(Source());
-    ASSERT_EQ(::symlink(Native(outside).constData(), Native(Source("link.txt")).constData()), 0);
-    ASSERT_TRUE(CopyFolder(Source(), Target()));
-    struct stat info {};
-    ASSERT_EQ(::lstat(Native(Target("link.txt")).constData(), &info), 0);
-    EXPECT_TRUE(S_ISREG(info.st_mode));
-    EXPECT_EQ(ReadAll(Target("link.txt")), QByteArray("linked content"));
+    QDir().mkpath(Target());
+    ASSERT_EQ(::symlink("../outside.txt", Native(Source("link")).constData()), 0);
+    const QString existing = GetParam().existing;
+    if (existing.startsWith("link:")) {
+        ASSERT_EQ(
+            ::symlink(Native(existing.mid(5)).constData(), Native(Target("link")).constData()), 0);
+    } else if (existing == "file") {
+        m_dir.Write("dst/link", "old");
+    } else if (existing == "folder") {
+        m_dir.Write("dst/link/inside", "kept");
+    }
+    struct stat before {};
+    ::lstat(Native(Target("link")).constData(), &before);
+
+    EXPECT_EQ(CopyFolder(Source(), Target()), GetParam().ok);
+    char text[64] = {};
+    const bool isLink = ::readlink(Native(Target("link")).constData(), text, sizeof text - 1) > 0;
+    EXPECT_EQ(isLink && QByteArray(text) == "../outside.txt", GetParam().ok);
+    EXPECT_EQ(ReadAll(Target("link/inside")), GetParam().ok ? "" : "kept");
+    if (existing == "link:../outside.txt") {
+        struct stat after {};
+        ::lstat(Native(Target("link")).constData(), &after);
+        EXPECT_EQ(after.st_ino, before.st_ino);  // unchanged, so not made again
+    }
+    EXPECT_EQ(AllNames(Target()).filter(".corvane-"), QStringList());
 }
+
+INSTANTIATE_TEST_SUITE_P(Destinations, LinkCopy,
+                         ::testing::Values(LinkCase{"Nothing", "", true},
+                                           LinkCase{"SameLink", "link:../outside.txt", true},
+                                           LinkCase{"OtherLink", "link:elsewhere", true},
+                                           LinkCase{"File", "file", true},
+                                           LinkCase{"Folder", "folder", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CopyRun, LongNameGetsAShortenedTemporaryName) {
     const QString name = QString(120, u'é') + ".txt";  // 244 bytes of the 255 allowed
@@ -452,7 +489,7 @@ void CopyFolderTree(const QString& source, const QString& target) {
     MakeListedFolders(source, list, target);
 }
 
-TEST(MakeListedFolders, RecreatesVisibleFoldersOnly) {
+TEST(MakeListedFolders, RecreatesFoldersButNotLinkedOnes) {
     TempDir dir;
     QDir().mkpath(dir.File("src/a/b/c"));
     QDir().mkpath(dir.File("src/empty"));
@@ -467,10 +504,10 @@ TEST(MakeListedFolders, RecreatesVisibleFoldersOnly) {
     dir.Write("dst/a/existing.txt", "kept");
 
     CopyFolderTree(dir.File("src"), dir.File("dst"));
-    EXPECT_EQ(AllNames(dir.File("dst")),
-              (QStringList{"Grüße dir", "a", "a/b", "a/b/c", "a/existing.txt", "empty"}));
+    EXPECT_EQ(AllNames(dir.File("dst")), (QStringList{".hidden", ".hidden/inner", "Grüße dir", "a",
+                                                      "a/b", "a/b/c", "a/existing.txt", "empty"}));
     CopyFolderTree(dir.File("src/"), dir.File("dst/"));
-    EXPECT_EQ(AllNames(dir.File("dst")).size(), 6);
+    EXPECT_EQ(AllNames(dir.File("dst")).size(), 8);
 }
 
 TEST(CreateFolderPath, MakesEveryMissingFolder) {

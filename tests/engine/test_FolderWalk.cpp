@@ -193,50 +193,28 @@ TEST(ListFolder, AppendsToTheListAndIgnoresMissingFolders) {
     EXPECT_EQ(list, expected);
 }
 
-TEST(ListFolder, HiddenEntriesAreSkippedWithTheirContent) {
+// Only a regular CACHEDIR.TAG that starts with the exact signature marks a cache folder.
+class CacheFolder : public ::testing::TestWithParam<std::pair<QByteArray, bool>> {};
+
+TEST_P(CacheFolder, KeepsOnlyItsValidTag) {
     TempDir dir;
-    dir.Write("root/.hidden-file", "h");
-    dir.Write("root/.hidden-folder/inside.txt", "i");
-    dir.Write("root/.hidden-folder/deeper/more.txt", "m");
-    dir.Write("root/visible/.only-hidden", "o");
-    dir.Write("root/kept.txt", "k");
-    const QString root = dir.File("root");
-    const FileList expected = {{root + "/kept.txt", kListFile},
-                               {root + "/visible", kListEmptyFolder}};
-    EXPECT_EQ(Sorted(Walk(root)), expected);
+    LogCapture log;
+    dir.Write("root/cache/CACHEDIR.TAG", GetParam().first);
+    dir.Write("root/cache/sub/blob.bin", "b");
+    const QString cache = dir.File("root/cache");
+    const FileList tagOnly = {{cache + "/CACHEDIR.TAG", kListFile}, {cache, kListFolder}};
+    EXPECT_EQ(Walk(dir.File("root")) == tagOnly, GetParam().second);
+    EXPECT_EQ(log.Texts().contains("  Cache folder " + cache + ": only its CACHEDIR.TAG is saved"),
+              GetParam().second);
 }
 
-TEST(ListFolder, SystemEntriesAreSkipped) {
-    TempDir dir;
-    dir.Write("root/kept.txt", "k");
-    MakeFifo(dir.File("root/fifo"));
-    MakeSocket(dir.File("root/socket"));
-    MakeLink(dir.File("nowhere"), dir.File("root/dangling"));
-    MakeLink(dir.File("root/fifo"), dir.File("root/link-to-fifo"));
-    const FileList expected = {{dir.File("root/kept.txt"), kListFile}};
-    EXPECT_EQ(Walk(dir.File("root")), expected);
-}
-
-TEST(ListFolder, FolderLinkIsNeitherDescendedNorListed) {
-    TempDir dir;
-    dir.Write("elsewhere/secret.txt", "s");
-    dir.Write("root/kept.txt", "k");
-    MakeLink(dir.File("elsewhere"), dir.File("root/linked-folder"));
-    MakeLink(dir.File("root"), dir.File("root/loop"));
-    const FileList expected = {{dir.File("root/kept.txt"), kListFile}};
-    EXPECT_EQ(Walk(dir.File("root")), expected);
-}
-
-TEST(ListFolder, FileLinkIsListedAsAFile) {
-    TempDir dir;
-    dir.Write("outside.txt", "content");
-    MakeFolder(dir.File("root"));
-    MakeLink(dir.File("outside.txt"), dir.File("root/link.txt"));
-    MakeLink("../outside.txt", dir.File("root/relative.txt"));
-    const FileList expected = {{dir.File("root/link.txt"), kListFile},
-                               {dir.File("root/relative.txt"), kListFile}};
-    EXPECT_EQ(Sorted(Walk(dir.File("root"))), expected);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Signatures, CacheFolder,
+    ::testing::Values(std::pair{QByteArray("Signature: 8a477f597d28d172789f06886806bc55\n# x"),
+                                true},
+                      std::pair{QByteArray("Signature: 8a477f597d28d172789f06886806bc55"), true},
+                      std::pair{QByteArray("Signature: 8a477f597d28d172789f06886806bc5"), false},
+                      std::pair{QByteArray("signature: 8a477f597d28d172789f06886806bc55"), false}));
 
 TEST(ListFolder, NonAsciiAndBlankNames) {
     TempDir dir;
@@ -289,12 +267,12 @@ INSTANTIATE_TEST_SUITE_P(
                        [](const TempDir& d, const QString&) { d.Write("root/probe/f", ""); }, true},
         VisibilityCase{"EmptySubfolder",
                        [](const TempDir&, const QString& f) { MakeFolder(f + "/sub"); }, true},
-        VisibilityCase{"OnlyHiddenEntries",
+        VisibilityCase{"OnlyDotEntries",
                        [](const TempDir& d, const QString& f) {
                            d.Write("root/probe/.h", "");
                            MakeFolder(f + "/.git");
                        },
-                       false},
+                       true},
         VisibilityCase{"OnlyFifoAndSocket",
                        [](const TempDir&, const QString& f) {
                            MakeFifo(f + "/fifo");
@@ -304,10 +282,10 @@ INSTANTIATE_TEST_SUITE_P(
         VisibilityCase{
             "OnlyFolderLink",
             [](const TempDir& d, const QString& f) { MakeLink(d.File("target-folder"), f + "/l"); },
-            false},
+            true},
         VisibilityCase{
             "OnlyDanglingLink",
-            [](const TempDir& d, const QString& f) { MakeLink(d.File("gone"), f + "/l"); }, false},
+            [](const TempDir& d, const QString& f) { MakeLink(d.File("gone"), f + "/l"); }, true},
         VisibilityCase{
             "OnlyFileLink",
             [](const TempDir& d, const QString& f) { MakeLink(d.File("target.txt"), f + "/l"); },

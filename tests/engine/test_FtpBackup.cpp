@@ -167,6 +167,25 @@ TEST_F(FtpBackupTest, CopyRunSendsEveryFileAndItsDatesIntoTheDatedFolder) {
     ExpectNoTemporaries();
 }
 
+// A server holds no links: a file link sends its file, other links are named.
+TEST_F(FtpBackupTest, FileLinkSendsItsFileOtherLinksAreNamedAndLeftOut) {
+    const QString docs = m_dir.File("src/Docs/");
+    for (const auto& [target, link] :
+         {std::pair{"a.txt", "latest"}, {"sub", "up"}, {"gone", "x"}}) {
+        ASSERT_EQ(::symlink(target, QFile::encodeName(docs + link).constData()), 0);
+    }
+    NewTask(kMethodCopy, "links");
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(ReadAll(Remote("links/Docs/latest")), "alpha");
+    EXPECT_FALSE(QFileInfo::exists(Remote("links/Docs/up")));
+    EXPECT_EQ(
+        m_log.CountEndingWith("  Warning: '" + docs + "up' is a link to a folder, not followed"),
+        1);
+    EXPECT_EQ(
+        m_log.CountEndingWith("  Warning: '" + docs + "x' is a link to no regular file, skipped"),
+        1);
+}
+
 TEST_F(FtpBackupTest, DatesFileOfTwoFilesHoldsTwoRecordsInUploadOrder) {
     TaskRecord* task = m_tasks.NewTask("Two", kTaskBackup);
     task->destination = Destination("two");
