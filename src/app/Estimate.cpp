@@ -1,20 +1,22 @@
 #include "app/Estimate.h"
 
 #include <sys/stat.h>
-#include <QFile>
 #include <optional>
 
 #include "engine/FileFilter.h"
 #include "engine/FolderWalk.h"
 #include "log/Log.h"
+#include "model/FileName.h"
 
 namespace corvane {
 namespace {
 
-// Size of a file as stat reports it; nothing for a file that vanished meanwhile.
+// Size of an entry as the backup stores it: a file's size, a symbolic link's own size
+// (the length of its target text; links are never followed). Nothing for an entry that
+// vanished meanwhile.
 std::optional<qint64> FileSize(const QString& path) {
     struct stat info {};
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
+    if (::lstat(FileNameToBytes(path).constData(), &info) != 0) {
         return std::nullopt;
     }
     return static_cast<qint64>(info.st_size);
