@@ -276,7 +276,7 @@ TEST_F(BackupRunTest, UnknownItemKindsAreSkippedAndStagesCountOnlyKnownOnes) {
 
 TEST_F(BackupRunTest, RefusedNetworkConnectionMailsTheOwner) {
     const QString recorder =
-        m_dir.Write("sendmail", "#!/bin/sh\necho \"$@\" > \"$0.args\"\ncat > \"$0.mail\"\n");
+        m_dir.Write("msmtp", "#!/bin/sh\necho \"$@\" > \"$0.args\"\ncat > \"$0.mail\"\n");
     QFile::setPermissions(recorder,
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     qputenv("CORVANE_SENDMAIL", QFile::encodeName(recorder));
