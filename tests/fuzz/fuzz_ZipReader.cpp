@@ -3,6 +3,7 @@
 // password, flattened and whole; nothing may land outside the target folder, and the
 // walk visits no more entries than the archive counts.
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
