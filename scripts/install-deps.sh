@@ -8,6 +8,7 @@ packages=(
     googletest libgtest-dev
     libxml2-utils zip unzip p7zip-full libarchive-tools python3 python3-pyftpdlib curl
     qt6-multimedia-dev libqt6svg6 xvfb xauth desktop-file-utils dbus-daemon
+    clang  # the fuzz build (CORVANE_FUZZ): libFuzzer comes with it
 )
 
 missing=()

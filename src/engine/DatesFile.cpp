@@ -58,6 +58,9 @@ quint64 UnixToFileTime(qint64 seconds, qint64 nanoseconds) {
     if (carry < 0 && since1601 < std::numeric_limits<qint64>::min() - carry) {
         return 0;
     }
+    if (carry > 0 && since1601 > std::numeric_limits<qint64>::max() - carry) {
+        return kMax;
+    }
     since1601 += carry;
     if (since1601 < 0) {
         return 0;

@@ -137,7 +137,11 @@ INSTANTIATE_TEST_SUITE_P(
                       TimeCase{1844674407371LL - 11644473600LL, 0, kMaxFileTime},
                       // Nanoseconds outside 0..1e9 carry into the seconds.
                       TimeCase{10, -1, kFileTimeOfUnixEpoch + 99999999},
-                      TimeCase{0, 2500000000LL, kFileTimeOfUnixEpoch + 25000000}));
+                      TimeCase{0, 2500000000LL, kFileTimeOfUnixEpoch + 25000000},
+                      // Overflow the fuzzer found: seconds near the top plus carried
+                      // seconds overflowed the signed sum.
+                      TimeCase{std::numeric_limits<qint64>::max() - 11644473600LL - 1,
+                               std::numeric_limits<qint64>::max(), kMaxFileTime}));
 
 TEST(UnixTimeConversion, FileTimeGivesWholeSecondsBack) {
     EXPECT_EQ(FileTimeToUnixSeconds(kFileTimeOfUnixEpoch), 0);
