@@ -48,14 +48,15 @@ class EstimateTest : public ::testing::Test {
 TEST_F(EstimateTest, SumsTheFilesAnItemWouldSave) {
     TaskRecord* task = m_tasks.NewTask("Docs", kTaskBackup);
     task->items.push_back(MakePathItem(m_dir.File("src"), kItemFolder, "src"));
-    EXPECT_EQ(EstimateTask(m_tasks, 0, StopSignal()), 3000);
-    EXPECT_EQ(FormatSize(EstimateTasks(m_tasks, {0}, StopSignal())), "2 KBytes");
+    // The dot-file counts: a backup saves it.
+    EXPECT_EQ(EstimateTask(m_tasks, 0, StopSignal()), 8000);
+    EXPECT_EQ(FormatSize(EstimateTasks(m_tasks, {0}, StopSignal())), "7 KBytes");
     EXPECT_EQ(m_log.Texts().size(), 1);
     EXPECT_EQ(m_log.CountEndingWith(": Estimating task..."), 1);
 
     task->items.push_back(MakePathItem(m_dir.File("single.bin"), kItemFile, "single.bin"));
     task->items.push_back(MakeAllContactsItem());  // adds nothing yet
-    EXPECT_EQ(EstimateTask(m_tasks, 0, StopSignal()), 3123);
+    EXPECT_EQ(EstimateTask(m_tasks, 0, StopSignal()), 8123);
     EXPECT_EQ(EstimateTask(m_tasks, 7, StopSignal()), 0);
 }
 
@@ -63,7 +64,7 @@ TEST_F(EstimateTest, FiltersDropFilesAsInABackup) {
     TaskRecord* task = m_tasks.NewTask("Docs", kTaskBackup);
     task->items.push_back(MakePathItem(m_dir.File("src"), kItemFolder, "src"));
     task->excludeFilter = "*.doc";
-    EXPECT_EQ(EstimateTask(m_tasks, 0, StopSignal()), 2000);
+    EXPECT_EQ(EstimateTask(m_tasks, 0, StopSignal()), 7000);
     EXPECT_EQ(m_log.Texts(), (QStringList{"  Filter check...",
                                           "    Warning: 'c.doc' - ignored with exclude filter"}));
 }
