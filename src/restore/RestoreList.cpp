@@ -155,8 +155,7 @@ bool ListArchiveFiles(std::vector<RestoreItem>& list, const SourceItem& item,
         }
         record.archiveSize = entry.uncompressedSize;
         // A stored link's text, perhaps encrypted, is known by its size and CRC.
-        QByteArray liveText;
-        if (entry.isSymlink) {
+        if (QByteArray liveText; entry.isSymlink) {
             record.sameLink = ReadLinkText(live, liveText) &&
                               quint64(liveText.size()) == entry.uncompressedSize &&
                               crc32(0, reinterpret_cast<const Bytef*>(liveText.constData()),
