@@ -17,6 +17,9 @@ struct RestoreItem {
     quint64 sourceSize = 0;
     quint64 archiveSize = 0;
     bool checked = true;
+    // Set for a stored symbolic link: whether the live object is a link holding the same
+    // target text (links are compared by that text, never followed).
+    std::optional<bool> sameLink;
 
     bool operator==(const RestoreItem&) const = default;
 };

@@ -5,11 +5,13 @@
 #include <QFileInfo>
 
 #include <sys/stat.h>
+#include <zlib.h>
 #include <memory>
 
 #include "engine/DatesFile.h"
 #include "engine/FolderWalk.h"
 #include "engine/FtpCopy.h"
+#include "engine/LocalPath.h"
 #include "engine/RunTemporary.h"
 #include "log/Log.h"
 #include "model/FileName.h"
@@ -19,7 +21,9 @@
 namespace corvane {
 namespace {
 
-QString WithSlash(const QString& path) {
+// Unlike the engine's WithSlash, "" becomes "/": an empty name in a task names no folder
+// and so no prefix of every entry.
+QString SlashEnded(const QString& path) {
     return path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
 }
 
@@ -31,11 +35,11 @@ void LogUnsafe(const QString& name) {
     Log("  Error: unsafe path '%s' skipped", qUtf8Printable(FileNameForDisplay(name)));
 }
 
-// The modification time (whole seconds) and size of a file, links followed; false when
-// there is nothing at the path.
+// The modification time (whole seconds) and size of a file or of a link itself (never
+// followed: a backup keeps links as links); false when there is nothing at the path.
 bool FileStatus(const QString& path, qint64& time, quint64& size) {
     struct stat info {};
-    if (path.isEmpty() || ::stat(FileNameToBytes(path).constData(), &info) != 0) {
+    if (path.isEmpty() || ::lstat(FileNameToBytes(path).constData(), &info) != 0) {
         return false;
     }
     time = static_cast<qint64>(info.st_mtim.tv_sec);
@@ -119,7 +123,7 @@ bool ListArchiveContacts(std::vector<RestoreItem>& list, const QString& archiveP
 bool ListArchiveFiles(std::vector<RestoreItem>& list, const SourceItem& item,
                       const QString& archivePath, const QString& archiveName) {
     const bool folderItem = item.kind == kItemFolder;
-    const QString prefix = folderItem ? WithSlash(item.nameInArchive) : item.nameInArchive;
+    const QString prefix = folderItem ? SlashEnded(item.nameInArchive) : item.nameInArchive;
     if (folderItem) {
         Log("  Test files from %s:/%s...", qUtf8Printable(archiveName), qUtf8Printable(prefix));
     }
@@ -127,7 +131,7 @@ bool ListArchiveFiles(std::vector<RestoreItem>& list, const SourceItem& item,
     if (!OpenArchive(zip, archivePath)) {
         return false;
     }
-    const QString itemFolder = WithSlash(item.path);
+    const QString itemFolder = SlashEnded(item.path);
     bool found = false;
     for (bool more = zip.First(); more; more = zip.Next()) {
         const ZipEntryInfo& entry = zip.Info();
@@ -150,6 +154,13 @@ bool ListArchiveFiles(std::vector<RestoreItem>& list, const SourceItem& item,
             record.archiveTime = entry.time;
         }
         record.archiveSize = entry.uncompressedSize;
+        // A stored link's text, perhaps encrypted, is known by its size and CRC.
+        if (QByteArray liveText; entry.isSymlink) {
+            record.sameLink = ReadLinkText(live, liveText) &&
+                              quint64(liveText.size()) == entry.uncompressedSize &&
+                              crc32(0, reinterpret_cast<const Bytef*>(liveText.constData()),
+                                    uInt(liveText.size())) == entry.crc;
+        }
         list.push_back(record);
         found = true;
     }
@@ -180,6 +191,11 @@ void AddStoredFile(std::vector<RestoreItem>& list, const QString& livePath,
         record.archiveTime = time;
         record.archiveSize = size;
     }
+    QByteArray storedText;
+    if (ReadLinkText(storedPath, storedText)) {
+        QByteArray liveText;
+        record.sameLink = ReadLinkText(livePath, liveText) && liveText == storedText;
+    }
     list.push_back(record);
 }
 
@@ -197,12 +213,12 @@ bool ListStoredFiles(std::vector<RestoreItem>& list, const SourceItem& item,
     }
     // The walk gives "<stored>/<relative path>" with one "/" whether or not the folder
     // ends in one, the same paths the restore lists again to find the user's choice.
-    const QString storedFolder = WithSlash(stored);
-    const QString itemFolder = WithSlash(item.path);
+    const QString storedFolder = SlashEnded(stored);
+    const QString itemFolder = SlashEnded(item.path);
     FileList files;
     ListFolder(storedFolder, files, kListFiles, true, true);
     for (const FileListEntry& file : files) {
-        if (file.path.isEmpty() || file.kind != kListFile) {
+        if (file.path.isEmpty() || IsFolderKind(file.kind)) {
             continue;
         }
         const QString relative = file.path.mid(storedFolder.size());
@@ -263,7 +279,7 @@ bool ListFtpCopies(std::vector<RestoreItem>& list, const SourceItem& item,
         return false;
     }
     const bool folderItem = item.kind == kItemFolder;
-    const QString itemFolder = WithSlash(item.path);
+    const QString itemFolder = SlashEnded(item.path);
     for (const DatesRecord& record : records) {
         if (record.name.isEmpty()) {
             continue;  // a file that could not be read at backup time
@@ -309,7 +325,7 @@ bool ListFromFtp(std::vector<RestoreItem>& list, const SourceItem& item,
 }  // namespace
 
 QString ArchivePathOf(const TaskDestination& destination, const QString& archiveName) {
-    return WithSlash(destination.path) + archiveName;
+    return SlashEnded(destination.path) + archiveName;
 }
 
 bool BuildRestoreList(std::vector<RestoreItem>& list, const SourceItem& item,

@@ -68,6 +68,14 @@ bool SetFileTimes(const QString& path, quint64 accessTime, quint64 writeTime) {
            0;
 }
 
+// The stored folder's permission bits and times, for the folder `relative` of `target`.
+void KeepStoredFolderLook(RestoreTarget& target, const QString& stored, const QString& relative) {
+    struct stat info {};
+    if (::lstat(FileNameToBytes(stored).constData(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        target.KeepFolderLook(relative, info.st_mode, info.st_atim, info.st_mtim);
+    }
+}
+
 class Restorer {
   public:
     Restorer(TaskRecord& task, RestoreQuestions& questions, const StopSignal& stop)
@@ -279,7 +287,9 @@ void Restorer::RestoreFromArchive(const SourceItem& item) {
         const QString key = m_archiveName + QLatin1Char(':') + entry.name;
         const QString relative = folderItem ? entry.name.mid(prefix.size()) : liveName;
         if (relative.isEmpty()) {
-            continue;  // the item's own folder entry
+            // The item's own folder: its look comes from its entry.
+            ExtractEntry(zip, target, relative);
+            continue;
         }
         if (IsUnchecked(key) && !entry.isFolder) {
             if (!folderItem) {
@@ -295,6 +305,7 @@ void Restorer::RestoreFromArchive(const SourceItem& item) {
         }
         SetProgressPos(restored);
     }
+    target.FinishFolders();
     zip.Close();
     if (folderItem) {
         Log("  ...%d items unpacked.", restored);
@@ -334,15 +345,20 @@ void Restorer::RestoreCopies(const SourceItem& item) {
     const QString stored = WithoutSlash(destination + item.nameInArchive);
     RestoreTarget target(WithoutSlash(item.path));
     // One walk of the stored copy makes every folder under the target (empty ones too)
-    // and lists the files to copy.
+    // and lists the files and links to copy.
     FileList list;
     ListFolder(stored, list, kListFolders | kListFiles, true, true);
     const qsizetype skip = stored.size() + 1;
     int count = 0;
     bool foldersMade = target.Folder(QString()) >= 0;
+    KeepStoredFolderLook(target, stored, QString());
     for (FileListEntry& entry : list) {
-        if (entry.kind != kListFile) {
+        if (entry.path.isEmpty()) {
+            continue;
+        }
+        if (IsFolderKind(entry.kind)) {
             foldersMade = target.Folder(entry.path.mid(skip)) >= 0 && foldersMade;
+            KeepStoredFolderLook(target, entry.path, entry.path.mid(skip));
         } else if (IsUnchecked(entry.path)) {
             entry.path.clear();
         } else {
@@ -357,17 +373,21 @@ void Restorer::RestoreCopies(const SourceItem& item) {
     int done = 0;
     for (const FileListEntry& entry : list) {
         ++done;
-        if (entry.kind == kListFile && !entry.path.isEmpty() &&
+        if (!IsFolderKind(entry.kind) && !entry.path.isEmpty() &&
             !target.CopyIn(entry.path, entry.path.mid(skip))) {
-            // The first failure ends this item's copying.
             m_allRestored = false;
-            break;
+            // The first failed file ends this item's copying; a link refused for
+            // leading outside the target leaves the files around it to come back.
+            if (entry.kind != kListLink) {
+                break;
+            }
         }
         SetProgressPos(done);
         if (m_stop.IsSet()) {
             break;
         }
     }
+    target.FinishFolders();
 }
 
 void Restorer::RestoreFtpCopies(const SourceItem& item) {

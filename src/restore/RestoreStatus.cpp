@@ -24,7 +24,7 @@ RestoreStatus StatusOf(const RestoreItem& item) {
     // A side without a time (a stored copy that could not be read) compares as time 0.
     const qint64 sourceTime = item.sourceTime.value_or(0);
     const qint64 archiveTime = item.archiveTime.value_or(0);
-    if (item.sourceSize == item.archiveSize && sourceTime == archiveTime) {
+    if (item.sameLink.value_or(item.sourceSize == item.archiveSize && sourceTime == archiveTime)) {
         return RestoreStatus::kIdentical;
     }
     if (sourceTime > archiveTime) {

@@ -19,9 +19,11 @@ enum class RestoreStatus { kNone, kIdentical, kNewer, kOlder, kDeleted };
 bool IsRegistryOrContactLine(const RestoreItem& item);
 
 // The rules, tested in this order: registry or contact line -> kNone; no live object
-// -> kDeleted; same size and same time -> kIdentical; live time later -> kNewer;
-// earlier -> kOlder; same time with another size -> kNone. Times compare in whole
-// seconds (a missing time counts as 0), sizes as 64-bit numbers.
+// -> kDeleted; a stored link whose live link holds the same text (sameLink) ->
+// kIdentical, another link or object takes the time rules with kNone for equal times;
+// same size and same time -> kIdentical; live time later -> kNewer; earlier -> kOlder;
+// same time with another size -> kNone. Times compare in whole seconds (a missing time
+// counts as 0), sizes as 64-bit numbers.
 RestoreStatus StatusOf(const RestoreItem& item);
 
 // "identical", "newer", "older", "deleted"; empty for kNone.

@@ -7,9 +7,11 @@
 #include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QStringList>
+#include <algorithm>
 #include <cerrno>
 
 #include "engine/FolderPath.h"
+#include "engine/LocalPath.h"
 #include "log/Log.h"
 #include "model/FileName.h"
 
@@ -219,6 +221,10 @@ bool RestoreTarget::MakeLink(const QString& relative, const QByteArray& linkTarg
 }
 
 bool RestoreTarget::CopyIn(const QString& source, const QString& relative) {
+    QByteArray linkText;
+    if (ReadLinkText(source, linkText)) {
+        return MakeLink(relative, linkText);
+    }
     QString reason;
     if (CopyFileIn(source, relative, reason)) {
         return true;
@@ -290,6 +296,29 @@ bool RestoreTarget::CopyFileIn(const QString& source, const QString& relative, Q
         return false;
     }
     return true;
+}
+
+void RestoreTarget::KeepFolderLook(const QString& relative, mode_t mode, const timespec& access,
+                                   const timespec& modified) {
+    m_folderLooks.push_back({relative, mode, {access, modified}});
+}
+
+void RestoreTarget::FinishFolders() {
+    auto depth = [](const QString& relative) {
+        return relative.isEmpty() ? 0 : relative.count(u'/') + 1;
+    };
+    std::stable_sort(m_folderLooks.begin(), m_folderLooks.end(),
+                     [&](const FolderLook& a, const FolderLook& b) {
+                         return depth(a.relative) > depth(b.relative);
+                     });
+    for (const FolderLook& look : m_folderLooks) {
+        const int fd = Folder(look.relative);
+        if (fd >= 0) {
+            ::fchmod(fd, look.mode & 07777);
+            ::futimens(fd, look.times);
+        }
+    }
+    m_folderLooks.clear();
 }
 
 NewFileAt::~NewFileAt() {

@@ -15,9 +15,12 @@
 // refusal and failure is logged where it happens, naming the path with
 // FileNameForDisplay. One object belongs to one thread.
 
+#include <sys/stat.h>
+
 #include <QByteArray>
 #include <QString>
 #include <memory>
+#include <vector>
 
 namespace corvane {
 
@@ -44,9 +47,18 @@ class RestoreTarget {
 
     // Copies the regular file `source` (a stored copy of the backup) to `relative`, with
     // its permission bits and times; a regular file there of the same size and
-    // modification second is kept. A failure logs "  Error: cannot save file %s" with
-    // the reason.
+    // modification second is kept. A stored symbolic link is made again by MakeLink,
+    // never followed. A failure logs "  Error: cannot save file %s" with the reason.
     [[nodiscard]] bool CopyIn(const QString& source, const QString& relative);
+
+    // Remembers the permission bits and times the folder `relative` gets from
+    // FinishFolders.
+    void KeepFolderLook(const QString& relative, mode_t mode, const timespec& access,
+                        const timespec& modified);
+    // Gives every remembered folder its bits and times, deepest first: a read-only
+    // folder becomes so only after everything in it is written, and a folder's time is
+    // set after its last change. Courtesies, as for files: nothing fails the restore.
+    void FinishFolders();
 
     // True when the target's text, resolved from the folder of the link `relative`,
     // names a place inside the root.
@@ -63,6 +75,12 @@ class RestoreTarget {
     int m_folderFd = -1;
     // The copy buffer, made on the first copy and kept for the others.
     std::unique_ptr<char[]> m_buffer;
+    struct FolderLook {
+        QString relative;
+        mode_t mode;
+        timespec times[2];
+    };
+    std::vector<FolderLook> m_folderLooks;
 };
 
 // One new file in a folder of a restore target: created under a temporary name beside

@@ -52,6 +52,17 @@ QString LastComponent(const QString& name) {
     return name.mid(name.lastIndexOf(u'/') + 1);
 }
 
+// The permission bits of an entry made on Unix whose type is `type` (or left unset);
+// 0 for other entries.
+mode_t UnixPermissionsOf(const ZipEntryInfo& info, mode_t type) {
+    const quint32 mode = info.externalAttributes >> 16;
+    if ((info.versionMadeBy >> 8) != kHostUnix ||
+        ((mode & S_IFMT) != 0 && (mode & S_IFMT) != type)) {
+        return 0;
+    }
+    return mode_t(mode & 07777);
+}
+
 }  // namespace
 
 bool IsSafeEntryName(const QString& name) {
@@ -377,7 +388,16 @@ bool ZipReader::ExtractTo(RestoreTarget& target, const QString& relative, const 
         return false;
     }
     if (info.isFolder) {
-        return target.Folder(relative) >= 0;
+        if (target.Folder(relative) < 0) {
+            return false;
+        }
+        // Applied by the restore once the folder's contents are written.
+        if (const mode_t bits = UnixPermissionsOf(info, S_IFDIR); bits != 0) {
+            const timespec time =
+                info.time >= 0 ? timespec{time_t(info.time), 0} : timespec{0, UTIME_OMIT};
+            target.KeepFolderLook(relative, bits, time, time);
+        }
+        return true;
     }
     // What cannot be read is refused before any folder is made for it.
     const QString last = LastComponent(relative);
@@ -525,10 +545,8 @@ bool ZipReader::State::ExtractFile(RestoreTarget& target, const QString& relativ
     }
     // An entry made on Unix carries its permission bits; the restored file stays
     // readable and writable by its owner whatever they say.
-    const quint32 mode = info.externalAttributes >> 16;
-    if ((info.versionMadeBy >> 8) == kHostUnix && mode != 0 &&
-        ((mode & S_IFMT) == 0 || (mode & S_IFMT) == S_IFREG)) {
-        ::fchmod(out.Fd(), mode_t((mode & 0777) | S_IRUSR | S_IWUSR));
+    if (const mode_t bits = UnixPermissionsOf(info, S_IFREG); bits != 0) {
+        ::fchmod(out.Fd(), (bits & 0777) | S_IRUSR | S_IWUSR);
     }
     if (info.time >= 0) {
         const struct timespec times[2] = {{time_t(info.time), 0}, {time_t(info.time), 0}};

@@ -85,7 +85,8 @@ class ZipReader {
     // when complete and its CRC checked, so a wrong password or damaged data never
     // creates or truncates the live file; an empty entry gives an empty file. The file
     // gets the entry's time (modification and access) and, for an entry made on Unix,
-    // its permission bits (always readable and writable by the owner). Stored (0) and
+    // its permission bits (always readable and writable by the owner); a folder entry
+    // made on Unix leaves its bits and time with the target's FinishFolders. Stored (0) and
     // deflated (8) entries are extracted, encrypted or not; the password is used only
     // for encrypted entries. An unsafe name or `relative` (and a last component that is
     // empty, "." or "..") is refused with "  Error: unsafe path '%s' skipped" before

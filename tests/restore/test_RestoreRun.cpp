@@ -8,8 +8,10 @@
 
 #include "engine/BackupRun.h"
 #include "model/FileName.h"
+#include "restore/RestoreList.h"
 #include "restore/RestoreRun.h"
 #include "restore/RestoreStatus.h"
+#include "support/HomeTree.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
 #include "support/Times.h"
@@ -182,6 +184,46 @@ INSTANTIATE_TEST_SUITE_P(Methods, RestoreRunTest, ::testing::Values(kMethodCopy,
                          [](const ::testing::TestParamInfo<qint32>& info) {
                              return info.param == kMethodZip ? "Zip" : "Copy";
                          });
+
+// Regression: a copy restore made each link an empty folder, ZIP folders lost their
+// modes, a stored link compared by its times.
+class HomeRestore : public ::testing::TestWithParam<qint32> {};
+
+TEST_P(HomeRestore, ComparesIdenticalAndComesBackEqual) {
+    TempDir dir;
+    qputenv("CORVANE_HOME", QFile::encodeName(dir.File("data")));
+    const QString home = test::MakeHomeTree(dir, "home");
+    ASSERT_FALSE(home.isEmpty());
+    TaskList tasks;
+    TaskRecord* task = tasks.NewTask("Home", kTaskBackup);
+    task->backupMode = GetParam();
+    task->destination.path = dir.File("dst");
+    task->archiveName = "home.zip";
+    task->archivePassword = "secret";  // a ZIP's link entries are encrypted too
+    task->items.push_back(MakePathItem(home + "/", kItemFolder, "Home"));
+    ASSERT_TRUE(RunBackup(tasks, 0, StopSignal()));
+    std::vector<RestoreItem> list;
+    ASSERT_TRUE(BuildRestoreList(list, task->items[0], task->destination, GetParam(), "home.zip"));
+    EXPECT_EQ(list.size(), 9u);  // five files, four links
+    for (const RestoreItem& item : list) {
+        EXPECT_EQ(StatusOf(item), RestoreStatus::kIdentical) << item.archiveName.toStdString();
+    }
+    // Into an empty folder, first with a link unchecked, then whole.
+    task->items[0].path = dir.File("restored/");
+    ScriptedQuestions questions;
+    questions.edit = [](std::vector<RestoreItem>& items) {
+        for (RestoreItem& item : items) {
+            item.checked = !item.archiveName.endsWith("/cfg");
+        }
+    };
+    EXPECT_TRUE(RunRestore(tasks, 0, questions, StopSignal()));
+    EXPECT_FALSE(QFileInfo(dir.File("restored/cfg")).isSymLink());
+    questions.edit = nullptr;
+    EXPECT_TRUE(RunRestore(tasks, 0, questions, StopSignal()));
+    EXPECT_EQ(test::HomeDifferences(home, dir.File("restored")), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Methods, HomeRestore, ::testing::Values(kMethodCopy, kMethodZip));
 
 TEST(RestoreRunZip, WrongPasswordLeavesTheLiveFileUntouched) {
     TempDir dir;
