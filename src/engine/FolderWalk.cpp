@@ -119,7 +119,7 @@ class Walker {
     // spares a second reading to learn its kind.
     bool Walk(DIR* folder, const QString& prefix) {
         const int fd = ::dirfd(folder);
-        if (m_recursive && HoldsCacheTag(fd)) {
+        if (m_recursive && !(m_what & kListStoredCopy) && HoldsCacheTag(fd)) {
             ::closedir(folder);
             return ListCacheTag(prefix);
         }
@@ -132,7 +132,7 @@ class Walker {
             // Any bytes are a name: one that is not UTF-8 keeps them as escapes.
             const QString name = FileNameFromBytes(entry->d_name);
             if (entryClass == EntryClass::System) {
-                if (m_what & kListFiles) {
+                if ((m_what & kListFiles) && !(m_what & kListStoredCopy)) {
                     Log("  Warning: '%s' is not a regular file, folder or link, skipped",
                         qUtf8Printable(FileNameForDisplay(prefix + name)));
                 }

@@ -25,8 +25,10 @@
 
 namespace corvane {
 
-// Bits of the `what` argument of ListFolder.
-enum ListWhat : int { kListFolders = 1, kListFiles = 2 };
+// Bits of the `what` argument of ListFolder. kListStoredCopy walks a copy that a backup
+// made: every entry as it lies there, without the cache-folder rule and without log lines
+// (they describe what a backup leaves out, which a stored copy no longer holds).
+enum ListWhat : int { kListFolders = 1, kListFiles = 2, kListStoredCopy = 4 };
 
 // Appends the entries of `folder` to `list`. `what` is a set of ListWhat bits; with
 // `recursive` the subfolders are walked too; with `fullPaths` each path is the folder

@@ -216,7 +216,7 @@ bool ListStoredFiles(std::vector<RestoreItem>& list, const SourceItem& item,
     const QString storedFolder = SlashEnded(stored);
     const QString itemFolder = SlashEnded(item.path);
     FileList files;
-    ListFolder(storedFolder, files, kListFiles, true, true);
+    ListFolder(storedFolder, files, kListFiles | kListStoredCopy, true, true);
     for (const FileListEntry& file : files) {
         if (file.path.isEmpty() || IsFolderKind(file.kind)) {
             continue;

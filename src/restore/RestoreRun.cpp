@@ -347,7 +347,7 @@ void Restorer::RestoreCopies(const SourceItem& item) {
     // One walk of the stored copy makes every folder under the target (empty ones too)
     // and lists the files and links to copy.
     FileList list;
-    ListFolder(stored, list, kListFolders | kListFiles, true, true);
+    ListFolder(stored, list, kListFolders | kListFiles | kListStoredCopy, true, true);
     const qsizetype skip = stored.size() + 1;
     int count = 0;
     bool foldersMade = target.Folder(QString()) >= 0;

@@ -208,6 +208,17 @@ TEST_P(CacheFolder, KeepsOnlyItsValidTag) {
               GetParam().second);
 }
 
+// A restore or compare walks the stored copy as it lies: the cache rule describes what a
+// backup leaves out, and its line would mislead there.
+TEST(CacheFolder, StoredCopyIsWalkedWholeAndQuietly) {
+    TempDir dir;
+    LogCapture log;
+    dir.Write("root/cache/CACHEDIR.TAG", "Signature: 8a477f597d28d172789f06886806bc55");
+    dir.Write("root/cache/blob.bin", "b");
+    EXPECT_EQ(Walk(dir.File("root"), kBoth | kListStoredCopy).size(), 3u);
+    EXPECT_TRUE(log.Texts().isEmpty());
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Signatures, CacheFolder,
     ::testing::Values(std::pair{QByteArray("Signature: 8a477f597d28d172789f06886806bc55\n# x"),
