@@ -10,6 +10,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "engine/TemporaryFile.h"
 #include "log/Log.h"
 #include "model/FileName.h"
 
@@ -126,6 +127,11 @@ class Walker {
         bool visible = false;
         while (const dirent* entry = ::readdir(folder)) {
             if (IsDotOrDotDot(entry)) {
+                continue;
+            }
+            // A stored copy may hold the temporary of a write that a kill cut off: it is
+            // no part of the backup.
+            if ((m_what & kListStoredCopy) && IsTemporaryName(entry->d_name)) {
                 continue;
             }
             const EntryClass entryClass = Classify(fd, entry);

@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 #include <QRandomGenerator>
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 
 namespace corvane {
@@ -11,6 +13,9 @@ namespace {
 // Room left for the decoration within the 255-byte limit of a file name.
 constexpr qsizetype kMaxTempStem = 200;
 constexpr int kTempNameAttempts = 100;
+constexpr char kTempMarker[] = ".corvane-";
+constexpr int kTempRandomLetters = 6;
+constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
 
 }  // namespace
 
@@ -29,6 +34,32 @@ bool WriteAll(int fd, const char* data, size_t size) {
     return true;
 }
 
+QByteArray TemporaryNameFor(const QByteArray& name) {
+    qsizetype cut = std::min(name.size(), kMaxTempStem);
+    while (cut > 0 && cut < name.size() && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) {
+        --cut;
+    }
+    QByteArray temp = '.' + name.left(cut) + kTempMarker;
+    for (int i = 0; i < kTempRandomLetters; ++i) {
+        temp += kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters - 1))];
+    }
+    return temp;
+}
+
+bool IsTemporaryName(QByteArrayView name) {
+    const qsizetype marker = name.size() - kTempRandomLetters - qsizetype(sizeof kTempMarker - 1);
+    if (marker < 1 || name[0] != '.' ||
+        name.sliced(marker, sizeof kTempMarker - 1) != kTempMarker) {
+        return false;
+    }
+    for (const char c : name.sliced(marker + sizeof kTempMarker - 1)) {
+        if (!std::isalnum(static_cast<unsigned char>(c))) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool FileDescriptor::Close() {
     if (m_fd < 0) {
         return true;
@@ -40,27 +71,15 @@ bool FileDescriptor::Close() {
 
 namespace {
 
-// Tries names ".<name>.corvane-XXXXXX" beside `target` until `create` makes one that
+// Tries names made by TemporaryNameFor beside `target` until `create` makes one that
 // did not exist. `create` answers a value >= 0 on success, else -1 with errno set.
 template <typename Create>
 int CreateBeside(const QByteArray& target, QByteArray& tempPath, Create create) {
     const qsizetype slash = target.lastIndexOf('/');
-    QByteArray name = target.mid(slash + 1);
-    if (name.size() > kMaxTempStem) {
-        qsizetype cut = kMaxTempStem;
-        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) {
-            --cut;
-        }
-        name.truncate(cut);
-    }
-    static constexpr char kLetters[] =
-        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    const QByteArray stem = target.left(slash + 1) + '.' + name + ".corvane-";
+    const QByteArray folder = target.left(slash + 1);
+    const QByteArray name = target.mid(slash + 1);
     for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
-        tempPath = stem;
-        for (int i = 0; i < 6; ++i) {
-            tempPath += kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters - 1))];
-        }
+        tempPath = folder + TemporaryNameFor(name);
         const int result = create(tempPath.constData());
         if (result >= 0 || errno != EEXIST) {
             return result;

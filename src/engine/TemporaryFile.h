@@ -4,6 +4,7 @@
 // to a temporary file beside the target, which is renamed over the target at the end.
 
 #include <QByteArray>
+#include <QByteArrayView>
 
 namespace corvane {
 
@@ -24,6 +25,15 @@ class FileDescriptor {
   private:
     int m_fd;
 };
+
+// A name for a temporary beside the file `name` (a bare name in the file system's
+// encoding): ".<name>.corvane-XXXXXX" with six random letters, the name shortened at a
+// character boundary so the result stays a legal file name.
+QByteArray TemporaryNameFor(const QByteArray& name);
+
+// True for a name made by TemporaryNameFor: a write that was cut off (a crash, a kill)
+// leaves such a file behind, and it is never part of a stored copy.
+bool IsTemporaryName(QByteArrayView name);
 
 // Creates a new file beside `target` (a path in the file system's encoding) under a
 // name no other file has: ".<name>.corvane-XXXXXX" in the target's folder, the name

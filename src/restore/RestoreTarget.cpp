@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QStringList>
 #include <algorithm>
@@ -12,6 +11,7 @@
 
 #include "engine/FolderPath.h"
 #include "engine/LocalPath.h"
+#include "engine/TemporaryFile.h"
 #include "log/Log.h"
 #include "model/FileName.h"
 
@@ -19,23 +19,7 @@ namespace corvane {
 
 namespace {
 
-// Room left for the decoration within the 255-byte limit of a file name.
-constexpr qsizetype kMaxTempStem = 200;
 constexpr int kTempNameAttempts = 100;
-
-QByteArray TempNameFor(const QByteArray& name) {
-    qsizetype cut = std::min(name.size(), kMaxTempStem);
-    while (cut > 0 && cut < name.size() && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) {
-        --cut;
-    }
-    static constexpr char kLetters[] =
-        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    QByteArray temp = '.' + name.left(cut) + ".corvane-";
-    for (int i = 0; i < 6; ++i) {
-        temp += kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters - 1))];
-    }
-    return temp;
-}
 
 void CloseIfOpen(int& fd) {
     if (fd >= 0) {
@@ -200,7 +184,7 @@ bool RestoreTarget::MakeLink(const QString& relative, const QByteArray& linkTarg
     }
     const QByteArray nameBytes = FileNameToBytes(name);
     for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
-        const QByteArray temp = TempNameFor(nameBytes);
+        const QByteArray temp = TemporaryNameFor(nameBytes);
         if (::symlinkat(linkTarget.constData(), fd, temp.constData()) != 0) {
             if (errno == EEXIST) {
                 continue;
@@ -332,7 +316,7 @@ bool NewFileAt::Create(int folderFd, const QByteArray& name) {
     m_folderFd = folderFd;
     m_name = name;
     for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
-        const QByteArray temp = TempNameFor(name);
+        const QByteArray temp = TemporaryNameFor(name);
         m_fd = ::openat(folderFd, temp.constData(),
                         O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
         if (m_fd >= 0) {

@@ -209,12 +209,14 @@ TEST_P(CacheFolder, KeepsOnlyItsValidTag) {
 }
 
 // A restore or compare walks the stored copy as it lies: the cache rule describes what a
-// backup leaves out, and its line would mislead there.
+// backup leaves out, and its line would mislead there; a temporary left by a killed run
+// is no part of the copy.
 TEST(CacheFolder, StoredCopyIsWalkedWholeAndQuietly) {
     TempDir dir;
     LogCapture log;
     dir.Write("root/cache/CACHEDIR.TAG", "Signature: 8a477f597d28d172789f06886806bc55");
     dir.Write("root/cache/blob.bin", "b");
+    dir.Write("root/cache/.blob.bin.corvane-Ab3dE9", "cut off by a kill");
     EXPECT_EQ(Walk(dir.File("root"), kBoth | kListStoredCopy).size(), 3u);
     EXPECT_TRUE(log.Texts().isEmpty());
 }
