@@ -324,8 +324,9 @@ TEST_F(BackupRunTest, CdDestinationIsStagedAndBurned) {
     EXPECT_FALSE(QFileInfo::exists(disc + "/Backup"));
     // The history names the disc, not the staging folder.
     EXPECT_EQ(m_tasks.TaskAt(0)->history[0].folder, disc + "/Backup/" + ThisMonthFolder() + "/");
-    // The burning program was started (detached) on the staging folder; wait for its mark.
-    for (int i = 0; i < 500 && !QFileInfo::exists(m_dir.File("burned")); ++i) {
+    // The burning program was started (detached) on the staging folder; wait for its whole
+    // mark (the shell creates the file before it writes the line).
+    for (int i = 0; i < 500 && !ReadAll(m_dir.File("burned")).endsWith('\n'); ++i) {
         QThread::msleep(10);
     }
     EXPECT_TRUE(ReadAll(m_dir.File("burned")).startsWith("--data"))
