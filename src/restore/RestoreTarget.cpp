@@ -44,21 +44,6 @@ QString Shown(const QString& path) {
 
 }  // namespace
 
-bool WriteAllTo(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written < 0) {
-            return false;
-        }
-        data += written;
-        size -= size_t(written);
-    }
-    return true;
-}
-
 void SplitRelative(const QString& relative, QString& folder, QString& name) {
     const qsizetype slash = relative.lastIndexOf(u'/');
     folder = slash < 0 ? QString() : relative.left(slash);
@@ -264,7 +249,7 @@ bool RestoreTarget::CopyFileIn(const QString& source, const QString& relative, Q
         if (got < 0 && errno == EINTR) {
             continue;
         }
-        if (got < 0 || !WriteAllTo(out.Fd(), m_buffer.get(), size_t(std::max<ssize_t>(got, 0)))) {
+        if (got < 0 || !WriteAll(out.Fd(), m_buffer.get(), size_t(std::max<ssize_t>(got, 0)))) {
             reason = qt_error_string(errno);
             return false;
         }

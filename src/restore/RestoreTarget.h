@@ -106,9 +106,6 @@ class NewFileAt {
     int m_fd = -1;
 };
 
-// Writes all bytes; false with errno set on failure.
-[[nodiscard]] bool WriteAllTo(int fd, const char* data, size_t size);
-
 // Splits a relative path into its folder part ("" at the top) and its last name.
 void SplitRelative(const QString& relative, QString& folder, QString& name);
 

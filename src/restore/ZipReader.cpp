@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "engine/DosTime.h"
+#include "engine/TemporaryFile.h"
 #include "engine/ZipStreamSeek.h"
 #include "log/Log.h"
 #include "model/FileName.h"
@@ -530,7 +531,7 @@ bool ZipReader::State::ExtractFile(RestoreTarget& target, const QString& relativ
     }
     int writeError = 0;
     const ZipEntryDecoder::Sink sink = [&](const char* data, size_t size) {
-        if (WriteAllTo(out.Fd(), data, size)) {
+        if (WriteAll(out.Fd(), data, size)) {
             return true;
         }
         writeError = errno;
