@@ -1,6 +1,7 @@
 #include "support/Tools.h"
 
 #include <QProcess>
+#include <random>
 
 namespace corvane::test {
 
@@ -19,6 +20,19 @@ ToolResult RunTool(const QString& program, const QStringList& arguments, int tim
     result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     result.output = QString::fromUtf8(process.readAll());
     return result;
+}
+
+ToolResult RunPython(const QString& script, const QStringList& arguments) {
+    return RunTool("/usr/bin/python3", QStringList{"-c", script} + arguments);
+}
+
+QByteArray RandomBytes(qsizetype size, unsigned seed) {
+    std::mt19937 generator(seed);
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (char& byte : bytes) {
+        byte = static_cast<char>(generator() & 0xFF);
+    }
+    return bytes;
 }
 
 }  // namespace corvane::test

@@ -2,6 +2,7 @@
 
 // Running the real tools that check our output (unzip, 7z, zipinfo, Python).
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -14,5 +15,11 @@ struct ToolResult {
 
 // Runs a program in a UTF-8 locale (tools then print and decode names as UTF-8).
 ToolResult RunTool(const QString& program, const QStringList& arguments, int timeoutMs = 600000);
+
+// Runs a Python script given as text (Python's zipfile is the independent ZIP reader).
+ToolResult RunPython(const QString& script, const QStringList& arguments = {});
+
+// The same bytes for the same seed: incompressible content that repeats run to run.
+QByteArray RandomBytes(qsizetype size, unsigned seed = 1);
 
 }  // namespace corvane::test
