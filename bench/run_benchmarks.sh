@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
-# run_benchmarks.sh CORPUS_DIR WORK_DIR
+# run_benchmarks.sh [CORPUS_DIR [WORK_DIR]]
 #
 # Times corvane-cli against rsync, cp and zip on the reference corpus
 # (/work/shared/bench/make_corpus.sh), in one run on the same data, alternating our
 # tool and the peers, and prints a summary table of medians, MB/s, ratios and the peak
 # memory of our runs. Not part of the test suite.
 #
-#   CORPUS_DIR  the corpus (small/ and large/); built with make_corpus.sh when missing
-#   WORK_DIR    scratch space on the same file system: the copy source, destinations,
-#               archives, the data folder of corvane-cli, logs and the result files
+#   CORPUS_DIR  the corpus (small/ and large/), default build/corpus; built with
+#               make_corpus.sh when missing
+#   WORK_DIR    scratch space on the same file system, default build/benchwork-backup: the
+#               copy source, destinations, archives, the data folder of corvane-cli, logs
+#               and the result files
+# The peers (rsync, /usr/bin/time, zip, unzip) are installed first when missing.
 #
 # Environment:
-#   CORVANE_CLI   the binary to measure (default: /work/main/build/bench/src/cli/corvane-cli,
-#                 else corvane-cli on PATH); build it as Release
+#   CORVANE_CLI   the binary to measure (default: a Release build in build/bench, built or
+#                 brought up to date first)
 #   MAKE_CORPUS   make_corpus.sh (default /work/shared/bench/make_corpus.sh)
 #   REPS          repetitions per case (default 3)
 #   LARGE         1 to time the large corpus at level 6 once per tool (default 1)
@@ -30,23 +33,16 @@
 # - Within a repetition the tools take turns, and the order rotates per repetition.
 set -euo pipefail
 
-usage() { echo "usage: $0 CORPUS_DIR WORK_DIR" >&2; exit 2; }
-[[ $# -eq 2 ]] || usage
-CORPUS=$1
-WORK=$2
 SCRIPT_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 REPO=$(cd "$SCRIPT_DIR/.." && pwd)
+# shellcheck source=bench/setup.sh
+source "$SCRIPT_DIR/setup.sh"
+bench_folders backup "$@"
 MAKE_CORPUS=${MAKE_CORPUS:-/work/shared/bench/make_corpus.sh}
 REPS=${REPS:-3}
 LARGE=${LARGE:-1}
-CLI=${CORVANE_CLI:-$REPO/build/bench/src/cli/corvane-cli}
-if [[ ! -x $CLI ]]; then
-  CLI=$(command -v corvane-cli || true)
-fi
-[[ -n $CLI && -x $CLI ]] || { echo "corvane-cli not found; set CORVANE_CLI" >&2; exit 1; }
-for tool in rsync cp zip unzip python3 /usr/bin/time; do
-  command -v "$tool" >/dev/null || { echo "missing tool: $tool" >&2; exit 1; }
-done
+bench_tools rsync time zip unzip python3
+bench_cli
 
 # --- corpus and work folder ---------------------------------------------------------
 if [[ ! -f $CORPUS/.corpus-complete ]]; then

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# run_ftp_benchmarks.sh CORPUS_DIR WORK_DIR
+# run_ftp_benchmarks.sh [CORPUS_DIR [WORK_DIR]]
 #
 # Times corvane-cli backups of corpus/small to a local FTP server against curl uploads of
 # the same files to the same server, in one run, alternating the tools, and prints the
@@ -11,8 +11,12 @@
 #   zip         corvane: one ZIP task, level 6 (archive built locally, then uploaded) |
 #               zip -r -q -6 into a local file, then curl -T of that file
 #
+# CORPUS_DIR defaults to build/corpus, WORK_DIR to build/benchwork-ftp; the peers (curl,
+# zip, /usr/bin/time, pyftpdlib) are installed first when missing.
+#
 # Environment:
-#   CORVANE_CLI   the binary to measure (default: build/bench/src/cli/corvane-cli); Release
+#   CORVANE_CLI   the binary to measure (default: a Release build in build/bench, built or
+#                 brought up to date first)
 #   MAKE_CORPUS   make_corpus.sh (default /work/shared/bench/make_corpus.sh)
 #   REPS          repetitions per case (default 3)
 #
@@ -21,21 +25,15 @@
 # renamed into the trash between repetitions (see bench/lib.sh).
 set -euo pipefail
 
-usage() { echo "usage: $0 CORPUS_DIR WORK_DIR" >&2; exit 2; }
-[[ $# -eq 2 ]] || usage
-CORPUS=$1
-WORK=$2
 SCRIPT_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 REPO=$(cd "$SCRIPT_DIR/.." && pwd)
+# shellcheck source=bench/setup.sh
+source "$SCRIPT_DIR/setup.sh"
+bench_folders ftp "$@"
 MAKE_CORPUS=${MAKE_CORPUS:-/work/shared/bench/make_corpus.sh}
 REPS=${REPS:-3}
-CLI=${CORVANE_CLI:-$REPO/build/bench/src/cli/corvane-cli}
-[[ -x $CLI ]] || { echo "corvane-cli not found; set CORVANE_CLI" >&2; exit 1; }
-for tool in curl zip python3 /usr/bin/time /usr/bin/python3; do
-  command -v "$tool" >/dev/null || { echo "missing tool: $tool" >&2; exit 1; }
-done
-/usr/bin/python3 -c 'import pyftpdlib' 2>/dev/null ||
-  { echo "python3-pyftpdlib is missing (apt-get install python3-pyftpdlib)" >&2; exit 1; }
+bench_tools curl zip time python3 python3-pyftpdlib
+bench_cli
 
 if [[ ! -f $CORPUS/.corpus-complete ]]; then
   echo "building the corpus in $CORPUS (about 80 s)"

@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
-# run_restore_benchmarks.sh CORPUS_DIR WORK_DIR
+# run_restore_benchmarks.sh [CORPUS_DIR [WORK_DIR]]
 #
 # Times `corvane-cli restore` against unzip and rsync on the small reference corpus
 # (/work/shared/bench/make_corpus.sh), in one run on the same data, alternating our tool
 # and the peer, and prints a summary table of medians, MB/s, ratios and peak memory.
 # Not part of the test suite. The backup side is in run_benchmarks.sh.
 #
-#   CORPUS_DIR  the corpus (small/ is used); built with make_corpus.sh when missing
-#   WORK_DIR    scratch space on the same file system: the backups, the restore targets,
-#               the data folder of corvane-cli, logs and the result files
+#   CORPUS_DIR  the corpus (small/ is used), default build/corpus; built with
+#               make_corpus.sh when missing
+#   WORK_DIR    scratch space on the same file system, default build/benchwork-restore:
+#               the backups, the restore targets, the data folder of corvane-cli, logs and
+#               the result files
+# The peers (rsync, unzip, /usr/bin/time) are installed first when missing.
 #
 # Environment:
-#   CORVANE_CLI   the binary to measure (default: /work/main/build/bench2/src/cli/corvane-cli,
-#                 else build/bench, else corvane-cli on PATH); build it as Release
+#   CORVANE_CLI   the binary to measure (default: a Release build in build/bench, built or
+#                 brought up to date first)
 #   MAKE_CORPUS   make_corpus.sh (default /work/shared/bench/make_corpus.sh)
 #   REPS          repetitions per case (default 3)
 #   PASSWORD      1 to time the ZIP restore with a password as well (default 1)
@@ -38,22 +41,16 @@
 #   entry's DOS time has two-second steps, so up to 2 s off counts as equal there).
 set -euo pipefail
 
-usage() { echo "usage: $0 CORPUS_DIR WORK_DIR" >&2; exit 2; }
-[[ $# -eq 2 ]] || usage
-CORPUS=$1
-WORK=$2
 SCRIPT_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 REPO=$(cd "$SCRIPT_DIR/.." && pwd)
+# shellcheck source=bench/setup.sh
+source "$SCRIPT_DIR/setup.sh"
+bench_folders restore "$@"
 MAKE_CORPUS=${MAKE_CORPUS:-/work/shared/bench/make_corpus.sh}
 REPS=${REPS:-3}
 PASSWORD=${PASSWORD:-1}
-CLI=${CORVANE_CLI:-$REPO/build/bench2/src/cli/corvane-cli}
-[[ -x $CLI ]] || CLI=$REPO/build/bench/src/cli/corvane-cli
-[[ -x $CLI ]] || CLI=$(command -v corvane-cli || true)
-[[ -n $CLI && -x $CLI ]] || { echo "corvane-cli not found; set CORVANE_CLI" >&2; exit 1; }
-for tool in rsync unzip python3 diff /usr/bin/time; do
-  command -v "$tool" >/dev/null || { echo "missing tool: $tool" >&2; exit 1; }
-done
+bench_tools rsync time unzip python3 diffutils
+bench_cli
 
 # --- corpus and work folder ---------------------------------------------------------
 if [[ ! -f $CORPUS/.corpus-complete ]]; then

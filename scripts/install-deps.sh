@@ -1,15 +1,23 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Corvane needs to build and test, when any is missing.
+#   scripts/install-deps.sh            the packages of the build and the tests
+#   scripts/install-deps.sh PKG...     only these (the benchmarks ask for rsync and time)
+# Installs nothing when everything is there. When something is missing it uses apt-get
+# as root, sudo when there is one, and otherwise names the packages and the command.
 set -euo pipefail
 
-packages=(
-    build-essential cmake ninja-build pkg-config git
-    qt6-base-dev zlib1g-dev libminizip-dev libcurl4-openssl-dev
-    googletest libgtest-dev
-    libxml2-utils zip unzip p7zip-full libarchive-tools python3 python3-pyftpdlib curl
-    qt6-multimedia-dev libqt6svg6 xvfb xauth desktop-file-utils dbus-daemon
-    clang  # the fuzz build (CORVANE_FUZZ): libFuzzer comes with it
-)
+if [ $# -gt 0 ]; then
+    packages=("$@")
+else
+    packages=(
+        build-essential cmake ninja-build pkg-config git
+        qt6-base-dev zlib1g-dev libminizip-dev libcurl4-openssl-dev
+        googletest libgtest-dev
+        libxml2-utils zip unzip p7zip-full libarchive-tools python3 python3-pyftpdlib curl
+        qt6-multimedia-dev libqt6svg6 xvfb xauth desktop-file-utils dbus-daemon
+        clang  # the fuzz build (CORVANE_FUZZ): libFuzzer comes with it
+    )
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -17,10 +25,20 @@ for p in "${packages[@]}"; do
         missing+=("$p")
     fi
 done
+[ ${#missing[@]} -eq 0 ] && exit 0
 
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -q
-    apt-get install -y -q --no-install-recommends "${missing[@]}"
+if [ "$(id -u)" -eq 0 ]; then
+    as_root=()
+elif command -v sudo >/dev/null; then
+    as_root=(sudo)
+else
+    echo "Missing Debian packages: ${missing[*]}" >&2
+    echo "Install them as root with:" >&2
+    echo "    apt-get install --no-install-recommends ${missing[*]}" >&2
+    exit 1
 fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" apt-get update -q
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y -q --no-install-recommends "${missing[@]}"
