@@ -31,7 +31,8 @@ const QString kMailSubject = QStringLiteral("Corvane message");
 // The state of one run: what the stages share.
 class BackupRunner {
   public:
-    BackupRunner(TaskRecord& task, const StopSignal& stop) : m_task(task), m_stop(stop) {}
+    BackupRunner(TaskRecord& task, const StopSignal& stop, const LocalClock& clock)
+        : m_task(task), m_stop(stop), m_clock(clock) {}
 
     bool Run();
 
@@ -55,6 +56,7 @@ class BackupRunner {
 
     TaskRecord& m_task;
     const StopSignal& m_stop;
+    const LocalClock& m_clock;
     CalendarTime m_runTime;
     ArchiveList m_archive;
     // The one FTP session of an FTP run, from the connect to the release.
@@ -83,7 +85,7 @@ bool BackupRunner::Run() {
     if (!CanBeBackedUp()) {
         return false;
     }
-    m_runTime = CurrentLocalTime();
+    m_runTime = m_clock();
     if (!ReachDestination()) {
         return false;
     }
@@ -157,7 +159,7 @@ void BackupRunner::StoreData() {
 }
 
 void BackupRunner::RecordTheBackup() {
-    RecordBackupHistory(m_task, m_runTime);
+    RecordBackupHistory(m_task, m_runTime, m_clock());
     if (!WriteTaskParameterFile(m_task, m_ftp.get(), m_runTime)) {
         Mail(QStringLiteral("Cannot save task info data, maybe backup was not complete"));
         m_runOk = false;
@@ -294,11 +296,11 @@ void BackupRunner::WriteArchiveToFtp() {
 
 }  // namespace
 
-bool RunBackup(TaskList& tasks, int taskIndex, const StopSignal& stop) {
+bool RunBackup(TaskList& tasks, int taskIndex, const StopSignal& stop, const LocalClock& clock) {
     if (taskIndex < 0 || taskIndex >= tasks.TaskCount() || tasks.TaskAt(taskIndex) == nullptr) {
         return false;
     }
-    BackupRunner runner(*tasks.TaskAt(taskIndex), stop);
+    BackupRunner runner(*tasks.TaskAt(taskIndex), stop, clock);
     return runner.Run();
 }
 
