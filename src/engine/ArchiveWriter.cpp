@@ -18,6 +18,7 @@
 #include "engine/LocalPath.h"
 #include "engine/ZipCrypto.h"
 #include "engine/ZipStreamSeek.h"
+#include "io/DescriptorIo.h"
 #include "log/Log.h"
 #include "model/FileName.h"
 
@@ -54,22 +55,6 @@ struct OutputFile {
     quint64 end = 0;          // file size, buffered bytes included
     std::unique_ptr<unsigned char[]> buffer;
 };
-
-bool WriteAllAt(int fd, const unsigned char* data, size_t size, quint64 offset) {
-    while (size > 0) {
-        const ssize_t written = ::pwrite(fd, data, size, off_t(offset));
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data += written;
-        size -= size_t(written);
-        offset += quint64(written);
-    }
-    return true;
-}
 
 // Marks the file failed with the reason in errno; answers false for the caller.
 bool OutputFailed(OutputFile& file) {
@@ -111,7 +96,7 @@ uLong ZCALLBACK ReadOutput(voidpf, voidpf stream, void* buf, uLong size) {
     if (!FlushOutput(*file)) {
         return 0;
     }
-    const ssize_t got = ::pread(file->fd, buf, size, off_t(file->position));
+    const ssize_t got = ReadSomeAt(file->fd, buf, size, file->position);
     if (got <= 0) {
         return 0;
     }
@@ -180,41 +165,26 @@ int ZCALLBACK ErrorOutput(voidpf, voidpf stream) {
 // ---------------------------------------------------------------------------------------
 // Reading sources.
 
-// Closes a file descriptor when the scope ends.
-struct ScopedFd {
-    int fd = -1;
-    ~ScopedFd() {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
-};
-
 // Opens a regular file for reading. O_NONBLOCK keeps a FIFO that took the file's place
 // from blocking the run; it has no effect on regular files.
-bool OpenRegularFile(const QString& path, ScopedFd& source, struct stat& status) {
+bool OpenRegularFile(const QString& path, FileDescriptor& source, struct stat& status) {
     const QByteArray nativePath = FileNameToBytes(path);
-    source.fd = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    return source.fd >= 0 && ::fstat(source.fd, &status) == 0 && S_ISREG(status.st_mode);
+    source.Reset(::open(nativePath.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    return source.IsOpen() && ::fstat(source.Get(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
 // One read; -1 on a read error.
-ssize_t ReadSome(int fd, unsigned char* buffer, size_t size) {
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, size);
-        if (got >= 0) {
-            return got;
-        }
-        if (errno == EAGAIN) {
-            // A file system that honours O_NONBLOCK for regular files: read blocking.
-            const int flags = ::fcntl(fd, F_GETFL);
-            if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-                return -1;
-            }
-        } else if (errno != EINTR) {
-            return -1;
-        }
+ssize_t ReadSource(int fd, unsigned char* buffer, size_t size) {
+    const ssize_t got = ReadSome(fd, buffer, size);
+    if (got >= 0 || errno != EAGAIN) {
+        return got;
     }
+    // A file system that honours O_NONBLOCK for regular files: read blocking.
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        return -1;
+    }
+    return ReadSome(fd, buffer, size);
 }
 
 // The CRC-32 and length of everything from the file's current position to its end.
@@ -222,7 +192,7 @@ bool CrcOfRest(int fd, unsigned char* buffer, quint32& crc, quint64& size) {
     uLong sum = crc32(0, Z_NULL, 0);
     size = 0;
     for (;;) {
-        const ssize_t got = ReadSome(fd, buffer, kCrcBlockSize);
+        const ssize_t got = ReadSource(fd, buffer, kCrcBlockSize);
         if (got < 0) {
             return false;
         }
@@ -251,6 +221,18 @@ class ArchiveJob {
   private:
     bool AddFolder(const ArchiveListEntry& entry);
     bool AddFile(const ArchiveListEntry& entry);
+    // What the passes over one source file saw.
+    struct FileData {
+        quint64 statSize = 0;      // the size fstat gave when the file was opened
+        quint64 expectedSize = 0;  // bytes the CRC pass read (encrypted entries)
+        quint32 expectedCrc = 0;   // their CRC-32
+        quint64 total = 0;         // bytes the data pass compressed
+        quint32 crc = 0;           // their CRC-32
+    };
+    enum class DataPass { kDone, kReadFailed, kWriteFailed };
+    bool ReadCrcFirst(int fd, FileData& data);
+    DataPass CompressFileData(int fd, bool encrypted, FileData& data);
+    bool EntryIsTheFile(const FileData& data, bool encrypted, bool zip64) const;
     bool AddLink(const ArchiveListEntry& entry);
     // The 12-byte header that starts an encrypted entry's data; `crc` of the plain data.
     bool WriteEncryptionHeader(quint32 crc);
@@ -389,10 +371,7 @@ bool ArchiveJob::AddFolder(const ArchiveListEntry& entry) {
     if (!CheckName(entry, name)) {
         return false;
     }
-    QString folder = entry.sourcePath;
-    if (folder.size() > 1 && folder.endsWith(QLatin1Char('/'))) {
-        folder.chop(1);
-    }
+    const QString folder = WithoutTrailingSlash(entry.sourcePath);
     struct stat status = {};
     if (::stat(FileNameToBytes(folder).constData(), &status) != 0) {
         Log("  Error: cannot add %s to zip", qUtf8Printable(FileNameForDisplay(entry.sourcePath)));
@@ -413,88 +392,95 @@ bool ArchiveJob::AddFile(const ArchiveListEntry& entry) {
     if (!CheckName(entry, name)) {
         return false;
     }
-    ScopedFd source;
+    FileDescriptor source;
     struct stat status = {};
     if (!OpenRegularFile(entry.sourcePath, source, status)) {
         Log("  Error: cannot add %s to zip", qUtf8Printable(FileNameForDisplay(entry.sourcePath)));
         return false;
     }
-    const quint64 statSize = quint64(std::max<off_t>(status.st_size, 0));
-
-    // An encrypted entry's header needs the CRC before the data: a first pass over the
-    // file. The data pass then takes exactly that many bytes and must see the same CRC,
-    // else the entry would open with no password.
-    quint32 crc = 0;
-    quint64 expectedSize = 0;
+    FileData data;
+    data.statSize = quint64(std::max<off_t>(status.st_size, 0));
     const bool encrypted = m_crypto.has_value();
-    if (encrypted) {
-        if (!CrcOfRest(source.fd, m_crcBuffer.get(), crc, expectedSize) ||
-            ::lseek(source.fd, 0, SEEK_SET) != 0) {
+    if (encrypted && !ReadCrcFirst(source.Get(), data)) {
+        Log("  Error: cannot read file %s", qUtf8Printable(FileNameForDisplay(entry.sourcePath)));
+        return false;
+    }
+    const bool zip64 = MayReach4GiB(encrypted ? data.expectedSize : data.statSize);
+    if (!OpenEntry(name, !FileNameIsRaw(entry.nameInArchive), DosDateTimeFromUnix(status.st_mtime),
+                   quint32(S_IFREG | (status.st_mode & 07777)) << 16, encrypted, zip64) ||
+        (encrypted && !WriteEncryptionHeader(data.expectedCrc))) {
+        return false;
+    }
+    switch (CompressFileData(source.Get(), encrypted, data)) {
+        case DataPass::kReadFailed:
             Log("  Error: cannot read file %s",
                 qUtf8Printable(FileNameForDisplay(entry.sourcePath)));
             return false;
-        }
-    }
-    const bool zip64 = MayReach4GiB(encrypted ? expectedSize : statSize);
-    if (!OpenEntry(name, !FileNameIsRaw(entry.nameInArchive), DosDateTimeFromUnix(status.st_mtime),
-                   quint32(S_IFREG | (status.st_mode & 07777)) << 16, encrypted, zip64)) {
-        return false;
-    }
-    if (encrypted && !WriteEncryptionHeader(crc)) {
-        return false;
-    }
-
-    uLong dataCrc = crc32(0, Z_NULL, 0);
-    quint64 total = 0;
-    bool readError = false;
-    for (;;) {
-        size_t want = kDataBlockSize;
-        if (encrypted) {
-            want = size_t(std::min<quint64>(want, expectedSize - total));
-            if (want == 0) {
-                break;
-            }
-        }
-        const ssize_t got = ReadSome(source.fd, m_dataBuffer.get(), want);
-        if (got < 0) {
-            readError = true;
-            break;
-        }
-        if (got == 0) {
-            break;
-        }
-        total += quint64(got);
-        dataCrc = crc32(dataCrc, m_dataBuffer.get(), uInt(got));
-        if (!Compress(m_dataBuffer.get(), size_t(got), Z_NO_FLUSH)) {
+        case DataPass::kWriteFailed:
             return false;
-        }
-        // A short read of a regular file that reached its known size is its end; this
-        // saves the read that would answer 0. (Files of size 0 in /proc and the like
-        // are read until a read answers 0.)
-        if (size_t(got) < want && statSize > 0 && total >= statSize) {
+        case DataPass::kDone:
             break;
-        }
-    }
-
-    if (readError) {
-        Log("  Error: cannot read file %s", qUtf8Printable(FileNameForDisplay(entry.sourcePath)));
-        return false;
     }
     if (!Compress(nullptr, 0, Z_FINISH)) {
         return false;
     }
-    // Shorter than its size said or than the CRC pass saw, or (encrypted) other bytes
-    // than the CRC pass saw, or grown past 4 GiB after it was opened as a small entry:
-    // the entry would not be the file.
-    const bool shrank = total < std::max(statSize, expectedSize);
-    const bool differs = encrypted && quint32(dataCrc) != crc;
-    const bool outgrew = !zip64 && (total >= kZip32Limit || m_entryCompressed >= kZip32Limit);
-    if (shrank || differs || outgrew) {
+    if (!EntryIsTheFile(data, encrypted, zip64)) {
         Log("  Error: file %s changed while it was archived",
             qUtf8Printable(FileNameForDisplay(entry.sourcePath)));
         return false;
     }
-    return CloseEntry(total, quint32(dataCrc));
+    return CloseEntry(data.total, data.crc);
+}
+
+// An encrypted entry's header needs the CRC before the data: a first pass over the
+// file. The data pass then takes exactly that many bytes and must see the same CRC,
+// else the entry would open with no password.
+bool ArchiveJob::ReadCrcFirst(int fd, FileData& data) {
+    return CrcOfRest(fd, m_crcBuffer.get(), data.expectedCrc, data.expectedSize) &&
+           ::lseek(fd, 0, SEEK_SET) == 0;
+}
+
+ArchiveJob::DataPass ArchiveJob::CompressFileData(int fd, bool encrypted, FileData& data) {
+    uLong crc = crc32(0, Z_NULL, 0);
+    for (;;) {
+        size_t want = kDataBlockSize;
+        if (encrypted) {
+            want = size_t(std::min<quint64>(want, data.expectedSize - data.total));
+            if (want == 0) {
+                break;
+            }
+        }
+        const ssize_t got = ReadSource(fd, m_dataBuffer.get(), want);
+        if (got < 0) {
+            return DataPass::kReadFailed;
+        }
+        if (got == 0) {
+            break;
+        }
+        data.total += quint64(got);
+        crc = crc32(crc, m_dataBuffer.get(), uInt(got));
+        if (!Compress(m_dataBuffer.get(), size_t(got), Z_NO_FLUSH)) {
+            return DataPass::kWriteFailed;
+        }
+        // A short read of a regular file that reached its known size is its end; this
+        // saves the read that would answer 0. (Files of size 0 in /proc and the like
+        // are read until a read answers 0.)
+        if (size_t(got) < want && data.statSize > 0 && data.total >= data.statSize) {
+            break;
+        }
+    }
+    data.crc = quint32(crc);
+    return DataPass::kDone;
+}
+
+// Shorter than its size said or than the CRC pass saw, or (encrypted) other bytes than
+// the CRC pass saw, or grown past 4 GiB after it was opened as a small entry: the entry
+// would not be the file.
+bool ArchiveJob::EntryIsTheFile(const FileData& data, bool encrypted, bool zip64) const {
+    const bool shrank = data.total < std::max(data.statSize, data.expectedSize);
+    const bool differs = encrypted && data.crc != data.expectedCrc;
+    const bool outgrew = !zip64 && (data.total >= kZip32Limit || m_entryCompressed >= kZip32Limit);
+    return !shrank && !differs && !outgrew;
 }
 
 bool ArchiveJob::WriteEncryptionHeader(quint32 crc) {
@@ -658,22 +644,6 @@ quint32 Get32(const unsigned char* p) {
     return quint32(Get16(p)) | quint32(Get16(p + 2)) << 16;
 }
 
-bool ReadAllAt(int fd, unsigned char* data, size_t size, quint64 offset) {
-    while (size > 0) {
-        const ssize_t got = ::pread(fd, data, size, off_t(offset));
-        if (got <= 0) {
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data += got;
-        size -= size_t(got);
-        offset += quint64(got);
-    }
-    return true;
-}
-
 void Put16(unsigned char* p, quint64 value) {
     p[0] = static_cast<unsigned char>(value);
     p[1] = static_cast<unsigned char>(value >> 8);
@@ -694,22 +664,21 @@ void Put64(unsigned char* p, quint64 value) {
 // - it sets "version made by" to 45 (host MS-DOS) in the central header of an entry that
 //   needs ZIP64 fields, so readers ignore the entry's Unix mode.
 bool ArchiveJob::CompleteZip64(const QString& path) {
-    ScopedFd archive;
-    archive.fd = ::open(FileNameToBytes(path).constData(), O_RDWR | O_CLOEXEC);
+    FileDescriptor archive(::open(FileNameToBytes(path).constData(), O_RDWR | O_CLOEXEC));
     struct stat status = {};
-    if (archive.fd < 0 || ::fstat(archive.fd, &status) != 0) {
+    if (archive.Get() < 0 || ::fstat(archive.Get(), &status) != 0) {
         return WriteFailed();
     }
     const quint64 fileSize = quint64(status.st_size);
     unsigned char end[22];
-    if (fileSize < sizeof end || !ReadAllAt(archive.fd, end, sizeof end, fileSize - 22) ||
+    if (fileSize < sizeof end || !ReadAllAt(archive.Get(), end, sizeof end, fileSize - 22) ||
         Get32(end) != 0x06054b50u) {
         return WriteFailed();
     }
     const quint64 directorySize = Get32(end + 12);
     unsigned char locator[20];
     const bool hasZip64End = fileSize >= 22 + 20 &&
-                             ReadAllAt(archive.fd, locator, sizeof locator, fileSize - 42) &&
+                             ReadAllAt(archive.Get(), locator, sizeof locator, fileSize - 42) &&
                              Get32(locator) == 0x07064b50u;
     if (!hasZip64End && (m_entryCount >= 0xFFFF || m_directoryOffset >= kZip32Limit)) {
         // ZIP64 end record, its locator, and the end record with saturated fields, in
@@ -734,7 +703,8 @@ bool ArchiveJob::CompleteZip64(const QString& path) {
         Put16(newEnd + 10, std::min<quint64>(m_entryCount, 0xFFFF));
         Put32(newEnd + 12, directorySize);
         Put32(newEnd + 16, std::min(m_directoryOffset, kZip32Limit));
-        if (!WriteAllAt(archive.fd, records, sizeof records, m_directoryOffset + directorySize)) {
+        if (!WriteAllAt(archive.Get(), records, sizeof records,
+                        m_directoryOffset + directorySize)) {
             return WriteFailed();
         }
     }
@@ -743,14 +713,14 @@ bool ArchiveJob::CompleteZip64(const QString& path) {
         quint64 offset = m_directoryOffset;
         unsigned char header[46];
         for (quint64 i = 0; i < m_entryCount; ++i) {
-            if (!ReadAllAt(archive.fd, header, sizeof header, offset) ||
+            if (!ReadAllAt(archive.Get(), header, sizeof header, offset) ||
                 Get32(header) != 0x02014b50u) {
                 return WriteFailed();
             }
             if (Get16(header + 4) == 45) {
                 unsigned char madeBy[2];
                 Put16(madeBy, kMadeByUnixZip64);
-                if (!WriteAllAt(archive.fd, madeBy, sizeof madeBy, offset + 4)) {
+                if (!WriteAllAt(archive.Get(), madeBy, sizeof madeBy, offset + 4)) {
                     return WriteFailed();
                 }
             }
@@ -769,14 +739,14 @@ bool WriteArchive(const ArchiveList& list, const QString& archivePath, int level
 }
 
 bool FileCrc32(const QString& path, quint32& crc) {
-    ScopedFd source;
+    FileDescriptor source;
     struct stat status = {};
     if (!OpenRegularFile(path, source, status)) {
         return false;
     }
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[kCrcBlockSize]);
     quint64 size = 0;
-    return CrcOfRest(source.fd, buffer.get(), crc, size);
+    return CrcOfRest(source.Get(), buffer.get(), crc, size);
 }
 
 QString TemporaryArchivePath(const QString& archivePath) {

@@ -11,6 +11,7 @@
 #include "engine/FolderPath.h"
 #include "engine/FolderWalk.h"
 #include "engine/FtpCopy.h"
+#include "engine/ItemStages.h"
 #include "engine/LocalPath.h"
 #include "engine/NetworkConnection.h"
 #include "engine/RunTemporary.h"
@@ -30,11 +31,17 @@ const QString kMailSubject = QStringLiteral("Corvane message");
 // The state of one run: what the stages share.
 class BackupRunner {
   public:
-    BackupRunner(TaskRecord& task, const StopSignal& stop) : m_task(task), m_stop(stop) {}
+    BackupRunner(TaskRecord& task, const StopSignal& stop, const LocalClock& clock)
+        : m_task(task), m_stop(stop), m_clock(clock) {}
 
     bool Run();
 
   private:
+    bool CanBeBackedUp() const;
+    bool ReachDestination();
+    void ReleaseDestination();
+    void StoreData();
+    void RecordTheBackup();
     void Mail(const QString& text) const;
     bool StagesMayGoOn() const { return m_runOk && !m_stop.IsSet(); }
     void FilesStage(const SourceItem& item);
@@ -49,6 +56,7 @@ class BackupRunner {
 
     TaskRecord& m_task;
     const StopSignal& m_stop;
+    const LocalClock& m_clock;
     CalendarTime m_runTime;
     ArchiveList m_archive;
     // The one FTP session of an FTP run, from the connect to the release.
@@ -74,6 +82,28 @@ QString BackupRunner::DestinationFolder() const {
 }
 
 bool BackupRunner::Run() {
+    if (!CanBeBackedUp()) {
+        return false;
+    }
+    m_runTime = m_clock();
+    if (!ReachDestination()) {
+        return false;
+    }
+    ShowProgress();
+    m_runOk = true;
+    StoreData();
+    if (StagesMayGoOn()) {
+        RecordTheBackup();
+    }
+    HideProgress();
+    ReleaseDestination();
+    if (StagesMayGoOn() && m_task.destination.useXPBurn && IsCdDrivePath(m_task.destination.path)) {
+        StartCdBurning(CdBurnArea());
+    }
+    return m_runOk && !m_uploadFailed;
+}
+
+bool BackupRunner::CanBeBackedUp() const {
     if (m_task.taskType == kTaskRestore) {
         Log("  Error: this task can be used only for data restore");
         return false;
@@ -88,8 +118,10 @@ bool BackupRunner::Run() {
         Log("  Error: this type of archive is not supported");
         return false;
     }
-    m_runTime = CurrentLocalTime();
+    return true;
+}
 
+bool BackupRunner::ReachDestination() {
     if (IsFtp()) {
         m_ftp = OpenFtpSessionForTask(m_task, &m_runTime);
         if (!m_ftp) {
@@ -100,39 +132,22 @@ bool BackupRunner::Run() {
         Mail(QStringLiteral("Cannot access network folder, backup was not complete"));
         return false;
     }
+    return true;
+}
 
-    ShowProgress();
-    m_runOk = true;
-    const int count = static_cast<int>(m_task.items.size());
-    int stage = 1;
-    for (const SourceItem& item : m_task.items) {
-        switch (item.kind) {
-            case kItemFolder:
-            case kItemFile:
-                SetProgressLabel(QStringLiteral("Stage %1/%2, copy files").arg(stage++).arg(count));
-                FilesStage(item);
-                break;
-            case kItemAllContacts:
-            case kItemContact:
-                SetProgressLabel(
-                    QStringLiteral("Stage %1/%2, copy contacts").arg(stage++).arg(count));
-                Log("  Warning: contacts are not supported by this version, item '%s' skipped",
-                    qUtf8Printable(DescribeItem(item)));
-                break;
-            case kItemRegistryKey:
-                SetProgressLabel(
-                    QStringLiteral("Stage %1/%2, copy registry").arg(stage++).arg(count));
-                Log("  Warning: registry keys are not supported by this version, item '%s' skipped",
-                    qUtf8Printable(item.path));
-                break;
-            default:
-                break;
-        }
-        if (!StagesMayGoOn()) {
-            break;
-        }
+void BackupRunner::ReleaseDestination() {
+    if (IsFtp()) {
+        CloseFtpSessionForTask(m_ftp);
+    } else {
+        CancelNetworkConnection(m_task);
     }
+}
 
+// Every item in its stage, then the archive of a ZIP run.
+void BackupRunner::StoreData() {
+    RunItemStages(
+        m_task.items, QStringLiteral("copy"), [this](const SourceItem& item) { FilesStage(item); },
+        [this] { return StagesMayGoOn(); });
     if (StagesMayGoOn() && m_task.backupMode == kMethodZip) {
         if (IsFtp()) {
             WriteArchiveToFtp();
@@ -141,25 +156,14 @@ bool BackupRunner::Run() {
         }
     }
     m_archive.DeleteTemporaries();
+}
 
-    if (StagesMayGoOn()) {
-        RecordBackupHistory(m_task, m_runTime);
-        if (!WriteTaskParameterFile(m_task, m_ftp.get(), m_runTime)) {
-            Mail(QStringLiteral("Cannot save task info data, maybe backup was not complete"));
-            m_runOk = false;
-        }
+void BackupRunner::RecordTheBackup() {
+    RecordBackupHistory(m_task, m_runTime, m_clock());
+    if (!WriteTaskParameterFile(m_task, m_ftp.get(), m_runTime)) {
+        Mail(QStringLiteral("Cannot save task info data, maybe backup was not complete"));
+        m_runOk = false;
     }
-    HideProgress();
-    if (IsFtp()) {
-        CloseFtpSessionForTask(m_ftp);
-    } else {
-        CancelNetworkConnection(m_task);
-    }
-
-    if (StagesMayGoOn() && m_task.destination.useXPBurn && IsCdDrivePath(m_task.destination.path)) {
-        StartCdBurning(CdBurnArea());
-    }
-    return m_runOk && !m_uploadFailed;
 }
 
 void BackupRunner::FilesStage(const SourceItem& item) {
@@ -292,11 +296,11 @@ void BackupRunner::WriteArchiveToFtp() {
 
 }  // namespace
 
-bool RunBackup(TaskList& tasks, int taskIndex, const StopSignal& stop) {
+bool RunBackup(TaskList& tasks, int taskIndex, const StopSignal& stop, const LocalClock& clock) {
     if (taskIndex < 0 || taskIndex >= tasks.TaskCount() || tasks.TaskAt(taskIndex) == nullptr) {
         return false;
     }
-    BackupRunner runner(*tasks.TaskAt(taskIndex), stop);
+    BackupRunner runner(*tasks.TaskAt(taskIndex), stop, clock);
     return runner.Run();
 }
 

@@ -8,7 +8,8 @@
 #include <cstring>
 #include <limits>
 
-#include "engine/TemporaryFile.h"
+#include "io/DescriptorIo.h"
+#include "io/ReplacingFile.h"
 #include "log/Log.h"
 #include "model/FileName.h"
 
@@ -154,19 +155,15 @@ bool WriteDatesFile(const QString& path, const std::vector<DatesRecord>& records
         }
     }
     // Written beside the file and renamed over it when complete.
-    const QByteArray target = FileNameToBytes(path);
-    QByteArray tempName;
-    FileDescriptor file(CreateTempBeside(target, tempName));
-    bool ok = file.IsOpen();
+    ReplacingFile file;
+    bool ok = file.Create(AT_FDCWD, FileNameToBytes(path));
     for (size_t i = 0; ok && i < records.size(); ++i) {
-        ok = WriteAll(file.Get(), EncodeDatesRecord(records[i]).constData(), kDatesRecordSize);
+        ok = WriteAll(file.Fd(), EncodeDatesRecord(records[i]).constData(), kDatesRecordSize);
     }
-    ok = file.Close() && ok && ::rename(tempName.constData(), target.constData()) == 0;
+    ok = ok && file.Commit();
     if (!ok) {
         const QString reason = qt_error_string(errno);
-        if (!tempName.isEmpty()) {
-            ::unlink(tempName.constData());
-        }
+        file.Discard();
         Log("  Error: cannot write file %s: %s", qUtf8Printable(FileNameForDisplay(path)),
             qUtf8Printable(reason));
     }
@@ -182,11 +179,8 @@ bool ReadDatesFile(const QString& path, std::vector<DatesRecord>& records) {
     QByteArray buffer(kRecordsPerBlock * kDatesRecordSize, '\0');
     qsizetype filled = 0;
     for (;;) {
-        const ssize_t got =
-            ::read(file.Get(), buffer.data() + filled, static_cast<size_t>(buffer.size() - filled));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
+        const ssize_t got = ReadSome(file.Get(), buffer.data() + filled,
+                                     static_cast<size_t>(buffer.size() - filled));
         if (got < 0) {
             records.clear();
             return false;

@@ -12,7 +12,8 @@
 #include "engine/FolderWalk.h"
 #include "engine/LinkCopy.h"
 #include "engine/LocalPath.h"
-#include "engine/TemporaryFile.h"
+#include "io/DescriptorIo.h"
+#include "io/ReplacingFile.h"
 #include "log/Log.h"
 #include "model/FileName.h"
 
@@ -73,46 +74,33 @@ bool FileCopier::Copy(const QString& source, const QString& destination, QString
         return false;
     }
 
-    QByteArray tempName;
-    int tempFd = CreateTempBeside(destinationBytes, tempName);
-    if (tempFd < 0 && errno == ENOENT) {
-        // The folder tree copy makes the walked folders; anything else is made here.
-        const qsizetype slash = destinationBytes.lastIndexOf('/');
-        if (slash > 0 && CreateFolderPath(FileNameFromBytes(destinationBytes.left(slash)))) {
-            tempFd = CreateTempBeside(destinationBytes, tempName);
-        } else {
-            errno = ENOENT;
-        }
-    }
-    if (tempFd < 0) {
+    ReplacingFile out;
+    const bool created = CreateInFolderPath(destinationBytes,
+                                            [&] { return out.Create(AT_FDCWD, destinationBytes); });
+    if (!created) {
         reason = QStringLiteral("cannot create a temporary file in the destination folder: ") +
                  SystemText(errno);
         return false;
     }
-    FileDescriptor out(tempFd);
-    // From here on every failure removes the temporary file.
-    auto fail = [&](const QString& text) {
-        out.Close();
-        ::unlink(tempName.constData());
-        reason = text;
+    // From here on every failure removes the temporary file (out's destructor).
+    if (!CopyBytes(in.Get(), out.Fd(), info.st_size, reason)) {
         return false;
-    };
-
-    if (!CopyBytes(in.Get(), out.Get(), info.st_size, reason)) {
-        return fail(reason);
     }
     // Permission bits are a courtesy: file systems without them (FAT) may refuse.
-    ::fchmod(out.Get(), info.st_mode & 07777);
+    ::fchmod(out.Fd(), info.st_mode & 07777);
     // The modification time is what tells an unchanged file on the next run.
     const struct timespec times[2] = {info.st_atim, info.st_mtim};
-    if (::futimens(out.Get(), times) != 0) {
-        return fail(QStringLiteral("cannot set the file time: ") + SystemText(errno));
+    if (::futimens(out.Fd(), times) != 0) {
+        reason = QStringLiteral("cannot set the file time: ") + SystemText(errno);
+        return false;
     }
-    if (!out.Close()) {
-        return fail(QStringLiteral("cannot finish writing: ") + SystemText(errno));
+    if (!out.Finish()) {
+        reason = QStringLiteral("cannot finish writing: ") + SystemText(errno);
+        return false;
     }
-    if (::rename(tempName.constData(), destinationBytes.constData()) != 0) {
-        return fail(QStringLiteral("cannot replace the earlier copy: ") + SystemText(errno));
+    if (!out.Commit()) {
+        reason = QStringLiteral("cannot replace the earlier copy: ") + SystemText(errno);
+        return false;
     }
     return true;
 }
@@ -159,11 +147,8 @@ bool FileCopier::ReadWrite(int in, int out, off_t& total, QString& reason) {
     }
     char* buffer = m_buffer.get();
     for (;;) {
-        const ssize_t got = ::read(in, buffer, kBufferSize);
+        const ssize_t got = ReadSome(in, buffer, kBufferSize);
         if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
             reason = QStringLiteral("cannot read the source file: ") + SystemText(errno);
             return false;
         }

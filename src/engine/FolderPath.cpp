@@ -56,4 +56,20 @@ bool CreateFolderPath(const QString& path) {
     return MakeFolders(bytes);
 }
 
+bool CreateInFolderPath(const QByteArray& target, const std::function<bool()>& create) {
+    if (create()) {
+        return true;
+    }
+    if (errno != ENOENT) {
+        return false;
+    }
+    // The folder copy makes the walked folders; anything else is made here.
+    const qsizetype slash = target.lastIndexOf('/');
+    if (slash <= 0 || !CreateFolderPath(FileNameFromBytes(target.left(slash)))) {
+        errno = ENOENT;
+        return false;
+    }
+    return create();
+}
+
 }  // namespace corvane

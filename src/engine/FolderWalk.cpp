@@ -10,7 +10,8 @@
 #include <cstring>
 #include <iterator>
 
-#include "engine/TemporaryFile.h"
+#include "io/DescriptorIo.h"
+#include "io/ReplacingFile.h"
 #include "log/Log.h"
 #include "model/FileName.h"
 
@@ -69,7 +70,7 @@ bool HoldsCacheTag(int folderFd) {
     struct stat info {};
     char head[kLength];
     const bool valid = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-                       ::read(fd, head, kLength) == ssize_t(kLength) &&
+                       ReadAllAt(fd, head, kLength, 0) &&
                        std::memcmp(head, kSignature, kLength) == 0;
     ::close(fd);
     return valid;

@@ -28,7 +28,7 @@ namespace corvane {
 // Bits of the `what` argument of ListFolder. kListStoredCopy walks a copy that a backup
 // made: every entry as it lies there, without the cache-folder rule and without log lines
 // (they describe what a backup leaves out, which a stored copy no longer holds), and
-// without the temporaries of writes that were cut off (engine/TemporaryFile.h).
+// without the temporaries of writes that were cut off (io/ReplacingFile.h).
 enum ListWhat : int { kListFolders = 1, kListFiles = 2, kListStoredCopy = 4 };
 
 // Appends the entries of `folder` to `list`. `what` is a set of ListWhat bits; with

@@ -7,7 +7,7 @@
 
 #include "engine/FolderPath.h"
 #include "engine/LocalPath.h"
-#include "engine/TemporaryFile.h"
+#include "io/ReplacingFile.h"
 #include "model/FileName.h"
 
 namespace corvane {
@@ -25,16 +25,9 @@ bool CopyLink(const QString& source, const QString& destination, QString& reason
     }
 
     const QByteArray target = FileNameToBytes(destination);
-    QByteArray tempName;
-    bool made = CreateLinkBeside(text, target, tempName);
-    if (!made && errno == ENOENT) {
-        const qsizetype slash = target.lastIndexOf('/');
-        if (slash > 0 && CreateFolderPath(FileNameFromBytes(target.left(slash)))) {
-            made = CreateLinkBeside(text, target, tempName);
-        } else {
-            errno = ENOENT;
-        }
-    }
+    ReplacingFile link;
+    const bool made =
+        CreateInFolderPath(target, [&] { return link.CreateLink(AT_FDCWD, target, text); });
     if (!made) {
         reason = QStringLiteral("cannot create a link in the destination folder: ") +
                  qt_error_string(errno);
@@ -42,10 +35,9 @@ bool CopyLink(const QString& source, const QString& destination, QString& reason
     }
     // The link's own time, as a courtesy: whether a link changed is told by its text.
     const struct timespec times[2] = {info.st_atim, info.st_mtim};
-    ::utimensat(AT_FDCWD, tempName.constData(), times, AT_SYMLINK_NOFOLLOW);
-    if (::rename(tempName.constData(), target.constData()) != 0) {
+    ::utimensat(AT_FDCWD, link.TemporaryName().constData(), times, AT_SYMLINK_NOFOLLOW);
+    if (!link.Commit()) {
         reason = QStringLiteral("cannot replace the earlier copy: ") + qt_error_string(errno);
-        ::unlink(tempName.constData());
         return false;
     }
     return true;

@@ -12,6 +12,10 @@ QString WithSlash(const QString& folder) {
     return folder.isEmpty() || folder.endsWith(u'/') ? folder : folder + u'/';
 }
 
+QString WithSlashOrRoot(const QString& folder) {
+    return folder.endsWith(u'/') ? folder : folder + u'/';
+}
+
 QString WithoutTrailingSlash(const QString& folder) {
     QString path = folder;
     while (path.size() > 1 && path.endsWith(u'/')) {

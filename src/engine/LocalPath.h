@@ -16,6 +16,10 @@ namespace corvane {
 // `folder` with one "/" at its end ("" stays "", "/" stays "/").
 QString WithSlash(const QString& folder);
 
+// The same, but "" becomes "/": for a name from a task or a server that must never
+// turn into the empty prefix of every path.
+QString WithSlashOrRoot(const QString& folder);
+
 // A folder item's path without its trailing "/" (the root stays "/").
 QString WithoutTrailingSlash(const QString& folder);
 

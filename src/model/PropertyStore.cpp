@@ -1,7 +1,6 @@
 #include "model/PropertyStore.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QSet>
 #include <QStringDecoder>
 #include <QXmlStreamReader>
@@ -12,9 +11,12 @@
 #include <utility>
 
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "io/DescriptorIo.h"
+#include "io/ReplacingFile.h"
 #include "model/FileName.h"
 
 namespace corvane {
@@ -729,6 +731,49 @@ QByteArray PropertyStore::ToXml(const QString& rootName) const {
     return bytes;
 }
 
+namespace {
+
+// The mode bits of Qt's permission flags (owner and user flags are the same on Unix).
+mode_t ModeOf(QFileDevice::Permissions permissions) {
+    using P = QFileDevice;
+    const std::pair<QFileDevice::Permissions, mode_t> bits[] = {
+        {P::ReadOwner | P::ReadUser, S_IRUSR},
+        {P::WriteOwner | P::WriteUser, S_IWUSR},
+        {P::ExeOwner | P::ExeUser, S_IXUSR},
+        {P::ReadGroup, S_IRGRP},
+        {P::WriteGroup, S_IWGRP},
+        {P::ExeGroup, S_IXGRP},
+        {P::ReadOther, S_IROTH},
+        {P::WriteOther, S_IWOTH},
+        {P::ExeOther, S_IXOTH}};
+    mode_t mode = 0;
+    for (const auto& [flags, bit] : bits) {
+        if (permissions & flags) {
+            mode |= bit;
+        }
+    }
+    return mode;
+}
+
+// A symbolic link in the file's place is followed (to its end, as far as 128 links), so
+// the file it names is replaced and the link stays a link; a loop keeps the path itself.
+QByteArray FileBehindLinks(const QByteArray& path) {
+    QByteArray current = path;
+    for (int depth = 0; depth < 128; ++depth) {
+        char text[PATH_MAX];
+        const ssize_t size = ::readlink(current.constData(), text, sizeof text);
+        if (size < 0 || size_t(size) >= sizeof text) {
+            return current;
+        }
+        const QByteArray target(text, size);
+        current =
+            target.startsWith('/') ? target : current.left(current.lastIndexOf('/') + 1) + target;
+    }
+    return path;
+}
+
+}  // namespace
+
 bool PropertyStore::SaveXml(const QString& rootName, const QString& path,
                             QFileDevice::Permissions permissions) const {
     m_errorString.clear();
@@ -736,30 +781,26 @@ bool PropertyStore::SaveXml(const QString& rootName, const QString& path,
     if (bytes.isEmpty()) {
         return false;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        m_errorString = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    // QSaveFile gives a new file the mode 0666 less the umask and a replacing file the
-    // old file's mode. Files of this format may hold passwords, so the caller's mode is
-    // set on the temporary file in both cases, before any content is in it.
-    if (!file.setPermissions(permissions)) {
+    auto fail = [&](const char* what) {
         m_errorString =
-            QStringLiteral("cannot set the mode of %1: %2").arg(path, file.errorString());
-        file.cancelWriting();
+            QStringLiteral("%1 %2: %3")
+                .arg(QLatin1String(what), FileNameForDisplay(path), qt_error_string(errno));
         return false;
+    };
+    // Files of this format may hold passwords: the temporary gets the caller's mode
+    // exactly (whatever the umask says) before any content is in it.
+    const mode_t mode = ModeOf(permissions);
+    ReplacingFile file;
+    if (!file.Create(AT_FDCWD, FileBehindLinks(FileNameToBytes(path)), mode)) {
+        return fail("cannot write");
     }
-    // QSaveFile buffers what is written, and commit() ignores a failure of the final
-    // flush and of the sync to disk: it would rename a truncated file into place when
-    // the disk fills up. So flush and sync here, where failures are seen; then commit()
-    // renames the temporary over the old file (or, failing, removes it).
-    if (file.write(bytes) != bytes.size() || !file.flush() ||
-        (::fsync(file.handle()) != 0 && errno != EINVAL && errno != ENOTSUP) ||
-        file.error() != QFileDevice::NoError || !file.commit()) {
-        m_errorString = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
-        file.cancelWriting();
-        return false;
+    if (::fchmod(file.Fd(), mode) != 0) {
+        return fail("cannot set the mode of");
+    }
+    // Synced before the rename, so a power cut leaves the old file or the whole new one.
+    if (!WriteAll(file.Fd(), bytes.constData(), size_t(bytes.size())) ||
+        !file.Commit(ReplacingFile::Sync::kYes)) {
+        return fail("cannot write");
     }
     return true;
 }

@@ -15,24 +15,15 @@
 #include "engine/RunTemporary.h"
 #include "log/Log.h"
 #include "model/FileName.h"
+#include "restore/SafePath.h"
 #include "restore/ZipReader.h"
 #include "transport/FtpSession.h"
 
 namespace corvane {
 namespace {
 
-// Unlike the engine's WithSlash, "" becomes "/": an empty name in a task names no folder
-// and so no prefix of every entry.
-QString SlashEnded(const QString& path) {
-    return path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
-}
-
 bool IsVcardName(const QString& name) {
     return name.toLower().endsWith(QLatin1String(".vcf"));
-}
-
-void LogUnsafe(const QString& name) {
-    Log("  Error: unsafe path '%s' skipped", qUtf8Printable(FileNameForDisplay(name)));
 }
 
 // The modification time (whole seconds) and size of a file or of a link itself (never
@@ -112,7 +103,7 @@ bool ListArchiveContacts(std::vector<RestoreItem>& list, const QString& archiveP
             continue;
         }
         if (!IsSafeEntryName(entry.name)) {
-            LogUnsafe(entry.name);
+            LogUnsafePath(entry.name);
             continue;
         }
         AddAllContactsLine(list, entry.name);
@@ -123,7 +114,7 @@ bool ListArchiveContacts(std::vector<RestoreItem>& list, const QString& archiveP
 bool ListArchiveFiles(std::vector<RestoreItem>& list, const SourceItem& item,
                       const QString& archivePath, const QString& archiveName) {
     const bool folderItem = item.kind == kItemFolder;
-    const QString prefix = folderItem ? SlashEnded(item.nameInArchive) : item.nameInArchive;
+    const QString prefix = folderItem ? WithSlashOrRoot(item.nameInArchive) : item.nameInArchive;
     if (folderItem) {
         Log("  Test files from %s:/%s...", qUtf8Printable(archiveName), qUtf8Printable(prefix));
     }
@@ -131,7 +122,7 @@ bool ListArchiveFiles(std::vector<RestoreItem>& list, const SourceItem& item,
     if (!OpenArchive(zip, archivePath)) {
         return false;
     }
-    const QString itemFolder = SlashEnded(item.path);
+    const QString itemFolder = WithSlashOrRoot(item.path);
     bool found = false;
     for (bool more = zip.First(); more; more = zip.Next()) {
         const ZipEntryInfo& entry = zip.Info();
@@ -142,7 +133,7 @@ bool ListArchiveFiles(std::vector<RestoreItem>& list, const SourceItem& item,
             continue;
         }
         if (!IsSafeEntryName(entry.name)) {
-            LogUnsafe(entry.name);
+            LogUnsafePath(entry.name);
             continue;
         }
         RestoreItem record;
@@ -203,7 +194,7 @@ bool ListStoredFiles(std::vector<RestoreItem>& list, const SourceItem& item,
                      const TaskDestination& destination) {
     // The name comes from the task, which may come from a task file on a backup medium.
     if (!IsSafeEntryName(item.nameInArchive)) {
-        LogUnsafe(item.nameInArchive);
+        LogUnsafePath(item.nameInArchive);
         return false;
     }
     const QString stored = ArchivePathOf(destination, item.nameInArchive);
@@ -213,8 +204,8 @@ bool ListStoredFiles(std::vector<RestoreItem>& list, const SourceItem& item,
     }
     // The walk gives "<stored>/<relative path>" with one "/" whether or not the folder
     // ends in one, the same paths the restore lists again to find the user's choice.
-    const QString storedFolder = SlashEnded(stored);
-    const QString itemFolder = SlashEnded(item.path);
+    const QString storedFolder = WithSlashOrRoot(stored);
+    const QString itemFolder = WithSlashOrRoot(item.path);
     FileList files;
     ListFolder(storedFolder, files, kListFiles | kListStoredCopy, true, true);
     for (const FileListEntry& file : files) {
@@ -223,7 +214,7 @@ bool ListStoredFiles(std::vector<RestoreItem>& list, const SourceItem& item,
         }
         const QString relative = file.path.mid(storedFolder.size());
         if (!file.path.startsWith(storedFolder) || !IsSafeEntryName(relative)) {
-            LogUnsafe(file.path);
+            LogUnsafePath(file.path);
             continue;
         }
         AddStoredFile(list, itemFolder + relative, file.path);
@@ -251,7 +242,7 @@ void ListFtpContacts(std::vector<RestoreItem>& list, FtpSession& ftp) {
         }
         const QString fileName = name.mid(name.indexOf(QLatin1Char('/')) + 1);
         if (!IsSafeEntryName(fileName)) {
-            LogUnsafe(name);
+            LogUnsafePath(name);
             continue;
         }
         AddAllContactsLine(list, fileName);
@@ -262,7 +253,7 @@ void ListFtpContacts(std::vector<RestoreItem>& list, FtpSession& ftp) {
 bool ListFtpCopies(std::vector<RestoreItem>& list, const SourceItem& item,
                    const TaskDestination& destination, FtpSession& ftp) {
     if (!IsSafeEntryName(item.nameInArchive)) {
-        LogUnsafe(item.nameInArchive);
+        LogUnsafePath(item.nameInArchive);
         return false;
     }
     const QString remote = DatesFileRemoteName(item);
@@ -279,7 +270,7 @@ bool ListFtpCopies(std::vector<RestoreItem>& list, const SourceItem& item,
         return false;
     }
     const bool folderItem = item.kind == kItemFolder;
-    const QString itemFolder = SlashEnded(item.path);
+    const QString itemFolder = WithSlashOrRoot(item.path);
     for (const DatesRecord& record : records) {
         if (record.name.isEmpty()) {
             continue;  // a file that could not be read at backup time
@@ -292,7 +283,7 @@ bool ListFtpCopies(std::vector<RestoreItem>& list, const SourceItem& item,
         // The dates file comes from the server: its names decide where a restore
         // writes, so one that leaves the item is refused here already.
         if (!IsSafeEntryName(record.name) || (folderItem && !IsSafeEntryName(below))) {
-            LogUnsafe(record.name);
+            LogUnsafePath(record.name);
             continue;
         }
         RestoreItem line;
@@ -325,7 +316,7 @@ bool ListFromFtp(std::vector<RestoreItem>& list, const SourceItem& item,
 }  // namespace
 
 QString ArchivePathOf(const TaskDestination& destination, const QString& archiveName) {
-    return SlashEnded(destination.path) + archiveName;
+    return WithSlashOrRoot(destination.path) + archiveName;
 }
 
 bool BuildRestoreList(std::vector<RestoreItem>& list, const SourceItem& item,
@@ -372,7 +363,7 @@ bool BuildRestoreList(std::vector<RestoreItem>& list, const SourceItem& item,
     if (item.kind == kItemAllContacts) {
         // This kind's name in archive is empty: its files lie in the destination folder.
         if (!item.nameInArchive.isEmpty() && !IsSafeEntryName(item.nameInArchive)) {
-            LogUnsafe(item.nameInArchive);
+            LogUnsafePath(item.nameInArchive);
             return false;
         }
         ListStoredContacts(list, ArchivePathOf(destination, item.nameInArchive));

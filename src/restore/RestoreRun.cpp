@@ -2,8 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <QDir>
-#include <QFileInfo>
 #include <QHash>
 #include <QSet>
 #include <memory>
@@ -11,47 +9,23 @@
 #include "engine/DatesFile.h"
 #include "engine/FolderWalk.h"
 #include "engine/FtpCopy.h"
+#include "engine/ItemStages.h"
+#include "engine/LocalPath.h"
 #include "engine/NetworkConnection.h"
 #include "engine/RunTemporary.h"
 #include "log/Log.h"
 #include "model/FileName.h"
 #include "restore/RestoreList.h"
 #include "restore/RestoreTarget.h"
+#include "restore/SafePath.h"
 #include "restore/ZipReader.h"
 #include "transport/FtpSession.h"
 
 namespace corvane {
 namespace {
 
-QString WithSlash(const QString& path) {
-    return path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
-}
-
-QString WithoutSlash(QString path) {
-    while (path.size() > 1 && path.endsWith(QLatin1Char('/'))) {
-        path.chop(1);
-    }
-    return path;
-}
-
 QString Shown(const QString& path) {
     return FileNameForDisplay(path);
-}
-
-QString FolderOf(const QString& path) {
-    return QFileInfo(path).path();
-}
-
-// A live path a restore may write to: absolute and without "..", so that what a task
-// file names cannot lead the restore elsewhere.
-bool IsSafeLivePath(const QString& path) {
-    return QDir::isAbsolutePath(path) &&
-           !path.split(QLatin1Char('/')).contains(QStringLiteral(".."));
-}
-
-bool RefuseUnsafe(const QString& path) {
-    Log("  Error: unsafe path '%s' skipped", qUtf8Printable(path));
-    return false;
 }
 
 // Sets the last-access and last-write times of a file from file times (the creation
@@ -85,12 +59,21 @@ class Restorer {
 
   private:
     bool ChooseBackup();
+    bool BuildList();
+    bool AskWhatToRestore();
+    void RestoreItems();
     bool IsUnchecked(const QString& archiveKey) const;
     void RestoreFiles(const SourceItem& item);
     void RestoreFromArchive(const SourceItem& item);
+    QString DownloadArchive(RunTemporary& downloaded);
+    int UnpackEntries(ZipReader& zip, RestoreTarget& target, const SourceItem& item,
+                      const QString& prefix);
     bool ExtractEntry(ZipReader& zip, RestoreTarget& target, const QString& relative);
     void RestoreCopies(const SourceItem& item);
     void RestoreFtpCopies(const SourceItem& item);
+    QString RelativeOfListed(const SourceItem& item, const QString& name);
+    int FetchFtpFiles(const SourceItem& item, const QStringList& names, RestoreTarget& target,
+                      QHash<QString, QString>& localOf);
     void RestoreFtpDates(const SourceItem& item, const QHash<QString, QString>& localOf);
     bool ReachDestination();
     void ReleaseDestination();
@@ -136,6 +119,21 @@ bool Restorer::Run() {
     if (!ReachDestination()) {
         return false;
     }
+    if (!BuildList()) {
+        ReleaseDestination();
+        return false;
+    }
+    const bool accepted = AskWhatToRestore();
+    if (!m_stop.IsSet()) {
+        RestoreItems();
+    }
+    ReleaseDestination();
+    m_list.clear();
+    return accepted && m_allRestored;
+}
+
+// False when a list that was not stopped holds nothing to restore.
+bool Restorer::BuildList() {
     m_list.clear();
     for (const SourceItem& item : m_task.items) {
         if (!BuildRestoreList(m_list, item, m_destination, m_task.backupMode, m_archiveName,
@@ -146,12 +144,16 @@ bool Restorer::Run() {
             break;
         }
     }
-    bool accepted = true;
     if (m_list.empty() && !m_stop.IsSet()) {
         Log("  Error: nothing to restore");
-        ReleaseDestination();
         return false;
     }
+    return true;
+}
+
+// The user checks what to restore; false (and the run stopped) when they cancelled.
+bool Restorer::AskWhatToRestore() {
+    bool accepted = true;
     if (!m_list.empty() && !m_stop.IsSet() && !m_questions.ChooseRestoreItems(m_list)) {
         accepted = false;
         m_questions.RequestStop();
@@ -161,47 +163,17 @@ bool Restorer::Run() {
             m_unchecked.insert(record.archiveName);
         }
     }
-    if (!m_stop.IsSet()) {
-        Log("Restore task data...");
-        SetProgressLabel(QStringLiteral("Restore data"));
-        ShowProgress();
-        const int count = static_cast<int>(m_task.items.size());
-        int stage = 0;
-        for (const SourceItem& item : m_task.items) {
-            ++stage;
-            switch (item.kind) {
-                case kItemFolder:
-                case kItemFile:
-                    SetProgressLabel(
-                        QStringLiteral("Stage %1/%2, restore files").arg(stage).arg(count));
-                    RestoreFiles(item);
-                    break;
-                case kItemAllContacts:
-                case kItemContact:
-                    SetProgressLabel(
-                        QStringLiteral("Stage %1/%2, restore contacts").arg(stage).arg(count));
-                    Log("  Warning: contacts are not supported by this version, item '%s' skipped",
-                        qUtf8Printable(DescribeItem(item)));
-                    break;
-                case kItemRegistryKey:
-                    SetProgressLabel(
-                        QStringLiteral("Stage %1/%2, restore registry").arg(stage).arg(count));
-                    Log("  Warning: registry keys are not supported by this version, item '%s' "
-                        "skipped",
-                        qUtf8Printable(item.path));
-                    break;
-                default:
-                    break;
-            }
-            if (m_stop.IsSet()) {
-                break;
-            }
-        }
-        HideProgress();
-    }
-    ReleaseDestination();
-    m_list.clear();
-    return accepted && m_allRestored;
+    return accepted;
+}
+
+void Restorer::RestoreItems() {
+    Log("Restore task data...");
+    SetProgressLabel(QStringLiteral("Restore data"));
+    ShowProgress();
+    RunItemStages(
+        m_task.items, QStringLiteral("restore"),
+        [this](const SourceItem& item) { RestoreFiles(item); }, [this] { return !m_stop.IsSet(); });
+    HideProgress();
 }
 
 bool Restorer::ReachDestination() {
@@ -225,8 +197,9 @@ void Restorer::ReleaseDestination() {
 }
 
 void Restorer::RestoreFiles(const SourceItem& item) {
-    if (!IsSafeLivePath(item.path) || !IsSafeEntryName(item.nameInArchive)) {
-        m_allRestored = RefuseUnsafe(item.path + QLatin1Char(':') + item.nameInArchive);
+    if (!IsSafeRestorePath(item.path) || !IsSafeEntryName(item.nameInArchive)) {
+        LogUnsafePath(item.path + QLatin1Char(':') + item.nameInArchive);
+        m_allRestored = false;
         return;
     }
     if (m_task.backupMode == kMethodZip) {
@@ -240,20 +213,12 @@ void Restorer::RestoreFiles(const SourceItem& item) {
 
 void Restorer::RestoreFromArchive(const SourceItem& item) {
     const bool folderItem = item.kind == kItemFolder;
-    const QString prefix = folderItem ? WithSlash(item.nameInArchive) : item.nameInArchive;
-    QString archivePath = ArchivePathOf(m_destination, m_archiveName);
+    const QString prefix = folderItem ? WithSlashOrRoot(item.nameInArchive) : item.nameInArchive;
     // An archive on FTP is read from a local copy that goes with the item, also when
     // the extraction fails.
     RunTemporary downloaded;
-    if (m_ftp) {
-        Log("  Download %s from FTP...", qUtf8Printable(m_archiveName));
-        if (!downloaded.Create(QStringLiteral("tmp_name")) ||
-            !m_ftp->Download(m_archiveName, downloaded.Path())) {
-            Log("  Error: cannot download file %s", qUtf8Printable(m_archiveName));
-            m_allRestored = false;
-        }
-        archivePath = downloaded.Path();
-    }
+    const QString archivePath =
+        m_ftp ? DownloadArchive(downloaded) : ArchivePathOf(m_destination, m_archiveName);
     if (folderItem) {
         Log("  Unpacking files from %s:/%s to %s...", qUtf8Printable(m_archiveName),
             qUtf8Printable(Shown(prefix)), qUtf8Printable(Shown(item.path)));
@@ -269,13 +234,35 @@ void Restorer::RestoreFromArchive(const SourceItem& item) {
         return;
     }
     // A folder item fills its folder; a file item is written under its own live name.
-    RestoreTarget target(folderItem ? WithoutSlash(item.path) : FolderOf(item.path));
+    RestoreTarget target(folderItem ? WithoutTrailingSlash(item.path) : FolderOfFile(item.path));
+    const int restored = UnpackEntries(zip, target, item, prefix);
+    target.FinishFolders();
+    zip.Close();
+    if (folderItem) {
+        Log("  ...%d items unpacked.", restored);
+    }
+}
+
+QString Restorer::DownloadArchive(RunTemporary& downloaded) {
+    Log("  Download %s from FTP...", qUtf8Printable(m_archiveName));
+    if (!downloaded.Create(QStringLiteral("tmp_name")) ||
+        !m_ftp->Download(m_archiveName, downloaded.Path())) {
+        Log("  Error: cannot download file %s", qUtf8Printable(m_archiveName));
+        m_allRestored = false;
+    }
+    return downloaded.Path();
+}
+
+// The entries of the item: a file item is exactly its own entry, a folder item
+// everything below `prefix`. Answers how many files were unpacked.
+int Restorer::UnpackEntries(ZipReader& zip, RestoreTarget& target, const SourceItem& item,
+                            const QString& prefix) {
+    const bool folderItem = item.kind == kItemFolder;
     const QString liveName = item.path.section(QLatin1Char('/'), -1);
     int restored = 0;
     SetProgressRange(0, static_cast<int>(std::min<quint64>(zip.Count(), 65535)));
     for (bool more = zip.First(); more && !m_stop.IsSet(); more = zip.Next()) {
         const ZipEntryInfo& entry = zip.Info();
-        // A file item is exactly its own entry; a folder item everything below it.
         if (folderItem ? !entry.name.startsWith(prefix) : entry.name != prefix || entry.isFolder) {
             continue;
         }
@@ -305,11 +292,7 @@ void Restorer::RestoreFromArchive(const SourceItem& item) {
         }
         SetProgressPos(restored);
     }
-    target.FinishFolders();
-    zip.Close();
-    if (folderItem) {
-        Log("  ...%d items unpacked.", restored);
-    }
+    return restored;
 }
 
 bool Restorer::ExtractEntry(ZipReader& zip, RestoreTarget& target, const QString& relative) {
@@ -326,14 +309,14 @@ bool Restorer::ExtractEntry(ZipReader& zip, RestoreTarget& target, const QString
 }
 
 void Restorer::RestoreCopies(const SourceItem& item) {
-    const QString destination = WithSlash(m_destination.path);
+    const QString destination = WithSlashOrRoot(m_destination.path);
     if (item.kind != kItemFolder) {
         const QString stored = destination + item.nameInArchive;
         if (IsUnchecked(stored)) {
             Log("  File %s was skipped", qUtf8Printable(Shown(item.nameInArchive)));
             return;
         }
-        const QString targetFolder = FolderOf(item.path);
+        const QString targetFolder = FolderOfFile(item.path);
         Log("  Restore file %s to %s", qUtf8Printable(Shown(item.nameInArchive)),
             qUtf8Printable(Shown(targetFolder)));
         RestoreTarget target(targetFolder);
@@ -342,8 +325,8 @@ void Restorer::RestoreCopies(const SourceItem& item) {
         }
         return;
     }
-    const QString stored = WithoutSlash(destination + item.nameInArchive);
-    RestoreTarget target(WithoutSlash(item.path));
+    const QString stored = WithoutTrailingSlash(destination + item.nameInArchive);
+    RestoreTarget target(WithoutTrailingSlash(item.path));
     // One walk of the stored copy makes every folder under the target (empty ones too)
     // and lists the files and links to copy.
     FileList list;
@@ -392,47 +375,61 @@ void Restorer::RestoreCopies(const SourceItem& item) {
 
 void Restorer::RestoreFtpCopies(const SourceItem& item) {
     const bool folderItem = item.kind == kItemFolder;
-    const QString prefix = WithSlash(item.nameInArchive);
     QStringList names;
     if (folderItem) {
         m_ftp->ListTree(item.nameInArchive, names, true);
     } else {
         names << item.nameInArchive;
     }
-    RestoreTarget target(folderItem ? WithoutSlash(item.path) : FolderOf(item.path));
+    RestoreTarget target(folderItem ? WithoutTrailingSlash(item.path) : FolderOfFile(item.path));
     if (target.Folder(QString()) < 0) {
         m_allRestored = false;
         return;
     }
-    // Where each listed name goes below the target; a name from the server that would
-    // lead outside the item is refused before anything is written.
-    auto relativeOf = [&](const QString& name) -> QString {
-        if (!folderItem) {
-            return item.path.section(QLatin1Char('/'), -1);
-        }
-        const QString below = WithoutSlash(name.mid(prefix.size()));
-        if (!name.startsWith(prefix) || !IsSafeEntryName(below)) {
-            m_allRestored = RefuseUnsafe(name);
-            return QString();
-        }
-        return below;
-    };
     for (const QString& name : std::as_const(names)) {
         if (name.endsWith(QLatin1Char('/'))) {
-            const QString relative = relativeOf(name);
+            const QString relative = RelativeOfListed(item, name);
             if (!relative.isEmpty() && target.Folder(relative) < 0) {
                 m_allRestored = false;
             }
         }
     }
-    const QString datesName = DatesFileRemoteName(item);
     QHash<QString, QString> localOf;  // remote name -> local path of each file fetched
+    const int restored = FetchFtpFiles(item, names, target, localOf);
+    if (folderItem) {
+        Log("  %d files restored", restored);
+    }
+    if (restored > 0 && !m_stop.IsSet()) {
+        RestoreFtpDates(item, localOf);
+    }
+}
+
+// Where a name listed on the server goes below the target; a name that would lead
+// outside the item is refused (empty) before anything is written.
+QString Restorer::RelativeOfListed(const SourceItem& item, const QString& name) {
+    if (item.kind != kItemFolder) {
+        return item.path.section(QLatin1Char('/'), -1);
+    }
+    const QString prefix = WithSlashOrRoot(item.nameInArchive);
+    const QString below = WithoutTrailingSlash(name.mid(prefix.size()));
+    if (!name.startsWith(prefix) || !IsSafeEntryName(below)) {
+        LogUnsafePath(name);
+        m_allRestored = false;
+        return QString();
+    }
+    return below;
+}
+
+// Fetches the listed files (not the dates file) into the target; answers how many.
+int Restorer::FetchFtpFiles(const SourceItem& item, const QStringList& names, RestoreTarget& target,
+                            QHash<QString, QString>& localOf) {
+    const QString datesName = DatesFileRemoteName(item);
     int restored = 0;
-    for (const QString& name : std::as_const(names)) {
+    for (const QString& name : names) {
         if (name.endsWith(QLatin1Char('/')) || name == datesName) {
             continue;
         }
-        const QString relative = relativeOf(name);
+        const QString relative = RelativeOfListed(item, name);
         if (relative.isEmpty()) {
             continue;
         }
@@ -458,12 +455,7 @@ void Restorer::RestoreFtpCopies(const SourceItem& item) {
             break;
         }
     }
-    if (folderItem) {
-        Log("  %d files restored", restored);
-    }
-    if (restored > 0 && !m_stop.IsSet()) {
-        RestoreFtpDates(item, localOf);
-    }
+    return restored;
 }
 
 void Restorer::RestoreFtpDates(const SourceItem& item, const QHash<QString, QString>& localOf) {

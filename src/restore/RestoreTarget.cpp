@@ -11,15 +11,14 @@
 
 #include "engine/FolderPath.h"
 #include "engine/LocalPath.h"
-#include "engine/TemporaryFile.h"
+#include "io/DescriptorIo.h"
+#include "io/ReplacingFile.h"
 #include "log/Log.h"
 #include "model/FileName.h"
 
 namespace corvane {
 
 namespace {
-
-constexpr int kTempNameAttempts = 100;
 
 void CloseIfOpen(int& fd) {
     if (fd >= 0) {
@@ -63,7 +62,7 @@ QString RestoreTarget::PathOf(const QString& relative) const {
     if (relative.isEmpty()) {
         return m_root;
     }
-    return m_root.endsWith(u'/') ? m_root + relative : m_root + u'/' + relative;
+    return WithSlashOrRoot(m_root) + relative;
 }
 
 int RestoreTarget::OpenBelow(int parent, const QByteArray& name, const QString& shown) {
@@ -167,22 +166,9 @@ bool RestoreTarget::MakeLink(const QString& relative, const QByteArray& linkTarg
     if (fd < 0) {
         return false;
     }
-    const QByteArray nameBytes = FileNameToBytes(name);
-    for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
-        const QByteArray temp = TemporaryNameFor(nameBytes);
-        if (::symlinkat(linkTarget.constData(), fd, temp.constData()) != 0) {
-            if (errno == EEXIST) {
-                continue;
-            }
-            break;
-        }
-        if (::renameat(fd, temp.constData(), fd, nameBytes.constData()) == 0) {
-            return true;
-        }
-        const int error = errno;
-        ::unlinkat(fd, temp.constData(), 0);
-        errno = error;
-        break;
+    ReplacingFile link;
+    if (link.CreateLink(fd, FileNameToBytes(name), linkTarget) && link.Commit()) {
+        return true;
     }
     Log("  Error: cannot create the symbolic link %s: %s", qUtf8Printable(Shown(PathOf(relative))),
         qUtf8Printable(qt_error_string(errno)));
@@ -235,7 +221,7 @@ bool RestoreTarget::CopyFileIn(const QString& source, const QString& relative, Q
         live.st_mtim.tv_sec == info.st_mtim.tv_sec) {
         return true;  // unchanged since the backup
     }
-    NewFileAt out;
+    ReplacingFile out;
     if (!out.Create(folderFd, nameBytes)) {
         reason = qt_error_string(errno);
         return false;
@@ -245,10 +231,7 @@ bool RestoreTarget::CopyFileIn(const QString& source, const QString& relative, Q
         m_buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
     }
     for (;;) {
-        const ssize_t got = ::read(in, m_buffer.get(), kBufferSize);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
+        const ssize_t got = ReadSome(in, m_buffer.get(), kBufferSize);
         if (got < 0 || !WriteAll(out.Fd(), m_buffer.get(), size_t(std::max<ssize_t>(got, 0)))) {
             reason = qt_error_string(errno);
             return false;
@@ -288,47 +271,6 @@ void RestoreTarget::FinishFolders() {
         }
     }
     m_folderLooks.clear();
-}
-
-NewFileAt::~NewFileAt() {
-    CloseIfOpen(m_fd);
-    if (!m_tempName.isEmpty()) {
-        ::unlinkat(m_folderFd, m_tempName.constData(), 0);
-    }
-}
-
-bool NewFileAt::Create(int folderFd, const QByteArray& name) {
-    m_folderFd = folderFd;
-    m_name = name;
-    for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
-        const QByteArray temp = TemporaryNameFor(name);
-        m_fd = ::openat(folderFd, temp.constData(),
-                        O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-        if (m_fd >= 0) {
-            m_tempName = temp;
-            return true;
-        }
-        if (errno != EEXIST) {
-            return false;
-        }
-    }
-    errno = EEXIST;
-    return false;
-}
-
-bool NewFileAt::Commit() {
-    const int fd = m_fd;
-    m_fd = -1;
-    if (::close(fd) != 0 ||
-        ::renameat(m_folderFd, m_tempName.constData(), m_folderFd, m_name.constData()) != 0) {
-        const int error = errno;
-        ::unlinkat(m_folderFd, m_tempName.constData(), 0);
-        m_tempName.clear();
-        errno = error;
-        return false;
-    }
-    m_tempName.clear();
-    return true;
 }
 
 }  // namespace corvane

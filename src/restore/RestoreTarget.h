@@ -83,29 +83,6 @@ class RestoreTarget {
     std::vector<FolderLook> m_folderLooks;
 };
 
-// One new file in a folder of a restore target: created under a temporary name beside
-// `name`, renamed over `name` by Commit; removed unless committed.
-class NewFileAt {
-  public:
-    NewFileAt() = default;
-    ~NewFileAt();
-    NewFileAt(const NewFileAt&) = delete;
-    NewFileAt& operator=(const NewFileAt&) = delete;
-
-    // False (errno set) when no temporary file could be made in `folderFd`.
-    [[nodiscard]] bool Create(int folderFd, const QByteArray& name);
-    int Fd() const { return m_fd; }
-    // Closes the file and renames it over the name; false (errno set) on failure, and
-    // the temporary file is gone.
-    [[nodiscard]] bool Commit();
-
-  private:
-    int m_folderFd = -1;
-    QByteArray m_name;
-    QByteArray m_tempName;
-    int m_fd = -1;
-};
-
 // Splits a relative path into its folder part ("" at the top) and its last name.
 void SplitRelative(const QString& relative, QString& folder, QString& name);
 

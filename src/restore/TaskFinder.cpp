@@ -4,18 +4,13 @@
 #include <QFileInfo>
 #include <algorithm>
 
+#include "engine/LocalPath.h"
 #include "engine/TaskParameterFile.h"
 #include "log/Log.h"
 #include "restore/FtpTaskFinder.h"
 
 namespace corvane {
 namespace {
-
-bool HasParentComponent(const QString& path) {
-    const QStringList parts = path.split(QLatin1Char('/'));
-    return std::any_of(parts.cbegin(), parts.cend(),
-                       [](const QString& part) { return part == QLatin1String(".."); });
-}
 
 // A file name of an archive beside the task file: a name, never a path, nothing a
 // terminal or a log line would take for a command.
@@ -41,7 +36,7 @@ QString TargetFolder(const QString& folder) {
 // The new path of a folder or file item below `target` (a cleaned absolute folder);
 // empty when a file item has no usable name.
 QString RedirectedPath(const SourceItem& item, const QString& target) {
-    const QString base = target.endsWith(QLatin1Char('/')) ? target : target + QLatin1Char('/');
+    const QString base = WithSlash(target);
     if (item.kind == kItemFolder) {
         return base;
     }
@@ -83,10 +78,6 @@ std::vector<FoundTask> FindStoredTasks(const QString& folder) {
         found.push_back(std::move(task));
     }
     return found;
-}
-
-bool IsSafeRestorePath(const QString& path) {
-    return path.startsWith(QLatin1Char('/')) && !HasParentComponent(path);
 }
 
 bool IsSystemPath(const QString& path) {

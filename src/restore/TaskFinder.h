@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "model/TaskRecord.h"
+#include "restore/SafePath.h"
 
 namespace corvane {
 
@@ -35,9 +36,6 @@ QString FoundTaskLine(const QString& name, const QString& folder);
 // file name (without regard to case, then exactly). A folder that does not exist or
 // cannot be read gives an empty list.
 std::vector<FoundTask> FindStoredTasks(const QString& folder);
-
-// True when a restore may write at `path`: absolute, without a ".." component.
-bool IsSafeRestorePath(const QString& path);
 
 // The first place of the task that a restore must not trust, or a null string when
 // there is none. Looked at: the archive name (a plain file name: no "/", no "..", no

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "io/DescriptorIo.h"
 #include "model/FileName.h"
 #include "restore/ZipExtraField.h"
 #include "restore/ZipNameText.h"
@@ -38,23 +39,6 @@ bool HasSignature(const unsigned char* p, unsigned char third, unsigned char fou
     return p[0] == 'P' && p[1] == 'K' && p[2] == third && p[3] == fourth;
 }
 
-bool ReadAt(int fd, quint64 at, void* buffer, size_t size) {
-    auto* out = static_cast<unsigned char*>(buffer);
-    while (size > 0) {
-        const ssize_t got = ::pread(fd, out, size, off_t(at));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            return false;
-        }
-        out += got;
-        at += quint64(got);
-        size -= size_t(got);
-    }
-    return true;
-}
-
 struct Extent {
     quint64 start = 0;
     quint64 end = 0;
@@ -72,7 +56,7 @@ struct EndRecord {
 bool ReadEndRecord(int fd, quint64 fileSize, EndRecord& end, QString& damage) {
     const size_t tailSize = size_t(std::min<quint64>(fileSize, kEndRecordSize + kMaxComment));
     std::vector<unsigned char> tail(tailSize);
-    if (tailSize < kEndRecordSize || !ReadAt(fd, fileSize - tailSize, tail.data(), tailSize)) {
+    if (tailSize < kEndRecordSize || !ReadAllAt(fd, tail.data(), tailSize, fileSize - tailSize)) {
         damage = QStringLiteral("the end record is missing");
         return false;
     }
@@ -92,13 +76,13 @@ bool ReadEndRecord(int fd, quint64 fileSize, EndRecord& end, QString& damage) {
     end.recordsEnd = fileSize - tailSize + at;
     unsigned char locator[kZip64LocatorSize];
     if (end.recordsEnd < kZip64LocatorSize ||
-        !ReadAt(fd, end.recordsEnd - kZip64LocatorSize, locator, sizeof locator) ||
+        !ReadAllAt(fd, locator, sizeof locator, end.recordsEnd - kZip64LocatorSize) ||
         !HasSignature(locator, 6, 7)) {
         return true;
     }
     const quint64 zip64At = Le(locator + 8, 8);
     unsigned char zip64[kZip64EndRecordSize];
-    if (!ReadAt(fd, zip64At, zip64, sizeof zip64) || !HasSignature(zip64, 6, 6)) {
+    if (!ReadAllAt(fd, zip64, sizeof zip64, zip64At) || !HasSignature(zip64, 6, 6)) {
         damage = QStringLiteral("the ZIP64 end record is missing");
         return false;
     }
@@ -149,7 +133,7 @@ bool DirectoryWalk::Run(const EndRecord& end) {
     for (quint64 at = directoryStart; at < directoryEnd;) {
         unsigned char* header = m_buffer.data();
         if (directoryEnd - at < kDirectoryHeaderSize ||
-            !ReadAt(m_fd, at, header, kDirectoryHeaderSize) || !HasSignature(header, 1, 2)) {
+            !ReadAllAt(m_fd, header, kDirectoryHeaderSize, at) || !HasSignature(header, 1, 2)) {
             return Fail(QStringLiteral("the central directory is damaged after %1 entries")
                             .arg(m_names.size()));
         }
@@ -164,7 +148,7 @@ bool DirectoryWalk::Run(const EndRecord& end) {
         quint64 offset = Le(header + 42, 4);
         unsigned char* fields = header + kDirectoryHeaderSize;
         if (recordSize > directoryEnd - at ||
-            !ReadAt(m_fd, at + kDirectoryHeaderSize, fields, nameSize + extraSize)) {
+            !ReadAllAt(m_fd, fields, nameSize + extraSize, at + kDirectoryHeaderSize)) {
             return Fail(QStringLiteral("the central directory is damaged after %1 entries")
                             .arg(m_names.size()));
         }
@@ -213,13 +197,13 @@ bool DirectoryWalk::CheckLocalHeader(quint64 offset, const QByteArray& rawName, 
     const QString shown = FileNameForDisplay(m_names.back());
     unsigned char header[kLocalHeaderSize];
     const quint64 at = m_base + offset;
-    if (at < offset || !ReadAt(m_fd, at, header, sizeof header) || !HasSignature(header, 3, 4)) {
+    if (at < offset || !ReadAllAt(m_fd, header, sizeof header, at) || !HasSignature(header, 3, 4)) {
         return Fail(QStringLiteral("the local header of %1 is missing").arg(shown));
     }
     const size_t nameSize = size_t(Le(header + 26, 2));
     const size_t extraSize = size_t(Le(header + 28, 2));
     unsigned char* fields = m_localFields.data();
-    if (!ReadAt(m_fd, at + kLocalHeaderSize, fields, nameSize + extraSize) ||
+    if (!ReadAllAt(m_fd, fields, nameSize + extraSize, at + kLocalHeaderSize) ||
         QByteArrayView(reinterpret_cast<const char*>(fields), qsizetype(nameSize)) != rawName) {
         return Fail(QStringLiteral("the local header of %1 names another entry").arg(shown));
     }

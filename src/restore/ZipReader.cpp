@@ -13,8 +13,9 @@
 #include <optional>
 
 #include "engine/DosTime.h"
-#include "engine/TemporaryFile.h"
 #include "engine/ZipStreamSeek.h"
+#include "io/DescriptorIo.h"
+#include "io/ReplacingFile.h"
 #include "log/Log.h"
 #include "model/FileName.h"
 #include "restore/RestoreTarget.h"
@@ -45,10 +46,6 @@ QString Shown(const QString& name) {
     return FileNameForDisplay(name);
 }
 
-void LogUnsafe(const QString& name) {
-    Log("  Error: unsafe path '%s' skipped", qUtf8Printable(Shown(name)));
-}
-
 QString LastComponent(const QString& name) {
     return name.mid(name.lastIndexOf(u'/') + 1);
 }
@@ -65,27 +62,6 @@ mode_t UnixPermissionsOf(const ZipEntryInfo& info, mode_t type) {
 }
 
 }  // namespace
-
-bool IsSafeEntryName(const QString& name) {
-    QString path = name;
-    path.replace(u'\\', u'/');
-    if (path.isEmpty() || path.startsWith(u'/') || path.contains(QChar(0))) {
-        return false;
-    }
-    // "C:x" names the current folder of drive C on the system the archive came from;
-    // such a name is no path below the target.
-    const char16_t first = path[0].unicode();
-    if (path.size() >= 2 && path[1] == u':' &&
-        ((first >= u'A' && first <= u'Z') || (first >= u'a' && first <= u'z'))) {
-        return false;
-    }
-    for (const QStringView component : QStringView(path).split(u'/')) {
-        if (component == u"..") {
-            return false;
-        }
-    }
-    return true;
-}
 
 struct ZipReader::State {
     unzFile zip = nullptr;
@@ -216,7 +192,7 @@ uLong ZCALLBACK ReadInput(voidpf, voidpf stream, void* buf, uLong size) {
             continue;
         }
         if (size - done >= InputFile::kBlockSize) {
-            const ssize_t got = ::pread(file->fd, out + done, size - done, off_t(at));
+            const ssize_t got = ReadSomeAt(file->fd, out + done, size - done, at);
             if (got <= 0) {
                 break;
             }
@@ -224,7 +200,7 @@ uLong ZCALLBACK ReadInput(voidpf, voidpf stream, void* buf, uLong size) {
             file->position += quint64(got);
             continue;
         }
-        const ssize_t got = ::pread(file->fd, file->block, InputFile::kBlockSize, off_t(at));
+        const ssize_t got = ReadSomeAt(file->fd, file->block, InputFile::kBlockSize, at);
         if (got <= 0) {
             break;
         }
@@ -385,7 +361,7 @@ bool ZipReader::ExtractTo(RestoreTarget& target, const QString& relative, const 
     }
     const ZipEntryInfo& info = s.info;
     if (!IsSafeEntryName(info.name) || (!relative.isEmpty() && !IsSafeEntryName(relative))) {
-        LogUnsafe(info.name);
+        LogUnsafePath(info.name);
         return false;
     }
     if (info.isFolder) {
@@ -403,7 +379,7 @@ bool ZipReader::ExtractTo(RestoreTarget& target, const QString& relative, const 
     // What cannot be read is refused before any folder is made for it.
     const QString last = LastComponent(relative);
     if (last.isEmpty() || last == u"." || last == u"..") {
-        LogUnsafe(info.name);
+        LogUnsafePath(info.name);
         return false;
     }
     if (info.method != kMethodStored && info.method != kMethodDeflated) {
@@ -432,8 +408,8 @@ bool ZipReader::State::LocateData(quint64& start) {
     if (zip64HeaderOffset) {
         unsigned char header[30];
         const quint64 offset = *zip64HeaderOffset;
-        if (::pread(fd, header, sizeof header, off_t(offset)) == ssize_t(sizeof header) &&
-            header[0] == 'P' && header[1] == 'K' && header[2] == 3 && header[3] == 4) {
+        if (ReadAllAt(fd, header, sizeof header, offset) && header[0] == 'P' && header[1] == 'K' &&
+            header[2] == 3 && header[3] == 4) {
             const quint64 nameLength = header[26] | (header[27] << 8);
             const quint64 extraLength = header[28] | (header[29] << 8);
             start = offset + sizeof header + nameLength + extraLength;
@@ -489,11 +465,8 @@ bool ZipReader::State::Decode(const QByteArray& password, const ZipEntryDecoder:
         return false;
     };
     for (quint64 left = info.compressedSize; left > 0;) {
-        const ssize_t got = ::pread(fd, readBuffer.get(),
-                                    size_t(std::min<quint64>(left, kReadSize)), off_t(position));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
+        const ssize_t got =
+            ReadSomeAt(fd, readBuffer.get(), size_t(std::min<quint64>(left, kReadSize)), position);
         if (got <= 0) {
             reason = got < 0 ? QStringLiteral("cannot read '%1' from the archive: %2")
                                    .arg(name, qt_error_string(errno))
@@ -523,7 +496,7 @@ bool ZipReader::State::ExtractFile(RestoreTarget& target, const QString& relativ
         return false;
     }
     const QString shown = Shown(target.PathOf(relative));
-    NewFileAt out;
+    ReplacingFile out;
     if (!out.Create(folderFd, FileNameToBytes(name))) {
         Log("  ...cannot write %s: %s", qUtf8Printable(shown),
             qUtf8Printable(qt_error_string(errno)));

@@ -24,6 +24,8 @@
 #include <QtGlobal>
 #include <memory>
 
+#include "restore/SafePath.h"
+
 namespace corvane {
 
 class RestoreTarget;
@@ -45,11 +47,6 @@ struct ZipEntryInfo {
     bool isSymlink = false;          // made on Unix with the link type: the data is the target
     bool repeated = false;           // an earlier entry has the same name
 };
-
-// True when writing the name below a folder stays inside it: not empty, not absolute
-// (no leading "/", no drive letter as in "C:x"), no ".." component (after "\" became
-// "/"), no NUL character (which would cut the path short).
-bool IsSafeEntryName(const QString& name);
 
 class ZipReader {
   public:

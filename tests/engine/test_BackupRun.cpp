@@ -44,11 +44,6 @@ qint64 Mtime(const QString& path) {
     return QFileInfo(path).lastModified().toSecsSinceEpoch();
 }
 
-QString ThisMonthFolder() {
-    const QDate today = QDate::currentDate();
-    return QString::asprintf("%d_%02d", today.year(), today.month());
-}
-
 class BackupRunTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -74,8 +69,17 @@ class BackupRunTest : public ::testing::Test {
     }
 
     bool Run(const StopSignal& stop = StopSignal()) {
-        return RunBackup(m_tasks, m_tasks.TaskCount() - 1, stop);
+        return RunBackup(m_tasks, m_tasks.TaskCount() - 1, stop, [this] { return m_now; });
     }
+
+    // The run's clock stands one second before a new month and year, so a run that read
+    // the real clock twice, or at all, would name another folder than this one.
+    QString ThisMonthFolder() const {
+        return QString::asprintf("%d_%02d", int(m_now.year), int(m_now.month));
+    }
+
+    const CalendarTime m_now =
+        CalendarTimeFromDateTime(QDateTime(QDate(2030, 12, 31), QTime(23, 59, 59)));
 
     TempDir m_dir;
     TaskList m_tasks;
@@ -159,10 +163,9 @@ TEST_F(BackupRunTest, ZipRunIntoADatedFolderPassesTheArchiveTools) {
     task->compressionLevel = 6;
     ASSERT_TRUE(Run());
     const QString folder = m_dir.File("dst/" + ThisMonthFolder() + "/");
-    const QString archive = folder + ResolvedArchiveName(*task, CurrentLocalTime());
+    const QString archive = folder + ResolvedArchiveName(*task, m_now);
     ASSERT_TRUE(QFileInfo::exists(archive)) << archive.toStdString();
-    EXPECT_FALSE(QFileInfo::exists(folder + "docs " + QString::number(QDate::currentDate().year()) +
-                                   ".zi~"));
+    EXPECT_FALSE(QFileInfo::exists(folder + "docs 2030.zi~"));
 
     QByteArray listing;
     ASSERT_EQ(Check("unzip", {"-t", archive}), 0);
