@@ -11,6 +11,7 @@
 #include "engine/FolderPath.h"
 #include "engine/FolderWalk.h"
 #include "engine/FtpCopy.h"
+#include "engine/FtpTaskSession.h"
 #include "engine/LocalPath.h"
 #include "engine/NetworkConnection.h"
 #include "engine/RunTemporary.h"
@@ -20,7 +21,6 @@
 #include "model/FileName.h"
 #include "platform/CdBurner.h"
 #include "platform/Mailer.h"
-#include "transport/FtpSession.h"
 
 namespace corvane {
 namespace {
@@ -91,7 +91,7 @@ bool BackupRunner::Run() {
     m_runTime = CurrentLocalTime();
 
     if (IsFtp()) {
-        m_ftp = OpenFtpSessionForTask(m_task, &m_runTime);
+        m_ftp = OpenFtpSession(m_task.destination, &m_runTime);
         if (!m_ftp) {
             Mail(QStringLiteral("Cannot connect to FTP site, backup was not complete"));
             return false;
@@ -151,7 +151,7 @@ bool BackupRunner::Run() {
     }
     HideProgress();
     if (IsFtp()) {
-        CloseFtpSessionForTask(m_ftp);
+        CloseFtpSession(m_ftp);
     } else {
         CancelNetworkConnection(m_task);
     }

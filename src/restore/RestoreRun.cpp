@@ -11,6 +11,7 @@
 #include "engine/DatesFile.h"
 #include "engine/FolderWalk.h"
 #include "engine/FtpCopy.h"
+#include "engine/FtpTaskSession.h"
 #include "engine/NetworkConnection.h"
 #include "engine/RunTemporary.h"
 #include "log/Log.h"
@@ -18,7 +19,6 @@
 #include "restore/RestoreList.h"
 #include "restore/RestoreTarget.h"
 #include "restore/ZipReader.h"
-#include "transport/FtpSession.h"
 
 namespace corvane {
 namespace {
@@ -210,15 +210,13 @@ bool Restorer::ReachDestination() {
     }
     // The place of the chosen backup, reached with the task's user name, password and
     // port; the path is used as stored (no date pattern is filled).
-    TaskRecord place;
-    place.destination = m_destination;
-    m_ftp = OpenFtpSessionForTask(place, nullptr);
+    m_ftp = OpenFtpSession(m_destination, nullptr);
     return m_ftp != nullptr;
 }
 
 void Restorer::ReleaseDestination() {
     if (m_destination.type == kDestFtp) {
-        CloseFtpSessionForTask(m_ftp);
+        CloseFtpSession(m_ftp);
     } else {
         CancelNetworkConnection(m_task);
     }
