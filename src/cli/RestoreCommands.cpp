@@ -5,12 +5,12 @@
 #include "cli/QueuedCommand.h"
 #include "cli/RunCommands.h"
 #include "cli/TaskFinderCommands.h"
+#include "engine/FtpTaskSession.h"
 #include "log/TerminalLogTarget.h"
 #include "restore/RestoreDataModel.h"
 #include "restore/RestoreList.h"
 #include "restore/RestoreRun.h"
 #include "restore/RestoreStatus.h"
-#include "transport/FtpSession.h"
 
 namespace corvane {
 namespace {
@@ -77,9 +77,7 @@ int CompareCommand(const QString& dataFolder, const QString& name, int backup, s
                 // One FTP connection serves every item, as in a restore run.
                 std::unique_ptr<FtpSession> ftp;
                 if (destination.type == kDestFtp) {
-                    TaskRecord place;
-                    place.destination = destination;
-                    ftp = OpenFtpSessionForTask(place, nullptr);
+                    ftp = OpenFtpSession(destination, nullptr);
                 }
                 if (destination.type == kDestFtp && !ftp) {
                     status = kExitFailed;  // the connection error is logged
@@ -91,7 +89,7 @@ int CompareCommand(const QString& dataFolder, const QString& name, int backup, s
                             status = kExitFailed;  // the reason is logged
                         }
                     }
-                    CloseFtpSessionForTask(ftp);
+                    CloseFtpSession(ftp);
                     for (const RestoreItem& item : list) {
                         PrintLine(out, RecordLine(item));
                     }

@@ -11,6 +11,7 @@
 #include "engine/FolderPath.h"
 #include "engine/FolderWalk.h"
 #include "engine/FtpCopy.h"
+#include "engine/FtpTaskSession.h"
 #include "engine/ItemStages.h"
 #include "engine/LocalPath.h"
 #include "engine/NetworkConnection.h"
@@ -21,7 +22,6 @@
 #include "model/FileName.h"
 #include "platform/CdBurner.h"
 #include "platform/Mailer.h"
-#include "transport/FtpSession.h"
 
 namespace corvane {
 namespace {
@@ -123,7 +123,7 @@ bool BackupRunner::CanBeBackedUp() const {
 
 bool BackupRunner::ReachDestination() {
     if (IsFtp()) {
-        m_ftp = OpenFtpSessionForTask(m_task, &m_runTime);
+        m_ftp = OpenFtpSession(m_task.destination, &m_runTime);
         if (!m_ftp) {
             Mail(QStringLiteral("Cannot connect to FTP site, backup was not complete"));
             return false;
@@ -137,7 +137,7 @@ bool BackupRunner::ReachDestination() {
 
 void BackupRunner::ReleaseDestination() {
     if (IsFtp()) {
-        CloseFtpSessionForTask(m_ftp);
+        CloseFtpSession(m_ftp);
     } else {
         CancelNetworkConnection(m_task);
     }

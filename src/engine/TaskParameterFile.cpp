@@ -4,11 +4,12 @@
 
 #include "engine/CdBurnArea.h"
 #include "engine/FolderPath.h"
+#include "engine/FtpTaskSession.h"
 #include "engine/RunTemporary.h"
 #include "log/Log.h"
 #include "model/DatePattern.h"
 #include "model/StoredTaskParts.h"
-#include "transport/FtpSession.h"
+#include "transport/FtpAddress.h"
 
 namespace corvane {
 namespace {
@@ -49,7 +50,7 @@ bool UploadTaskParameterFile(const TaskRecord& task, FtpSession& ftp) {
 // Downloads the file an FTP URL names into `temporary`; false when the URL is no FTP
 // address, the server cannot be reached or the download fails.
 bool FetchTaskFile(const QString& url, RunTemporary& temporary, FtpAddress& address) {
-    if (!ParseFtpUrl(url, address)) {
+    if (!IsFtpAddress(url) || !ParseFtpAddress(url, address)) {
         return false;
     }
     QString remote = address.path;
@@ -59,12 +60,14 @@ bool FetchTaskFile(const QString& url, RunTemporary& temporary, FtpAddress& addr
     if (remote.isEmpty()) {
         return false;
     }
-    FtpSession ftp;
     // The host alone: the file's path is taken below the login folder, where a backup
     // to "ftp://host/<folder>" put it.
-    return ftp.Connect(address.host, address.user, address.password, address.port,
-                       FtpMode::kPassive) &&
-           temporary.Create(QStringLiteral("temp")) && ftp.Download(remote, temporary.Path());
+    FtpEndpoint endpoint = FtpEndpointOfAddress(address);
+    endpoint.folder.clear();
+    endpoint.mode = FtpMode::kPassive;
+    const std::unique_ptr<FtpSession> ftp = NewFtpSession();
+    return ftp->Connect(endpoint) && temporary.Create(QStringLiteral("temp")) &&
+           ftp->Download(remote, temporary.Path());
 }
 
 }  // namespace

@@ -2,56 +2,32 @@
 
 #include <algorithm>
 
+#include "engine/FtpTaskSession.h"
 #include "engine/RunTemporary.h"
 #include "engine/TaskParameterFile.h"
-#include "transport/FtpSession.h"
 
 namespace corvane {
 namespace {
 
-// "host/folder" of an address, without a trailing "/".
-QString HostAndFolder(const FtpAddress& address) {
-    QString path = address.path;
-    while (path.endsWith(QLatin1Char('/'))) {
-        path.chop(1);
+// The address with its path ending without "/", and `name` below it when given.
+FtpAddress Below(FtpAddress address, const QString& name = QString()) {
+    while (address.path.endsWith(QLatin1Char('/'))) {
+        address.path.chop(1);
     }
-    return address.host + path;
+    if (!name.isEmpty()) {
+        address.path += QLatin1Char('/') + name;
+    }
+    return address;
 }
 
-}  // namespace
-
-bool IsFtpAddress(const QString& text) {
-    return text.startsWith(QLatin1String("ftp://"), Qt::CaseInsensitive);
+FtpAddress WithPassword(FtpAddress address, const QString& password) {
+    address.password = password;
+    return address;
 }
 
-QString FtpAddressForDisplay(const QString& url) {
-    FtpAddress address;
-    if (!IsFtpAddress(url) || !ParseFtpUrl(url, address)) {
-        return url;
-    }
-    return BuildFtpUrl(address.host + address.path, address.user, QString(), address.port);
-}
-
-QString FtpAddressWithPassword(const QString& url, const QString& password) {
-    FtpAddress address;
-    if (!IsFtpAddress(url) || !ParseFtpUrl(url, address) || address.user.isEmpty()) {
-        return QString();
-    }
-    return BuildFtpUrl(address.host + address.path, address.user, password, address.port);
-}
-
-bool FindFtpStoredTasks(const QString& url, std::vector<FoundTask>& found) {
-    found.clear();
-    FtpAddress address;
-    if (!IsFtpAddress(url) || !ParseFtpUrl(url, address)) {
-        return false;
-    }
-    const QString hostAndFolder = HostAndFolder(address);
-    FtpSession ftp;
-    if (!ftp.Connect(hostAndFolder, address.user, address.password, address.port,
-                     FtpMode::kPassive)) {
-        return false;
-    }
+// The names of the task files directly in the session folder, ordered like
+// FindStoredTasks orders them.
+QStringList TaskFileNames(FtpSession& ftp) {
     QStringList names;
     ftp.ListTree(QString(), names, false);
     QStringList fileNames;
@@ -67,14 +43,46 @@ bool FindFtpStoredTasks(const QString& url, std::vector<FoundTask>& found) {
         const int order = QString::compare(a, b, Qt::CaseInsensitive);
         return order != 0 ? order < 0 : a < b;
     });
+    return fileNames;
+}
 
-    const QString folder = BuildFtpUrl(hostAndFolder, address.user, address.password, address.port);
-    const QString shownFolder = BuildFtpUrl(hostAndFolder, address.user, QString(), address.port);
-    for (const QString& fileName : std::as_const(fileNames)) {
+}  // namespace
+
+QString FtpAddressForDisplay(const QString& url) {
+    FtpAddress address;
+    if (!IsFtpAddress(url) || !ParseFtpAddress(url, address)) {
+        return url;
+    }
+    return FtpAddressText(WithPassword(address, QString()));
+}
+
+QString FtpAddressWithPassword(const QString& url, const QString& password) {
+    FtpAddress address;
+    if (!IsFtpAddress(url) || !ParseFtpAddress(url, address) || address.user.isEmpty()) {
+        return QString();
+    }
+    return FtpAddressText(WithPassword(address, password));
+}
+
+bool FindFtpStoredTasks(const QString& url, std::vector<FoundTask>& found) {
+    found.clear();
+    FtpAddress address;
+    if (!IsFtpAddress(url) || !ParseFtpAddress(url, address)) {
+        return false;
+    }
+    const FtpAddress folder = Below(address);
+    FtpEndpoint endpoint = FtpEndpointOfAddress(folder);
+    endpoint.mode = FtpMode::kPassive;
+    const std::unique_ptr<FtpSession> ftp = NewFtpSession();
+    if (!ftp->Connect(endpoint)) {
+        return false;
+    }
+    const QString shownFolder = FtpAddressText(WithPassword(folder, QString()));
+    for (const QString& fileName : TaskFileNames(*ftp)) {
         // One temporary per file, deleted before the next is fetched.
         RunTemporary temporary;
         if (!temporary.Create(QStringLiteral("tmp_task")) ||
-            !ftp.Download(fileName, temporary.Path())) {
+            !ftp->Download(fileName, temporary.Path())) {
             continue;
         }
         FoundTask task;
@@ -82,9 +90,8 @@ bool FindFtpStoredTasks(const QString& url, std::vector<FoundTask>& found) {
         if (task.name.isEmpty()) {
             continue;
         }
-        task.path = BuildFtpUrl(hostAndFolder + QLatin1Char('/') + fileName, address.user,
-                                address.password, address.port);
-        task.folder = folder;
+        task.path = FtpAddressText(Below(folder, fileName));
+        task.folder = FtpAddressText(folder);
         task.listLine = FoundTaskLine(task.name, shownFolder);
         found.push_back(std::move(task));
     }

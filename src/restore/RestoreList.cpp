@@ -11,13 +11,13 @@
 #include "engine/DatesFile.h"
 #include "engine/FolderWalk.h"
 #include "engine/FtpCopy.h"
+#include "engine/FtpTaskSession.h"
 #include "engine/LocalPath.h"
 #include "engine/RunTemporary.h"
 #include "log/Log.h"
 #include "model/FileName.h"
 #include "restore/SafePath.h"
 #include "restore/ZipReader.h"
-#include "transport/FtpSession.h"
 
 namespace corvane {
 namespace {
@@ -342,16 +342,14 @@ bool BuildRestoreList(std::vector<RestoreItem>& list, const SourceItem& item,
     if (destination.type == kDestFtp) {
         std::unique_ptr<FtpSession> own;
         if (ftp == nullptr) {
-            TaskRecord place;
-            place.destination = destination;
-            own = OpenFtpSessionForTask(place, nullptr);
+            own = OpenFtpSession(destination, nullptr);
             if (!own) {
                 return false;  // logged
             }
             ftp = own.get();
         }
         const bool read = ListFromFtp(list, item, destination, method, archiveName, *ftp);
-        CloseFtpSessionForTask(own);
+        CloseFtpSession(own);
         return read;
     }
     if (method == kMethodZip) {

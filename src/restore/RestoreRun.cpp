@@ -9,6 +9,7 @@
 #include "engine/DatesFile.h"
 #include "engine/FolderWalk.h"
 #include "engine/FtpCopy.h"
+#include "engine/FtpTaskSession.h"
 #include "engine/ItemStages.h"
 #include "engine/LocalPath.h"
 #include "engine/NetworkConnection.h"
@@ -19,7 +20,6 @@
 #include "restore/RestoreTarget.h"
 #include "restore/SafePath.h"
 #include "restore/ZipReader.h"
-#include "transport/FtpSession.h"
 
 namespace corvane {
 namespace {
@@ -182,15 +182,13 @@ bool Restorer::ReachDestination() {
     }
     // The place of the chosen backup, reached with the task's user name, password and
     // port; the path is used as stored (no date pattern is filled).
-    TaskRecord place;
-    place.destination = m_destination;
-    m_ftp = OpenFtpSessionForTask(place, nullptr);
+    m_ftp = OpenFtpSession(m_destination, nullptr);
     return m_ftp != nullptr;
 }
 
 void Restorer::ReleaseDestination() {
     if (m_destination.type == kDestFtp) {
-        CloseFtpSessionForTask(m_ftp);
+        CloseFtpSession(m_ftp);
     } else {
         CancelNetworkConnection(m_task);
     }

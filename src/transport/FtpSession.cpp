@@ -12,18 +12,20 @@
 #include <unistd.h>
 
 #include <QDir>
-#include <QRandomGenerator>
 #include <QUrl>
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstring>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "io/DescriptorIo.h"
+#include "io/ReplacingFile.h"
 #include "log/Log.h"
-#include "model/FileName.h"
+#include "transport/FtpAddress.h"
 #include "transport/FtpListing.h"
 #include "transport/FtpSession.h"
 
@@ -85,87 +87,19 @@ bool HasControlCharacter(const QString& text) {
 // the first "/" of a URL path), each segment percent-encoded as the bytes of its name
 // (UTF-8, or the raw bytes of a name that is not). A folder URL ends in "/", which is
 // how libcurl tells a listing from a file.
-QByteArray UrlPathOf(const QString& remotePath, bool folder) {
+QByteArray UrlPathOf(const QString& remotePath, bool folder, FtpNameEncoder encodeName) {
     QByteArray path = "%2F";
     const QStringList segments = remotePath.split(QLatin1Char('/'), Qt::SkipEmptyParts);
     for (qsizetype i = 0; i < segments.size(); ++i) {
         if (i > 0) {
             path += '/';
         }
-        path += FileNameToBytes(segments.at(i)).toPercentEncoding();
+        path += encodeName(segments.at(i)).toPercentEncoding();
     }
     if (folder) {
         path += '/';
     }
     return path;
-}
-
-// The host part of an address may carry "user:password@" and ":port"; only the host
-// name goes into the URL, the rest is returned separately.
-struct HostPart {
-    QString host;  // ready for a URL (IPv6 literals in brackets, names in ASCII form)
-    QString user;
-    QString password;
-    int port = 0;
-};
-
-bool SplitHostPart(QString text, HostPart& part, QString& whyNot) {
-    const qsizetype at = text.lastIndexOf(QLatin1Char('@'));
-    if (at >= 0) {
-        const QString userInfo = text.left(at);
-        text = text.mid(at + 1);
-        const qsizetype colon = userInfo.indexOf(QLatin1Char(':'));
-        part.user =
-            QUrl::fromPercentEncoding(userInfo.left(colon < 0 ? userInfo.size() : colon).toUtf8());
-        if (colon >= 0) {
-            part.password = QUrl::fromPercentEncoding(userInfo.mid(colon + 1).toUtf8());
-        }
-    }
-    QString portText;
-    if (text.startsWith(QLatin1Char('['))) {
-        const qsizetype close = text.indexOf(QLatin1Char(']'));
-        if (close < 0) {
-            whyNot = QStringLiteral("bad host name");
-            return false;
-        }
-        portText = text.mid(close + 1);
-        text = text.left(close + 1);
-    } else if (text.count(QLatin1Char(':')) == 1) {
-        const qsizetype colon = text.indexOf(QLatin1Char(':'));
-        portText = text.mid(colon);
-        text = text.left(colon);
-    } else if (text.count(QLatin1Char(':')) > 1) {
-        text = QLatin1Char('[') + text + QLatin1Char(']');  // a bare IPv6 literal
-    }
-    if (!portText.isEmpty()) {
-        bool ok = false;
-        part.port = portText.mid(1).toInt(&ok);
-        if (!portText.startsWith(QLatin1Char(':')) || !ok || part.port < 1 || part.port > 65535) {
-            whyNot = QStringLiteral("bad port in the address");
-            return false;
-        }
-    }
-    if (text.isEmpty()) {
-        whyNot = QStringLiteral("no host name in the address");
-        return false;
-    }
-    if (!text.startsWith(QLatin1Char('['))) {
-        text = QString::fromLatin1(QUrl::toAce(text));
-    }
-    static const QLatin1String kHostCharacters(
-        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-._[]:");
-    for (const QChar c : text) {
-        if (!QString(kHostCharacters).contains(c)) {
-            text.clear();
-            break;
-        }
-    }
-    if (text.isEmpty()) {
-        whyNot = QStringLiteral("bad host name");
-        return false;
-    }
-    part.host = text;
-    return true;
 }
 
 // The read side of an upload: the local file, read in the pieces libcurl asks for.
@@ -176,17 +110,12 @@ struct UploadSource {
 
 size_t ReadUpload(char* buffer, size_t size, size_t count, void* data) {
     auto* source = static_cast<UploadSource*>(data);
-    for (;;) {
-        const ssize_t got = ::read(source->fd, buffer, size * count);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            source->failed = true;
-            return CURL_READFUNC_ABORT;
-        }
-        return static_cast<size_t>(got);
+    const ssize_t got = ReadSome(source->fd, buffer, size * count);
+    if (got < 0) {
+        source->failed = true;
+        return CURL_READFUNC_ABORT;
     }
+    return static_cast<size_t>(got);
 }
 
 // Closes a file descriptor when the scope ends.
@@ -208,17 +137,9 @@ struct DownloadSink {
 size_t WriteDownload(char* data, size_t size, size_t count, void* user) {
     auto* sink = static_cast<DownloadSink*>(user);
     const size_t total = size * count;
-    size_t done = 0;
-    while (done < total) {
-        const ssize_t written = ::write(sink->fd, data + done, total - done);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            sink->failed = true;
-            return 0;  // libcurl ends the transfer with a write error
-        }
-        done += static_cast<size_t>(written);
+    if (!WriteAll(sink->fd, data, total)) {
+        sink->failed = true;
+        return 0;  // libcurl ends the transfer with a write error
     }
     return total;
 }
@@ -302,6 +223,80 @@ class FtpSession::Impl {
         m_connected = false;
     }
 
+    // A fresh handle set up for the endpoint: binary transfers by absolute path, the
+    // credentials apart from the URL, every reply line collected.
+    bool Open(const FtpEndpoint& endpoint) {
+        InitCurlOnce();
+        m_curl = curl_easy_init();
+        if (!m_curl) {
+            return false;
+        }
+        const QString host = endpoint.host.contains(QLatin1Char(':'))
+                                 ? QLatin1Char('[') + endpoint.host + QLatin1Char(']')
+                                 : QString::fromLatin1(QUrl::toAce(endpoint.host));
+        m_baseUrl = "ftp://" + host.toLatin1() + "/";
+        m_folder = endpoint.folder;
+        m_mode = endpoint.mode;
+        curl_easy_setopt(m_curl, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(m_curl, CURLOPT_PROTOCOLS_STR, "ftp");
+        curl_easy_setopt(m_curl, CURLOPT_ERRORBUFFER, m_error);
+        curl_easy_setopt(m_curl, CURLOPT_PORT, static_cast<long>(endpoint.port));
+        if (!endpoint.user.isEmpty()) {
+            // Never in the URL: libcurl's texts may quote the URL, they never quote these.
+            curl_easy_setopt(m_curl, CURLOPT_USERNAME, endpoint.user.toUtf8().constData());
+            curl_easy_setopt(m_curl, CURLOPT_PASSWORD, endpoint.password.toUtf8().constData());
+        }
+        curl_easy_setopt(m_curl, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
+        curl_easy_setopt(m_curl, CURLOPT_PATH_AS_IS, 1L);
+        curl_easy_setopt(m_curl, CURLOPT_FTPPORT, m_mode == FtpMode::kActive ? "-" : nullptr);
+        curl_easy_setopt(m_curl, CURLOPT_HEADERFUNCTION, &Impl::OnReply);
+        curl_easy_setopt(m_curl, CURLOPT_HEADERDATA, this);
+        return true;
+    }
+
+    // Logs in (libcurl asks PWD right after) and asks for the features in the same go.
+    CURLcode LogIn() {
+        BeginRequest(QStringLiteral("/"), true);
+        curl_slist* commands = curl_slist_append(nullptr, "*FEAT");
+        curl_easy_setopt(m_curl, CURLOPT_QUOTE, commands);
+        curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
+        const CURLcode code = curl_easy_perform(m_curl);
+        curl_easy_setopt(m_curl, CURLOPT_QUOTE, nullptr);
+        curl_slist_free_all(commands);
+        return code;
+    }
+
+    QString EntryPath() const {
+        char* entryPath = nullptr;
+        curl_easy_getinfo(m_curl, CURLINFO_FTP_ENTRY_PATH, &entryPath);
+        return entryPath && *entryPath ? QString::fromUtf8(entryPath) : QStringLiteral("/");
+    }
+
+    // Whether the FEAT answer ("211-..." then one feature a line, "211 End") of the
+    // login names MLSD or MLST.
+    bool OffersMlsd() const {
+        bool inFeatures = false;
+        for (const QByteArray& line : m_replies) {
+            if (line.startsWith("211-")) {
+                inFeatures = true;
+            } else if (line.startsWith("211 ")) {
+                inFeatures = false;
+            } else if (inFeatures) {
+                const QByteArray feature = line.trimmed().toUpper();
+                if (feature.startsWith("MLST") || feature.startsWith("MLSD")) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
+
+    // Logs why a transfer failed; answers false for the caller to return.
+    bool TransferFailed(const QString& reason) const {
+        Log("  FTP transfer error: %s", qUtf8Printable(reason.left(255)));
+        return false;
+    }
+
     static size_t OnReply(char* data, size_t size, size_t count, void* user) {
         auto* self = static_cast<Impl*>(user);
         QByteArray line(data, static_cast<qsizetype>(size * count));
@@ -317,7 +312,7 @@ class FtpSession::Impl {
 
     // Resets what one request may have set and points the handle at a remote path.
     void BeginRequest(const QString& remotePath, bool folder) {
-        const QByteArray url = m_baseUrl + UrlPathOf(remotePath, folder);
+        const QByteArray url = m_baseUrl + UrlPathOf(remotePath, folder, m_encodeName);
         curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
         curl_easy_setopt(m_curl, CURLOPT_NOBODY, 0L);
         curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 0L);
@@ -383,17 +378,18 @@ class FtpSession::Impl {
         return 0;
     }
 
-    // The reason of a failed request: the server's refusal when it sent one, else
+    // The reason of a failed request: the server's refusal when it sent one, with
     // libcurl's own text. Neither holds the password (it is never part of the URL).
     QString FailureText(CURLcode code) const {
+        const QString library =
+            QString::fromUtf8(m_error[0] != '\0' ? m_error : curl_easy_strerror(code));
         QString reply;
         if (LastReply(&reply) >= 400) {
-            return reply;
+            return reply == library || library.contains(reply)
+                       ? reply
+                       : reply + QLatin1String(" (") + library + QLatin1Char(')');
         }
-        if (m_error[0] != '\0') {
-            return QString::fromUtf8(m_error);
-        }
-        return QString::fromUtf8(curl_easy_strerror(code));
+        return library;
     }
 
     // Sends one command that needs no data connection; true on a 2xx reply.
@@ -404,7 +400,7 @@ class FtpSession::Impl {
         BeginRequest(QStringLiteral("/"), true);
         // "*": a refusal is an answer here, not a failure that drops the connection. A
         // path in the command goes as the bytes of its name.
-        const QByteArray line = "*" + FileNameToBytes(command);
+        const QByteArray line = "*" + m_encodeName(command);
         curl_slist* commands = curl_slist_append(nullptr, line.constData());
         curl_easy_setopt(m_curl, CURLOPT_QUOTE, commands);
         curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
@@ -482,6 +478,7 @@ class FtpSession::Impl {
     }
 
     FtpSession* m_owner = nullptr;
+    FtpNameEncoder m_encodeName = nullptr;
     CURL* m_curl = nullptr;
     QByteArray m_baseUrl;  // "ftp://host/"
     QString m_loginFolder;
@@ -493,102 +490,34 @@ class FtpSession::Impl {
     std::vector<QByteArray> m_replies;
 };
 
-FtpSession::FtpSession() : m_impl(std::make_unique<Impl>()) {
+FtpSession::FtpSession(FtpNameEncoder encodeName) : m_impl(std::make_unique<Impl>()) {
     m_impl->m_owner = this;
+    m_impl->m_encodeName = encodeName;
 }
 
 FtpSession::~FtpSession() {
     Disconnect();
 }
 
-bool FtpSession::Connect(const QString& address, const QString& user, const QString& password,
-                         int port, FtpMode mode) {
+bool FtpSession::Connect(const FtpEndpoint& endpoint) {
     Disconnect();
     Impl& d = *m_impl;
-
-    QString rest = address;
-    const qsizetype scheme = rest.indexOf(QLatin1String("ftp://"), 0, Qt::CaseInsensitive);
-    if (scheme >= 0) {
-        rest = rest.mid(scheme + 6);
-    }
-    const qsizetype slash = rest.indexOf(QLatin1Char('/'));
-    const QString hostText = slash < 0 ? rest : rest.left(slash);
-    d.m_folder = slash < 0 ? QString() : rest.mid(slash + 1);
-    d.m_folder.replace(QLatin1Char('\\'), QLatin1Char('/'));
-
-    HostPart host;
-    QString whyNot;
-    if (!SplitHostPart(hostText, host, whyNot)) {
-        Log("  FTP connection error: %s", qUtf8Printable(whyNot));
+    if (!IsUsableFtpHost(endpoint.host)) {
+        Log("  FTP connection error: %s", "bad host name");
         return false;
     }
-    // Credentials and port written in the address serve when the task gives none.
-    const QString userName = user.isEmpty() ? host.user : user;
-    const QString secret = user.isEmpty() ? host.password : password;
-    if ((port == 0 || port == 21) && host.port != 0) {
-        port = host.port;
-    }
-    if (port <= 0 || port > 65535) {
-        port = 21;
-    }
-
-    InitCurlOnce();
-    d.m_curl = curl_easy_init();
-    if (!d.m_curl) {
+    if (!d.Open(endpoint)) {
         Log("  FTP connection error: %s", "cannot start the FTP library");
         return false;
     }
-    d.m_baseUrl = "ftp://" + host.host.toLatin1() + "/";
-    d.m_mode = mode;
-    CURL* curl = d.m_curl;
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "ftp");
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, d.m_error);
-    curl_easy_setopt(curl, CURLOPT_PORT, static_cast<long>(port));
-    if (!userName.isEmpty()) {
-        // Never in the URL: libcurl's texts may quote the URL, they never quote these.
-        curl_easy_setopt(curl, CURLOPT_USERNAME, userName.toUtf8().constData());
-        curl_easy_setopt(curl, CURLOPT_PASSWORD, secret.toUtf8().constData());
-    }
-    curl_easy_setopt(curl, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
-    curl_easy_setopt(curl, CURLOPT_PATH_AS_IS, 1L);
-    curl_easy_setopt(curl, CURLOPT_FTPPORT, mode == FtpMode::kActive ? "-" : nullptr);
-    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &Impl::OnReply);
-    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &d);
-
-    // Log in (libcurl asks PWD right after) and ask for the features in the same go.
-    d.BeginRequest(QStringLiteral("/"), true);
-    curl_slist* commands = curl_slist_append(nullptr, "*FEAT");
-    curl_easy_setopt(curl, CURLOPT_QUOTE, commands);
-    curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
-    const CURLcode code = curl_easy_perform(curl);
-    curl_easy_setopt(curl, CURLOPT_QUOTE, nullptr);
-    curl_slist_free_all(commands);
+    const CURLcode code = d.LogIn();
     if (code != CURLE_OK) {
         Log("  FTP connection error: %s", qUtf8Printable(d.FailureText(code).left(255)));
         d.Close();
         return false;
     }
-
-    char* entryPath = nullptr;
-    curl_easy_getinfo(curl, CURLINFO_FTP_ENTRY_PATH, &entryPath);
-    d.m_loginFolder = entryPath && *entryPath ? QString::fromUtf8(entryPath) : QStringLiteral("/");
-
-    // The FEAT answer: "211-..." then one feature a line, "211 End".
-    d.m_mlsd = false;
-    bool inFeatures = false;
-    for (const QByteArray& line : d.m_replies) {
-        if (line.startsWith("211-")) {
-            inFeatures = true;
-        } else if (line.startsWith("211 ")) {
-            inFeatures = false;
-        } else if (inFeatures) {
-            const QByteArray feature = line.trimmed().toUpper();
-            if (feature.startsWith("MLST") || feature.startsWith("MLSD")) {
-                d.m_mlsd = true;
-            }
-        }
-    }
+    d.m_loginFolder = d.EntryPath();
+    d.m_mlsd = d.OffersMlsd();
     d.m_connected = true;
     return true;
 }
@@ -658,12 +587,16 @@ bool FtpSession::Upload(const QString& localPath, const QString& name) {
     // Opened by the exact bytes of its name; O_NONBLOCK keeps a FIFO that took the
     // file's place from hanging the run before the type check refuses it.
     ScopedFd file;
-    file.fd = ::open(FileNameToBytes(localPath).constData(),
-                     O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    file.fd =
+        ::open(d.m_encodeName(localPath).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     struct stat info {};
-    if (file.fd < 0 || ::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+    if (file.fd < 0 || ::fstat(file.fd, &info) != 0) {
+        return d.TransferFailed(QLatin1String("cannot open the local file: ") +
+                                QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    if (!S_ISREG(info.st_mode) ||
         ::fcntl(file.fd, F_SETFL, ::fcntl(file.fd, F_GETFL) & ~O_NONBLOCK) != 0) {
-        return false;
+        return d.TransferFailed(QStringLiteral("the local file is no regular file"));
     }
     UploadSource source{file.fd, false};
     d.BeginRequest(RemotePath(name), false);
@@ -675,12 +608,28 @@ bool FtpSession::Upload(const QString& localPath, const QString& name) {
         source.failed = false;
         return ::lseek(source.fd, 0, SEEK_SET) == 0;
     });
+    if (source.failed) {
+        return d.TransferFailed(QStringLiteral("cannot read the local file"));
+    }
+    if (code != CURLE_OK) {
+        return d.TransferFailed(d.FailureText(code));
+    }
     // libcurl stops at the announced size: the file must not have grown past it.
     const off_t sent = ::lseek(file.fd, 0, SEEK_CUR);
     struct stat after {};
-    return code == CURLE_OK && !source.failed && ::fstat(file.fd, &after) == 0 &&
-           sent >= after.st_size;
+    if (::fstat(file.fd, &after) != 0 || sent < after.st_size) {
+        return d.TransferFailed(QStringLiteral("the local file grew while it was sent"));
+    }
+    return true;
 }
+
+namespace {
+
+QString LocalError(const char* what) {
+    return QLatin1String(what) + QLatin1String(": ") + QString::fromLocal8Bit(std::strerror(errno));
+}
+
+}  // namespace
 
 bool FtpSession::Download(const QString& name, const QString& localPath) {
     Impl& d = *m_impl;
@@ -690,24 +639,13 @@ bool FtpSession::Download(const QString& name, const QString& localPath) {
     const QString absolute = QDir::isAbsolutePath(localPath)
                                  ? localPath
                                  : QDir::currentPath() + QLatin1Char('/') + localPath;
-    const QByteArray targetName = FileNameToBytes(absolute);
-    const QByteArray folderName =
-        targetName.left(std::max<qsizetype>(targetName.lastIndexOf('/'), 1));
-
-    // A unique name beside the target, so the rename below stays on one file system.
-    QByteArray temporaryName;
+    const QByteArray targetName = d.m_encodeName(absolute);
+    ReplacingFile file;
+    if (!file.Create(AT_FDCWD, targetName)) {
+        return d.TransferFailed(LocalError("cannot create the local file"));
+    }
     DownloadSink sink;
-    for (int attempt = 0; attempt < 100 && sink.fd < 0; ++attempt) {
-        temporaryName = folderName + "/.corvane-download-" +
-                        QByteArray::number(QRandomGenerator::global()->generate64(), 36);
-        sink.fd = ::open(temporaryName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (sink.fd < 0 && errno != EEXIST) {
-            return false;
-        }
-    }
-    if (sink.fd < 0) {
-        return false;
-    }
+    sink.fd = file.Fd();
 
     d.BeginRequest(RemotePath(name), false);
     curl_easy_setopt(d.m_curl, CURLOPT_WRITEFUNCTION, &WriteDownload);
@@ -716,22 +654,21 @@ bool FtpSession::Download(const QString& name, const QString& localPath) {
         sink.failed = false;
         return ::ftruncate(sink.fd, 0) == 0 && ::lseek(sink.fd, 0, SEEK_SET) == 0;
     });
-    bool ok = code == CURLE_OK && !sink.failed;
-    if (ok) {
-        // A replaced file keeps its permissions; a new one gets the umask's.
-        struct stat old {};
-        if (::stat(targetName.constData(), &old) == 0 && S_ISREG(old.st_mode)) {
-            ::fchmod(sink.fd, old.st_mode & 07777);
-        }
+    if (sink.failed) {
+        return d.TransferFailed(QStringLiteral("cannot write the local file"));
     }
-    ok = ::close(sink.fd) == 0 && ok;
-    if (ok) {
-        ok = ::rename(temporaryName.constData(), targetName.constData()) == 0;
+    if (code != CURLE_OK) {
+        return d.TransferFailed(d.FailureText(code));
     }
-    if (!ok) {
-        ::unlink(temporaryName.constData());
+    // A replaced file keeps its permissions; a new one gets the umask's.
+    struct stat old {};
+    if (::stat(targetName.constData(), &old) == 0 && S_ISREG(old.st_mode)) {
+        ::fchmod(sink.fd, old.st_mode & 07777);
     }
-    return ok;
+    if (!file.Commit()) {
+        return d.TransferFailed(LocalError("cannot replace the local file"));
+    }
+    return true;
 }
 
 void FtpSession::ListTree(const QString& folder, QStringList& names, bool recursive) {

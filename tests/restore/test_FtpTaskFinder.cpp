@@ -15,7 +15,7 @@
 #include "support/FtpTestServer.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
-#include "transport/FtpSession.h"
+#include "transport/FtpAddress.h"
 
 namespace corvane {
 namespace {
@@ -30,15 +30,15 @@ class FtpTaskFinderTest : public ::testing::Test {
     void SetUp() override {
         QString why;
         if (!m_server.Start(&why)) {
-            GTEST_SKIP() << "FTP test server cannot start: " << why.toStdString();
+            FAIL() << "FTP test server cannot start: " << why.toStdString();
         }
         qputenv("CORVANE_HOME", QFile::encodeName(m_dir.File("data")));
     }
 
     // "ftp://corvane:<password>@127.0.0.1:<port>/<path>", the password encoded.
     QString Url(const QString& path, const QString& password = QString()) const {
-        return BuildFtpUrl("127.0.0.1/" + path, m_server.User(),
-                           password.isNull() ? m_server.Password() : password, m_server.Port());
+        return FtpAddressText({"127.0.0.1", m_server.Port(), m_server.User(),
+                               password.isNull() ? m_server.Password() : password, "/" + path});
     }
 
     // A parameter file put on the server below the login folder.

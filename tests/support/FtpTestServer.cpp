@@ -94,8 +94,11 @@ bool FtpTestServer::Start(QString* whyNot) {
         if (m_process->state() != QProcess::Running ||
             !m_process->waitForReadyRead(kStartTimeoutMs)) {
             m_process->waitForFinished(1000);
-            const QString reason = "the server did not start: " +
-                                   QString::fromUtf8(ReadAll(errorFile)).trimmed().right(400);
+            const QString error = QString::fromUtf8(ReadAll(errorFile)).trimmed();
+            const QString reason =
+                error.contains("No module named 'pyftpdlib'")
+                    ? QString("python3-pyftpdlib is missing: apt-get install python3-pyftpdlib")
+                    : "the server did not start: " + error.right(400);
             m_process.reset();
             return fail(reason);
         }

@@ -5,10 +5,8 @@
 // in to "/home/corvane", not to "/", so code that mixes up the login folder and the
 // server root fails against it.
 //
-// In a test:
-//   FtpTestServer server;
-//   QString why;
-//   if (!server.Start(&why)) GTEST_SKIP() << "FTP test server cannot start: " << why;
+// Tests use it through the fixture in support/FtpServerTest.h, where a server that
+// cannot start fails the test with the reason.
 //
 // The server process ends with the object (and by itself when the test process dies).
 // One thread uses an object.

@@ -80,6 +80,8 @@ def main():
             self.fs.cwd = args.login
 
     Handler.authorizer = authorizer
+    # Names are bytes: a name that is not UTF-8 is stored and listed byte for byte.
+    Handler.unicode_errors = "surrogateescape"
     Handler.banner = "Corvane test FTP server ready."
     Handler.permit_foreign_addresses = False
 

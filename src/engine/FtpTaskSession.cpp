@@ -1,0 +1,40 @@
+#include "engine/FtpTaskSession.h"
+
+#include "log/Log.h"
+#include "model/DatePattern.h"
+#include "model/FileName.h"
+#include "transport/FtpAddress.h"
+
+namespace corvane {
+
+std::unique_ptr<FtpSession> NewFtpSession() {
+    return std::make_unique<FtpSession>(&FileNameToBytes);
+}
+
+std::unique_ptr<FtpSession> OpenFtpSession(const TaskDestination& destination,
+                                           const CalendarTime* moment) {
+    Log("  Connect to %s via FTP...", qUtf8Printable(FtpAddressForLog(destination.path)));
+    FtpEndpoint endpoint;
+    QString whyNot;
+    if (!FtpEndpointOf(ExpandDatePattern(destination.path, moment), destination.userName,
+                       destination.password, destination.ftpPort, endpoint, &whyNot)) {
+        Log("  FTP connection error: %s", qUtf8Printable(whyNot));
+        return nullptr;
+    }
+    std::unique_ptr<FtpSession> session = NewFtpSession();
+    if (!session->Connect(endpoint)) {
+        return nullptr;
+    }
+    return session;
+}
+
+void CloseFtpSession(std::unique_ptr<FtpSession>& session) {
+    if (!session) {
+        return;
+    }
+    session->Disconnect();
+    session.reset();
+    Log("  Disconnect");
+}
+
+}  // namespace corvane

@@ -1,0 +1,193 @@
+#include "transport/FtpAddress.h"
+
+#include <QUrl>
+#include <cctype>
+
+#include "transport/FtpEndpoint.h"
+
+namespace corvane {
+namespace {
+
+const QLatin1String kFtpPrefix("ftp://");
+
+// Where the host part of an address lies: after an optional "ftp://", up to the first
+// "/" (or the end).
+struct Authority {
+    qsizetype begin = 0;
+    qsizetype end = 0;
+};
+
+Authority AuthorityOf(const QString& text) {
+    Authority authority;
+    authority.begin = IsFtpAddress(text) ? kFtpPrefix.size() : 0;
+    authority.end = text.indexOf(QLatin1Char('/'), authority.begin);
+    if (authority.end < 0) {
+        authority.end = text.size();
+    }
+    return authority;
+}
+
+QString Decode(const QString& text) {
+    return QUrl::fromPercentEncoding(text.toUtf8());
+}
+
+QString Encode(const QString& text) {
+    return QString::fromLatin1(QUrl::toPercentEncoding(text));
+}
+
+bool ParsePort(const QString& text, int& port) {
+    bool ok = !text.isEmpty();
+    for (const QChar c : text) {
+        ok = ok && c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    }
+    port = ok ? text.toInt(&ok) : 0;
+    return ok && port >= 1 && port <= 65535;
+}
+
+bool Refuse(QString* whyNot, const char* reason) {
+    if (whyNot) {
+        *whyNot = QString::fromLatin1(reason);
+    }
+    return false;
+}
+
+}  // namespace
+
+bool IsFtpAddress(const QString& text) {
+    return text.startsWith(kFtpPrefix, Qt::CaseInsensitive);
+}
+
+bool IsUsableFtpHost(const QString& host) {
+    if (host.isEmpty()) {
+        return false;
+    }
+    const bool ipv6 = host.contains(QLatin1Char(':'));
+    const QString checked = ipv6 ? host : QString::fromLatin1(QUrl::toAce(host));
+    if (checked.isEmpty()) {
+        return false;
+    }
+    for (const QChar c : checked) {
+        const bool ascii = c.unicode() < 0x80;
+        const bool usable = ipv6 ? ascii && (std::isxdigit(c.unicode()) || c == QLatin1Char(':') ||
+                                             c == QLatin1Char('.'))
+                                 : ascii && (std::isalnum(c.unicode()) || c == QLatin1Char('-') ||
+                                             c == QLatin1Char('.') || c == QLatin1Char('_'));
+        if (!usable) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ParseFtpAddress(const QString& text, FtpAddress& address, QString* whyNot) {
+    const Authority authority = AuthorityOf(text);
+    QString hostPort = text.mid(authority.begin, authority.end - authority.begin);
+    FtpAddress parsed;
+    parsed.path = text.mid(authority.end);
+
+    const qsizetype at = hostPort.lastIndexOf(QLatin1Char('@'));
+    if (at >= 0) {
+        const QString userInfo = hostPort.left(at);
+        hostPort = hostPort.mid(at + 1);
+        const qsizetype colon = userInfo.indexOf(QLatin1Char(':'));
+        parsed.user = Decode(colon < 0 ? userInfo : userInfo.left(colon));
+        parsed.password = colon < 0 ? QString() : Decode(userInfo.mid(colon + 1));
+    }
+
+    QString portText;
+    bool hasPort = false;
+    if (hostPort.startsWith(QLatin1Char('['))) {
+        const qsizetype close = hostPort.indexOf(QLatin1Char(']'));
+        if (close < 0) {
+            return Refuse(whyNot, "bad host name");
+        }
+        parsed.host = hostPort.mid(1, close - 1);
+        const QString after = hostPort.mid(close + 1);
+        if (!after.isEmpty() && !after.startsWith(QLatin1Char(':'))) {
+            return Refuse(whyNot, "bad port in the address");
+        }
+        hasPort = !after.isEmpty();
+        portText = after.mid(1);
+    } else if (hostPort.count(QLatin1Char(':')) > 1) {
+        parsed.host = hostPort;  // a bare IPv6 literal: no port can follow it
+    } else {
+        const qsizetype colon = hostPort.indexOf(QLatin1Char(':'));
+        parsed.host = colon < 0 ? hostPort : hostPort.left(colon);
+        hasPort = colon >= 0;
+        portText = hostPort.mid(colon + 1);
+    }
+    if (parsed.host.isEmpty()) {
+        return Refuse(whyNot, "no host name in the address");
+    }
+    if (hasPort && !ParsePort(portText, parsed.port)) {
+        return Refuse(whyNot, "bad port in the address");
+    }
+    if (!IsUsableFtpHost(parsed.host)) {
+        return Refuse(whyNot, "bad host name");
+    }
+    address = parsed;
+    return true;
+}
+
+QString FtpAddressText(const FtpAddress& address) {
+    QString text = kFtpPrefix;
+    if (!address.user.isEmpty()) {
+        text += Encode(address.user);
+        if (!address.password.isEmpty()) {
+            text += QLatin1Char(':') + Encode(address.password);
+        }
+        text += QLatin1Char('@');
+    }
+    text += address.host.contains(QLatin1Char(':'))
+                ? QLatin1Char('[') + address.host + QLatin1Char(']')
+                : address.host;
+    if (address.port != 0 && address.port != 21) {
+        text += QLatin1Char(':') + QString::number(address.port);
+    }
+    return text + address.path;
+}
+
+QString FtpAddressForLog(const QString& text) {
+    const Authority authority = AuthorityOf(text);
+    if (authority.end <= authority.begin) {
+        return text;
+    }
+    const qsizetype at = text.lastIndexOf(QLatin1Char('@'), authority.end - 1);
+    if (at < authority.begin) {
+        return text;
+    }
+    const qsizetype colon = text.indexOf(QLatin1Char(':'), authority.begin);
+    if (colon < 0 || colon > at) {
+        return text;
+    }
+    return text.left(colon + 1) + QStringLiteral("***") + text.mid(at);
+}
+
+FtpEndpoint FtpEndpointOfAddress(const FtpAddress& address) {
+    FtpEndpoint endpoint;
+    endpoint.host = address.host;
+    endpoint.port = address.port == 0 ? 21 : address.port;
+    endpoint.user = address.user;
+    endpoint.password = address.password;
+    endpoint.folder = address.path.mid(1).replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return endpoint;
+}
+
+bool FtpEndpointOf(const QString& address, const QString& user, const QString& password, int port,
+                   FtpEndpoint& endpoint, QString* whyNot) {
+    FtpAddress parsed;
+    if (!ParseFtpAddress(address, parsed, whyNot)) {
+        return false;
+    }
+    endpoint = FtpEndpointOfAddress(parsed);
+    if (!user.isEmpty()) {
+        endpoint.user = user;
+        endpoint.password = password;
+    }
+    if (port != 0 && (port != 21 || parsed.port == 0)) {
+        endpoint.port = port > 0 && port <= 65535 ? port : 21;
+    }
+    return true;
+}
+
+}  // namespace corvane
