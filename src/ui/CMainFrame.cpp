@@ -69,18 +69,62 @@ QIcon Picture(const char* name) {
     return QIcon(QStringLiteral(":/corvane/%1.svg").arg(QLatin1String(name)));
 }
 
-// A menu item's texts: the text, the status-bar prompt and the short text (tool tip
-// and toolbar label).
-QAction* MakeAction(QObject* parent, const char* text, const char* prompt, const char* shortText) {
-    auto* action = new QAction(QString::fromUtf8(text), parent);
-    if (prompt != nullptr) {
-        action->setStatusTip(QString::fromUtf8(prompt));
+using FrameCommand = CMainFrame::FrameCommand;
+
+// A frame command's menu text, status-bar prompt, short text (tool tip and toolbar label)
+// and picture; null where it has none.
+struct FrameCommandText {
+    FrameCommand command;
+    const char* text;
+    const char* prompt;
+    const char* shortText;
+    const char* picture;
+};
+
+constexpr FrameCommandText kFrameCommandTexts[] = {
+    {FrameCommand::kExit, "E&xit", "Quit the application", "Exit", "exit"},
+    {FrameCommand::kToolbar, "&Toolbar", "Show or hide the toolbar", "Toggle ToolBar", nullptr},
+    {FrameCommand::kStatusBar, "&Status Bar", "Show or hide the status bar", "Toggle StatusBar",
+     nullptr},
+    {FrameCommand::kLogWindow, "Log &window", "Show or hide the log window",
+     "Show or hide the log window", nullptr},
+    {FrameCommand::kClearLog, "Clea&r log", nullptr, nullptr, nullptr},
+    {FrameCommand::kCopyLog, "C&opy log text to clipboard", nullptr, nullptr, nullptr},
+    {FrameCommand::kHideToTray, "&Hide to tray when minimized", "Hide to tray when minimized",
+     "Hide to tray when minimized", nullptr},
+    {FrameCommand::kSoundSettings, "&Sound settings...", "Set parameters for play sounds",
+     "Set parameters for play sounds", nullptr},
+    {FrameCommand::kDefaultFolder, "&Default backup folder...", "Set default backup folder",
+     "Set default backup folder", nullptr},
+    {FrameCommand::kHelpTopics, "&Help Topics", "List Help topics", "Help Topics", nullptr},
+    {FrameCommand::kAbout, "&About Corvane...",
+     "Display program information, version number and copyright", "About", "about"},
+    {FrameCommand::kContextHelp, "Help", "Display help for clicked on buttons, menus and windows",
+     "Help", "help"},
+    {FrameCommand::kShowWindow, "Show Corvane", nullptr, nullptr, "app"},
+};
+
+// The view's commands wear the toolbar's pictures in the menus too.
+constexpr std::pair<ViewCommand, const char*> kViewCommandPictures[] = {
+    {ViewCommand::kNewTask, "new-task"},  {ViewCommand::kNewGroup, "new-group"},
+    {ViewCommand::kModify, "settings"},   {ViewCommand::kDelete, "delete"},
+    {ViewCommand::kStartTask, "backup"},  {ViewCommand::kStartAll, "backup-all"},
+    {ViewCommand::kStop, "stop"},         {ViewCommand::kRestore, "restore"},
+    {ViewCommand::kEstimate, "estimate"},
+};
+
+void ApplyTexts(QAction& action, const FrameCommandText& texts) {
+    action.setText(QString::fromUtf8(texts.text));
+    if (texts.prompt != nullptr) {
+        action.setStatusTip(QString::fromUtf8(texts.prompt));
     }
-    if (shortText != nullptr) {
-        action->setToolTip(QString::fromUtf8(shortText));
-        action->setIconText(QString::fromUtf8(shortText));
+    if (texts.shortText != nullptr) {
+        action.setToolTip(QString::fromUtf8(texts.shortText));
+        action.setIconText(QString::fromUtf8(texts.shortText));
     }
-    return action;
+    if (texts.picture != nullptr) {
+        action.setIcon(Picture(texts.picture));
+    }
 }
 
 }  // namespace
@@ -113,9 +157,11 @@ CMainFrame::CMainFrame(TaskList& tasks, const Options& options, QWidget* parent)
     setCentralWidget(m_view);
     m_view->Queue().UpdateQueueStatus();
 
+    // The toolbar comes before the actions: its own show/hide action is one of them.
+    CreateToolBar();
     CreateActions();
     CreateMenus();
-    CreateToolBar();
+    FillToolBar();
     CreateTray();
     RestoreLayout();
 
@@ -145,98 +191,64 @@ QAction* CMainFrame::Action(FrameCommand command) const {
 
 void CMainFrame::CreateActions() {
     m_actions.assign(static_cast<size_t>(FrameCommand::kShowWindow) + 1, nullptr);
-    auto set = [this](FrameCommand command, QAction* action) {
-        m_actions[static_cast<size_t>(command)] = action;
-    };
+    for (const FrameCommandText& texts : kFrameCommandTexts) {
+        QAction* action = NewFrameAction(texts.command);
+        ApplyTexts(*action, texts);
+        m_actions[static_cast<size_t>(texts.command)] = action;
+    }
+    ConnectActions();
+    for (const auto& [command, picture] : kViewCommandPictures) {
+        m_view->Action(command)->setIcon(Picture(picture));
+    }
+}
 
-    QAction* exit = MakeAction(this, "E&xit", "Quit the application", "Exit");
-    exit->setIcon(Picture("exit"));
-    connect(exit, &QAction::triggered, this, [this] {
+QAction* CMainFrame::NewFrameAction(FrameCommand command) {
+    // The bars' own show/hide actions follow their visibility, also when a bar is
+    // closed by its own button.
+    switch (command) {
+        case FrameCommand::kToolbar:
+            return m_toolBar->toggleViewAction();
+        case FrameCommand::kLogWindow:
+            return m_logBar->toggleViewAction();
+        default:
+            return new QAction(this);
+    }
+}
+
+void CMainFrame::ConnectActions() {
+    auto on = [this](FrameCommand command, auto handler) {
+        connect(Action(command), &QAction::triggered, this, handler);
+    };
+    on(FrameCommand::kExit, [this] {
         // A window hidden in the tray does not end the program by closing: quit then.
         if (close()) {
             QCoreApplication::quit();
         }
     });
-    set(FrameCommand::kExit, exit);
-
-    QAction* statusBarToggle =
-        MakeAction(this, "&Status Bar", "Show or hide the status bar", "Toggle StatusBar");
-    statusBarToggle->setCheckable(true);
-    statusBarToggle->setChecked(true);
-    connect(statusBarToggle, &QAction::toggled, statusBar(), &QWidget::setVisible);
-    set(FrameCommand::kStatusBar, statusBarToggle);
-
-    QAction* clearLog = MakeAction(this, "Clea&r log", nullptr, nullptr);
-    connect(clearLog, &QAction::triggered, this, [] { ClearLog(); });
-    set(FrameCommand::kClearLog, clearLog);
-
-    QAction* copyLog = MakeAction(this, "C&opy log text to clipboard", nullptr, nullptr);
-    connect(copyLog, &QAction::triggered, this, [this] {
+    on(FrameCommand::kClearLog, [] { ClearLog(); });
+    on(FrameCommand::kCopyLog, [this] {
         // Lines still on their way from the worker belong in the copy.
         m_queuedLog->DeliverPending();
         m_logBar->List()->CopyToClipboard();
     });
-    set(FrameCommand::kCopyLog, copyLog);
+    on(FrameCommand::kSoundSettings, [this] { OnSoundSettings(); });
+    on(FrameCommand::kDefaultFolder, [this] { OnDefaultFolder(); });
+    on(FrameCommand::kHelpTopics, [this] { OnHelpTopics(); });
+    on(FrameCommand::kAbout, [this] { OnAbout(); });
+    on(FrameCommand::kContextHelp, [] { QWhatsThis::enterWhatsThisMode(); });
+    on(FrameCommand::kShowWindow, [this] { ShowMainWindow(); });
 
-    QAction* hideToTray = MakeAction(this, "&Hide to tray when minimized",
-                                     "Hide to tray when minimized", "Hide to tray when minimized");
+    QAction* statusBarToggle = Action(FrameCommand::kStatusBar);
+    statusBarToggle->setCheckable(true);
+    statusBarToggle->setChecked(true);
+    connect(statusBarToggle, &QAction::toggled, statusBar(), &QWidget::setVisible);
+
+    QAction* hideToTray = Action(FrameCommand::kHideToTray);
     hideToTray->setCheckable(true);
     hideToTray->setChecked(m_minToTray);
     // Without a tray the hidden window could not be brought back.
     hideToTray->setEnabled(QSystemTrayIcon::isSystemTrayAvailable());
     connect(hideToTray, &QAction::toggled, this, [this](bool on) { m_minToTray = on; });
-    set(FrameCommand::kHideToTray, hideToTray);
-
-    QAction* sounds = MakeAction(this, "&Sound settings...", "Set parameters for play sounds",
-                                 "Set parameters for play sounds");
-    connect(sounds, &QAction::triggered, this, [this] { OnSoundSettings(); });
-    set(FrameCommand::kSoundSettings, sounds);
-
-    QAction* folder = MakeAction(this, "&Default backup folder...", "Set default backup folder",
-                                 "Set default backup folder");
-    connect(folder, &QAction::triggered, this, [this] { OnDefaultFolder(); });
-    set(FrameCommand::kDefaultFolder, folder);
-
-    QAction* helpTopics = MakeAction(this, "&Help Topics", "List Help topics", "Help Topics");
-    connect(helpTopics, &QAction::triggered, this, [this] { OnHelpTopics(); });
-    set(FrameCommand::kHelpTopics, helpTopics);
-
-    QAction* about =
-        MakeAction(this, "&About Corvane...",
-                   "Display program information, version number and copyright", "About");
-    about->setIcon(Picture("about"));
-    connect(about, &QAction::triggered, this, [this] { OnAbout(); });
-    set(FrameCommand::kAbout, about);
-
-    QAction* contextHelp =
-        MakeAction(this, "Help", "Display help for clicked on buttons, menus and windows", "Help");
-    contextHelp->setIcon(Picture("help"));
-    connect(contextHelp, &QAction::triggered, this, [] { QWhatsThis::enterWhatsThisMode(); });
-    set(FrameCommand::kContextHelp, contextHelp);
-
-    QAction* showWindow = MakeAction(this, "Show Corvane", nullptr, nullptr);
-    showWindow->setIcon(Picture("app"));
-    connect(showWindow, &QAction::triggered, this, [this] { ShowMainWindow(); });
-    set(FrameCommand::kShowWindow, showWindow);
-
-    // The log window's own show/hide action follows the bar's visibility.
-    QAction* logToggle = m_logBar->toggleViewAction();
-    logToggle->setText(QStringLiteral("Log &window"));
-    logToggle->setStatusTip(QStringLiteral("Show or hide the log window"));
-    logToggle->setToolTip(QStringLiteral("Show or hide the log window"));
-    set(FrameCommand::kLogWindow, logToggle);
-
-    // The view's commands wear the toolbar's pictures in the menus too.
-    const std::pair<ViewCommand, const char*> viewIcons[] = {
-        {ViewCommand::kNewTask, "new-task"},  {ViewCommand::kNewGroup, "new-group"},
-        {ViewCommand::kModify, "settings"},   {ViewCommand::kDelete, "delete"},
-        {ViewCommand::kStartTask, "backup"},  {ViewCommand::kStartAll, "backup-all"},
-        {ViewCommand::kStop, "stop"},         {ViewCommand::kRestore, "restore"},
-        {ViewCommand::kEstimate, "estimate"},
-    };
-    for (const auto& [command, name] : viewIcons) {
-        m_view->Action(command)->setIcon(Picture(name));
-    }
 }
 
 void CMainFrame::CreateMenus() {
@@ -251,8 +263,7 @@ void CMainFrame::CreateMenus() {
     file->addAction(Action(FrameCommand::kExit));
 
     QMenu* viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
-    // Filled in CreateToolBar, which owns the toolbar's toggle.
-    viewMenu->setObjectName(QStringLiteral("ViewMenu"));
+    viewMenu->addAction(Action(FrameCommand::kToolbar));
     viewMenu->addAction(Action(FrameCommand::kStatusBar));
     viewMenu->addAction(Action(FrameCommand::kLogWindow));
     viewMenu->addSeparator();
@@ -288,6 +299,10 @@ void CMainFrame::CreateToolBar() {
     m_toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     m_toolBar->setIconSize(QSize(24, 24));
     m_toolBar->setAllowedAreas(Qt::AllToolBarAreas);
+    addToolBar(Qt::TopToolBarArea, m_toolBar);
+}
+
+void CMainFrame::FillToolBar() {
     auto view = [this](ViewCommand command) { return m_view->Action(command); };
     m_toolBar->addAction(view(ViewCommand::kNewTask));
     m_toolBar->addAction(view(ViewCommand::kNewGroup));
@@ -301,15 +316,6 @@ void CMainFrame::CreateToolBar() {
     m_toolBar->addSeparator();
     m_toolBar->addAction(Action(FrameCommand::kAbout));
     m_toolBar->addAction(Action(FrameCommand::kContextHelp));
-    addToolBar(Qt::TopToolBarArea, m_toolBar);
-
-    QAction* toggle = m_toolBar->toggleViewAction();
-    toggle->setText(QStringLiteral("&Toolbar"));
-    toggle->setStatusTip(QStringLiteral("Show or hide the toolbar"));
-    toggle->setToolTip(QStringLiteral("Toggle ToolBar"));
-    m_actions[static_cast<size_t>(FrameCommand::kToolbar)] = toggle;
-    QMenu* viewMenu = menuBar()->findChild<QMenu*>(QStringLiteral("ViewMenu"));
-    viewMenu->insertAction(Action(FrameCommand::kStatusBar), toggle);
 }
 
 void CMainFrame::CreateStatusBar() {

@@ -112,8 +112,11 @@ class CMainFrame : public QMainWindow {
 
   private:
     void CreateActions();
+    QAction* NewFrameAction(FrameCommand command);
+    void ConnectActions();
     void CreateMenus();
     void CreateToolBar();
+    void FillToolBar();
     void CreateStatusBar();
     void CreateLogBar();
     void CreateTray();

@@ -41,16 +41,6 @@ class TestLogBar : public QObject {
         m_data.reset();
     }
 
-    void docksEverywhereAndFloats() {
-        CLogBar* bar = m_frame->LogBar();
-        QCOMPARE(bar->windowTitle(), QString("Log window"));
-        QCOMPARE(bar->allowedAreas(), Qt::AllDockWidgetAreas);
-        QVERIFY(bar->features().testFlag(QDockWidget::DockWidgetFloatable));
-        QVERIFY(bar->features().testFlag(QDockWidget::DockWidgetMovable));
-        QCOMPARE(bar->widget(), static_cast<QWidget*>(bar->List()));
-        QCOMPARE(CLogBar::SizeSection("LogState"), QString("LogState-SCBar-114"));
-    }
-
     // Each place keeps its own size: moving the bar away and back brings it back.
     void eachPlaceKeepsItsSize() {
         CLogBar* bar = m_frame->LogBar();
@@ -100,14 +90,6 @@ class TestLogBar : public QObject {
         settings.sync();
         MakeFrame(false);
         QTRY_COMPARE(m_frame->LogBar()->height(), 170);
-
-        // Shift at start: the default size.
-        m_frame.reset();
-        Settings().setValue("LogState-SCBar-114/sizeHorzCY", 240);
-        Settings().remove("BarStates");
-        MakeFrame(true);
-        QTest::qWait(20);
-        QVERIFY(m_frame->LogBar()->height() != 240);
     }
 
     void unusableStoredSizesAreIgnored() {
