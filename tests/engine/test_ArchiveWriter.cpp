@@ -2,8 +2,6 @@
 // zipfile must read what it writes, names, times, modes, links and passwords included.
 
 #include <fcntl.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,11 +9,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <atomic>
+#include <optional>
 
 #include <gtest/gtest.h>
 
 #include "engine/ArchiveWriter.h"
 #include "engine/DosTime.h"
+#include "engine/FileSizeLimit.h"
 #include "log/ProgressModel.h"
 #include "model/FileName.h"
 #include "support/LogCapture.h"
@@ -284,20 +284,13 @@ TEST_P(ArchiveWriterFailureTest, FailedArchiveLeavesTheOlderOneAlone) {
     list.Add(dir.Write("last.txt", test::RandomBytes(300000)), "last.txt", false);
 
     LogCapture log;
-    struct rlimit saved = {};
-    const bool limit = QByteArray(c.name) == "WriteError";
-    const sighandler_t savedHandler = limit ? ::signal(SIGXFSZ, SIG_IGN) : SIG_DFL;
-    if (limit) {
-        // Writes past 64 KiB fail with EFBIG, as on a full disk (for root too).
-        ::getrlimit(RLIMIT_FSIZE, &saved);
-        struct rlimit small = saved;
-        small.rlim_cur = 65536;
-        ::setrlimit(RLIMIT_FSIZE, &small);
-    }
-    const bool written = WriteArchive(list, archive, 0, c.password, StopSignal());
-    if (limit) {
-        ::setrlimit(RLIMIT_FSIZE, &saved);
-        ::signal(SIGXFSZ, savedHandler);
+    bool written = true;
+    {
+        std::optional<test::FileSizeLimit> limit;
+        if (QByteArray(c.name) == "WriteError") {
+            limit.emplace(65536);
+        }
+        written = WriteArchive(list, archive, 0, c.password, StopSignal());
     }
     EXPECT_FALSE(written);
     EXPECT_EQ(ReadAll(archive), before);
