@@ -343,18 +343,5 @@ TEST(IsSameFile, ComparesSizeAndTimeToTheCopysPrecision) {
     EXPECT_FALSE(IsSameFile(dir.File("f1"), dir.File("f2")));
 }
 
-TEST(CreateFolderPath, MakesEveryMissingFolderButNoneBelowAFile) {
-    TempDir dir;
-    EXPECT_TRUE(CreateFolderPath(dir.File("a//b/c/")));
-    EXPECT_TRUE(QFileInfo(dir.File("a/b/c")).isDir());
-    EXPECT_TRUE(CreateFolderPath(dir.File("a/b/c")));  // exists already
-    EXPECT_TRUE(CreateFolderPath("/"));
-    EXPECT_FALSE(CreateFolderPath(QString()));
-    dir.Write("file", "f");
-    EXPECT_FALSE(CreateFolderPath(dir.File("file")));
-    EXPECT_FALSE(CreateFolderPath(dir.File("file/sub/deeper")));
-    EXPECT_EQ(ReadAll(dir.File("file")), QByteArray("f"));
-}
-
 }  // namespace
 }  // namespace corvane
