@@ -3,12 +3,13 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QSet>
 
 #include "engine/TaskParameterFile.h"
+#include "model/FileName.h"
 #include "model/PropertyStore.h"
 #include "platform/Volumes.h"
 #include "support/LogCapture.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
 namespace corvane {
@@ -60,72 +61,25 @@ TaskRecord FullTask(const QString& destPath, qint32 method) {
 
 // ---- Writing -----------------------------------------------------------------------
 
-TEST(WriteTaskParameterFile, WritesIntoTheResolvedFolderWithThePatternKept) {
+TEST(WriteTaskParameterFile, WritesIntoTheResolvedFolderOverAnEarlierFile) {
     TempDir dir;
     const QString dest = dir.File("Backup/#YY_#MM/");
-    ASSERT_TRUE(QDir().mkpath(dir.File("Backup/2005_03")));
-    const TaskRecord task = FullTask(dest, kMethodZip);
-
+    dir.Write("Backup/2005_03/Docs.TSK", "an earlier file");
+    TaskRecord task = FullTask(dest, kMethodZip);
     LogCapture log;
     ASSERT_TRUE(WriteTaskParameterFile(task, At(2005, 3, 7, 9, 5)));
     EXPECT_TRUE(log.Texts().isEmpty());
-    const QString path = dir.File("Backup/2005_03/Docs.TSK");
-    ASSERT_TRUE(QFileInfo::exists(path));
-    EXPECT_EQ(ReadTaskNameFromFile(path), "Docs");
-
     PropertyStore store;
-    ASSERT_TRUE(store.LoadXml(path));
-    EXPECT_EQ(store.ReadText(kSection, "backupDestPath"), dest);
-    EXPECT_EQ(store.ReadText(kSection, "archiveName"), "Docs_#YY#MM.zip");
-    EXPECT_TRUE(ReadAll(path).startsWith("<programSettings>"));
-}
-
-TEST(WriteTaskParameterFile, CreatesAMissingDestinationFolder) {
-    TempDir dir;
-    const TaskRecord task = FullTask(dir.File("Backup/#YY_#MM/"), kMethodCopy);
-    ASSERT_TRUE(WriteTaskParameterFile(task, At(2005, 3, 7, 9, 5)));
-    EXPECT_EQ(ReadTaskNameFromFile(dir.File("Backup/2005_03/Docs.TSK")), "Docs");
-}
-
-TEST(WriteTaskParameterFile, HoldsExactlyTheDocumentedKeys) {
-    const PropertyStore store = TaskParameterStore(FullTask("/backup/#YY_#MM/", kMethodZip));
-    ASSERT_EQ(store.AllSections().size(), 1u);
-    const PropertyStore::Section* section = store.FindSection(kSection);
-    ASSERT_NE(section, nullptr);
-    QSet<QString> keys;
-    for (const auto& [key, value] : *section) {
-        keys.insert(key);
-    }
-    const QSet<QString> expected = {"taskName",
-                                    "itemsCount",
-                                    "archiveName",
-                                    "backupMode",
-                                    "backupDestType",
-                                    "backupDestPath",
-                                    "SrcDataType1",
-                                    "SrcFolder1",
-                                    "DstFolderName1",
-                                    "SrcDataType2",
-                                    "SrcFolder2",
-                                    "DstFolderName2",
-                                    "SrcDataType3",
-                                    "SrcDataType4",
-                                    "SrcFN4",
-                                    "SrcMN4",
-                                    "SrcLN4",
-                                    "SrcDataType5",
-                                    "SrcFolder5",
-                                    "DstFolderName5",
-                                    "PrevBackupsNmb",
-                                    "PrevBackup1DestFld",
-                                    "PrevBackup1ArchName",
-                                    "PrevBackup1TimeLo",
-                                    "PrevBackup1TimeHi",
-                                    "PrevBackup2DestFld",
-                                    "PrevBackup2ArchName",
-                                    "PrevBackup2TimeLo",
-                                    "PrevBackup2TimeHi"};
-    EXPECT_EQ(keys, expected);
+    ASSERT_TRUE(store.LoadXml(dir.File("Backup/2005_03/Docs.TSK")));
+    EXPECT_EQ(store.ReadText(kSection, "backupDestPath"), dest);  // the pattern kept
+    EXPECT_EQ(QDir(dir.File("Backup/2005_03")).entryList(QDir::Files | QDir::Hidden),
+              QStringList{"Docs.TSK"});
+    // A missing folder is made; a "/" in the task name stays in the folder.
+    task.name = "../Docs/x";
+    ASSERT_TRUE(WriteTaskParameterFile(task, At(2005, 4, 7, 9, 5)));
+    EXPECT_EQ(QDir(dir.File("Backup/2005_04")).entryList(QDir::Files | QDir::Hidden),
+              QStringList{".._Docs_x.TSK"});
+    EXPECT_EQ(ReadTaskNameFromFile(dir.File("Backup/2005_04/.._Docs_x.TSK")), "../Docs/x");
 }
 
 TEST(WriteTaskParameterFile, MatchesTheStoredExample) {
@@ -136,76 +90,39 @@ TEST(WriteTaskParameterFile, MatchesTheStoredExample) {
     const QByteArray expected = ReadAll(FixturePath("tsk/Docs.TSK"));
     ASSERT_FALSE(expected.isEmpty());
     EXPECT_EQ(QString::fromUtf8(ReadAll(path)).trimmed(), QString::fromUtf8(expected).trimmed());
-}
-
-TEST(WriteTaskParameterFile, ArchiveNamesOfTheHistoryOnlyForZip) {
-    for (const qint32 method : {kMethodCopy, kMethodZip, kMethodThird}) {
+    // The history's archive names are there for ZIP only; the task's own always is.
+    for (const qint32 method : {kMethodCopy, kMethodThird}) {
         const PropertyStore store = TaskParameterStore(FullTask("/backup/", method));
-        EXPECT_EQ(store.HasText(kSection, "PrevBackup1ArchName"), method == kMethodZip) << method;
-        EXPECT_EQ(store.HasText(kSection, "PrevBackup2DestFld"), true) << method;
-        // The task's own archive name is always there: a reader requires the key.
+        EXPECT_FALSE(store.HasText(kSection, "PrevBackup1ArchName")) << method;
         EXPECT_TRUE(store.HasText(kSection, "archiveName")) << method;
     }
 }
 
 TEST(WriteTaskParameterFile, CarriesNoSecretAndNoSettingOfThisComputer) {
     TempDir dir;
-    const TaskRecord task = FullTask(dir.Path(), kMethodZip);
-    ASSERT_TRUE(WriteTaskParameterFile(task, At(2005, 3, 7, 9, 5)));
+    ASSERT_TRUE(WriteTaskParameterFile(FullTask(dir.Path(), kMethodZip), At(2005, 3, 7, 9, 5)));
     const QByteArray bytes = ReadAll(dir.File("Docs.TSK"));
     ASSERT_FALSE(bytes.isEmpty());
-    EXPECT_FALSE(bytes.contains("secret")) << bytes.constData();
-    EXPECT_FALSE(bytes.contains("2121"));
-    EXPECT_FALSE(bytes.contains("Recur"));
-    EXPECT_FALSE(bytes.contains("taskOID"));
+    for (const char* text : {"secret", "2121", "Recur", "taskOID"}) {
+        EXPECT_FALSE(bytes.contains(text)) << text;
+    }
 }
 
 TEST(WriteTaskParameterFile, OnADiscGoesToTheStagingFolder) {
     TempDir dir;
-    const QByteArray savedHome = qgetenv("CORVANE_HOME");
-    const bool hadHome = qEnvironmentVariableIsSet("CORVANE_HOME");
-    qputenv("CORVANE_HOME", QFile::encodeName(dir.File("data")));
-    SetMountTableFile(dir.Write("mounts", QStringLiteral("/dev/sda1 / ext4 rw 0 0\n"
-                                                         "/dev/sr0 %1 iso9660 ro 0 0\n")
-                                              .arg(dir.File("cd"))
-                                              .toUtf8()));
-    ASSERT_TRUE(QDir().mkpath(dir.File("data/cd-burn/Backup/2005_03")));
-    ASSERT_TRUE(QDir().mkpath(dir.File("cd/Backup/2005_03")));
-
+    test::ScopedEnv home("CORVANE_HOME", FileNameToBytes(dir.File("data")));
+    SetMountTableFile(
+        dir.Write("mounts", QString("/dev/sr0 %1 iso9660 ro 0 0\n").arg(dir.File("cd")).toUtf8()));
     TaskRecord task = FullTask(dir.File("cd/Backup/#YY_#MM/"), kMethodZip);
     task.destination.useXPBurn = true;
     EXPECT_TRUE(WriteTaskParameterFile(task, At(2005, 3, 7, 9, 5)));
     EXPECT_TRUE(QFileInfo::exists(dir.File("data/cd-burn/Backup/2005_03/Docs.TSK")));
-    EXPECT_FALSE(QFileInfo::exists(dir.File("cd/Backup/2005_03/Docs.TSK")));
-
+    EXPECT_FALSE(QFileInfo::exists(dir.File("cd")));
     // Without burning the disc folder itself is the target.
     task.destination.useXPBurn = false;
     EXPECT_EQ(TaskParameterFilePath(task, At(2005, 3, 7, 9, 5)),
               dir.File("cd/Backup/2005_03/Docs.TSK"));
-
     SetMountTableFile(QString());
-    if (hadHome) {
-        qputenv("CORVANE_HOME", savedHome);
-    } else {
-        qunsetenv("CORVANE_HOME");
-    }
-}
-
-TEST(WriteTaskParameterFile, SlashInTheTaskNameStaysInTheFolder) {
-    TempDir dir;
-    TaskRecord task = FullTask(dir.Path(), kMethodCopy);
-    task.name = "../Docs/x";
-    ASSERT_TRUE(WriteTaskParameterFile(task, At(2005, 3, 7, 9, 5)));
-    EXPECT_EQ(QDir(dir.Path()).entryList(QDir::Files | QDir::Hidden), QStringList{".._Docs_x.TSK"});
-    EXPECT_EQ(ReadTaskNameFromFile(dir.File(".._Docs_x.TSK")), "../Docs/x");
-}
-
-TEST(WriteTaskParameterFile, ReplacesAnEarlierFile) {
-    TempDir dir;
-    const QString path = dir.Write("Docs.TSK", "an earlier file");
-    ASSERT_TRUE(WriteTaskParameterFile(FullTask(dir.Path(), kMethodCopy), At(2005, 3, 7, 9, 5)));
-    EXPECT_EQ(ReadTaskNameFromFile(path), "Docs");
-    EXPECT_EQ(QDir(dir.Path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Docs.TSK"});
 }
 
 TEST(WriteTaskParameterFile, FailuresAreLoggedAndAnswerFalse) {
@@ -213,24 +130,14 @@ TEST(WriteTaskParameterFile, FailuresAreLoggedAndAnswerFalse) {
     const QString cwdBefore = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(dir.Path()));
     dir.Write("file", "a file where the destination folder would be");
-    const struct {
-        const char* label;
-        TaskRecord task;
-    } cases[] = {
-        {"folder below a file", FullTask(dir.File("file/#YY/"), kMethodCopy)},
-        {"no destination", FullTask(QString(), kMethodCopy)},
-        {"ftp destination",
-         [&] {
-             TaskRecord task = FullTask(dir.Path(), kMethodCopy);
-             task.destination.type = kDestFtp;
-             return task;
-         }()},
-    };
-    for (const auto& c : cases) {
+    TaskRecord ftp = FullTask(dir.Path(), kMethodCopy);
+    ftp.destination.type = kDestFtp;
+    for (const TaskRecord& task :
+         {FullTask(dir.File("file/#YY/"), kMethodCopy), FullTask(QString(), kMethodCopy), ftp}) {
         LogCapture log;
-        EXPECT_FALSE(WriteTaskParameterFile(c.task, At(2005, 3, 7, 9, 5))) << c.label;
-        EXPECT_EQ(log.Texts().size(), 1) << c.label;
-        EXPECT_EQ(log.CountEndingWith(kSaveError), 1) << c.label;
+        EXPECT_FALSE(WriteTaskParameterFile(task, At(2005, 3, 7, 9, 5)));
+        EXPECT_EQ(log.Texts().size(), 1);
+        EXPECT_EQ(log.CountEndingWith(kSaveError), 1);
     }
     // Nothing landed in the current folder or anywhere else below it.
     EXPECT_EQ(QDir(dir.Path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
@@ -244,7 +151,6 @@ TEST(ReadTaskParameterFile, RebuildsTheTaskAsARestoreTask) {
     TempDir dir;
     const TaskRecord written = FullTask(dir.Path(), kMethodZip);
     ASSERT_TRUE(WriteTaskParameterFile(written, At(2005, 3, 7, 9, 5)));
-
     TaskRecord restore;
     restore.items = {MakePathItem("/stale/", kItemFolder, "stale")};
     restore.history = {{"/stale/", "", At(2000, 1, 1, 0, 0)}};
@@ -257,45 +163,38 @@ TEST(ReadTaskParameterFile, RebuildsTheTaskAsARestoreTask) {
     EXPECT_EQ(restore.destination.path, written.destination.path);
     EXPECT_EQ(restore.items, written.items);
     EXPECT_EQ(restore.history, written.history);
-    EXPECT_TRUE(restore.destination.password.isEmpty());
-    EXPECT_TRUE(restore.archivePassword.isEmpty());
+    EXPECT_TRUE(restore.destination.password.isEmpty() && restore.archivePassword.isEmpty());
 }
 
-// A parameter file with the keys given; the value nullptr leaves a key out.
-using KeyOverrides = std::vector<std::pair<const char*, const char*>>;
-
-QByteArray ParameterFile(const KeyOverrides& overrides) {
-    std::map<QString, QString> keys = {
-        {"taskName", "Docs"},
-        {"itemsCount", "1"},
-        {"backupMode", "1"},
-        {"archiveName", "Docs.zip"},
-        {"backupDestType", "1"},
-        {"backupDestPath", "/backup/#YY/"},
-        {"SrcDataType1", "1"},
-        {"SrcFolder1", "/home/u/Documents/"},
-        {"DstFolderName1", "Documents"},
-    };
-    for (const auto& [key, value] : overrides) {
-        if (value == nullptr) {
-            keys.erase(QString::fromLatin1(key));
-        } else {
-            keys[QString::fromLatin1(key)] = QString::fromUtf8(value);
-        }
-    }
+// A parameter file of one folder item with one key changed (nullptr: left out).
+QByteArray ParameterFile(const char* changedKey, const char* value) {
+    std::map<QString, QString> keys = {{"taskName", "Docs"},
+                                       {"itemsCount", "1"},
+                                       {"backupMode", "1"},
+                                       {"archiveName", "Docs.zip"},
+                                       {"backupDestType", "1"},
+                                       {"backupDestPath", "/backup/#YY/"},
+                                       {"SrcDataType1", "1"},
+                                       {"SrcFolder1", "/home/u/Documents/"},
+                                       {"DstFolderName1", "Documents"}};
+    keys.erase(changedKey);
     PropertyStore store;
-    for (const auto& [key, value] : keys) {
-        store.SetText(kSection, key, value);
+    for (const auto& [key, text] : keys) {
+        store.SetText(kSection, key, text);
+    }
+    if (value != nullptr) {
+        store.SetText(kSection, changedKey, value);
     }
     return store.ToXml("programSettings");
 }
 
+// One key changed (nullptr: left out) and what the restore makes of the file.
 struct ReadCase {
-    const char* label;
-    std::vector<std::pair<const char*, const char*>> overrides;
+    const char* key;
+    const char* value;
     bool accepted;
     qint32 method;
-    QString archiveName;
+    const char* archiveName;
     qint32 destType;
 };
 
@@ -304,49 +203,38 @@ class ReadTaskParameterCases : public ::testing::TestWithParam<ReadCase> {};
 TEST_P(ReadTaskParameterCases, FollowsTheRulesOfTheFile) {
     const ReadCase& c = GetParam();
     TempDir dir;
-    const QString path = dir.Write("t.tsk", ParameterFile(c.overrides));
+    const QString path = dir.Write("t.tsk", ParameterFile(c.key, c.value));
     TaskRecord restore;
     restore.items = {MakeAllContactsItem()};
-    ASSERT_EQ(ReadTaskParameterFile(restore, path), c.accepted);
+    ASSERT_EQ(ReadTaskParameterFile(restore, path), c.accepted) << c.key;
     // The restore task is emptied and marked as such whatever the file holds.
     EXPECT_EQ(restore.taskType, kTaskRestore);
-    if (!c.accepted) {
-        EXPECT_TRUE(restore.items.empty());
-        return;
+    EXPECT_EQ(restore.items.size(), c.accepted ? 1u : 0u);
+    if (c.accepted) {
+        EXPECT_EQ(restore.backupMode, c.method);
+        EXPECT_EQ(restore.archiveName, c.archiveName);
+        EXPECT_EQ(restore.destination.type, c.destType);
     }
-    EXPECT_EQ(restore.backupMode, c.method);
-    EXPECT_EQ(restore.archiveName, c.archiveName);
-    EXPECT_EQ(restore.destination.type, c.destType);
-    ASSERT_EQ(restore.items.size(), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Files, ReadTaskParameterCases,
-    ::testing::Values(
-        ReadCase{"Copy", {}, true, kMethodCopy, QString(), kDestFolder},
-        ReadCase{"Zip", {{"backupMode", "2"}}, true, kMethodZip, "Docs.zip", kDestFolder},
-        ReadCase{"Third", {{"backupMode", "3"}}, true, kMethodThird, "Docs.zip", kDestFolder},
-        ReadCase{"Ftp", {{"backupDestType", "2"}}, true, kMethodCopy, QString(), kDestFtp},
-        ReadCase{
-            "DestTypeFive", {{"backupDestType", "5"}}, true, kMethodCopy, QString(), kDestFolder},
-        ReadCase{"DestTypeAbsent",
-                 {{"backupDestType", nullptr}},
-                 true,
-                 kMethodCopy,
-                 QString(),
-                 kDestFolder},
-        ReadCase{
-            "EmptyArchiveName", {{"archiveName", ""}}, true, kMethodCopy, QString(), kDestFolder},
-        ReadCase{"NoTaskName", {{"taskName", nullptr}}, false, 0, QString(), 0},
-        ReadCase{"NoItemsCount", {{"itemsCount", nullptr}}, false, 0, QString(), 0},
-        ReadCase{"NoBackupMode", {{"backupMode", nullptr}}, false, 0, QString(), 0},
-        ReadCase{"NoArchiveNameEvenForCopy", {{"archiveName", nullptr}}, false, 0, QString(), 0},
-        ReadCase{"MethodZero", {{"backupMode", "0"}}, false, 0, QString(), 0},
-        ReadCase{"MethodFour", {{"backupMode", "4"}}, false, 0, QString(), 0},
-        ReadCase{"MethodText", {{"backupMode", "zip"}}, false, 0, QString(), 0}),
-    [](const auto& info) { return std::string(info.param.label); });
+    ::testing::Values(ReadCase{"backupMode", "1", true, kMethodCopy, "", kDestFolder},
+                      ReadCase{"backupMode", "2", true, kMethodZip, "Docs.zip", kDestFolder},
+                      ReadCase{"backupMode", "3", true, kMethodThird, "Docs.zip", kDestFolder},
+                      ReadCase{"backupDestType", "2", true, kMethodCopy, "", kDestFtp},
+                      ReadCase{"backupDestType", "5", true, kMethodCopy, "", kDestFolder},
+                      ReadCase{"backupDestType", nullptr, true, kMethodCopy, "", kDestFolder},
+                      ReadCase{"archiveName", "", true, kMethodCopy, "", kDestFolder},
+                      ReadCase{"taskName", nullptr, false, 0, "", 0},
+                      ReadCase{"itemsCount", nullptr, false, 0, "", 0},
+                      ReadCase{"backupMode", nullptr, false, 0, "", 0},
+                      ReadCase{"archiveName", nullptr, false, 0, "", 0},  // even for a copy
+                      ReadCase{"backupMode", "0", false, 0, "", 0},
+                      ReadCase{"backupMode", "4", false, 0, "", 0},
+                      ReadCase{"backupMode", "zip", false, 0, "", 0}));
 
-TEST(ReadTaskParameterFile, RefusesWhatIsNoParameterFile) {
+TEST(ReadTaskParameterFile, RefusesWhatIsNoParameterFileButShowsAName) {
     TempDir dir;
     const QString garbage = dir.Write("garbage.tsk", "\x01\x02 not xml at all");
     const QString otherSection =
@@ -360,6 +248,8 @@ TEST(ReadTaskParameterFile, RefusesWhatIsNoParameterFile) {
         EXPECT_EQ(restore.name, "unchanged");
         EXPECT_EQ(ReadTaskNameFromFile(path), QString());
     }
+    // The name alone counts: a file the restore refuses still shows its name.
+    EXPECT_EQ(ReadTaskNameFromFile(dir.Write("c.tsk", ParameterFile("backupMode", "9"))), "Docs");
 }
 
 TEST(ReadTaskParameterFile, HostileFileIsTakenAsItStandsAndWritesNothing) {
@@ -387,17 +277,6 @@ TEST(ReadTaskParameterFile, HostileFileIsTakenAsItStandsAndWritesNothing) {
     EXPECT_EQ(restore.items[2].kind, kItemFile);
     ASSERT_EQ(restore.history.size(), 1u);
     EXPECT_EQ(restore.history[0].folder, "/../../x/");
-}
-
-TEST(ReadTaskNameFromFile, GivesTheNameOrNothing) {
-    TempDir dir;
-    const QString named = dir.Write("a.tsk", ParameterFile({{"taskName", "My Docs"}}));
-    const QString unnamed = dir.Write("b.tsk", ParameterFile({{"taskName", nullptr}}));
-    EXPECT_EQ(ReadTaskNameFromFile(named), "My Docs");
-    EXPECT_EQ(ReadTaskNameFromFile(unnamed), QString());
-    // The name alone counts: a file the restore refuses still shows its name.
-    const QString refused = dir.Write("c.tsk", ParameterFile({{"backupMode", "9"}}));
-    EXPECT_EQ(ReadTaskNameFromFile(refused), "Docs");
 }
 
 }  // namespace
