@@ -191,28 +191,6 @@ TEST_F(TaskFilesTest, GroupsRoundTripThroughTheFiles) {
     EXPECT_TRUE(tree.TopLevel().front()->expanded);
 }
 
-TEST_F(TaskFilesTest, WithoutAGroupListEveryTaskIsAtTheTop) {
-    MakeTasks(3);
-    m_tasks.DeleteTask(1);
-    TreeEntry* group = m_tree.AddGroupEntry("G");
-    m_tree.AddTaskEntry(group, 0);
-    m_tree.AddTaskEntry(nullptr, 2);
-    ASSERT_TRUE(SaveTasksAndTree(m_tasks, m_tree, m_dir.Path(), {}));
-    ASSERT_TRUE(QFile::remove(GroupListPath(m_dir.Path())));
-
-    TaskList tasks;
-    TaskTree tree(tasks);
-    ASSERT_FALSE(LoadTasksAndTree(tasks, tree, m_dir.Path()).TaskListDamaged());
-    ASSERT_EQ(tree.TopLevel().size(), 2u);
-    EXPECT_EQ(tasks.TaskAt(tree.TopLevel()[0]->value)->name, "T0");
-    EXPECT_EQ(tasks.TaskAt(tree.TopLevel()[1]->value)->name, "T2");
-
-    ASSERT_TRUE(SaveTasksAndTree(tasks, tree, m_dir.Path(), {}));
-    const QByteArray groups = test::ReadAll(GroupListPath(m_dir.Path()));
-    EXPECT_FALSE(groups.contains("Type=\"Group\""));
-    EXPECT_EQ(groups.count("Type=\"Task\""), 2);
-}
-
 TEST_F(TaskFilesTest, HandWrittenGroupListWithOddEntries) {
     MakeTasks(4);
     ASSERT_TRUE(SaveTasksAndTree(m_tasks, m_tree, m_dir.Path(), {}));
