@@ -3,9 +3,11 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "cli/CliSession.h"
+#include "app/ExitCode.h"
+#include "app/HeadlessRun.h"
+#include "app/TaskSession.h"
+#include "cli/EstimateCommand.h"
 #include "cli/RestoreCommands.h"
-#include "cli/RunCommands.h"
 #include "cli/TaskFinderCommands.h"
 #include "cli/TaskPrinter.h"
 #include "log/Log.h"
@@ -115,7 +117,7 @@ bool ApplyPasswordFromStdin(QString& url, std::FILE* err, int& status) {
     return true;
 }
 
-int FindTaskOrReport(const CliSession& session, const QString& name, std::FILE* err) {
+int FindTaskOrReport(const TaskSession& session, const QString& name, std::FILE* err) {
     const int index = session.tasks.FindTaskByName(name);
     if (index < 0) {
         std::fprintf(err, "Error: task '%s' not found\n", qUtf8Printable(name));
@@ -123,7 +125,7 @@ int FindTaskOrReport(const CliSession& session, const QString& name, std::FILE* 
     return index;
 }
 
-int DeleteCommand(CliSession& session, const QString& name, std::FILE* err) {
+int DeleteCommand(TaskSession& session, const QString& name, std::FILE* err) {
     const int index = FindTaskOrReport(session, name, err);
     if (index < 0) {
         return kExitUsage;
@@ -144,11 +146,9 @@ int DeleteCommand(CliSession& session, const QString& name, std::FILE* err) {
     return session.Save(err) ? kExitOk : kExitFailed;
 }
 
-}  // namespace
-
-int RunCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err) {
-    QStringList args = arguments;
-    QString dataDir;
+// The options before the command: --help and --data-dir. Answers -1 to go on with
+// the command; otherwise the exit status (the help was printed, or a usage error).
+int TakeGlobalOptions(QStringList& args, QString& dataDir, std::FILE* out, std::FILE* err) {
     while (!args.isEmpty() && args.front().startsWith(QLatin1String("--"))) {
         const QString option = args.takeFirst();
         if (option == QLatin1String("--help")) {
@@ -166,102 +166,79 @@ int RunCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err)
             return UsageError(err, "unknown option");
         }
     }
-    if (args.isEmpty()) {
-        return UsageError(err, "no command given");
+    return -1;
+}
+
+int RunCommand(const QString& dataFolder, const QStringList& args, std::FILE* out, std::FILE* err) {
+    const bool all = args == QStringList{QStringLiteral("--all")};
+    if (args.isEmpty() || (!all && args.contains(QStringLiteral("--all")))) {
+        return UsageError(err, "run needs task names or --all");
     }
-    const QString command = args.takeFirst();
-    const QString dataFolder = ResolveDataFolder(dataDir);
-    // Every part of the engine that needs the data folder (the CD staging area, run
-    // temporaries) resolves it again: make them all find this one.
-    qputenv("CORVANE_HOME", QFile::encodeName(dataFolder));
-    // Every command but the search for task files works on the task list: one that
-    // cannot be read stops them all before anything is written ("run" checks for itself,
-    // as the window program without a display calls it directly).
-    if (command != QLatin1String("find-tasks") && command != QLatin1String("run") &&
-        !CheckTaskFiles(dataFolder, err)) {
-        return kExitFailed;
-    }
-    if (command == QLatin1String("run")) {
-        const bool all = args == QStringList{QStringLiteral("--all")};
-        if (args.isEmpty() || (!all && args.contains(QStringLiteral("--all")))) {
-            return UsageError(err, "run needs task names or --all");
-        }
-        return RunTasksCommand(dataFolder, all ? QStringList() : args, all, out, err);
-    }
-    if (command == QLatin1String("compare") || command == QLatin1String("restore")) {
-        RestoreOptions options;
-        QString name;
-        while (!args.isEmpty()) {
-            const QString arg = args.takeFirst();
-            if (arg == QLatin1String("--backup") && !args.isEmpty()) {
-                bool ok = false;
-                options.backup = args.takeFirst().toInt(&ok);
-                if (!ok || options.backup < 1) {
-                    return UsageError(err, "--backup needs a number from 1");
-                }
-            } else if (command == QLatin1String("restore") && arg == QLatin1String("--yes")) {
-                options.yes = true;
-            } else if (command == QLatin1String("restore") &&
-                       arg == QLatin1String("--uncheck-identical")) {
-                options.uncheckIdentical = true;
-            } else if (command == QLatin1String("restore") &&
-                       arg == QLatin1String("--uncheck-newer")) {
-                options.uncheckNewer = true;
-            } else if (name.isEmpty() && !arg.startsWith(QLatin1String("--"))) {
-                name = arg;
-            } else {
-                return UsageError(err, "unexpected argument");
+    return RunTasksHeadless(dataFolder, all ? QStringList() : args, all, out, err);
+}
+
+// `compare` and `restore`: a task name and the options of the command.
+int CompareOrRestoreCommand(const QString& command, const QString& dataFolder, QStringList args,
+                            std::FILE* out, std::FILE* err) {
+    const bool restore = command == QLatin1String("restore");
+    RestoreOptions options;
+    QString name;
+    while (!args.isEmpty()) {
+        const QString arg = args.takeFirst();
+        if (arg == QLatin1String("--backup") && !args.isEmpty()) {
+            bool ok = false;
+            options.backup = args.takeFirst().toInt(&ok);
+            if (!ok || options.backup < 1) {
+                return UsageError(err, "--backup needs a number from 1");
             }
+        } else if (restore && arg == QLatin1String("--yes")) {
+            options.yes = true;
+        } else if (restore && arg == QLatin1String("--uncheck-identical")) {
+            options.uncheckIdentical = true;
+        } else if (restore && arg == QLatin1String("--uncheck-newer")) {
+            options.uncheckNewer = true;
+        } else if (name.isEmpty() && !arg.startsWith(QLatin1String("--"))) {
+            name = arg;
+        } else {
+            return UsageError(err, "unexpected argument");
         }
-        if (name.isEmpty()) {
-            return UsageError(err, "the command needs a task name");
-        }
-        return command == QLatin1String("compare")
-                   ? CompareCommand(dataFolder, name, options.backup, out, err)
-                   : RestoreCommand(dataFolder, name, options, out, err);
     }
-    if (command == QLatin1String("history")) {
-        if (args.size() != 1) {
-            return UsageError(err, "history needs one task name");
-        }
-        return HistoryCommand(dataFolder, args.front(), out, err);
+    if (name.isEmpty()) {
+        return UsageError(err, "the command needs a task name");
     }
-    const bool withPassword =
-        (command == QLatin1String("find-tasks") || command == QLatin1String("add-restore-task")) &&
-        args.removeAll(QStringLiteral("--password-stdin")) > 0;
+    return restore ? RestoreCommand(dataFolder, name, options, out, err)
+                   : CompareCommand(dataFolder, name, options.backup, out, err);
+}
+
+// `find-tasks` and `add-restore-task`, either with --password-stdin.
+int StoredTaskCommand(const QString& command, const QString& dataFolder, QStringList args,
+                      std::FILE* out, std::FILE* err) {
+    const bool withPassword = args.removeAll(QStringLiteral("--password-stdin")) > 0;
+    QString toFolder;
     if (command == QLatin1String("find-tasks")) {
         if (args.size() != 1) {
             return UsageError(err, "find-tasks needs one folder");
         }
-        QString folder = args.front();
-        int status = kExitUsage;
-        if (withPassword && !ApplyPasswordFromStdin(folder, err, status)) {
-            return status;
-        }
-        return FindTasksCommand(folder, out, err);
+    } else if (args.size() == 3 && args.at(1) == QLatin1String("--to")) {
+        toFolder = args.at(2);
+    } else if (args.size() != 1) {
+        return UsageError(err,
+                          "add-restore-task needs a task file and optionally --to FOLDER "
+                          "and --password-stdin");
     }
-    if (command == QLatin1String("add-restore-task")) {
-        QString toFolder;
-        if (args.size() == 3 && args.at(1) == QLatin1String("--to")) {
-            toFolder = args.at(2);
-        } else if (args.size() != 1) {
-            return UsageError(err,
-                              "add-restore-task needs a task file and optionally --to FOLDER "
-                              "and --password-stdin");
-        }
-        QString file = args.front();
-        int status = kExitUsage;
-        if (withPassword && !ApplyPasswordFromStdin(file, err, status)) {
-            return status;
-        }
-        return AddRestoreTaskCommand(dataFolder, file, toFolder, out, err);
+    QString place = args.front();
+    int status = kExitUsage;
+    if (withPassword && !ApplyPasswordFromStdin(place, err, status)) {
+        return status;
     }
-    if (command == QLatin1String("estimate")) {
-        if (args.isEmpty()) {
-            return UsageError(err, "estimate needs task names");
-        }
-        return EstimateCommand(dataFolder, args, out, err);
-    }
+    return command == QLatin1String("find-tasks")
+               ? FindTasksCommand(place, out, err)
+               : AddRestoreTaskCommand(dataFolder, place, toFolder, out, err);
+}
+
+// `list`, `show NAME` and `delete NAME`, which need no event loop.
+int TaskListCommand(const QString& command, const QString& dataFolder, const QStringList& args,
+                    std::FILE* out, std::FILE* err) {
     const bool takesName = command == QLatin1String("show") || command == QLatin1String("delete");
     if (command != QLatin1String("list") && !takesName) {
         return UsageError(err, "unknown command");
@@ -282,7 +259,7 @@ int RunCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err)
     SetLogTarget(&terminal);
     int status = kExitOk;
     {
-        CliSession session(dataFolder);
+        TaskSession session(dataFolder);
         if (command == QLatin1String("list")) {
             PrintLines(out, TreeListing(session.tree, session.tasks));
         } else if (command == QLatin1String("show")) {
@@ -299,6 +276,53 @@ int RunCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err)
     std::fflush(out);
     SetLogTarget(nullptr);
     return status;
+}
+
+}  // namespace
+
+int RunCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err) {
+    QStringList args = arguments;
+    QString dataDir;
+    if (const int status = TakeGlobalOptions(args, dataDir, out, err); status >= 0) {
+        return status;
+    }
+    if (args.isEmpty()) {
+        return UsageError(err, "no command given");
+    }
+    const QString command = args.takeFirst();
+    const QString dataFolder = ResolveDataFolder(dataDir);
+    // Every part of the engine that needs the data folder (the CD staging area, run
+    // temporaries) resolves it again: make them all find this one.
+    qputenv("CORVANE_HOME", QFile::encodeName(dataFolder));
+    // Every command but the search for task files works on the task list: one that
+    // cannot be read stops them all before anything is written ("run" checks for itself,
+    // as the window program without a display runs it too).
+    if (command != QLatin1String("find-tasks") && command != QLatin1String("run") &&
+        !CheckTaskFiles(dataFolder, err)) {
+        return kExitFailed;
+    }
+    if (command == QLatin1String("run")) {
+        return RunCommand(dataFolder, args, out, err);
+    }
+    if (command == QLatin1String("compare") || command == QLatin1String("restore")) {
+        return CompareOrRestoreCommand(command, dataFolder, args, out, err);
+    }
+    if (command == QLatin1String("history")) {
+        if (args.size() != 1) {
+            return UsageError(err, "history needs one task name");
+        }
+        return HistoryCommand(dataFolder, args.front(), out, err);
+    }
+    if (command == QLatin1String("find-tasks") || command == QLatin1String("add-restore-task")) {
+        return StoredTaskCommand(command, dataFolder, args, out, err);
+    }
+    if (command == QLatin1String("estimate")) {
+        if (args.isEmpty()) {
+            return UsageError(err, "estimate needs task names");
+        }
+        return EstimateCommand(dataFolder, args, out, err);
+    }
+    return TaskListCommand(command, dataFolder, args, out, err);
 }
 
 }  // namespace corvane

@@ -2,13 +2,14 @@
 
 #include <unistd.h>
 
-#include "cli/QueuedCommand.h"
-#include "cli/RunCommands.h"
+#include "app/ExitCode.h"
+#include "app/HeadlessQueue.h"
+#include "app/HeadlessRun.h"
 #include "cli/TaskFinderCommands.h"
-#include "engine/FtpTaskSession.h"
+#include "log/Log.h"
 #include "log/TerminalLogTarget.h"
+#include "restore/CompareList.h"
 #include "restore/RestoreDataModel.h"
-#include "restore/RestoreList.h"
 #include "restore/RestoreRun.h"
 #include "restore/RestoreStatus.h"
 
@@ -50,6 +51,41 @@ QString RecordLine(const RestoreItem& item) {
         .join(QLatin1Char('\t'));
 }
 
+// The "Restore data" question on a terminal: the options uncheck what they name; with
+// --yes the rest is restored at once; otherwise the list is printed and, on a terminal,
+// confirmation asked. Without a terminal nothing is restored (`couldNotAsk`).
+bool ChooseItemsOnTerminal(std::vector<RestoreItem>& items, const RestoreOptions& options,
+                           std::FILE* out, std::FILE* err, bool& couldNotAsk, bool& declined) {
+    RestoreDataModel model(items);
+    if (options.uncheckIdentical) {
+        model.UncheckIdentical();
+    }
+    if (options.uncheckNewer) {
+        model.UncheckNewer();
+    }
+    model.ApplyChecks(items);
+    if (options.yes) {
+        return true;
+    }
+    for (const RestoreItem& item : items) {
+        PrintLine(out, QString(item.checked ? "[x]\t" : "[ ]\t") + RecordLine(item));
+    }
+    PrintLine(out, model.Caption());
+    std::fflush(out);
+    if (::isatty(STDIN_FILENO) != 1) {
+        std::fputs("Error: nothing restored: give --yes to restore without a terminal\n", err);
+        couldNotAsk = true;
+        return false;
+    }
+    std::fputs("Restore checked items? [y/N] ", out);
+    std::fflush(out);
+    char answer[16] = {};
+    const bool yes = std::fgets(answer, sizeof answer, stdin) != nullptr &&
+                     (answer[0] == 'y' || answer[0] == 'Y');
+    declined = !yes;
+    return yes;
+}
+
 }  // namespace
 
 int CompareCommand(const QString& dataFolder, const QString& name, int backup, std::FILE* out,
@@ -58,43 +94,21 @@ int CompareCommand(const QString& dataFolder, const QString& name, int backup, s
     SetLogTarget(&log);
     int status = kExitOk;
     {
-        CliSession session(dataFolder);
+        const TaskSession session(dataFolder);
         const int index = session.tasks.FindTaskByName(name);
+        const int chosen =
+            index < 0 ? -1 : ChooseBackup(*session.tasks.TaskAt(index), backup, out, err);
+        std::vector<RestoreItem> list;
         if (index < 0) {
             std::fprintf(err, "Error: task '%s' not found\n", qUtf8Printable(name));
             status = kExitUsage;
-        } else {
-            const TaskRecord& task = *session.tasks.TaskAt(index);
-            const int chosen = ChooseBackup(task, backup, out, err);
-            if (chosen < 0) {
-                status = kExitUsage;
-            } else {
-                TaskDestination destination = task.destination;
-                QString archiveName = task.archiveName;
-                if (IsDatedTask(task)) {
-                    UseHistoryEntry(task, chosen, destination, archiveName);
-                }
-                // One FTP connection serves every item, as in a restore run.
-                std::unique_ptr<FtpSession> ftp;
-                if (destination.type == kDestFtp) {
-                    ftp = OpenFtpSession(destination, nullptr);
-                }
-                if (destination.type == kDestFtp && !ftp) {
-                    status = kExitFailed;  // the connection error is logged
-                } else {
-                    std::vector<RestoreItem> list;
-                    for (const SourceItem& item : task.items) {
-                        if (!BuildRestoreList(list, item, destination, task.backupMode, archiveName,
-                                              ftp.get())) {
-                            status = kExitFailed;  // the reason is logged
-                        }
-                    }
-                    CloseFtpSession(ftp);
-                    for (const RestoreItem& item : list) {
-                        PrintLine(out, RecordLine(item));
-                    }
-                }
-            }
+        } else if (chosen < 0) {
+            status = kExitUsage;
+        } else if (!BuildCompareList(*session.tasks.TaskAt(index), chosen, list)) {
+            status = kExitFailed;  // the reason is logged
+        }
+        for (const RestoreItem& item : list) {
+            PrintLine(out, RecordLine(item));
         }
     }
     std::fflush(out);
@@ -108,8 +122,8 @@ int RestoreCommand(const QString& dataFolder, const QString& name, const Restore
     if (!LockDataFolder(lock, dataFolder, err)) {
         return kExitLocked;
     }
-    QueuedCommand command(dataFolder, out, err);
-    TaskList& tasks = command.Session().tasks;
+    HeadlessQueue run(dataFolder, out, err);
+    const TaskList& tasks = run.Session().tasks;
     const int index = tasks.FindTaskByName(name);
     if (index < 0) {
         std::fprintf(err, "Error: task '%s' not found\n", qUtf8Printable(name));
@@ -122,52 +136,16 @@ int RestoreCommand(const QString& dataFolder, const QString& name, const Restore
 
     bool couldNotAsk = false;
     bool declined = false;
-    command.Observer().chooseCopy = [chosen](const TaskRecord&) { return chosen; };
-    command.Observer().chooseItems = [&](std::vector<RestoreItem>& items) {
-        RestoreDataModel model(items);
-        if (options.uncheckIdentical) {
-            model.UncheckIdentical();
-        }
-        if (options.uncheckNewer) {
-            model.UncheckNewer();
-        }
-        model.ApplyChecks(items);
-        if (options.yes) {
-            return true;
-        }
-        for (const RestoreItem& item : items) {
-            PrintLine(out, QString(item.checked ? "[x]\t" : "[ ]\t") + RecordLine(item));
-        }
-        PrintLine(out, model.Caption());
-        std::fflush(out);
-        if (::isatty(STDIN_FILENO) != 1) {
-            std::fputs("Error: nothing restored: give --yes to restore without a terminal\n", err);
-            couldNotAsk = true;
-            return false;
-        }
-        std::fputs("Restore checked items? [y/N] ", out);
-        std::fflush(out);
-        char answer[16] = {};
-        const bool yes = std::fgets(answer, sizeof answer, stdin) != nullptr &&
-                         (answer[0] == 'y' || answer[0] == 'Y');
-        declined = !yes;
-        return yes;
+    run.Observer().chooseCopy = [chosen](const TaskRecord&) { return chosen; };
+    run.Observer().chooseItems = [&](std::vector<RestoreItem>& items) {
+        return ChooseItemsOnTerminal(items, options, out, err, couldNotAsk, declined);
     };
-    command.Queue().SetRestoreJob([&tasks](int taskIndex, RunContext& context) {
-        return RunRestore(tasks, taskIndex, context, context.Stop());
-    });
-    command.Queue().RestoreTask(index);
-    command.Wait();
+    run.Queue().RestoreTask(index);
+    run.Wait();
     if (couldNotAsk) {
         return kExitUsage;
     }
-    if (declined) {
-        return kExitFailed;
-    }
-    if (command.Signalled() || command.Observer().AnyAborted()) {
-        return kExitStopped;
-    }
-    return command.Observer().AnyFailed() ? kExitFailed : kExitOk;
+    return declined ? kExitFailed : run.ExitStatus();
 }
 
 }  // namespace corvane

@@ -4,8 +4,8 @@
 #include <QFileInfo>
 #include <memory>
 
-#include "cli/CliSession.h"
-#include "cli/RunCommands.h"
+#include "app/ExitCode.h"
+#include "app/TaskSession.h"
 #include "engine/TaskParameterFile.h"
 #include "log/Log.h"
 #include "log/TerminalLogTarget.h"
@@ -142,7 +142,7 @@ int AddRestoreTaskCommand(const QString& dataFolder, const QString& file, const 
         return kExitFailed;
     }
 
-    CliSession session(dataFolder);
+    TaskSession session(dataFolder);
     task->oid = session.tasks.NewOid();
     const int index = session.tasks.TaskCount();
     session.tasks.Append(std::move(task));
@@ -176,7 +176,7 @@ QStringList HistoryLines(const TaskRecord& task) {
 }
 
 int HistoryCommand(const QString& dataFolder, const QString& name, std::FILE* out, std::FILE* err) {
-    const CliSession session(dataFolder);
+    const TaskSession session(dataFolder);
     const int index = session.tasks.FindTaskByName(name);
     if (index < 0) {
         std::fprintf(err, "Error: task '%s' not found\n", qUtf8Printable(name));

@@ -3,7 +3,7 @@
 // The commands of corvane-cli around stored tasks: finding the task parameter files in
 // a folder, adding a restore task built from one, and showing a task's backup history
 // (the backups a restore can choose from). Each writes its results to `out` and its
-// errors to `err` and answers an exit status of cli/RunCommands.h. Main thread; no
+// errors to `err` and answers an exit status of app/ExitCode.h. Main thread; no
 // event loop needed.
 
 #include <QString>

@@ -1,24 +1,20 @@
 #include "ui/CTarnisApp.h"
 
 #include <QApplication>
-#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QThread>
-#include <QTimer>
 #include <cstdio>
 #include <memory>
 
+#include "app/ExitCode.h"
+#include "app/HeadlessRun.h"
 #include "app/InstanceChannel.h"
 #include "app/TaskArgument.h"
-#include "cli/RunCommands.h"
-#include "controls/CLogBar.h"
 #include "platform/DataFolder.h"
 #include "ui/CMainFrame.h"
-#include "ui/CRestoreDataDialog.h"
-#include "ui/CTarnisView.h"
 #include "ui/DamagedTaskFiles.h"
 
 namespace corvane {
@@ -28,9 +24,6 @@ namespace {
 // for a little while: the owner may be between taking the lock and listening.
 constexpr int kOwnerAttempts = 10;
 constexpr int kOwnerPauseMs = 200;
-
-// Longest time the screenshot run may take before it gives up.
-constexpr int kScreenshotTimeoutMs = 120000;
 
 bool HasDisplay() {
     return !qEnvironmentVariableIsEmpty("DISPLAY") ||
@@ -43,17 +36,12 @@ void ShowWarning(const QString& text) {
     QMessageBox::warning(nullptr, QStringLiteral("Warning"), text);
 }
 
-bool SaveGrab(QWidget* widget, const QString& path) {
-    if (widget->grab().save(path, "PNG")) {
-        return true;
-    }
-    std::fprintf(stderr, "corvane: the screenshot %s could not be saved\n", qUtf8Printable(path));
-    return false;
-}
-
 }  // namespace
 
-CTarnisApp::CTarnisApp(int& argc, char** argv) : m_argc(argc), m_argv(argv) {}
+CTarnisApp::CTarnisApp(int& argc, char** argv) : CTarnisApp(argc, argv, Options()) {}
+
+CTarnisApp::CTarnisApp(int& argc, char** argv, Options options)
+    : m_argc(argc), m_argv(argv), m_options(options) {}
 
 CTarnisApp::~CTarnisApp() {
     // The frame saves the tasks while the lock is held; the channel closes before the
@@ -114,8 +102,8 @@ int CTarnisApp::RunWithoutDisplay(const QStringList& arguments) {
         return kExitFailed;
     }
     // Runs here, or is handed over to the program that owns the task list.
-    return RunTasksCommand(m_dataFolder, {TrimTaskArgument(arguments.front())}, false, stdout,
-                           stderr);
+    return RunTasksHeadless(m_dataFolder, {TrimTaskArgument(arguments.front())}, false, stdout,
+                            stderr);
 }
 
 bool CTarnisApp::HandOverToOwner(const QString* argument, int& exitCode) {
@@ -150,6 +138,48 @@ bool CTarnisApp::HandOverToOwner(const QString* argument, int& exitCode) {
 }
 
 bool CTarnisApp::OpenWindow(const QString* argument, int& exitCode) {
+    if (!TakeDataFolder(argument, exitCode)) {
+        return false;
+    }
+    // Before anyone may hand a task over: the task list must be there to look it up.
+    if (!AcceptDamagedTaskFiles(m_dataFolder)) {
+        exitCode = kExitFailed;
+        return false;
+    }
+    m_channel = std::make_unique<InstanceChannel>(InstanceChannel::Owner::kWindow);
+    m_channel->SetTaskCheck([this](const QString& handed) {
+        const QString name = TrimTaskArgument(handed);
+        if (!name.isEmpty() && m_tasks.FindTaskByName(name) < 0) {
+            return QStringLiteral("Error: task '%1' not found").arg(name);
+        }
+        return QString();
+    });
+    if (!m_channel->Listen(m_dataFolder)) {
+        // The window works without it; only a second program will not find this one.
+        std::fprintf(stderr,
+                     "corvane: warning: the single-instance channel could not be opened; "
+                     "a second start will not find this window\n");
+    }
+
+    CMainFrame::Options options;
+    options.dataFolder = m_dataFolder;
+    // Holding Shift at start gives the default bar layout.
+    options.ignoreSavedLayout =
+        QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
+    options.showSplash = m_options.showSplash;
+    m_frame = std::make_unique<CMainFrame>(m_tasks, options);
+    // The window's own argument starts at its first activation, once the tasks are in,
+    // and before any task handed over meanwhile.
+    if (argument != nullptr) {
+        m_frame->StartTaskByArgument(*argument);
+    }
+    ServeChannel();
+    m_frame->show();
+    exitCode = kExitOk;
+    return true;
+}
+
+bool CTarnisApp::TakeDataFolder(const QString* argument, int& exitCode) {
     if (!EnsureFolder(m_dataFolder)) {
         ShowWarning(QStringLiteral("The data folder %1 cannot be created.")
                         .arg(QDir::toNativeSeparators(m_dataFolder)));
@@ -169,42 +199,11 @@ bool CTarnisApp::OpenWindow(const QString* argument, int& exitCode) {
         }
         QThread::msleep(kOwnerPauseMs);
     }
-    // Before anyone may hand a task over: the task list must be there to look it up.
-    if (!AcceptDamagedTaskFiles(m_dataFolder)) {
-        exitCode = kExitFailed;
-        return false;
-    }
+    return true;
+}
 
-    m_channel = std::make_unique<InstanceChannel>(InstanceChannel::Owner::kWindow);
-    m_channel->SetTaskCheck([this](const QString& handed) {
-        const QString name = TrimTaskArgument(handed);
-        if (!name.isEmpty() && m_tasks.FindTaskByName(name) < 0) {
-            return QStringLiteral("Error: task '%1' not found").arg(name);
-        }
-        return QString();
-    });
-    if (!m_channel->Listen(m_dataFolder)) {
-        // The window works without it; only a second program will not find this one.
-        std::fprintf(stderr,
-                     "corvane: warning: the single-instance channel could not be opened; "
-                     "a second start will not find this window\n");
-    }
-
-    const QString screenshotDir = qEnvironmentVariable("CORVANE_SCREENSHOT_DIR");
-    CMainFrame::Options options;
-    options.dataFolder = m_dataFolder;
-    // Holding Shift at start gives the default bar layout.
-    options.ignoreSavedLayout =
-        QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
-    options.showSplash = screenshotDir.isEmpty();
-    m_frame = std::make_unique<CMainFrame>(m_tasks, options);
-
+void CTarnisApp::ServeChannel() {
     CMainFrame* frame = m_frame.get();
-    // The window's own argument starts at its first activation, once the tasks are in,
-    // and before any task handed over meanwhile.
-    if (argument != nullptr) {
-        frame->StartTaskByArgument(*argument);
-    }
     QObject::connect(m_channel.get(), &InstanceChannel::RaiseRequested, frame,
                      [frame] { frame->ShowMainWindow(); });
     // As the second program always did: the window comes up, then the task starts.
@@ -213,85 +212,6 @@ bool CTarnisApp::OpenWindow(const QString* argument, int& exitCode) {
                          frame->ShowMainWindow();
                          frame->StartTaskByArgument(handed);
                      });
-    if (!screenshotDir.isEmpty()) {
-        frame->resize(900, 620);  // the same pictures whatever the screen
-    }
-    frame->show();
-    if (!screenshotDir.isEmpty()) {
-        StartScreenshots(screenshotDir,
-                         argument != nullptr ? TrimTaskArgument(*argument) : QString());
-    }
-    exitCode = kExitOk;
-    return true;
-}
-
-void CTarnisApp::StartScreenshots(const QString& folder, const QString& taskName) {
-    CMainFrame* frame = m_frame.get();
-    CTarnisView* view = frame->View();
-    QDir().mkpath(folder);
-    QTimer::singleShot(kScreenshotTimeoutMs, frame, [] {
-        std::fputs("corvane: the screenshots took too long\n", stderr);
-        QCoreApplication::exit(kExitFailed);
-    });
-
-    // The task of the run, selected in the expanded tree.
-    const auto selectTask = [this, view, taskName] {
-        view->expandAll();
-        const int taskIndex = m_tasks.FindTaskByName(taskName);
-        for (const TreeEntry* entry : view->Tree().InDisplayOrder()) {
-            if (entry->IsTask() && entry->value == taskIndex) {
-                view->setCurrentItem(view->ItemOf(entry));
-                break;
-            }
-        }
-    };
-
-    // Last: the restore-data dialog of the task, grabbed as soon as it is up, then
-    // cancelled; the program ends when the queue is idle again.
-    const auto grabRestore = [frame, view, folder] {
-        auto* poll = new QTimer(frame);
-        QObject::connect(poll, &QTimer::timeout, frame, [poll, folder] {
-            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            if (dialog == nullptr) {
-                return;
-            }
-            if (qobject_cast<CRestoreDataDialog*>(dialog) == nullptr) {
-                dialog->accept();  // "Several backups found": the newest will do
-                return;
-            }
-            poll->stop();
-            QTimer::singleShot(300, dialog, [dialog, folder] {
-                SaveGrab(dialog, folder + QStringLiteral("/restore-data.png"));
-                dialog->reject();
-            });
-        });
-        poll->start(100);
-        QObject::connect(&view->Queue(), &RunQueue::QueueIdle, frame, [] {
-            // The log window has the cancelled restore's lines by now.
-            QTimer::singleShot(300, [] { QCoreApplication::exit(kExitOk); });
-        });
-        view->Action(ViewCommand::kRestore)->trigger();
-    };
-
-    // First: the main window and its log after the argument's backup run.
-    const auto grabWindow = [frame, folder, selectTask, grabRestore] {
-        selectTask();
-        QTimer::singleShot(500, frame, [frame, folder, grabRestore] {
-            SaveGrab(frame, folder + QStringLiteral("/main-window.png"));
-            SaveGrab(frame->LogBar(), folder + QStringLiteral("/log-window.png"));
-            grabRestore();
-        });
-    };
-    if (taskName.isEmpty()) {
-        grabWindow();
-        return;
-    }
-    auto afterRun = std::make_shared<QMetaObject::Connection>();
-    *afterRun =
-        QObject::connect(&view->Queue(), &RunQueue::QueueIdle, frame, [afterRun, grabWindow] {
-            QObject::disconnect(*afterRun);
-            grabWindow();
-        });
 }
 
 }  // namespace corvane

@@ -34,14 +34,16 @@ class InstanceChannel;
 
 class CTarnisApp {
   public:
-    // Exit statuses of a program that ends at once.
-    static constexpr int kExitOk = 0;
-    static constexpr int kExitFailed = 1;
-    static constexpr int kExitLocked = 3;
+    struct Options {
+        // The splash screen at start; tools that take pictures of the window leave it out.
+        bool showSplash = true;
+    };
 
     // `argc` and `argv` must outlive the object (the application object keeps them);
     // Qt's own options are removed from them when the application object is made here.
+    // Exit statuses are those of app/ExitCode.h.
     CTarnisApp(int& argc, char** argv);
+    CTarnisApp(int& argc, char** argv, Options options);
     ~CTarnisApp();
 
     CTarnisApp(const CTarnisApp&) = delete;
@@ -56,6 +58,7 @@ class CTarnisApp {
     bool Start(int& exitCode);
 
     const QString& DataFolder() const { return m_dataFolder; }
+    const TaskList& Tasks() const { return m_tasks; }
     // Null until Start has opened the window.
     CMainFrame* Frame() const { return m_frame.get(); }
     InstanceChannel* Channel() const { return m_channel.get(); }
@@ -67,13 +70,14 @@ class CTarnisApp {
     // or refused (`exitCode` 1). False when nobody serves the folder.
     bool HandOverToOwner(const QString* argument, int& exitCode);
     bool OpenWindow(const QString* argument, int& exitCode);
-    // Screenshots for the documentation when CORVANE_SCREENSHOT_DIR is set: the main
-    // window and the log after the argument's run, and the restore-data dialog; then
-    // the program quits.
-    void StartScreenshots(const QString& folder, const QString& taskName);
+    // Takes the data folder's lock, or hands the argument to the program that took it.
+    bool TakeDataFolder(const QString* argument, int& exitCode);
+    // Serves the single-instance channel: handed names start in the frame.
+    void ServeChannel();
 
     int& m_argc;
     char** m_argv;
+    const Options m_options;
     std::unique_ptr<QCoreApplication> m_app;  // null when the caller made one
     QString m_dataFolder;
     TaskList m_tasks;

@@ -11,13 +11,11 @@
 #include <QUrl>
 #include <array>
 
-#include "app/Estimate.h"
 #include "app/TaskFiles.h"
-#include "engine/BackupRun.h"
+#include "app/TaskJobs.h"
 #include "log/Log.h"
 #include "platform/DataFolder.h"
 #include "platform/UserSettings.h"
-#include "restore/RestoreRun.h"
 #include "ui/CGroupNameDialog.h"
 #include "ui/ModalDialogScope.h"
 #include "ui/TreeImages.h"
@@ -242,13 +240,7 @@ void CTarnisView::Impl::Init() {
     });
     QObject::connect(&m_queue, &RunQueue::QueueIdle, &m_view, [this] { UpdateCommandStates(); });
 
-    TaskList& tasks = m_tasks;
-    m_queue.SetBackupJob([&tasks](int taskIndex, RunContext& context) {
-        return RunBackup(tasks, taskIndex, context.Stop());
-    });
-    m_queue.SetRestoreJob([&tasks](int taskIndex, RunContext& context) {
-        return RunRestore(tasks, taskIndex, context, context.Stop());
-    });
+    SetTaskJobs(m_queue, m_tasks);
 
     // The program checks the files before the window opens; a file damaged since then
     // is reported here and kept as it is.
@@ -442,10 +434,7 @@ void CTarnisView::Impl::OnEstimate() {
     } else {
         indices.push_back(TaskTree::TaskEntryOf(selected)->value);
     }
-    const TaskList& tasks = m_tasks;
-    m_queue.StartEstimate(std::move(indices), [&tasks](RunContext& context) {
-        return EstimateTasks(tasks, context.EstimateTasks(), context.Stop());
-    });
+    StartTaskEstimate(m_queue, m_tasks, std::move(indices));
     UpdateCommandStates();
 }
 

@@ -3,11 +3,14 @@
 // Running corvane-cli in tests: a command in-process with its streams captured, and the
 // built program in a child process with its own data folder.
 
+#include <QFile>
 #include <QProcess>
 #include <QString>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+
+#include "support/TempDir.h"
 
 namespace corvane::test {
 
@@ -36,12 +39,21 @@ inline CliResult Capture(const std::function<int(std::FILE*, std::FILE*)>& comma
     return result;
 }
 
+// Copies the task list and the group list of tests/fixtures/cli into `folder`, private
+// to their owner as the program keeps them.
+inline void CopyTaskFixture(const QString& folder) {
+    for (const QString name : {"CorvTasks.bin", "CorvGroups.bin"}) {
+        QFile::copy(FixturePath("cli/" + name), folder + "/" + name);
+        QFile::setPermissions(folder + "/" + name,
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+}
+
 #ifdef CORVANE_CLI_PATH
 // Runs the built program with CORVANE_HOME = `dataFolder` (and `extraEnv`), standard
-// input from /dev/null; answers its exit status (-1 when it crashed or hung).
-inline int RunProgram(const QString& dataFolder, const QStringList& args, QByteArray* out = nullptr,
-                      QByteArray* err = nullptr,
-                      const QProcessEnvironment& extraEnv = QProcessEnvironment()) {
+// input from /dev/null, to its end. Status -1 when it crashed or hung.
+inline CliResult RunProgram(const QString& dataFolder, const QStringList& args,
+                            const QProcessEnvironment& extraEnv = QProcessEnvironment()) {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("CORVANE_HOME", dataFolder);
@@ -51,16 +63,16 @@ inline int RunProgram(const QString& dataFolder, const QStringList& args, QByteA
     process.setProcessEnvironment(env);
     process.setStandardInputFile(QProcess::nullDevice());
     process.start(CORVANE_CLI_PATH, args);
+    CliResult result;
     if (!process.waitForFinished(120000)) {
-        return -1;
+        process.kill();
+        process.waitForFinished();
+        return result;
     }
-    if (out != nullptr) {
-        *out = process.readAllStandardOutput();
-    }
-    if (err != nullptr) {
-        *err = process.readAllStandardError();
-    }
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = QString::fromUtf8(process.readAllStandardOutput());
+    result.err = QString::fromUtf8(process.readAllStandardError());
+    result.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return result;
 }
 #endif
 

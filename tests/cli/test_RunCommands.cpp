@@ -1,149 +1,251 @@
+// The commands of corvane-cli that go through the run queue (run, estimate, compare,
+// restore), end to end through the built program, alone and beside another run. The
+// program's standard input is never a terminal unless a case gives it one.
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
+#include <QStandardPaths>
 #include <csignal>
 
 #include "cli/CliTestSupport.h"
 #include "model/PropertyStore.h"
 #include "platform/DataFolderLock.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
+#include "support/Times.h"
 
 namespace corvane {
 namespace {
 
+using test::CliResult;
 using test::ReadAll;
-using test::TempDir;
 
-// corvane-cli run and estimate, end to end through the built program.
 class RunCommandsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        m_dir.Write("src/Docs/a.txt", "alpha");
-        m_dir.Write("src/Docs/sub/b.txt", QByteArray(2000, 'b'));
+        QDir().mkpath(m_dir.File("run"));
+        for (const char* name : {"same", "changed", "gone"}) {
+            m_dir.Write(QString("src/Docs/%1.txt").arg(name), name);
+            test::SetMtime(m_dir.File(QString("src/Docs/%1.txt").arg(name)), 1600000000);
+        }
         const QString src = m_dir.File("src/Docs");
         const QString dst = m_dir.File("dst");
+        const QString item = "itemsCount=\"1\" SrcDataType1=\"1\" DstFolderName1=\"Docs\" ";
+        // "Broken" fails, after its notification mail; "Dated" has two backups.
         m_dir.Write(
             "data/CorvTasks.bin",
-            ("<TasksList><Main TasksCount=\"3\"/>"
-             "<Task0 taskName=\"Docs\" taskOID=\"1\" backupMode=\"1\" destPath=\"" +
-             dst + "/copy/\" itemsCount=\"1\" SrcDataType1=\"1\" SrcFolder1=\"" + src +
-             "\" DstFolderName1=\"Docs\"/>"
-             "<Task1 taskName=\"Zipped\" taskOID=\"2\" backupMode=\"2\" archiveName=\"d.zip\" "
-             "destPath=\"" +
-             dst + "/zip/\" itemsCount=\"1\" SrcDataType1=\"1\" SrcFolder1=\"" + src +
-             "\" DstFolderName1=\"Docs\"/>"
-             "<Task2 taskName=\"Broken\" taskOID=\"3\" destPath=\"" +
-             dst + "/broken/\" itemsCount=\"1\" SrcDataType1=\"1\" SrcFolder1=\"" +
-             m_dir.File("nowhere") +
-             "\" DstFolderName1=\"X\" destArea=\"ann\" "
-             "MailAddress=\"ann@example.org\"/>"
-             "</TasksList>")
+            ("<TasksList><Main TasksCount=\"4\"/><Task0 taskName=\"My Docs\" taskOID=\"1\" " +
+             item + "backupMode=\"1\" destPath=\"" + dst + "/copy/\" SrcFolder1=\"" + src +
+             "\"/><Task1 taskName=\"Zipped\" taskOID=\"2\" " + item +
+             "backupMode=\"2\" archiveName=\"d.zip\" destPath=\"" + dst + "/zip/\" SrcFolder1=\"" +
+             src + "\"/><Task2 taskName=\"Broken\" taskOID=\"3\" " + item + "destPath=\"" + dst +
+             "/broken/\" SrcFolder1=\"" + m_dir.File("nowhere") +
+             "\" destArea=\"ann\" MailAddress=\"ann@example.org\"/><Task3 taskName=\"Dated\" "
+             "taskOID=\"4\" " +
+             item + "backupMode=\"1\" destPath=\"" + dst + "/#YY#MM#DD/\" SrcFolder1=\"" + src +
+             "\" PrevBackupsNmb=\"2\" PrevBackup1DestFld=\"/nowhere/1/\" PrevBackup1TimeLo=\"0\" "
+             "PrevBackup1TimeHi=\"0\" PrevBackup2DestFld=\"/nowhere/2/\" PrevBackup2TimeLo=\"0\" "
+             "PrevBackup2TimeHi=\"0\"/></TasksList>")
                 .toUtf8());
+        m_env.insert("CORVANE_SENDMAIL", m_dir.File("no-sendmail"));
     }
 
-    int Cli(const QStringList& args, QByteArray* out = nullptr, QByteArray* err = nullptr) {
-        QProcessEnvironment env;
-        env.insert("CORVANE_SENDMAIL", m_dir.File("no-sendmail"));
-        return test::RunProgram(m_dir.File("data"), args, out, err, env);
+    CliResult Cli(const QStringList& args) {
+        return test::RunProgram(m_dir.File("data"), args, m_env);
     }
 
-    TempDir m_dir;
+    // Starts corvane-cli and waits until "Broken" is held in its notification mail (a
+    // sendmail stand-in that waits for a line on a FIFO); answers the FIFO to write to.
+    int StartHeld(QProcess& process, const QStringList& args) {
+        const QString fifo = m_dir.File("hold");
+        EXPECT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const QString sendmail = m_dir.Write(
+            "sendmail", ("#!/bin/sh\ncat > /dev/null\nread line < '" + fifo + "'\n").toUtf8());
+        QFile::setPermissions(sendmail, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        m_env.insert("CORVANE_SENDMAIL", sendmail);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(m_env);
+        env.insert("CORVANE_HOME", m_dir.File("data"));
+        process.setProcessEnvironment(env);
+        process.setStandardInputFile(QProcess::nullDevice());
+        process.start(CORVANE_CLI_PATH, args);
+        EXPECT_TRUE(process.waitForStarted());
+        // Opening the FIFO waits until the stand-in reads it.
+        return ::open(QFile::encodeName(fifo).constData(), O_WRONLY);
+    }
+
+    // A backup of "Zipped", then one live file changed and one deleted.
+    void BackUpAndChange() {
+        ASSERT_EQ(Cli({"run", "Zipped"}).status, 0);
+        m_dir.Write("src/Docs/changed.txt", "CHANGED!");
+        test::SetMtime(m_dir.File("src/Docs/changed.txt"), 1700000000);
+        ASSERT_TRUE(QFile::remove(m_dir.File("src/Docs/gone.txt")));
+    }
+
+    static void Release(int hold) {
+        ASSERT_EQ(::write(hold, "go\n", 3), 3);
+        ::close(hold);
+    }
+
+    test::TempDir m_dir;
+    // Channels of these tests only, never those of a Corvane the user runs.
+    test::ScopedEnv m_runtime{"XDG_RUNTIME_DIR", QFile::encodeName(m_dir.File("run"))};
+    QProcessEnvironment m_env;
 };
 
 TEST_F(RunCommandsTest, RunsTasksAndSavesTheirHistory) {
-    QByteArray out;
-    QByteArray err;
-    ASSERT_EQ(Cli({"run", "docs", "ZIPPED"}, &out, &err), 0) << out.constData() << err.constData();
-    EXPECT_EQ(ReadAll(m_dir.File("dst/copy/Docs/a.txt")), "alpha");
+    const CliResult run = Cli({"run", "my docs", "ZIPPED"});
+    ASSERT_EQ(run.status, 0) << run.out.toStdString() << run.err.toStdString();
+    EXPECT_EQ(ReadAll(m_dir.File("dst/copy/Docs/same.txt")), "same");
     EXPECT_TRUE(QFileInfo::exists(m_dir.File("dst/zip/d.zip")));
-    EXPECT_EQ(out.count("Starting task...\n"), 2);
-    EXPECT_EQ(out.count("  Task completed\n"), 2);
-    EXPECT_TRUE(err.isEmpty()) << err.constData();  // no terminal: no progress line
-
+    EXPECT_EQ(run.out.count("  Task completed\n"), 2);
+    EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();  // no terminal: no progress
     PropertyStore saved;
     ASSERT_TRUE(saved.LoadXml(m_dir.File("data/CorvTasks.bin")));
     EXPECT_EQ(saved.ReadNumber("Task0", "PrevBackupsNmb", 0), 1);
     EXPECT_EQ(saved.ReadText("Task1", "PrevBackup1ArchName"), "d.zip");
+
+    EXPECT_TRUE(Cli({"estimate", "My Docs", "Zipped"})
+                    .out.endsWith("  Unpacked size of selected task(s) data: 30 bytes\n"));
 }
 
-TEST_F(RunCommandsTest, ExitStatusTellsFailuresAndUnknownNames) {
-    QByteArray out;
-    QByteArray err;
-    EXPECT_EQ(Cli({"run", "Docs", "Broken"}, &out, &err), 1);
-    EXPECT_TRUE(out.contains("  Task completed\n"));
-    EXPECT_TRUE(out.contains("  Error: task failed\n"));
-    EXPECT_TRUE(out.contains("  Warning: Send mail to 'ann@example.org' failed\n"));
+TEST_F(RunCommandsTest, ExitStatusTellsFailuresUnknownNamesAndOwners) {
+    CliResult run = Cli({"run", "--all"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out.count("  Add task '"), 4);
+    EXPECT_TRUE(run.out.contains("  Warning: Send mail to 'ann@example.org' failed\n"));
+    EXPECT_TRUE(run.out.contains("  Error: task failed\n"));
 
-    EXPECT_EQ(Cli({"run", "Docs", "Nope"}, &out, &err), 2);
-    EXPECT_EQ(err, "Error: task 'Nope' not found\n");
-    EXPECT_FALSE(out.contains("Starting task"));
-    EXPECT_EQ(Cli({"run"}, &out, &err), 2);
-}
+    run = Cli({"run", "My Docs", "Nope"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "Error: task 'Nope' not found\n");
+    EXPECT_FALSE(run.out.contains("Starting task"));
 
-TEST_F(RunCommandsTest, RunAllStartsEveryTask) {
-    QByteArray out;
-    EXPECT_EQ(Cli({"run", "--all"}, &out), 1);
-    EXPECT_TRUE(out.contains("Starting all task...\n"));
-    EXPECT_EQ(out.count("  Add task '"), 3);
-    EXPECT_EQ(out.count("  Task completed\n"), 2);
-}
-
-TEST_F(RunCommandsTest, AnotherOwnerOfTheTaskListIsReported) {
+    // A holder of the task list that takes no names (a delete, an older program).
     DataFolderLock lock;
     ASSERT_TRUE(lock.TryLock(m_dir.File("data")));
-    QByteArray err;
-    EXPECT_EQ(Cli({"run", "Docs"}, nullptr, &err), 3);
-    EXPECT_TRUE(err.contains("in use by another Corvane process")) << err.constData();
-    EXPECT_EQ(Cli({"delete", "Docs"}, nullptr, &err), 3);
-    lock.Unlock();
-    EXPECT_EQ(Cli({"run", "Docs"}), 0);
+    for (const QStringList& args : {QStringList{"run", "My Docs"}, QStringList{"delete", "x"}}) {
+        run = Cli(args);
+        EXPECT_EQ(run.status, 3);
+        EXPECT_TRUE(run.err.contains("in use by another Corvane process")) << run.err.toStdString();
+    }
 }
 
-TEST_F(RunCommandsTest, EstimatePrintsTheSize) {
-    QByteArray out;
-    EXPECT_EQ(Cli({"estimate", "Docs", "Zipped"}, &out), 0);
-    EXPECT_EQ(out.count("Estimating task...\n"), 2);
-    EXPECT_TRUE(out.endsWith("  Unpacked size of selected task(s) data: 3 KBytes\n"))
-        << out.constData();
-}
-
-// SIGINT presses Stop: the running task is aborted and the queue is emptied. The first
-// task is held in its notification mail (a sendmail stand-in that waits on a FIFO), so
-// the signal arrives while it runs.
+// SIGINT presses Stop: the running task is aborted and the queue is emptied.
 TEST_F(RunCommandsTest, InterruptStopsTheRun) {
-    const QString fifo = m_dir.File("hold");
-    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    const QString sendmail = m_dir.Write(
-        "sendmail", ("#!/bin/sh\ncat > /dev/null\nread line < '" + fifo + "'\n").toUtf8());
-    QFile::setPermissions(sendmail, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-
     QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("CORVANE_HOME", m_dir.File("data"));
-    env.insert("CORVANE_SENDMAIL", sendmail);
-    process.setProcessEnvironment(env);
-    process.start(CORVANE_CLI_PATH, {"run", "Broken", "Docs"});
-    ASSERT_TRUE(process.waitForStarted());
-
-    // Opening the FIFO waits until the stand-in reads it: the first task is then running.
-    const int hold = ::open(QFile::encodeName(fifo).constData(), O_WRONLY);
+    const int hold = StartHeld(process, {"run", "Broken", "My Docs"});
     ASSERT_GE(hold, 0);
     ::kill(static_cast<pid_t>(process.processId()), SIGINT);
-    // The program's main thread is idle in its event loop and takes the signal at once;
-    // the mail returns only after the stand-in has read the line below.
-    ASSERT_EQ(::write(hold, "go\n", 3), 3);
-    ::close(hold);
-
+    // The main thread is idle in its event loop and takes the signal at once; the mail
+    // returns only after the stand-in has read the line.
+    Release(hold);
     ASSERT_TRUE(process.waitForFinished(120000));
     const QByteArray out = process.readAllStandardOutput();
     EXPECT_EQ(process.exitCode(), 130) << out.constData();
     EXPECT_TRUE(out.contains("  Task has been aborted\n")) << out.constData();
     EXPECT_FALSE(QFileInfo::exists(m_dir.File("dst/copy")));  // the second task never ran
+}
+
+// A run that owns the task list takes names from a second run and lasts until they are
+// done; then it leaves the task list to the next one.
+TEST_F(RunCommandsTest, RunningCliQueuesHandedOverNames) {
+    QProcess first;
+    const int hold = StartHeld(first, {"run", "Broken"});
+    ASSERT_GE(hold, 0);
+
+    const CliResult second = Cli({"run", "/\"my docs\"", "Nothing"});
+    EXPECT_EQ(second.status, 1) << second.err.toStdString();
+    EXPECT_EQ(second.out, "Task '/\"my docs\"' handed over to the running corvane-cli run\n");
+    EXPECT_EQ(second.err, "Error: task 'Nothing' not found\n");
+    EXPECT_FALSE(QFileInfo::exists(m_dir.File("dst/copy")));  // only queued so far
+
+    Release(hold);
+    ASSERT_TRUE(first.waitForFinished(120000));
+    const QByteArray out = first.readAllStandardOutput();
+    EXPECT_EQ(first.exitCode(), 1) << out.constData();  // Broken failed
+    EXPECT_TRUE(out.contains("  Task completed\n"));
+    EXPECT_TRUE(out.contains("Error: task 'Nothing' not found\n"));
+    EXPECT_EQ(ReadAll(m_dir.File("dst/copy/Docs/same.txt")), "same");
+
+    const CliResult third = Cli({"run", "My Docs"});
+    EXPECT_EQ(third.status, 0) << third.out.toStdString() << third.err.toStdString();
+    EXPECT_FALSE(third.out.contains("handed over"));
+}
+
+// One line per stored file: status, live name, archive name and both times, by tabs.
+TEST_F(RunCommandsTest, CompareShowsTheStatusOfEveryStoredFile) {
+    BackUpAndChange();
+    CliResult compare = Cli({"compare", "zipped"});
+    ASSERT_EQ(compare.status, 0) << compare.err.toStdString();
+    QStringList statuses;
+    for (const QString& line : compare.out.split('\n', Qt::SkipEmptyParts)) {
+        const QStringList columns = line.split('\t');
+        ASSERT_EQ(columns.size(), 5) << line.toStdString();
+        statuses << columns[0] + " " + columns[2].section('/', -1);
+    }
+    statuses.sort();
+    EXPECT_EQ(statuses,
+              (QStringList{"deleted gone.txt", "identical same.txt", "newer changed.txt"}));
+    EXPECT_TRUE(compare.out.contains("\tfile not found\td.zip:Docs/gone.txt\t"));
+
+    // A missing archive exited with 0.
+    ASSERT_TRUE(QFile::remove(m_dir.File("dst/zip/d.zip")));
+    compare = Cli({"compare", "Zipped"});
+    EXPECT_EQ(compare.status, 1);
+    EXPECT_TRUE(compare.err.contains("  Error: cannot open ZIP file\n"))
+        << compare.err.toStdString();
+    EXPECT_TRUE(compare.out.isEmpty());
+}
+
+// Without --yes and without a terminal nothing is restored; on a terminal (`script`
+// gives the program one) the user is asked, and "n" restores nothing either.
+TEST_F(RunCommandsTest, RestoreAsksOrNeedsYes) {
+    BackUpAndChange();
+    CliResult restore = Cli({"restore", "Zipped"});
+    EXPECT_EQ(restore.status, 2);
+    EXPECT_TRUE(restore.out.contains("3 items checked")) << restore.out.toStdString();
+    EXPECT_TRUE(restore.err.contains("--yes"));
+    EXPECT_EQ(ReadAll(m_dir.File("src/Docs/changed.txt")), "CHANGED!");
+    if (!QStandardPaths::findExecutable("script").isEmpty()) {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("CORVANE_HOME", m_dir.File("data"));
+        process.setProcessEnvironment(env);
+        process.start("script",
+                      {"-qec", QString(CORVANE_CLI_PATH) + " restore Zipped", "/dev/null"});
+        process.write("n\n");
+        process.closeWriteChannel();
+        ASSERT_TRUE(process.waitForFinished(120000));
+        EXPECT_EQ(process.exitCode(), 1);
+        EXPECT_TRUE(process.readAllStandardOutput().contains("Restore checked items? [y/N]"));
+        EXPECT_EQ(ReadAll(m_dir.File("src/Docs/changed.txt")), "CHANGED!");
+    }
+
+    restore = Cli({"restore", "Zipped", "--uncheck-identical", "--yes"});
+    ASSERT_EQ(restore.status, 0) << restore.out.toStdString();
+    EXPECT_EQ(ReadAll(m_dir.File("src/Docs/changed.txt")), "changed");
+    EXPECT_EQ(ReadAll(m_dir.File("src/Docs/gone.txt")), "gone");
+    EXPECT_TRUE(restore.out.contains("  ...2 items unpacked.\n")) << restore.out.toStdString();
+}
+
+TEST_F(RunCommandsTest, DatedTaskWithSeveralBackupsNeedsAChoice) {
+    CliResult result = Cli({"restore", "Dated", "--yes"});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_TRUE(result.err.contains("--backup"));
+    EXPECT_TRUE(result.out.startsWith("1. ")) << result.out.toStdString();
+    EXPECT_TRUE(result.out.contains("/nowhere/2/\n")) << result.out.toStdString();
+    EXPECT_EQ(Cli({"compare", "Dated", "--backup", "3"}).status, 2);
+    // The chosen backup holds nothing: there is nothing to restore.
+    result = Cli({"restore", "Dated", "--backup", "2", "--yes"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_TRUE(result.out.contains("  Error: nothing to restore\n")) << result.out.toStdString();
 }
 
 }  // namespace

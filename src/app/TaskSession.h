@@ -1,6 +1,7 @@
 #pragma once
 
-// The task list and tree of a data folder, loaded for the length of one command.
+// The task list and tree of a data folder, loaded for the length of one command or
+// one run without a window.
 
 #include <QString>
 #include <cstdio>
@@ -11,8 +12,8 @@
 
 namespace corvane {
 
-struct CliSession {
-    explicit CliSession(const QString& folder)
+struct TaskSession {
+    explicit TaskSession(const QString& folder)
         : dataFolder(folder), tree(tasks), load(LoadTasksAndTree(tasks, tree, dataFolder)) {}
 
     // Saves both files, but never over a file the load found damaged; false (with the

@@ -1,23 +1,23 @@
-#include "cli/CliConsole.h"
+#include "app/TerminalConsole.h"
 
 #include <unistd.h>
 
 namespace corvane {
 
-CliConsole::CliConsole(std::FILE* out, std::FILE* err)
+TerminalConsole::TerminalConsole(std::FILE* out, std::FILE* err)
     : m_terminal(out), m_err(err), m_showProgress(::isatty(::fileno(err)) == 1) {}
 
-CliConsole::~CliConsole() {
+TerminalConsole::~TerminalConsole() {
     EraseProgress();
 }
 
-void CliConsole::AppendLine(const LogLine& line) {
+void TerminalConsole::AppendLine(const LogLine& line) {
     EraseProgress();
     m_terminal.AppendLine(line);
     DrawProgress();
 }
 
-void CliConsole::EraseProgress() {
+void TerminalConsole::EraseProgress() {
     if (!m_drawn.isEmpty()) {
         std::fputs("\r\033[K", m_err);
         std::fflush(m_err);
@@ -25,7 +25,7 @@ void CliConsole::EraseProgress() {
     }
 }
 
-void CliConsole::DrawProgress() {
+void TerminalConsole::DrawProgress() {
     if (!m_showProgress) {
         return;
     }
@@ -41,27 +41,27 @@ void CliConsole::DrawProgress() {
     }
 }
 
-void CliConsole::Show() {
+void TerminalConsole::Show() {
     m_progress.Show();
     DrawProgress();
 }
 
-void CliConsole::SetLabel(const QString& label) {
+void TerminalConsole::SetLabel(const QString& label) {
     m_progress.SetLabel(label);
     DrawProgress();
 }
 
-void CliConsole::SetRange(int lower, int upper) {
+void TerminalConsole::SetRange(int lower, int upper) {
     m_progress.SetRange(lower, upper);
     DrawProgress();
 }
 
-void CliConsole::SetPosition(int position) {
+void TerminalConsole::SetPosition(int position) {
     m_progress.SetPosition(position);
     DrawProgress();
 }
 
-void CliConsole::Hide() {
+void TerminalConsole::Hide() {
     m_progress.Hide();
     EraseProgress();
 }

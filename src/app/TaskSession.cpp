@@ -1,10 +1,10 @@
-#include "cli/CliSession.h"
+#include "app/TaskSession.h"
 
 #include "platform/DataFolder.h"
 
 namespace corvane {
 
-bool CliSession::Save(std::FILE* err) const {
+bool TaskSession::Save(std::FILE* err) const {
     if (load.TaskListDamaged()) {
         // Reported when the command started; the damaged file is kept as it is.
         std::fprintf(err, "Error: %s\n", qUtf8Printable(load.taskListError));
@@ -25,7 +25,7 @@ bool CliSession::Save(std::FILE* err) const {
 }
 
 bool CheckTaskFiles(const QString& dataFolder, std::FILE* err) {
-    const CliSession session(dataFolder);
+    const TaskSession session(dataFolder);
     if (session.load.TaskListDamaged()) {
         std::fprintf(err, "Error: %s\n", qUtf8Printable(session.load.taskListError));
         return false;

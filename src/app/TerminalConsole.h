@@ -1,6 +1,6 @@
 #pragma once
 
-// The terminal of corvane-cli as the log target and progress indicator of a run: log
+// The terminal as the log target and progress indicator of a run without a window: log
 // lines go to the output stream as the log window would show them; when the error
 // stream is a terminal, one line there shows the progress label and percentage and is
 // redrawn in place. Main thread only: the worker reaches it through the queued
@@ -15,10 +15,10 @@
 
 namespace corvane {
 
-class CliConsole : public LogTarget, public ProgressTarget {
+class TerminalConsole : public LogTarget, public ProgressTarget {
   public:
-    CliConsole(std::FILE* out, std::FILE* err);
-    ~CliConsole() override;
+    TerminalConsole(std::FILE* out, std::FILE* err);
+    ~TerminalConsole() override;
 
     void AppendLine(const LogLine& line) override;
     void Clear() override {}

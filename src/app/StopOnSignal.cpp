@@ -1,4 +1,4 @@
-#include "cli/StopOnSignal.h"
+#include "app/StopOnSignal.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,13 +1,11 @@
-#include "cli/RunCommands.h"
+#include "app/HeadlessRun.h"
 
-#include <QEventLoop>
 #include <QThread>
 
-#include "app/Estimate.h"
+#include "app/ExitCode.h"
+#include "app/HeadlessQueue.h"
 #include "app/InstanceChannel.h"
 #include "app/TaskArgument.h"
-#include "cli/QueuedCommand.h"
-#include "engine/BackupRun.h"
 #include "platform/DataFolder.h"
 
 namespace corvane {
@@ -48,34 +46,19 @@ void HandOver(const QString& dataFolder, QStringList& pending, bool& refused, st
     }
 }
 
-}  // namespace
-
-bool LockDataFolder(DataFolderLock& lock, const QString& dataFolder, std::FILE* err) {
-    if (EnsureFolder(dataFolder) && lock.TryLock(dataFolder)) {
-        return true;
-    }
-    ReportLocked(dataFolder, err);
-    return false;
-}
-
-int RunTasksCommand(const QString& dataFolder, const QStringList& names, bool all, std::FILE* out,
-                    std::FILE* err) {
-    if (!CheckTaskFiles(dataFolder, err)) {
-        return kExitFailed;
-    }
-    DataFolderLock lock;
+// Takes the task list for this run, or hands the pending names to its owner. Answers
+// -1 when this run holds the lock and runs the names left in `pending`; otherwise the
+// exit status of a run that is done.
+int TakeTaskListOrHandOver(DataFolderLock& lock, const QString& dataFolder, bool all,
+                           QStringList& pending, bool& refused, std::FILE* out, std::FILE* err) {
     if (all) {
-        if (!LockDataFolder(lock, dataFolder, err)) {
-            return kExitLocked;
-        }
-    } else if (!EnsureFolder(dataFolder)) {
+        return LockDataFolder(lock, dataFolder, err) ? -1 : kExitLocked;
+    }
+    if (!EnsureFolder(dataFolder)) {
         ReportLocked(dataFolder, err);
         return kExitLocked;
     }
-    // Names go to the owner of the task list when another program holds it.
-    QStringList pending = names;
-    bool refused = false;
-    for (int attempt = 1; !all && !lock.TryLock(dataFolder); ++attempt) {
+    for (int attempt = 1; !lock.TryLock(dataFolder); ++attempt) {
         HandOver(dataFolder, pending, refused, out, err);
         if (pending.isEmpty()) {
             return refused ? kExitFailed : kExitOk;
@@ -86,21 +69,13 @@ int RunTasksCommand(const QString& dataFolder, const QStringList& names, bool al
         }
         QThread::msleep(kOwnerPauseMs);
     }
+    return -1;
+}
 
-    QueuedCommand command(dataFolder, out, err);
-    std::vector<int> indices;
-    if (!command.Resolve(pending, indices)) {
-        return kExitUsage;
-    }
-    TaskList& tasks = command.Session().tasks;
-    RunQueue& queue = command.Queue();
-    queue.SetBackupJob([&tasks](int index, RunContext& context) {
-        return RunBackup(tasks, index, context.Stop());
-    });
-
-    // While this run owns the task list, a second program hands its names over to it
-    // instead of failing; they join the queue, and the run lasts until it is empty.
-    InstanceChannel channel(InstanceChannel::Owner::kCommandLine);
+// While this run owns the task list, a second program hands its names over to it
+// instead of failing; they join the queue.
+void ServeHandOvers(InstanceChannel& channel, HeadlessQueue& run, const QString& dataFolder) {
+    const TaskList& tasks = run.Session().tasks;
     channel.SetTaskCheck([&tasks](const QString& argument) {
         const QString name = TrimTaskArgument(argument);
         if (tasks.FindTaskByName(name) < 0) {
@@ -108,44 +83,59 @@ int RunTasksCommand(const QString& dataFolder, const QStringList& names, bool al
         }
         return QString();
     });
+    RunQueue& queue = run.Queue();
     QObject::connect(
         &channel, &InstanceChannel::TaskNameReceived, &queue,
         [&queue](const QString& argument) { queue.RunTaskByName(TrimTaskArgument(argument)); });
     channel.Listen(dataFolder);  // without it the run still works, alone
+}
 
+}  // namespace
+
+bool LockDataFolder(DataFolderLock& lock, const QString& dataFolder, std::FILE* err) {
+    if (EnsureFolder(dataFolder) && lock.TryLock(dataFolder)) {
+        return true;
+    }
+    ReportLocked(dataFolder, err);
+    return false;
+}
+
+int RunTasksHeadless(const QString& dataFolder, const QStringList& names, bool all, std::FILE* out,
+                     std::FILE* err) {
+    if (!CheckTaskFiles(dataFolder, err)) {
+        return kExitFailed;
+    }
+    DataFolderLock lock;
+    QStringList pending = names;
+    bool refused = false;
+    const int done = TakeTaskListOrHandOver(lock, dataFolder, all, pending, refused, out, err);
+    if (done >= 0) {
+        return done;
+    }
+
+    HeadlessQueue run(dataFolder, out, err);
+    std::vector<int> indices;
+    if (!run.Resolve(pending, indices)) {
+        return kExitUsage;
+    }
+    InstanceChannel channel(InstanceChannel::Owner::kCommandLine);
+    ServeHandOvers(channel, run, dataFolder);
     if (all) {
-        queue.StartAll();
+        run.Queue().StartAll();
     } else {
         for (const QString& name : pending) {
-            queue.RunTaskByName(name);
+            run.Queue().RunTaskByName(name);
         }
     }
     // A name handed over just as the queue went idle may have started another run
     // before the event loop returned.
-    while (queue.IsRunning()) {
-        command.Wait();
+    while (run.Queue().IsRunning()) {
+        run.Wait();
     }
     // Senders still waiting hear no answer and take the task list themselves.
     channel.Close();
-    if (command.Signalled() || command.Observer().AnyAborted()) {
-        return kExitStopped;
-    }
-    return command.Observer().AnyFailed() || refused ? kExitFailed : kExitOk;
-}
-
-int EstimateCommand(const QString& dataFolder, const QStringList& names, std::FILE* out,
-                    std::FILE* err) {
-    QueuedCommand command(dataFolder, out, err);
-    std::vector<int> indices;
-    if (!command.Resolve(names, indices)) {
-        return kExitUsage;
-    }
-    const TaskList& tasks = command.Session().tasks;
-    command.Queue().StartEstimate(indices, [&tasks](RunContext& context) {
-        return EstimateTasks(tasks, context.EstimateTasks(), context.Stop());
-    });
-    command.Wait();
-    return command.Signalled() ? kExitStopped : kExitOk;
+    const int status = run.ExitStatus();
+    return status == kExitOk && refused ? kExitFailed : status;
 }
 
 }  // namespace corvane
