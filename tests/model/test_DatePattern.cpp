@@ -52,10 +52,6 @@ INSTANTIATE_TEST_SUITE_P(
         ExpandCase{"#YY-#MM-#DD #HH:#MIN", MakeTime(987, 12, 31, 23, 59), "987-12-31 23:59"},
         ExpandCase{"#YY #HH #MIN", MakeTime(30827, 1, 1, 0, 0), "30827 00 00"}));
 
-TEST(ExpandDatePattern, NoMomentLeavesTextUnchanged) {
-    EXPECT_EQ(ExpandDatePattern("/b/#YY_#MM_#DD", nullptr), QStringLiteral("/b/#YY_#MM_#DD"));
-}
-
 // --- Resolved names of a task ---
 
 struct FolderCase {
@@ -93,6 +89,7 @@ TEST(ResolvedArchiveName, ExpandsWithoutAppending) {
               QStringLiteral("Docs -14h.zip"));
     task.archiveName.clear();
     EXPECT_EQ(ResolvedArchiveName(task, kMarch7), QString());
+    EXPECT_EQ(ExpandDatePattern("/b/#YY_#MM_#DD", nullptr), QStringLiteral("/b/#YY_#MM_#DD"));
 }
 
 // --- The settings of the dialog ---
@@ -109,18 +106,14 @@ void PrintTo(const SplitCase& param, std::ostream* out) {
 
 class DatePatternSplitTest : public testing::TestWithParam<SplitCase> {};
 
+// "None" is selected first and gives base and extension.
 TEST_P(DatePatternSplitTest, SplitsBaseAndExtension) {
     const DatePatternSettings settings(QString::fromUtf8(GetParam().archiveName), "Backup",
                                        kMarch7);
     EXPECT_EQ(settings.Base(), QString::fromUtf8(GetParam().base)) << GetParam().archiveName;
     EXPECT_EQ(settings.Extension(), QString::fromUtf8(GetParam().extension));
-    // "None" is selected and its one sample is base and extension.
-    EXPECT_EQ(settings.SelectedAccuracy(), 0);
-    EXPECT_EQ(
-        settings.Samples(),
-        (std::vector<DatePatternSettings::Entry>{
-            {QString::fromUtf8(GetParam().base) + QString::fromUtf8(GetParam().extension), 0}}));
-    EXPECT_EQ(settings.SelectedSample(), 0);
+    EXPECT_EQ(settings.ResultArchiveName(),
+              QString::fromUtf8(GetParam().base) + QString::fromUtf8(GetParam().extension));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -136,76 +129,61 @@ INSTANTIATE_TEST_SUITE_P(
                     SplitCase{"dir.d/Docs", "Docs", ""}, SplitCase{"Mail #MM #DD", "Mail", ""},
                     SplitCase{"Caf\xc3\xa9 2005.zip", "Caf\xc3\xa9 2005", ".zip"}));
 
-TEST(DatePatternSettings, OffersFiveAccuracies) {
-    const DatePatternSettings settings("Docs.zip", "Backup", kMarch7);
-    const std::vector<DatePatternSettings::Entry> expected{
-        {"None", 0}, {"Minute", 1}, {"Hour", 2}, {"Day", 3}, {"Month", 4}};
-    EXPECT_EQ(settings.Accuracies(), expected);
-}
-
 struct AccuracyCase {
+    const char* archiveName;
     int accuracy;
     const char* withBase;     // sample 0
-    const char* withoutBase;  // sample 1
+    const char* withoutBase;  // sample 1; nullptr: "None" has one sample only
     const char* resultWithBase;
     const char* resultWithoutBase;
 };
 
 void PrintTo(const AccuracyCase& param, std::ostream* out) {
-    *out << "accuracy " << param.accuracy;
+    *out << param.archiveName << ", accuracy " << param.accuracy;
 }
 
 class DatePatternAccuracyTest : public testing::TestWithParam<AccuracyCase> {};
 
 TEST_P(DatePatternAccuracyTest, SamplesAndResultFollowTheChoice) {
     const AccuracyCase& param = GetParam();
-    DatePatternSettings settings("Docs #YY_#MM.zip", "Backup", kMarch7);
+    DatePatternSettings settings(param.archiveName, "Backup", kMarch7);
+    ASSERT_TRUE(settings.SelectAccuracy(kAccuracyDay, kMarch7));  // another choice first
     ASSERT_TRUE(settings.SelectAccuracy(param.accuracy, kMarch7));
     EXPECT_EQ(settings.SelectedAccuracy(), param.accuracy);
-    const std::vector<DatePatternSettings::Entry> expected{{param.withBase, 0},
-                                                           {param.withoutBase, 1}};
+    std::vector<DatePatternSettings::Entry> expected{{param.withBase, 0}};
+    if (param.withoutBase != nullptr) {
+        expected.push_back({param.withoutBase, 1});
+    }
     EXPECT_EQ(settings.Samples(), expected);
     EXPECT_EQ(settings.SelectedSample(), 0);
     EXPECT_EQ(settings.ResultArchiveName(), QString::fromUtf8(param.resultWithBase));
-
-    ASSERT_TRUE(settings.SelectSample(1));
-    EXPECT_EQ(settings.ResultArchiveName(), QString::fromUtf8(param.resultWithoutBase));
-
-    // The name it gives expands to what the sample showed.
-    TaskRecord task;
-    task.archiveName = settings.ResultArchiveName();
-    EXPECT_EQ(ResolvedArchiveName(task, kMarch7), QString::fromUtf8(param.withoutBase));
+    EXPECT_EQ(settings.SelectSample(1), param.withoutBase != nullptr);
+    if (param.withoutBase != nullptr) {
+        EXPECT_EQ(settings.ResultArchiveName(), QString::fromUtf8(param.resultWithoutBase));
+        // The name it gives expands to what the sample showed.
+        TaskRecord task;
+        task.archiveName = settings.ResultArchiveName();
+        EXPECT_EQ(ResolvedArchiveName(task, kMarch7), QString::fromUtf8(param.withoutBase));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Accuracies, DatePatternAccuracyTest,
-    testing::Values(AccuracyCase{1, "Docs 2005_03_07-09_05.zip", "2005_03_07-09_05.zip",
-                                 "Docs #YY_#MM_#DD-#HH_#MIN.zip", "#YY_#MM_#DD-#HH_#MIN.zip"},
-                    AccuracyCase{2, "Docs 2005_03_07-09h.zip", "2005_03_07-09h.zip",
-                                 "Docs #YY_#MM_#DD-#HHh.zip", "#YY_#MM_#DD-#HHh.zip"},
-                    AccuracyCase{3, "Docs 2005_03_07.zip", "2005_03_07.zip", "Docs #YY_#MM_#DD.zip",
-                                 "#YY_#MM_#DD.zip"},
-                    AccuracyCase{4, "Docs 2005_03.zip", "2005_03.zip", "Docs #YY_#MM.zip",
-                                 "#YY_#MM.zip"}));
+    testing::Values(
+        AccuracyCase{"Docs #YY_#MM.zip", kAccuracyNone, "Docs.zip", nullptr, "Docs.zip", nullptr},
+        AccuracyCase{"Docs #YY_#MM.zip", 1, "Docs 2005_03_07-09_05.zip", "2005_03_07-09_05.zip",
+                     "Docs #YY_#MM_#DD-#HH_#MIN.zip", "#YY_#MM_#DD-#HH_#MIN.zip"},
+        AccuracyCase{"Docs #YY_#MM.zip", 2, "Docs 2005_03_07-09h.zip", "2005_03_07-09h.zip",
+                     "Docs #YY_#MM_#DD-#HHh.zip", "#YY_#MM_#DD-#HHh.zip"},
+        AccuracyCase{"Docs #YY_#MM.zip", 3, "Docs 2005_03_07.zip", "2005_03_07.zip",
+                     "Docs #YY_#MM_#DD.zip", "#YY_#MM_#DD.zip"},
+        AccuracyCase{"Docs #YY_#MM.zip", 4, "Docs 2005_03.zip", "2005_03.zip", "Docs #YY_#MM.zip",
+                     "#YY_#MM.zip"},
+        // The default base when nothing precedes the date.
+        AccuracyCase{"#YY_#MM.zip", 4, "Backup 2005_03.zip", "2005_03.zip", "Backup #YY_#MM.zip",
+                     "#YY_#MM.zip"}));
 
-TEST(DatePatternSettings, NoneGivesBaseAndExtension) {
-    DatePatternSettings settings("Docs #YY_#MM.zip", "Backup", kMarch7);
-    EXPECT_EQ(settings.ResultArchiveName(), QStringLiteral("Docs.zip"));
-    EXPECT_FALSE(settings.SelectSample(1));  // "None" has one sample only
-    ASSERT_TRUE(settings.SelectAccuracy(kAccuracyDay, kMarch7));
-    ASSERT_TRUE(settings.SelectAccuracy(kAccuracyNone, kMarch7));
-    EXPECT_EQ(settings.Samples().size(), 1u);
-    EXPECT_EQ(settings.ResultArchiveName(), QStringLiteral("Docs.zip"));
-}
-
-TEST(DatePatternSettings, DefaultBaseIsUsedWhenNothingPrecedesTheDate) {
-    DatePatternSettings settings("#YY_#MM.zip", "Backup", kMarch7);
-    ASSERT_TRUE(settings.SelectAccuracy(kAccuracyMonth, kMarch7));
-    EXPECT_EQ(settings.Samples().front().text, QStringLiteral("Backup 2005_03.zip"));
-    EXPECT_EQ(settings.ResultArchiveName(), QStringLiteral("Backup #YY_#MM.zip"));
-}
-
-TEST(DatePatternSettings, ChoosingAnAccuracyRefillsAtTheGivenTime) {
+TEST(DatePatternSettings, RefillsAtTheGivenTimeAndRefusesChoicesOutsideTheLists) {
     DatePatternSettings settings("Docs.zip", "Backup", kMarch7);
     ASSERT_TRUE(settings.SelectAccuracy(kAccuracyMinute, kMarch7));
     ASSERT_TRUE(settings.SelectSample(1));
@@ -213,15 +191,14 @@ TEST(DatePatternSettings, ChoosingAnAccuracyRefillsAtTheGivenTime) {
     EXPECT_EQ(settings.SelectedSample(), 0);  // the first sample is selected again
     // Samples show four-digit years.
     EXPECT_EQ(settings.Samples().front().text, QStringLiteral("Docs 0987_01_02-03_04.zip"));
-}
 
-TEST(DatePatternSettings, RefusesChoicesOutsideTheLists) {
-    DatePatternSettings settings("Docs.zip", "Backup", kMarch7);
     ASSERT_TRUE(settings.SelectAccuracy(kAccuracyDay, kMarch7));
-    EXPECT_FALSE(settings.SelectAccuracy(5, kMarch7));
-    EXPECT_FALSE(settings.SelectAccuracy(-1, kMarch7));
-    EXPECT_FALSE(settings.SelectSample(2));
-    EXPECT_FALSE(settings.SelectSample(-1));
+    for (const int accuracy : {5, -1}) {
+        EXPECT_FALSE(settings.SelectAccuracy(accuracy, kMarch7));
+    }
+    for (const int sample : {2, -1}) {
+        EXPECT_FALSE(settings.SelectSample(sample));
+    }
     EXPECT_EQ(settings.SelectedAccuracy(), kAccuracyDay);
     EXPECT_EQ(settings.SelectedSample(), 0);
     EXPECT_EQ(settings.ResultArchiveName(), QStringLiteral("Docs #YY_#MM_#DD.zip"));
