@@ -13,83 +13,61 @@ using test::MakeTime;
 // 7 March 2005, 09:05.
 const CalendarTime kMarch7 = MakeTime(2005, 3, 7, 9, 5);
 
-// --- Expansion ---
+// --- Expansion: of a text, of a task's destination folder and of its archive name ---
 
-struct ExpandCase {
-    const char* text;
-    CalendarTime moment;
-    const char* expected;
-};
+enum Use { kText, kFolder, kArchive };
 
-void PrintTo(const ExpandCase& param, std::ostream* out) {
-    *out << '"' << param.text << "\" -> \"" << param.expected << '"';
-}
-
-class ExpandDatePatternTest : public testing::TestWithParam<ExpandCase> {};
-
-TEST_P(ExpandDatePatternTest, ReplacesEveryToken) {
-    const ExpandCase& param = GetParam();
-    EXPECT_EQ(ExpandDatePattern(QString::fromUtf8(param.text), &param.moment),
-              QString::fromUtf8(param.expected))
-        << param.text;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Texts, ExpandDatePatternTest,
-    testing::Values(
-        ExpandCase{"#YY_#MM_#DD", kMarch7, "2005_03_07"}, ExpandCase{"#HH:#MIN", kMarch7, "09:05"},
-        ExpandCase{"Docs -#HHh.zip", MakeTime(2005, 3, 7, 14, 30), "Docs -14h.zip"},
-        ExpandCase{"#MM#MM", kMarch7, "0303"}, ExpandCase{"#DD #DD #DD", kMarch7, "07 07 07"},
-        ExpandCase{"#dd #mm #yy #hh #min #Min", kMarch7, "#dd #mm #yy #hh #min #Min"},
-        ExpandCase{"#MINUTES", kMarch7, "05UTES"}, ExpandCase{"#YYYY", kMarch7, "2005YY"},
-        ExpandCase{"##DD#", kMarch7, "#07#"},
-        ExpandCase{"# DD #D #M #Y #H #MI", kMarch7, "# DD #D #M #Y #H #MI"},
+TEST(DatePattern, ReplacesEveryTokenAndEndsAFolderInASeparator) {
+    const CalendarTime at1430 = MakeTime(2005, 3, 7, 14, 30);
+    const struct {
+        Use use;
+        const char* text;
+        const CalendarTime* moment;  // nullptr: no moment, nothing replaced
+        const char* expected;
+    } cases[] = {
+        {kText, "#YY_#MM_#DD", &kMarch7, "2005_03_07"},
+        {kText, "#HH:#MIN", &kMarch7, "09:05"},
+        {kText, "#MM#MM", &kMarch7, "0303"},
+        {kText, "#DD #DD #DD", &kMarch7, "07 07 07"},
+        {kText, "#dd #mm #yy #hh #min #Min", &kMarch7, "#dd #mm #yy #hh #min #Min"},
+        {kText, "#MINUTES", &kMarch7, "05UTES"},
+        {kText, "#YYYY", &kMarch7, "2005YY"},
+        {kText, "##DD#", &kMarch7, "#07#"},
+        {kText, "# DD #D #M #Y #H #MI", &kMarch7, "# DD #D #M #Y #H #MI"},
         // "#MM" is replaced before "#MIN", so "#MMIN" is a month followed by "IN".
-        ExpandCase{"#MMIN", kMarch7, "03IN"}, ExpandCase{"", kMarch7, ""},
-        ExpandCase{"no tokens", kMarch7, "no tokens"},
-        ExpandCase{"caf\xc3\xa9 #DD", kMarch7, "caf\xc3\xa9 07"},
-        // The year has as many digits as it needs; the others at least two.
-        ExpandCase{"#YY-#MM-#DD #HH:#MIN", MakeTime(987, 12, 31, 23, 59), "987-12-31 23:59"},
-        ExpandCase{"#YY #HH #MIN", MakeTime(30827, 1, 1, 0, 0), "30827 00 00"}));
-
-// --- Resolved names of a task ---
-
-struct FolderCase {
-    const char* path;
-    const char* expected;
-};
-
-void PrintTo(const FolderCase& param, std::ostream* out) {
-    *out << '"' << param.path << "\" -> \"" << param.expected << '"';
-}
-
-class ResolvedDestFolderTest : public testing::TestWithParam<FolderCase> {};
-
-TEST_P(ResolvedDestFolderTest, ExpandsAndEndsInSeparator) {
-    TaskRecord task;
-    task.destination.path = QString::fromUtf8(GetParam().path);
-    EXPECT_EQ(ResolvedDestFolder(task, kMarch7), QString::fromUtf8(GetParam().expected));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Paths, ResolvedDestFolderTest,
-    testing::Values(FolderCase{"/backup/#YY_#MM_#DD", "/backup/2005_03_07/"},
-                    FolderCase{"/backup/#YY_#MM_#DD/", "/backup/2005_03_07/"},
-                    FolderCase{"/backup", "/backup/"}, FolderCase{"/", "/"}, FolderCase{"", ""},
-                    // "\" is an ordinary file name character on Linux.
-                    FolderCase{"D:\\Backup\\#YY_#MM_#DD", "D:\\Backup\\2005_03_07/"},
-                    FolderCase{"D:\\Backup\\", "D:\\Backup\\/"},
-                    FolderCase{"backups/#YY/#MM", "backups/2005/03/"}));
-
-TEST(ResolvedArchiveName, ExpandsWithoutAppending) {
-    TaskRecord task;
-    task.destination.path = "/backup";
-    task.archiveName = "Docs -#HHh.zip";
-    EXPECT_EQ(ResolvedArchiveName(task, MakeTime(2005, 3, 7, 14, 30)),
-              QStringLiteral("Docs -14h.zip"));
-    task.archiveName.clear();
-    EXPECT_EQ(ResolvedArchiveName(task, kMarch7), QString());
-    EXPECT_EQ(ExpandDatePattern("/b/#YY_#MM_#DD", nullptr), QStringLiteral("/b/#YY_#MM_#DD"));
+        {kText, "#MMIN", &kMarch7, "03IN"},
+        {kText, "", &kMarch7, ""},
+        {kText, "caf\xc3\xa9 #DD", &kMarch7, "caf\xc3\xa9 07"},
+        {kText, "/b/#YY_#MM_#DD", nullptr, "/b/#YY_#MM_#DD"},
+        {kFolder, "/backup/#YY_#MM_#DD", &kMarch7, "/backup/2005_03_07/"},
+        {kFolder, "/backup/#YY_#MM_#DD/", &kMarch7, "/backup/2005_03_07/"},
+        {kFolder, "/", &kMarch7, "/"},
+        {kFolder, "", &kMarch7, ""},
+        {kFolder, "backups/#YY/#MM", &kMarch7, "backups/2005/03/"},
+        // "\" is an ordinary file name character on Linux.
+        {kFolder, "D:\\Backup\\#YY_#MM_#DD", &kMarch7, "D:\\Backup\\2005_03_07/"},
+        {kFolder, "D:\\Backup\\", &kMarch7, "D:\\Backup\\/"},
+        {kArchive, "Docs -#HHh.zip", &at1430, "Docs -14h.zip"},
+        {kArchive, "", &kMarch7, ""},
+    };
+    for (const auto& c : cases) {
+        const QString text = QString::fromUtf8(c.text);
+        TaskRecord task;
+        task.destination.path = "/backup";
+        task.archiveName = text;
+        if (c.use == kFolder) {
+            task.destination.path = text;
+        }
+        const QString result = c.use == kText     ? ExpandDatePattern(text, c.moment)
+                               : c.use == kFolder ? ResolvedDestFolder(task, *c.moment)
+                                                  : ResolvedArchiveName(task, *c.moment);
+        EXPECT_EQ(result, QString::fromUtf8(c.expected)) << c.text;
+    }
+    // The year has as many digits as it needs; the others at least two.
+    const CalendarTime early = MakeTime(987, 12, 31, 23, 59);
+    const CalendarTime late = MakeTime(30827, 1, 1, 0, 0);
+    EXPECT_EQ(ExpandDatePattern("#YY-#MM-#DD #HH:#MIN", &early), "987-12-31 23:59");
+    EXPECT_EQ(ExpandDatePattern("#YY #HH #MIN", &late), "30827 00 00");
 }
 
 // --- The settings of the dialog ---
