@@ -82,6 +82,15 @@ ToolResult ZipIn(const QString& folder, const QStringList& arguments) {
         QStringList{"-c", "cd \"$1\" && shift && exec zip \"$@\"", "sh", folder} + arguments);
 }
 
+// Writes dir/name with a Python script that gets its path as argv[1] (and `more` after
+// it); answers the path, empty when the script failed.
+QString MadeByPython(const TempDir& dir, const QString& name, const QString& script,
+                     const QStringList& more = {}) {
+    const ToolResult made = RunPython(script, QStringList{dir.File(name)} + more);
+    EXPECT_EQ(made.exitCode, 0) << made.output.toStdString();
+    return made.exitCode == 0 ? dir.File(name) : QString();
+}
+
 // ---------------------------------------------------------------------------------------
 // The sample tree, packed five ways.
 
@@ -289,13 +298,11 @@ TEST(ZipReaderTest, ATargetThatIsAFolderFailsWithoutLeftovers) {
 
 TEST(ZipReaderTest, UnsupportedMethodFailsWithAnErrorLine) {
     TempDir dir;
-    const QString archive = dir.File("bzip2.zip");
-    const ToolResult made = RunPython(
-        "import sys, zipfile\n"
-        "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_BZIP2) as z:\n"
-        "    z.writestr('b.txt', 'bzip2 data ' * 100)\n",
-        {archive});
-    ASSERT_EQ(made.exitCode, 0) << made.output.toStdString();
+    const QString archive =
+        MadeByPython(dir, "bzip2.zip",
+                     "import sys, zipfile\n"
+                     "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_BZIP2) as z:\n"
+                     "    z.writestr('b.txt', 'bzip2 data ' * 100)\n");
     const QString live = dir.Write("live/b.txt", "live");
     LogCapture log;
     ZipReader zip;
@@ -315,15 +322,14 @@ TEST(ZipReaderTest, UnsupportedMethodFailsWithAnErrorLine) {
 
 TEST(ZipReaderTest, HostileNamesLandNowhereOutsideTheTarget) {
     TempDir dir;
-    const QString archive = dir.File("evil.zip");
-    const ToolResult made = RunPython(
+    const QString archive = MadeByPython(
+        dir, "evil.zip",
         "import sys, zipfile\n"
         "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:\n"
         "    for name in sys.argv[2:]:\n"
         "        z.writestr(zipfile.ZipInfo(name, (2020, 5, 6, 7, 8, 10)), 'data of ' + name)\n",
-        {archive, "../evil.txt", "/abs.txt", "a/../../x", "a\\..\\..\\y", "dir\\file.txt",
-         "C:drive.txt", "ok/..", "dot/."});
-    ASSERT_EQ(made.exitCode, 0) << made.output.toStdString();
+        {"../evil.txt", "/abs.txt", "a/../../x", "a\\..\\..\\y", "dir\\file.txt", "C:drive.txt",
+         "ok/..", "dot/."});
 
     // The name as the reader shows it; whether a file is written ("." names none).
     const std::vector<std::pair<QString, bool>> expected = {
@@ -396,8 +402,8 @@ TEST(ZipReaderTest, DecodesNamesByFlagFieldAndHost) {
     // writing an ASCII stand-in of the same length and putting the raw bytes in its place
     // (in the local and the central header).
     TempDir dir;
-    const QString archive = dir.File("names.zip");
-    const ToolResult made = RunPython(
+    const QString archive = MadeByPython(
+        dir, "names.zip",
         "import sys, struct, zlib, zipfile\n"
         "cases = [\n"
         "    (b'caf\\x82.txt', 0, None),\n"
@@ -426,9 +432,7 @@ TEST(ZipReaderTest, DecodesNamesByFlagFieldAndHost) {
         "for stand_in, raw in stand_ins:\n"
         "    assert data.count(stand_in) == 2\n"
         "    data = data.replace(stand_in, raw)\n"
-        "open(sys.argv[1], 'wb').write(data)\n",
-        {archive});
-    ASSERT_EQ(made.exitCode, 0) << made.output.toStdString();
+        "open(sys.argv[1], 'wb').write(data)\n");
 
     ZipReader zip;
     ASSERT_TRUE(zip.Open(archive));
