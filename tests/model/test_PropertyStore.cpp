@@ -77,6 +77,7 @@ TEST(PropertyStoreXml, WritesSectionsAndKeysInByteOrderWithoutDeclaration) {
     TempDir dir;
     ASSERT_TRUE(store.SaveXml("TasksList", dir.File("tasks.bin")));
     EXPECT_EQ(ReadAll(dir.File("tasks.bin")), expected);
+    EXPECT_EQ(PropertyStore().ToXml("GroupsData"), QByteArray("<GroupsData/>"));
 }
 
 struct RefusedCase {
