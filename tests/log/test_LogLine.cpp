@@ -1,5 +1,4 @@
-// The line rules: colour, time stamp, line breaks, the length limit, the item form and
-// the palette.
+// The line rules: colour, time stamp, line breaks, the length limit and the item form.
 
 #include <QString>
 #include <cstdlib>
@@ -9,7 +8,6 @@
 
 #include "log/Log.h"
 #include "log/LogLine.h"
-#include "log/LogPalette.h"
 
 namespace corvane {
 namespace {
@@ -73,73 +71,43 @@ TEST(LogLineTest, LineBreaksBecomeBlanks) {
     EXPECT_EQ(MakeLogLine("\r\nAfter", kSomeTime).text, LogTimeStamp(kSomeTime) + "  After");
 }
 
-TEST(LogLineTest, TextIsCutAt255CharactersBeforeTheStamp) {
-    const QString longText(300, QLatin1Char('a'));
-    EXPECT_EQ(MakeLogLine(longText, kSomeTime).text,
+TEST(LogLineTest, TextIsCutAt255CharactersBeforeTheStampAndTheColour) {
+    EXPECT_EQ(MakeLogLine(QString(300, QLatin1Char('a')), kSomeTime).text,
               LogTimeStamp(kSomeTime) + QString(255, QLatin1Char('a')));
-    EXPECT_EQ(CutLogText(QString(255, QLatin1Char('b'))), QString(255, QLatin1Char('b')));
-    EXPECT_EQ(CutLogText(QStringLiteral("short")), QStringLiteral("short"));
-}
+    const QString late = "  " + QString(260, QLatin1Char('x')) + "Error: late";
+    EXPECT_EQ(MakeLogLine(late, kSomeTime).textColour, kLogBlue);
 
-TEST(LogLineTest, ColourIsDecidedOnTheCutText) {
-    const QString text = "  " + QString(260, QLatin1Char('x')) + "Error: late";
-    EXPECT_EQ(MakeLogLine(text, kSomeTime).textColour, kLogBlue);
-}
-
-TEST(LogLineTest, CutCountsCharactersNotCodeUnits) {
-    const QString umlauts(300, QChar(0x00FC));
-    EXPECT_EQ(CutLogText(umlauts), QString(255, QChar(0x00FC)));
-
-    // U+1F600 is one character in two UTF-16 units.
+    // Characters, not UTF-16 units: U+1F600 is one character in two units, and a pair
+    // that straddles the limit stays whole.
     const QString face = QString::fromUtf8("\xF0\x9F\x98\x80");
-    QString faces;
-    for (int i = 0; i < 300; ++i) {
-        faces += face;
+    const QString a254(254, QLatin1Char('a'));
+    const std::pair<QString, QString> cases[] = {
+        {QString(255, QLatin1Char('b')), QString(255, QLatin1Char('b'))},
+        {"short", "short"},
+        {QString(300, QChar(0x00FC)), QString(255, QChar(0x00FC))},
+        {face.repeated(300), face.repeated(255)},
+        {a254 + face + "b", a254 + face},
+    };
+    for (const auto& [text, cut] : cases) {
+        EXPECT_EQ(CutLogText(text), cut) << text.size();
     }
-    EXPECT_EQ(CutLogText(faces), faces.left(510));
-
-    // A pair that straddles the limit stays whole.
-    const QString straddling = QString(254, QLatin1Char('a')) + face + "b";
-    EXPECT_EQ(CutLogText(straddling), QString(254, QLatin1Char('a')) + face);
 }
 
-TEST(LogItemTest, EncodesColoursPlusOneBeforeTheText) {
+TEST(LogItemTest, EncodesColoursPlusOneBeforeTheTextAndDecodesBack) {
     const QString item = EncodeLogItem(LogLine{kLogRed, kLogWhite, QStringLiteral("abc")});
-    ASSERT_EQ(item.size(), 5);
-    EXPECT_EQ(item.at(0).unicode(), kLogRed + 1);
-    EXPECT_EQ(item.at(1).unicode(), kLogWhite + 1);
-    EXPECT_EQ(item.mid(2), QStringLiteral("abc"));
-}
-
-TEST(LogItemTest, DecodingGivesBackTheLine) {
+    EXPECT_EQ(item, QString(QChar(kLogRed + 1)) + QChar(kLogWhite + 1) + "abc");
     const LogLine lines[] = {
         {kLogBlack, kLogWhite, QStringLiteral("Task started")},
-        {kLogCyan, kLogWhite, QStringLiteral("    Filtered")},
         {kLogBlack, kLogBlack, QString()},
         {20, 0, QString::fromUtf8("\xC3\xBC\xF0\x9F\x98\x80")},
     };
     for (const LogLine& line : lines) {
         EXPECT_EQ(DecodeLogItem(EncodeLogItem(line)), line) << line.text.toStdString();
     }
-}
-
-TEST(LogItemTest, ShortItemsHaveAnEmptyText) {
+    // Items too short for their colours have an empty text.
     EXPECT_EQ(DecodeLogItem(QString()), LogLine{});
-    const LogLine headerOnly = DecodeLogItem(QString(QChar(kLogRed + 1)) + QChar(kLogBlack + 1));
-    EXPECT_EQ(headerOnly.textColour, kLogRed);
-    EXPECT_EQ(headerOnly.backColour, kLogBlack);
-    EXPECT_TRUE(headerOnly.text.isEmpty());
-}
-
-TEST(LogPaletteTest, IndexesOutsideThePaletteDrawBlack) {
-    EXPECT_EQ(LogPaletteColour(kLogRed), (LogColour{255, 0, 0}));
-    EXPECT_EQ(LogPaletteColour(kLogDarkGreen), (LogColour{0, 128, 0}));
-    EXPECT_EQ(LogPaletteColour(kLogBlue), (LogColour{0, 0, 255}));
-    EXPECT_EQ(LogPaletteColour(kLogCyan), (LogColour{0, 255, 255}));
-    EXPECT_EQ(LogPaletteColour(kLogWhite), (LogColour{255, 255, 255}));
-    EXPECT_EQ(LogPaletteColour(16), (LogColour{0, 0, 0}));
-    EXPECT_EQ(LogPaletteColour(1000), (LogColour{0, 0, 0}));
-    EXPECT_EQ(LogPaletteColour(-1), (LogColour{0, 0, 0}));
+    EXPECT_EQ(DecodeLogItem(QString(QChar(kLogRed + 1)) + QChar(kLogBlack + 1)),
+              (LogLine{kLogRed, kLogBlack, QString()}));
 }
 
 }  // namespace

@@ -49,36 +49,12 @@ TEST_P(LogListEvictionTest, FullListDropsItsOldestLines) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Capacities, LogListEvictionTest,
-                         testing::Values(EvictionCase{0, false, 0, 0}, EvictionCase{1, false, 0, 1},
+                         testing::Values(EvictionCase{-3, false, 0, 0},
+                                         EvictionCase{0, false, 0, 0}, EvictionCase{1, false, 0, 1},
                                          EvictionCase{2, true, 1, 2}, EvictionCase{5, true, 4, 2},
                                          EvictionCase{20, true, 19, 2},
                                          EvictionCase{21, true, 20, 2},
                                          EvictionCase{25, true, 20, 6}));
-
-TEST(LogListTest, KeepsLinesInItemForm) {
-    LogList list;
-    const LogLine red{kLogRed, kLogWhite, QStringLiteral("  Error: task failed")};
-    list.AppendLine(red);
-    ASSERT_EQ(list.Count(), 1);
-    EXPECT_EQ(list.Items().at(0), EncodeLogItem(red));
-    EXPECT_EQ(list.Line(0), red);
-}
-
-TEST(LogListTest, NegativeCapacityRefusesEveryLine) {
-    LogList list(-3);
-    EXPECT_EQ(list.Capacity(), 0);
-    EXPECT_FALSE(list.Append(Line("x")).appended);
-    EXPECT_EQ(list.Count(), 0);
-}
-
-TEST(LogListTest, ClearEmptiesTheList) {
-    LogList list;
-    list.AppendLine(Line("a"));
-    list.AppendLine(Line("b"));
-    list.Clear();
-    EXPECT_EQ(list.Count(), 0);
-    EXPECT_EQ(list.CopyText(), QString());
-}
 
 TEST(LogListTest, CopyTextEndsEveryLineWithCrLf) {
     LogList list;
@@ -89,6 +65,8 @@ TEST(LogListTest, CopyTextEndsEveryLineWithCrLf) {
     list.AppendLine(Line(QString()));
     list.AppendLine(Line(QString::fromUtf8("  \xC3\xBC")));
     EXPECT_EQ(list.CopyText(), QString::fromUtf8("Task started\r\n  detail\r\n\r\n  \xC3\xBC\r\n"));
+    list.Clear();
+    EXPECT_EQ(list.CopyText(), QString());
 }
 
 }  // namespace

@@ -30,6 +30,40 @@ constexpr int kLinesPerThread = 500;
 // Fails a test whose queued calls never arrive instead of hanging it.
 constexpr int kDeliveryTimeoutMs = 60000;
 
+// Starts the workers, each logging its numbered lines.
+std::vector<std::thread> StartLoggingWorkers() {
+    std::vector<std::thread> workers;
+    for (int t = 0; t < kThreads; ++t) {
+        workers.emplace_back([t] {
+            for (int i = 0; i < kLinesPerThread; ++i) {
+                Log("  worker %d line %d", t, i);
+            }
+        });
+    }
+    return workers;
+}
+
+void Join(std::vector<std::thread>& workers) {
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+}
+
+// Every worker's lines arrived exactly once each, in the order it logged them; `format`
+// reads thread and line number out of one line.
+void ExpectEveryWorkerLineOnceInOrder(const QList<QByteArray>& lines, const char* format) {
+    ASSERT_EQ(lines.size(), kThreads * kLinesPerThread);
+    std::vector<int> next(kThreads, 0);
+    for (const QByteArray& line : lines) {
+        int thread = -1;
+        int number = -1;
+        ASSERT_EQ(std::sscanf(line.constData(), format, &thread, &number), 2) << line.constData();
+        ASSERT_TRUE(thread >= 0 && thread < kThreads) << line.constData();
+        ASSERT_EQ(number, next[thread]) << line.constData();
+        next[thread] = number + 1;
+    }
+}
+
 // A main-thread log target that hands lines on to a list, notes calls made on another
 // thread, and ends an event loop when the expected number of lines has arrived.
 class ArrivalTarget : public LogTarget {
@@ -97,41 +131,20 @@ TEST_F(LogThreadsTest, EveryLineFromEveryThreadArrivesOnceAndInOrder) {
     Log("  main thread line");
     ASSERT_EQ(list.Count(), 1);
 
-    std::vector<std::thread> workers;
-    for (int t = 0; t < kThreads; ++t) {
-        workers.emplace_back([t] {
-            for (int i = 0; i < kLinesPerThread; ++i) {
-                Log("  worker %d line %d", t, i);
-            }
-        });
-    }
+    std::vector<std::thread> workers = StartLoggingWorkers();
     RunUntilQuit(loop);
-    for (std::thread& worker : workers) {
-        worker.join();
-    }
+    Join(workers);
     queued.DeliverPending();  // nothing more may arrive
 
     EXPECT_EQ(arrival.ForeignCalls(), 0);
     ASSERT_EQ(list.Count(), 1 + kThreads * kLinesPerThread);
     EXPECT_EQ(list.Line(0).text, "  main thread line");
-    // Each thread's lines arrive in the order it logged them, exactly once.
-    std::vector<int> next(kThreads, 0);
+    QList<QByteArray> lines;
     for (int row = 1; row < list.Count(); ++row) {
-        const LogLine line = list.Line(row);
-        int thread = -1;
-        int number = -1;
-        ASSERT_EQ(
-            std::sscanf(line.text.toUtf8().constData(), "  worker %d line %d", &thread, &number), 2)
-            << line.text.toStdString();
-        ASSERT_GE(thread, 0);
-        ASSERT_LT(thread, kThreads);
-        EXPECT_EQ(number, next[thread]) << "thread " << thread;
-        next[thread] = number + 1;
-        EXPECT_EQ(line.textColour, kLogBlue);
+        lines << list.Line(row).text.toUtf8();
+        EXPECT_EQ(list.Line(row).textColour, kLogBlue);
     }
-    for (int t = 0; t < kThreads; ++t) {
-        EXPECT_EQ(next[t], kLinesPerThread) << "thread " << t;
-    }
+    ExpectEveryWorkerLineOnceInOrder(lines, "  worker %d line %d");
 }
 
 TEST_F(LogThreadsTest, ClearFromAWorkerIsQueuedBehindItsLines) {
@@ -289,38 +302,18 @@ TEST_F(LogThreadsTest, TerminalLinesFromThreadsNeverInterleave) {
     {
         TerminalLogTarget terminal(stream, TerminalLogTarget::Colours::Always);
         SetLogTarget(&terminal);
-        std::vector<std::thread> workers;
-        for (int t = 0; t < kThreads; ++t) {
-            workers.emplace_back([t] {
-                for (int i = 0; i < kLinesPerThread; ++i) {
-                    Log("  worker %d line %d", t, i);
-                }
-            });
-        }
-        for (std::thread& worker : workers) {
-            worker.join();
-        }
+        std::vector<std::thread> workers = StartLoggingWorkers();
+        Join(workers);
         SetLogTarget(nullptr);
     }
     std::fclose(stream);
 
     QList<QByteArray> lines = test::ReadAll(path).split('\n');
     ASSERT_EQ(lines.takeLast(), QByteArray());
-    ASSERT_EQ(lines.size(), kThreads * kLinesPerThread);
-    std::vector<int> next(kThreads, 0);
     for (const QByteArray& line : lines) {
-        int thread = -1;
-        int number = -1;
-        ASSERT_EQ(
-            std::sscanf(line.constData(), "\x1b[94m  worker %d line %d\x1b[0m", &thread, &number),
-            2)
-            << line.constData();
         ASSERT_TRUE(line.endsWith("\x1b[0m")) << line.constData();
-        ASSERT_GE(thread, 0);
-        ASSERT_LT(thread, kThreads);
-        EXPECT_EQ(number, next[thread]);
-        next[thread] = number + 1;
     }
+    ExpectEveryWorkerLineOnceInOrder(lines, "\x1b[94m  worker %d line %d\x1b[0m");
 }
 
 }  // namespace

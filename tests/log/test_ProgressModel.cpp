@@ -9,17 +9,6 @@
 namespace corvane {
 namespace {
 
-TEST(ProgressModelTest, StartsHiddenWithTheDefaultState) {
-    const ProgressModel model;
-    EXPECT_EQ(model.Lower(), 0);
-    EXPECT_EQ(model.Upper(), 100);
-    EXPECT_EQ(model.Position(), 0);
-    EXPECT_EQ(model.Step(), 1);
-    EXPECT_TRUE(model.ShowsText());
-    EXPECT_TRUE(model.Label().isEmpty());
-    EXPECT_FALSE(model.IsVisible());
-}
-
 TEST(ProgressModelTest, RangeAndPositionAreIgnoredWhileHidden) {
     ProgressModel model;
     model.SetRange(10, 20);
@@ -38,12 +27,7 @@ TEST(ProgressModelTest, RangeAndPositionAreIgnoredWhileHidden) {
     model.SetPosition(90);
     EXPECT_EQ(model.Position(), 70);
     EXPECT_FALSE(model.IsVisible());
-}
-
-TEST(ProgressModelTest, ShowStartsAtZero) {
-    ProgressModel model;
-    model.Show();
-    model.SetPosition(40);
+    // Showing again starts at zero.
     model.Show();
     EXPECT_TRUE(model.IsVisible());
     EXPECT_EQ(model.Position(), 0);
@@ -80,6 +64,7 @@ struct TextCase {
     const char* label;
     const char* text;
     int filledOf200;
+    bool showText = true;
 };
 
 class ProgressTextTest : public testing::TestWithParam<TextCase> {};
@@ -89,6 +74,7 @@ TEST_P(ProgressTextTest, TextAndFillFollowTheFraction) {
     ProgressModel model;
     model.Show();
     model.SetLabel(QString::fromUtf8(c.label));
+    model.SetShowText(c.showText);
     model.SetRange(c.lower, c.upper);
     model.SetPosition(c.position);
     EXPECT_EQ(model.Text(), QString::fromUtf8(c.text));
@@ -103,16 +89,8 @@ INSTANTIATE_TEST_SUITE_P(Ranges, ProgressTextTest,
                                          TextCase{0, 3, 2, "", "66%", 133},
                                          TextCase{100, 400, 200, "Zip", "Zip: 33%", 66},
                                          TextCase{5, 5, 5, "label", "", 0},
-                                         TextCase{9, 4, 6, "label", "", 0}));
-
-TEST(ProgressModelTest, NoTextWhenShowTextIsOff) {
-    ProgressModel model;
-    model.Show();
-    model.SetPosition(50);
-    model.SetShowText(false);
-    EXPECT_EQ(model.Text(), QString());
-    EXPECT_EQ(model.FilledWidth(10), 5);
-}
+                                         TextCase{9, 4, 6, "label", "", 0},
+                                         TextCase{0, 100, 50, "label", "", 100, false}));
 
 }  // namespace
 }  // namespace corvane

@@ -13,86 +13,61 @@ using test::MakeTime;
 // 7 March 2005, 09:05.
 const CalendarTime kMarch7 = MakeTime(2005, 3, 7, 9, 5);
 
-// --- Expansion ---
+// --- Expansion: of a text, of a task's destination folder and of its archive name ---
 
-struct ExpandCase {
-    const char* text;
-    CalendarTime moment;
-    const char* expected;
-};
+enum Use { kText, kFolder, kArchive };
 
-void PrintTo(const ExpandCase& param, std::ostream* out) {
-    *out << '"' << param.text << "\" -> \"" << param.expected << '"';
-}
-
-class ExpandDatePatternTest : public testing::TestWithParam<ExpandCase> {};
-
-TEST_P(ExpandDatePatternTest, ReplacesEveryToken) {
-    const ExpandCase& param = GetParam();
-    EXPECT_EQ(ExpandDatePattern(QString::fromUtf8(param.text), &param.moment),
-              QString::fromUtf8(param.expected))
-        << param.text;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Texts, ExpandDatePatternTest,
-    testing::Values(
-        ExpandCase{"#YY_#MM_#DD", kMarch7, "2005_03_07"}, ExpandCase{"#HH:#MIN", kMarch7, "09:05"},
-        ExpandCase{"Docs -#HHh.zip", MakeTime(2005, 3, 7, 14, 30), "Docs -14h.zip"},
-        ExpandCase{"#MM#MM", kMarch7, "0303"}, ExpandCase{"#DD #DD #DD", kMarch7, "07 07 07"},
-        ExpandCase{"#dd #mm #yy #hh #min #Min", kMarch7, "#dd #mm #yy #hh #min #Min"},
-        ExpandCase{"#MINUTES", kMarch7, "05UTES"}, ExpandCase{"#YYYY", kMarch7, "2005YY"},
-        ExpandCase{"##DD#", kMarch7, "#07#"},
-        ExpandCase{"# DD #D #M #Y #H #MI", kMarch7, "# DD #D #M #Y #H #MI"},
+TEST(DatePattern, ReplacesEveryTokenAndEndsAFolderInASeparator) {
+    const CalendarTime at1430 = MakeTime(2005, 3, 7, 14, 30);
+    const struct {
+        Use use;
+        const char* text;
+        const CalendarTime* moment;  // nullptr: no moment, nothing replaced
+        const char* expected;
+    } cases[] = {
+        {kText, "#YY_#MM_#DD", &kMarch7, "2005_03_07"},
+        {kText, "#HH:#MIN", &kMarch7, "09:05"},
+        {kText, "#MM#MM", &kMarch7, "0303"},
+        {kText, "#DD #DD #DD", &kMarch7, "07 07 07"},
+        {kText, "#dd #mm #yy #hh #min #Min", &kMarch7, "#dd #mm #yy #hh #min #Min"},
+        {kText, "#MINUTES", &kMarch7, "05UTES"},
+        {kText, "#YYYY", &kMarch7, "2005YY"},
+        {kText, "##DD#", &kMarch7, "#07#"},
+        {kText, "# DD #D #M #Y #H #MI", &kMarch7, "# DD #D #M #Y #H #MI"},
         // "#MM" is replaced before "#MIN", so "#MMIN" is a month followed by "IN".
-        ExpandCase{"#MMIN", kMarch7, "03IN"}, ExpandCase{"", kMarch7, ""},
-        ExpandCase{"no tokens", kMarch7, "no tokens"},
-        ExpandCase{"caf\xc3\xa9 #DD", kMarch7, "caf\xc3\xa9 07"},
-        // The year has as many digits as it needs; the others at least two.
-        ExpandCase{"#YY-#MM-#DD #HH:#MIN", MakeTime(987, 12, 31, 23, 59), "987-12-31 23:59"},
-        ExpandCase{"#YY #HH #MIN", MakeTime(30827, 1, 1, 0, 0), "30827 00 00"}));
-
-TEST(ExpandDatePattern, NoMomentLeavesTextUnchanged) {
-    EXPECT_EQ(ExpandDatePattern("/b/#YY_#MM_#DD", nullptr), QStringLiteral("/b/#YY_#MM_#DD"));
-}
-
-// --- Resolved names of a task ---
-
-struct FolderCase {
-    const char* path;
-    const char* expected;
-};
-
-void PrintTo(const FolderCase& param, std::ostream* out) {
-    *out << '"' << param.path << "\" -> \"" << param.expected << '"';
-}
-
-class ResolvedDestFolderTest : public testing::TestWithParam<FolderCase> {};
-
-TEST_P(ResolvedDestFolderTest, ExpandsAndEndsInSeparator) {
-    TaskRecord task;
-    task.destination.path = QString::fromUtf8(GetParam().path);
-    EXPECT_EQ(ResolvedDestFolder(task, kMarch7), QString::fromUtf8(GetParam().expected));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Paths, ResolvedDestFolderTest,
-    testing::Values(FolderCase{"/backup/#YY_#MM_#DD", "/backup/2005_03_07/"},
-                    FolderCase{"/backup/#YY_#MM_#DD/", "/backup/2005_03_07/"},
-                    FolderCase{"/backup", "/backup/"}, FolderCase{"/", "/"}, FolderCase{"", ""},
-                    // "\" is an ordinary file name character on Linux.
-                    FolderCase{"D:\\Backup\\#YY_#MM_#DD", "D:\\Backup\\2005_03_07/"},
-                    FolderCase{"D:\\Backup\\", "D:\\Backup\\/"},
-                    FolderCase{"backups/#YY/#MM", "backups/2005/03/"}));
-
-TEST(ResolvedArchiveName, ExpandsWithoutAppending) {
-    TaskRecord task;
-    task.destination.path = "/backup";
-    task.archiveName = "Docs -#HHh.zip";
-    EXPECT_EQ(ResolvedArchiveName(task, MakeTime(2005, 3, 7, 14, 30)),
-              QStringLiteral("Docs -14h.zip"));
-    task.archiveName.clear();
-    EXPECT_EQ(ResolvedArchiveName(task, kMarch7), QString());
+        {kText, "#MMIN", &kMarch7, "03IN"},
+        {kText, "", &kMarch7, ""},
+        {kText, "caf\xc3\xa9 #DD", &kMarch7, "caf\xc3\xa9 07"},
+        {kText, "/b/#YY_#MM_#DD", nullptr, "/b/#YY_#MM_#DD"},
+        {kFolder, "/backup/#YY_#MM_#DD", &kMarch7, "/backup/2005_03_07/"},
+        {kFolder, "/backup/#YY_#MM_#DD/", &kMarch7, "/backup/2005_03_07/"},
+        {kFolder, "/", &kMarch7, "/"},
+        {kFolder, "", &kMarch7, ""},
+        {kFolder, "backups/#YY/#MM", &kMarch7, "backups/2005/03/"},
+        // "\" is an ordinary file name character on Linux.
+        {kFolder, "D:\\Backup\\#YY_#MM_#DD", &kMarch7, "D:\\Backup\\2005_03_07/"},
+        {kFolder, "D:\\Backup\\", &kMarch7, "D:\\Backup\\/"},
+        {kArchive, "Docs -#HHh.zip", &at1430, "Docs -14h.zip"},
+        {kArchive, "", &kMarch7, ""},
+    };
+    for (const auto& c : cases) {
+        const QString text = QString::fromUtf8(c.text);
+        TaskRecord task;
+        task.destination.path = "/backup";
+        task.archiveName = text;
+        if (c.use == kFolder) {
+            task.destination.path = text;
+        }
+        const QString result = c.use == kText     ? ExpandDatePattern(text, c.moment)
+                               : c.use == kFolder ? ResolvedDestFolder(task, *c.moment)
+                                                  : ResolvedArchiveName(task, *c.moment);
+        EXPECT_EQ(result, QString::fromUtf8(c.expected)) << c.text;
+    }
+    // The year has as many digits as it needs; the others at least two.
+    const CalendarTime early = MakeTime(987, 12, 31, 23, 59);
+    const CalendarTime late = MakeTime(30827, 1, 1, 0, 0);
+    EXPECT_EQ(ExpandDatePattern("#YY-#MM-#DD #HH:#MIN", &early), "987-12-31 23:59");
+    EXPECT_EQ(ExpandDatePattern("#YY #HH #MIN", &late), "30827 00 00");
 }
 
 // --- The settings of the dialog ---
@@ -109,18 +84,14 @@ void PrintTo(const SplitCase& param, std::ostream* out) {
 
 class DatePatternSplitTest : public testing::TestWithParam<SplitCase> {};
 
+// "None" is selected first and gives base and extension.
 TEST_P(DatePatternSplitTest, SplitsBaseAndExtension) {
     const DatePatternSettings settings(QString::fromUtf8(GetParam().archiveName), "Backup",
                                        kMarch7);
     EXPECT_EQ(settings.Base(), QString::fromUtf8(GetParam().base)) << GetParam().archiveName;
     EXPECT_EQ(settings.Extension(), QString::fromUtf8(GetParam().extension));
-    // "None" is selected and its one sample is base and extension.
-    EXPECT_EQ(settings.SelectedAccuracy(), 0);
-    EXPECT_EQ(
-        settings.Samples(),
-        (std::vector<DatePatternSettings::Entry>{
-            {QString::fromUtf8(GetParam().base) + QString::fromUtf8(GetParam().extension), 0}}));
-    EXPECT_EQ(settings.SelectedSample(), 0);
+    EXPECT_EQ(settings.ResultArchiveName(),
+              QString::fromUtf8(GetParam().base) + QString::fromUtf8(GetParam().extension));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -136,76 +107,61 @@ INSTANTIATE_TEST_SUITE_P(
                     SplitCase{"dir.d/Docs", "Docs", ""}, SplitCase{"Mail #MM #DD", "Mail", ""},
                     SplitCase{"Caf\xc3\xa9 2005.zip", "Caf\xc3\xa9 2005", ".zip"}));
 
-TEST(DatePatternSettings, OffersFiveAccuracies) {
-    const DatePatternSettings settings("Docs.zip", "Backup", kMarch7);
-    const std::vector<DatePatternSettings::Entry> expected{
-        {"None", 0}, {"Minute", 1}, {"Hour", 2}, {"Day", 3}, {"Month", 4}};
-    EXPECT_EQ(settings.Accuracies(), expected);
-}
-
 struct AccuracyCase {
+    const char* archiveName;
     int accuracy;
     const char* withBase;     // sample 0
-    const char* withoutBase;  // sample 1
+    const char* withoutBase;  // sample 1; nullptr: "None" has one sample only
     const char* resultWithBase;
     const char* resultWithoutBase;
 };
 
 void PrintTo(const AccuracyCase& param, std::ostream* out) {
-    *out << "accuracy " << param.accuracy;
+    *out << param.archiveName << ", accuracy " << param.accuracy;
 }
 
 class DatePatternAccuracyTest : public testing::TestWithParam<AccuracyCase> {};
 
 TEST_P(DatePatternAccuracyTest, SamplesAndResultFollowTheChoice) {
     const AccuracyCase& param = GetParam();
-    DatePatternSettings settings("Docs #YY_#MM.zip", "Backup", kMarch7);
+    DatePatternSettings settings(param.archiveName, "Backup", kMarch7);
+    ASSERT_TRUE(settings.SelectAccuracy(kAccuracyDay, kMarch7));  // another choice first
     ASSERT_TRUE(settings.SelectAccuracy(param.accuracy, kMarch7));
     EXPECT_EQ(settings.SelectedAccuracy(), param.accuracy);
-    const std::vector<DatePatternSettings::Entry> expected{{param.withBase, 0},
-                                                           {param.withoutBase, 1}};
+    std::vector<DatePatternSettings::Entry> expected{{param.withBase, 0}};
+    if (param.withoutBase != nullptr) {
+        expected.push_back({param.withoutBase, 1});
+    }
     EXPECT_EQ(settings.Samples(), expected);
     EXPECT_EQ(settings.SelectedSample(), 0);
     EXPECT_EQ(settings.ResultArchiveName(), QString::fromUtf8(param.resultWithBase));
-
-    ASSERT_TRUE(settings.SelectSample(1));
-    EXPECT_EQ(settings.ResultArchiveName(), QString::fromUtf8(param.resultWithoutBase));
-
-    // The name it gives expands to what the sample showed.
-    TaskRecord task;
-    task.archiveName = settings.ResultArchiveName();
-    EXPECT_EQ(ResolvedArchiveName(task, kMarch7), QString::fromUtf8(param.withoutBase));
+    EXPECT_EQ(settings.SelectSample(1), param.withoutBase != nullptr);
+    if (param.withoutBase != nullptr) {
+        EXPECT_EQ(settings.ResultArchiveName(), QString::fromUtf8(param.resultWithoutBase));
+        // The name it gives expands to what the sample showed.
+        TaskRecord task;
+        task.archiveName = settings.ResultArchiveName();
+        EXPECT_EQ(ResolvedArchiveName(task, kMarch7), QString::fromUtf8(param.withoutBase));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Accuracies, DatePatternAccuracyTest,
-    testing::Values(AccuracyCase{1, "Docs 2005_03_07-09_05.zip", "2005_03_07-09_05.zip",
-                                 "Docs #YY_#MM_#DD-#HH_#MIN.zip", "#YY_#MM_#DD-#HH_#MIN.zip"},
-                    AccuracyCase{2, "Docs 2005_03_07-09h.zip", "2005_03_07-09h.zip",
-                                 "Docs #YY_#MM_#DD-#HHh.zip", "#YY_#MM_#DD-#HHh.zip"},
-                    AccuracyCase{3, "Docs 2005_03_07.zip", "2005_03_07.zip", "Docs #YY_#MM_#DD.zip",
-                                 "#YY_#MM_#DD.zip"},
-                    AccuracyCase{4, "Docs 2005_03.zip", "2005_03.zip", "Docs #YY_#MM.zip",
-                                 "#YY_#MM.zip"}));
+    testing::Values(
+        AccuracyCase{"Docs #YY_#MM.zip", kAccuracyNone, "Docs.zip", nullptr, "Docs.zip", nullptr},
+        AccuracyCase{"Docs #YY_#MM.zip", 1, "Docs 2005_03_07-09_05.zip", "2005_03_07-09_05.zip",
+                     "Docs #YY_#MM_#DD-#HH_#MIN.zip", "#YY_#MM_#DD-#HH_#MIN.zip"},
+        AccuracyCase{"Docs #YY_#MM.zip", 2, "Docs 2005_03_07-09h.zip", "2005_03_07-09h.zip",
+                     "Docs #YY_#MM_#DD-#HHh.zip", "#YY_#MM_#DD-#HHh.zip"},
+        AccuracyCase{"Docs #YY_#MM.zip", 3, "Docs 2005_03_07.zip", "2005_03_07.zip",
+                     "Docs #YY_#MM_#DD.zip", "#YY_#MM_#DD.zip"},
+        AccuracyCase{"Docs #YY_#MM.zip", 4, "Docs 2005_03.zip", "2005_03.zip", "Docs #YY_#MM.zip",
+                     "#YY_#MM.zip"},
+        // The default base when nothing precedes the date.
+        AccuracyCase{"#YY_#MM.zip", 4, "Backup 2005_03.zip", "2005_03.zip", "Backup #YY_#MM.zip",
+                     "#YY_#MM.zip"}));
 
-TEST(DatePatternSettings, NoneGivesBaseAndExtension) {
-    DatePatternSettings settings("Docs #YY_#MM.zip", "Backup", kMarch7);
-    EXPECT_EQ(settings.ResultArchiveName(), QStringLiteral("Docs.zip"));
-    EXPECT_FALSE(settings.SelectSample(1));  // "None" has one sample only
-    ASSERT_TRUE(settings.SelectAccuracy(kAccuracyDay, kMarch7));
-    ASSERT_TRUE(settings.SelectAccuracy(kAccuracyNone, kMarch7));
-    EXPECT_EQ(settings.Samples().size(), 1u);
-    EXPECT_EQ(settings.ResultArchiveName(), QStringLiteral("Docs.zip"));
-}
-
-TEST(DatePatternSettings, DefaultBaseIsUsedWhenNothingPrecedesTheDate) {
-    DatePatternSettings settings("#YY_#MM.zip", "Backup", kMarch7);
-    ASSERT_TRUE(settings.SelectAccuracy(kAccuracyMonth, kMarch7));
-    EXPECT_EQ(settings.Samples().front().text, QStringLiteral("Backup 2005_03.zip"));
-    EXPECT_EQ(settings.ResultArchiveName(), QStringLiteral("Backup #YY_#MM.zip"));
-}
-
-TEST(DatePatternSettings, ChoosingAnAccuracyRefillsAtTheGivenTime) {
+TEST(DatePatternSettings, RefillsAtTheGivenTimeAndRefusesChoicesOutsideTheLists) {
     DatePatternSettings settings("Docs.zip", "Backup", kMarch7);
     ASSERT_TRUE(settings.SelectAccuracy(kAccuracyMinute, kMarch7));
     ASSERT_TRUE(settings.SelectSample(1));
@@ -213,15 +169,14 @@ TEST(DatePatternSettings, ChoosingAnAccuracyRefillsAtTheGivenTime) {
     EXPECT_EQ(settings.SelectedSample(), 0);  // the first sample is selected again
     // Samples show four-digit years.
     EXPECT_EQ(settings.Samples().front().text, QStringLiteral("Docs 0987_01_02-03_04.zip"));
-}
 
-TEST(DatePatternSettings, RefusesChoicesOutsideTheLists) {
-    DatePatternSettings settings("Docs.zip", "Backup", kMarch7);
     ASSERT_TRUE(settings.SelectAccuracy(kAccuracyDay, kMarch7));
-    EXPECT_FALSE(settings.SelectAccuracy(5, kMarch7));
-    EXPECT_FALSE(settings.SelectAccuracy(-1, kMarch7));
-    EXPECT_FALSE(settings.SelectSample(2));
-    EXPECT_FALSE(settings.SelectSample(-1));
+    for (const int accuracy : {5, -1}) {
+        EXPECT_FALSE(settings.SelectAccuracy(accuracy, kMarch7));
+    }
+    for (const int sample : {2, -1}) {
+        EXPECT_FALSE(settings.SelectSample(sample));
+    }
     EXPECT_EQ(settings.SelectedAccuracy(), kAccuracyDay);
     EXPECT_EQ(settings.SelectedSample(), 0);
     EXPECT_EQ(settings.ResultArchiveName(), QStringLiteral("Docs #YY_#MM_#DD.zip"));

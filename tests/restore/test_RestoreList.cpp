@@ -27,9 +27,8 @@
 namespace corvane {
 namespace {
 
-using test::SetMtime;
-
 using test::LogCapture;
+using test::SetMtime;
 using test::TempDir;
 
 // ZIP entry times are local times: one fixed zone makes the expected values plain.
@@ -42,6 +41,8 @@ using test::TempDir;
 constexpr qint64 kOdd = 1684058407;  // 2023-05-14 10:00:07, an odd second
 constexpr qint64 kEven = kOdd - 1;   // what a ZIP entry keeps of it
 constexpr quint64 kFourGiB = quint64{1} << 32;
+const char* const kFiles[] = {"Docs/a.txt", "Docs/sub/b.txt", "Docs/sub/c.txt", "Docs/empty.txt",
+                              "single.cfg"};
 
 // The record whose archive name is `name`; nullptr when there is none.
 const RestoreItem* Find(const std::vector<RestoreItem>& list, const QString& name) {
@@ -76,12 +77,11 @@ RestoreItem Record(const QString& source, const QString& archive, std::optional<
 class RestoreListTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        Live("Docs/a.txt", "alpha");
-        Live("Docs/sub/b.txt", "beta");
-        Live("Docs/sub/c.txt", QByteArray(3000, 'c'));
-        Live("Docs/empty.txt", "");
+        const QByteArray contents[] = {"alpha", "beta", QByteArray(3000, 'c'), "", "setting=1"};
+        for (int i = 0; i < 5; ++i) {
+            Live(kFiles[i], contents[i]);
+        }
         QDir().mkpath(m_dir.File("live/Docs/nothing"));
-        Live("single.cfg", "setting=1");
         m_destination.path = m_dir.File("backup");
         QDir().mkpath(m_destination.path);
     }
@@ -97,14 +97,12 @@ class RestoreListTest : public ::testing::Test {
     // writes, plus `extra` entries (source path, name in archive).
     void WriteZip(const std::vector<std::pair<QString, QString>>& extra = {}) {
         ArchiveList list;
-        list.Add(LivePath("Docs/a.txt"), "Docs/a.txt", false);
-        list.Add(LivePath("Docs/sub/b.txt"), "Docs/sub/b.txt", false);
-        list.Add(LivePath("Docs/sub/c.txt"), "Docs/sub/c.txt", false);
-        list.Add(LivePath("Docs/sub"), "Docs/sub/", false);
-        list.Add(LivePath("Docs/empty.txt"), "Docs/empty.txt", false);
-        list.Add(LivePath("Docs/nothing"), "Docs/nothing/", false);
-        list.Add(LivePath("Docs"), "Docs/", false);
-        list.Add(LivePath("single.cfg"), "single.cfg", false);
+        for (const char* name : {"Docs/", "Docs/sub/", "Docs/nothing/"}) {
+            list.Add(LivePath(name), name, false);
+        }
+        for (const char* name : kFiles) {
+            list.Add(LivePath(name), name, false);
+        }
         for (const auto& [source, name] : extra) {
             list.Add(source, name, false);
         }
@@ -113,18 +111,15 @@ class RestoreListTest : public ::testing::Test {
 
     // What a copy-as-is backup of the same items leaves in the destination folder.
     void WriteCopies() {
-        for (const char* name :
-             {"Docs/a.txt", "Docs/sub/b.txt", "Docs/sub/c.txt", "Docs/empty.txt", "single.cfg"}) {
-            const QString stored =
-                m_dir.Write(QString("backup/") + name, test::ReadAll(LivePath(name)));
-            SetMtime(stored, kOdd);
+        for (const char* name : kFiles) {
+            SetMtime(m_dir.Write(QString("backup/") + name, test::ReadAll(LivePath(name))), kOdd);
         }
         QDir().mkpath(m_dir.File("backup/Docs/nothing"));
     }
 
     std::vector<RestoreItem> Build(const SourceItem& item, qint32 method) {
         std::vector<RestoreItem> list;
-        m_read = BuildRestoreList(list, item, m_destination, method, "data.zip");
+        (void)BuildRestoreList(list, item, m_destination, method, "data.zip");
         return list;
     }
 
@@ -135,7 +130,6 @@ class RestoreListTest : public ::testing::Test {
 
     TempDir m_dir;
     TaskDestination m_destination;
-    bool m_read = false;  // what the last Build answered
     LogCapture m_log;
 };
 
@@ -218,13 +212,9 @@ TEST_P(RestoreListChangeTest, LiveFileComparesWithItsStoredCopy) {
     EXPECT_EQ(copies.size(), 4u);
 
     if (c.remove) {
-        for (const RestoreItem* item : {zipped, copied}) {
-            EXPECT_TRUE(item->sourceName.isEmpty());
-            EXPECT_FALSE(item->sourceTime.has_value());
-            EXPECT_EQ(item->sourceSize, 0u);
-            EXPECT_EQ(item->archiveSize, 5u);  // the stored side is still described
-            EXPECT_EQ(SourceColumnText(*item), "file not found");
-        }
+        // The stored side is still described.
+        EXPECT_EQ(*zipped, Record("", "data.zip:Docs/a.txt", {}, kEven, 0, 5));
+        EXPECT_EQ(*copied, Record("", m_dir.File("backup/Docs/a.txt"), {}, kOdd, 0, 5));
     } else {
         EXPECT_EQ(zipped->sourceName, live);
         EXPECT_EQ(zipped->sourceTime, c.time - (c.time % 2));
@@ -261,6 +251,7 @@ TEST_F(RestoreListTest, MissingArchiveMakesNoRecords) {
     m_dir.Write("backup/data.zip", "PK but not really an archive");
     EXPECT_TRUE(Build(FileItem(), kMethodZip).empty());
     EXPECT_EQ(m_log.CountEndingWith("  Error: cannot open ZIP file"), 2);
+    EXPECT_TRUE(Build(FolderItem(), kMethodCopy).empty());
 }
 
 TEST_F(RestoreListTest, UnsafeEntriesAreSkippedWithAnErrorLine) {
@@ -276,61 +267,49 @@ TEST_F(RestoreListTest, UnsafeEntriesAreSkippedWithAnErrorLine) {
               1);
 }
 
-TEST_F(RestoreListTest, ZipAllContactsListsTheVcardEntries) {
-    const QString card = m_dir.Write("cards/x", "BEGIN:VCARD\r\nEND:VCARD\r\n");
+TEST_F(RestoreListTest, AllContactsListsTheVcardEntriesOfEitherMethod) {
     ArchiveList archive;
-    archive.Add(card, "Ann Lee.vcf", false);
-    archive.Add(card, "BOB.VCF", false);
-    archive.Add(card, "notes.txt", false);
-    archive.Add(card, "vcf", false);
-    archive.Add(LivePath("Docs/a.txt"), "Docs/a.vcf.txt", false);
-    ASSERT_TRUE(WriteArchive(archive, ArchivePathOf(m_destination, "data.zip"), 6, "", {}));
-
-    const std::vector<RestoreItem> list = Build(MakeAllContactsItem(), kMethodZip);
-    ASSERT_EQ(list.size(), 2u);
-    for (const RestoreItem& item : list) {
-        EXPECT_EQ(item.sourceName, "Contacts: all");
-        EXPECT_FALSE(item.sourceTime.has_value());
-        EXPECT_FALSE(item.archiveTime.has_value());
-        EXPECT_EQ(StatusOf(item), RestoreStatus::kNone);
+    for (const char* name : {"Ann Lee.vcf", "BOB.VCF", "notes.txt", "vcf", "Docs/a.vcf.txt"}) {
+        archive.Add(m_dir.Write(QString("backup/") + name, "BEGIN:VCARD\r\nEND:VCARD\r\n"), name,
+                    false);
     }
-    EXPECT_EQ(ArchiveNames(list), QStringList({"Ann Lee.vcf", "BOB.VCF"}));
+    ASSERT_TRUE(WriteArchive(archive, ArchivePathOf(m_destination, "data.zip"), 6, "", {}));
+    // The copy method looks at the destination's own files only.
+    QDir().mkpath(m_dir.File("backup/folder.vcf"));
+    m_dir.Write("backup/Docs/deep.vcf", "");
+
+    for (const qint32 method : {kMethodZip, kMethodCopy}) {
+        const std::vector<RestoreItem> list = Build(MakeAllContactsItem(), method);
+        EXPECT_EQ(ArchiveNames(list), QStringList({"Ann Lee.vcf", "BOB.VCF"})) << method;
+        for (const RestoreItem& item : list) {
+            EXPECT_EQ(item, Record("Contacts: all", item.archiveName, {}, {}, 0, 0));
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------------------
 // Registry keys and single contacts: lines from the task alone, for every method and
 // destination, without touching the backup.
 
-class RestoreListTaskLineTest : public RestoreListTest,
-                                public testing::WithParamInterface<std::pair<qint32, qint32>> {};
-
-TEST_P(RestoreListTaskLineTest, RegistryAndContactLinesCarryNoTimes) {
-    const auto [method, destinationType] = GetParam();
-    m_destination.type = destinationType;
-    std::vector<RestoreItem> list;
-    EXPECT_TRUE(BuildRestoreList(list, MakeRegistryItem("HKEY_CURRENT_USER\\Software\\Ed", "Ed"),
-                                 m_destination, method, "data.zip"));
-    EXPECT_TRUE(BuildRestoreList(list, MakeContactItem("Ann", "", "Lee"), m_destination, method,
-                                 "data.zip"));
-    EXPECT_TRUE(BuildRestoreList(list, MakeContactItem(" Bo ", "B.", ""), m_destination, method,
-                                 "data.zip"));
-    const std::vector<RestoreItem> expected = {
-        Record("HKEY_CURRENT_USER\\Software\\Ed", "Ed.reg", std::nullopt, std::nullopt, 0, 0),
-        Record("Contact: Ann Lee", "Ann Lee.vcf", std::nullopt, std::nullopt, 0, 0),
-        Record("Contact: Bo  B.", "Bo  B..vcf", std::nullopt, std::nullopt, 0, 0),
-    };
-    EXPECT_EQ(list, expected);
-    for (const RestoreItem& item : list) {
-        EXPECT_EQ(StatusOf(item), RestoreStatus::kNone);
+TEST_F(RestoreListTest, RegistryAndContactLinesComeFromTheTaskAlone) {
+    for (const qint32 type : {kDestFolder, kDestFtp}) {
+        for (const qint32 method : {kMethodZip, kMethodCopy}) {
+            m_destination.type = type;
+            std::vector<RestoreItem> list;
+            for (const SourceItem& item :
+                 {MakeRegistryItem("HKEY_CURRENT_USER\\Software\\Ed", "Ed"),
+                  MakeContactItem("Ann", "", "Lee"), MakeContactItem(" Bo ", "B.", "")}) {
+                EXPECT_TRUE(BuildRestoreList(list, item, m_destination, method, "data.zip"));
+            }
+            EXPECT_EQ(list, (std::vector<RestoreItem>{
+                                Record("HKEY_CURRENT_USER\\Software\\Ed", "Ed.reg", {}, {}, 0, 0),
+                                Record("Contact: Ann Lee", "Ann Lee.vcf", {}, {}, 0, 0),
+                                Record("Contact: Bo  B.", "Bo  B..vcf", {}, {}, 0, 0)}));
+        }
     }
+    // No server was asked and no backup read.
     EXPECT_TRUE(m_log.Texts().isEmpty()) << m_log.Texts().join('\n').toStdString();
 }
-
-INSTANTIATE_TEST_SUITE_P(MethodsAndDestinations, RestoreListTaskLineTest,
-                         testing::Values(std::pair{kMethodZip, kDestFolder},
-                                         std::pair{kMethodCopy, kDestFolder},
-                                         std::pair{kMethodZip, kDestFtp},
-                                         std::pair{kMethodCopy, kDestFtp}));
 
 // ---------------------------------------------------------------------------------------
 // Copy-as-is method, folder destination.
@@ -359,23 +338,15 @@ TEST_F(RestoreListTest, CopyFolderItemListsStoredFilesWithBothSidesExact) {
     // A destination given with a final "/" names the same stored files.
     m_destination.path += '/';
     EXPECT_EQ(Build(FolderItem(), kMethodCopy), list);
-}
 
-TEST_F(RestoreListTest, CopyFileItemIsTheStoredCopyAlone) {
-    WriteCopies();
+    // A file item is its stored copy alone.
     Live("single.cfg", "setting=22", kOdd + 60);
-    const std::vector<RestoreItem> list = Build(FileItem(), kMethodCopy);
-    ASSERT_EQ(list.size(), 1u);
-    EXPECT_EQ(list[0], Record(LivePath("single.cfg"), m_dir.File("backup/single.cfg"), kOdd + 60,
-                              kOdd, 10, 9));
-    EXPECT_EQ(StatusOf(list[0]), RestoreStatus::kNewer);
+    EXPECT_EQ(
+        Build(FileItem(), kMethodCopy),
+        std::vector<RestoreItem>{Record(LivePath("single.cfg"), m_dir.File("backup/single.cfg"),
+                                        kOdd + 60, kOdd, 10, 9)});
 }
 
-TEST_F(RestoreListTest, CopyOfAMissingBackupListsNothingOfAFolder) {
-    EXPECT_TRUE(Build(FolderItem(), kMethodCopy).empty());
-}
-
-// A live file and its copy that differ only above 4 GiB are different sizes.
 TEST_F(RestoreListTest, CopySizesCompareAs64Bit) {
     WriteCopies();
     const QString stored = m_dir.File("backup/Docs/a.txt");
@@ -393,20 +364,6 @@ TEST_F(RestoreListTest, CopySizesCompareAs64Bit) {
     SetMtime(live, kOdd);
     list = Build(FolderItem(), kMethodCopy);
     EXPECT_EQ(StatusOf(*Find(list, stored)), RestoreStatus::kIdentical);
-}
-
-TEST_F(RestoreListTest, CopyAllContactsListsTheVcardFilesOfTheDestination) {
-    m_dir.Write("backup/Ann Lee.vcf", "BEGIN:VCARD\r\nEND:VCARD\r\n");
-    m_dir.Write("backup/BOB.VCF", "BEGIN:VCARD\r\nEND:VCARD\r\n");
-    m_dir.Write("backup/notes.txt", "");
-    QDir().mkpath(m_dir.File("backup/folder.vcf"));
-    m_dir.Write("backup/Docs/deep.vcf", "");
-    const std::vector<RestoreItem> list = Build(MakeAllContactsItem(), kMethodCopy);
-    EXPECT_EQ(ArchiveNames(list), QStringList({"Ann Lee.vcf", "BOB.VCF"}));
-    for (const RestoreItem& item : list) {
-        EXPECT_EQ(item.sourceName, "Contacts: all");
-        EXPECT_EQ(StatusOf(item), RestoreStatus::kNone);
-    }
 }
 
 TEST_F(RestoreListTest, CopyRefusesANameInArchiveOutsideTheDestination) {
@@ -439,15 +396,6 @@ TEST_F(RestoreListTest, OtherMethodsAndFtpFilesListNothing) {
     EXPECT_TRUE(Build(FileItem(), kMethodCopy).empty());
     EXPECT_EQ(m_log.Texts().filter(QRegularExpression("^  FTP connection error: ")).size(), 2)
         << m_log.Texts().join('\n').toStdString();
-}
-
-TEST(ArchivePathOfTest, JoinsWithOneSlash) {
-    TaskDestination destination;
-    destination.path = "/media/backup";
-    EXPECT_EQ(ArchivePathOf(destination, "data.zip"), "/media/backup/data.zip");
-    destination.path = "/media/backup/";
-    EXPECT_EQ(ArchivePathOf(destination, "data.zip"), "/media/backup/data.zip");
-    EXPECT_EQ(ArchivePathOf(destination, "Docs"), "/media/backup/Docs");
 }
 
 }  // namespace

@@ -28,43 +28,32 @@ QString WriteTaskFile(const TempDir& dir, const QString& fileName, const QString
     return path;
 }
 
-TEST(FindStoredTasksTest, ListsNamedTaskFilesOfTheFolderOnly) {
+TEST(FindStoredTasksTest, ListsNamedTaskFilesOfTheFolderOnlyByFileName) {
     TempDir dir;
     const QString docs = WriteTaskFile(dir, "Docs.tsk", "Docs");
+    WriteTaskFile(dir, "b.TSK", "Second");  // the extension in any case
+    WriteTaskFile(dir, "C.Tsk", "Third");
+    WriteTaskFile(dir, "a.tsk", "First");
+    WriteTaskFile(dir, ".hidden.tsk", "Hidden");
     WriteTaskFile(dir, "Nameless.tsk", "");             // no task name: left out
     dir.Write("Broken.tsk", "<programSettings><Task");  // not loadable: left out
     WriteTaskFile(dir, "Docs.tsk.bak", "Backup copy");  // another extension
     WriteTaskFile(dir, "sub/Deeper.tsk", "Deeper");     // sub-folders are not searched
     QDir().mkpath(dir.File("Folder.tsk"));
-
-    const std::vector<FoundTask> found = FindStoredTasks(dir.Path());
-    ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(found[0].path, docs);
-    EXPECT_EQ(found[0].folder, dir.Path());
-    EXPECT_EQ(found[0].name, "Docs");
-    EXPECT_EQ(found[0].listLine, "Task \"Docs\" in " + dir.Path());
-}
-
-TEST(FindStoredTasksTest, MatchesTheExtensionWithoutCaseAndOrdersByFileName) {
-    TempDir dir;
-    WriteTaskFile(dir, "b.TSK", "Second");
-    WriteTaskFile(dir, "C.Tsk", "Third");
-    WriteTaskFile(dir, "a.tsk", "First");
-    WriteTaskFile(dir, ".hidden.tsk", "Hidden");
-
-    QStringList names;
-    for (const FoundTask& task : FindStoredTasks(dir.Path())) {
-        names << task.name;
-    }
-    EXPECT_EQ(names, QStringList({"Hidden", "First", "Second", "Third"}));
-}
-
-TEST(FindStoredTasksTest, MissingFolderAndSpecialFilesGiveNothing) {
-    TempDir dir;
-    EXPECT_TRUE(FindStoredTasks(dir.File("missing")).empty());
     // A FIFO would block the reader forever: only regular files are opened.
     ASSERT_EQ(::mkfifo(QFile::encodeName(dir.File("pipe.tsk")).constData(), 0600), 0);
-    EXPECT_TRUE(FindStoredTasks(dir.Path()).empty());
+
+    const std::vector<FoundTask> found = FindStoredTasks(dir.Path());
+    QStringList names;
+    for (const FoundTask& task : found) {
+        names << task.name;
+    }
+    EXPECT_EQ(names, QStringList({"Hidden", "First", "Second", "Third", "Docs"}));
+    ASSERT_EQ(found.size(), 5u);
+    EXPECT_EQ(found[4].path, docs);
+    EXPECT_EQ(found[4].folder, dir.Path());
+    EXPECT_EQ(found[4].listLine, "Task \"Docs\" in " + dir.Path());
+    EXPECT_TRUE(FindStoredTasks(dir.File("missing")).empty());
 }
 
 TEST(FindStoredTasksTest, ReadsTheFixtureOfABackup) {
@@ -77,28 +66,17 @@ TEST(FindStoredTasksTest, ReadsTheFixtureOfABackup) {
 
 // --- safety of the places a restore writes to --------------------------------------
 
-struct PathCase {
-    const char* path;
-    bool safe;
-};
-void PrintTo(const PathCase& c, std::ostream* os) {
-    *os << '"' << c.path << '"';
+TEST(SafeRestorePathTest, AbsoluteWithoutParentComponents) {
+    const std::pair<const char*, bool> cases[] = {
+        {"/home/u/Documents/", true}, {"/home/u/notes.txt", true}, {"/", true},
+        {"/a/..b/c..", true},         {"/a/.../b", true},          {"", false},
+        {"home/u/Documents/", false}, {"./notes.txt", false},      {"..", false},
+        {"/home/../etc/", false},     {"/home/u/..", false},       {"C:\\Docs", false},
+    };
+    for (const auto& [path, safe] : cases) {
+        EXPECT_EQ(IsSafeRestorePath(path), safe) << path;
+    }
 }
-
-class SafeRestorePathTest : public ::testing::TestWithParam<PathCase> {};
-
-TEST_P(SafeRestorePathTest, AbsoluteWithoutParentComponents) {
-    EXPECT_EQ(IsSafeRestorePath(GetParam().path), GetParam().safe) << GetParam().path;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Paths, SafeRestorePathTest,
-    ::testing::Values(PathCase{"/home/u/Documents/", true}, PathCase{"/home/u/notes.txt", true},
-                      PathCase{"/", true}, PathCase{"/a/..b/c..", true}, PathCase{"/a/.../b", true},
-                      PathCase{"", false}, PathCase{"home/u/Documents/", false},
-                      PathCase{"./notes.txt", false}, PathCase{"..", false},
-                      PathCase{"/home/../etc/", false}, PathCase{"/home/u/..", false},
-                      PathCase{"C:\\Docs", false}));
 
 TEST(UnsafeItemPathTest, FindsTheFirstPlaceARestoreMustNotTrust) {
     TaskRecord task;
@@ -129,7 +107,7 @@ TEST(UnsafeItemPathTest, FindsTheFirstPlaceARestoreMustNotTrust) {
     }
 }
 
-TEST(ReadRestoreTaskTest, BuildsARestoreTaskFromAGoodFile) {
+TEST(ReadRestoreTaskTest, BuildsFromAGoodFileAndRefusesHostileAndUnreadableOnes) {
     LogCapture log;
     TaskRecord task;
     ASSERT_TRUE(ReadRestoreTask(task, FixturePath("tsk/Docs.TSK")));
@@ -137,11 +115,7 @@ TEST(ReadRestoreTaskTest, BuildsARestoreTaskFromAGoodFile) {
     EXPECT_EQ(task.name, "Docs");
     EXPECT_EQ(task.items.size(), 5u);
     EXPECT_TRUE(log.Texts().isEmpty());
-}
 
-TEST(ReadRestoreTaskTest, RefusesHostileAndUnreadableFiles) {
-    LogCapture log;
-    TaskRecord task;
     const QString hostile = FixturePath("tsk/hostile.tsk");
     EXPECT_FALSE(ReadRestoreTask(task, hostile));
     EXPECT_EQ(log.Texts(),
@@ -260,30 +234,24 @@ TEST(StepTwoLinesTest, OneLinePerKnownItemWithColumnsAndIcon) {
     unknown.path = "/x";
     task.items.insert(task.items.begin() + 1, unknown);
 
-    struct Expected {
-        int itemIndex;
-        const char* pathInArchive;
-        const char* sourcePath;
-        int icon;
-    };
-    const Expected expected[] = {
-        {0, "Documents", "/home/u/Documents/", kStepIconFolder},
-        {2, "notes.txt", "/home/u/notes.txt", kStepIconFile},
-        {3, "*.vcf files", "All Outlook contacts", kStepIconAllContacts},
-        {4, "Ann B. Smith.vcf", "Ann B. Smith", kStepIconContact},
-        {5, "Settings.reg", "HKEY_CURRENT_USER\\Software\\Corvane", kStepIconRegistryKey},
-    };
-    const std::vector<StepTwoLine> lines = StepTwoLines(task);
-    ASSERT_EQ(lines.size(), std::size(expected));
-    for (size_t i = 0; i < lines.size(); ++i) {
-        EXPECT_EQ(lines[i].itemIndex, expected[i].itemIndex) << i;
-        EXPECT_EQ(lines[i].pathInArchive, expected[i].pathInArchive) << i;
-        EXPECT_EQ(lines[i].sourcePath, expected[i].sourcePath) << i;
-        EXPECT_EQ(lines[i].icon, expected[i].icon) << i;
+    QStringList lines;
+    for (const StepTwoLine& line : StepTwoLines(task)) {
+        lines << QString("%1 %2 | %3 | %4")
+                     .arg(line.itemIndex)
+                     .arg(line.icon)
+                     .arg(line.pathInArchive, line.sourcePath);
     }
-
+    EXPECT_EQ(lines,
+              QStringList({
+                  QString("0 %1 | Documents | /home/u/Documents/").arg(kStepIconFolder),
+                  QString("2 %1 | notes.txt | /home/u/notes.txt").arg(kStepIconFile),
+                  QString("3 %1 | *.vcf files | All Outlook contacts").arg(kStepIconAllContacts),
+                  QString("4 %1 | Ann B. Smith.vcf | Ann B. Smith").arg(kStepIconContact),
+                  QString("5 %1 | Settings.reg | HKEY_CURRENT_USER\\Software\\Corvane")
+                      .arg(kStepIconRegistryKey),
+              }));
     // After a redirection the line shows the new place.
-    ASSERT_TRUE(RedirectItem(task, lines[1].itemIndex, "/restore"));
+    ASSERT_TRUE(RedirectItem(task, 2, "/restore"));
     EXPECT_EQ(StepTwoLines(task)[1].sourcePath, "/restore/notes.txt");
 }
 
