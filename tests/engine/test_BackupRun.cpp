@@ -355,7 +355,7 @@ TEST_P(HomeBackup, ComesBackEqualModesIncluded) {
     ASSERT_FALSE(home.isEmpty());
     if (!GetParam().extract.isEmpty() &&
         QStandardPaths::findExecutable(GetParam().extract[0]).isEmpty()) {
-        GTEST_SKIP() << "no " << GetParam().extract[0].toStdString();
+        FAIL() << GetParam().extract[0].toStdString() << " is missing: run scripts/install-deps.sh";
     }
 
     TaskRecord* task = m_tasks.NewTask("Home", kTaskBackup);
