@@ -8,7 +8,7 @@
 namespace corvane {
 
 std::unique_ptr<FtpSession> NewFtpSession() {
-    return std::make_unique<FtpSession>(&FileNameToBytes);
+    return std::make_unique<FtpSession>(&FileNameToBytes, &FileNameFromBytes);
 }
 
 std::unique_ptr<FtpSession> OpenFtpSession(const TaskDestination& destination,

@@ -151,6 +151,7 @@ size_t DiscardData(char*, size_t size, size_t count, void*) {
 // The listing of one folder, parsed line by line as the data arrives.
 struct ListingSink {
     bool mlsd = false;
+    FtpNameDecoder decodeName = nullptr;
     QByteArray partial;
     std::vector<std::pair<QString, bool>> entries;  // name, is a folder
     int refused = 0;
@@ -168,7 +169,7 @@ struct ListingSink {
             return;
         }
         QString name;
-        const QString text = QString::fromUtf8(line);
+        const QString text = decodeName ? decodeName(line) : QString::fromUtf8(line);
         switch (mlsd ? ParseMlsdLine(text, name) : ParseListLine(text, name)) {
             case FtpListingLine::kFile:
                 entries.emplace_back(name, false);
@@ -446,6 +447,7 @@ class FtpSession::Impl {
 
     void ListInto(const QString& folder, QStringList& names, bool recursive, int depth) {
         ListingSink sink;
+        sink.decodeName = m_decodeName;
         const QString remotePath = m_owner->RemotePath(folder);
         if (!ListFolder(remotePath, sink)) {
             return;
@@ -479,6 +481,7 @@ class FtpSession::Impl {
 
     FtpSession* m_owner = nullptr;
     FtpNameEncoder m_encodeName = nullptr;
+    FtpNameDecoder m_decodeName = nullptr;
     CURL* m_curl = nullptr;
     QByteArray m_baseUrl;  // "ftp://host/"
     QString m_loginFolder;
@@ -490,7 +493,9 @@ class FtpSession::Impl {
     std::vector<QByteArray> m_replies;
 };
 
-FtpSession::FtpSession(FtpNameEncoder encodeName) : m_impl(std::make_unique<Impl>()) {
+FtpSession::FtpSession(FtpNameEncoder encodeName, FtpNameDecoder decodeName)
+    : m_impl(std::make_unique<Impl>()) {
+    m_impl->m_decodeName = decodeName;
     m_impl->m_owner = this;
     m_impl->m_encodeName = encodeName;
 }

@@ -28,10 +28,13 @@ namespace corvane {
 // Turns a name the program carries into the bytes that reach the file system and the
 // server (the program's file-name codec, which keeps names that are not UTF-8 exact).
 using FtpNameEncoder = QByteArray (*)(QStringView name);
+// The way back: a name in a server's listing, as bytes, into the name the program carries.
+using FtpNameDecoder = QString (*)(QByteArrayView bytes);
 
 class FtpSession {
   public:
-    explicit FtpSession(FtpNameEncoder encodeName);
+    // Without a decoder, listings are read as UTF-8 (a name that is not becomes U+FFFD).
+    explicit FtpSession(FtpNameEncoder encodeName, FtpNameDecoder decodeName = nullptr);
     ~FtpSession();  // disconnects
 
     FtpSession(const FtpSession&) = delete;
