@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "engine/FtpTaskSession.h"
+#include "engine/NetworkConnection.h"
 #include "restore/RestoreList.h"
 #include "restore/RestoreRun.h"
 #include "transport/FtpSession.h"
@@ -23,13 +24,22 @@ bool BuildCompareList(const TaskRecord& task, int chosen, std::vector<RestoreIte
             return false;  // the connection error is logged
         }
     }
+    // A share that needs a connection is reached the way a restore reaches it: without
+    // it every stored file would look missing.
+    if (!ftp && !ApplyNetworkConnection(task)) {
+        return false;
+    }
     bool complete = true;
     for (const SourceItem& item : task.items) {
         if (!BuildRestoreList(list, item, destination, task.backupMode, archiveName, ftp.get())) {
             complete = false;  // the reason is logged
         }
     }
-    CloseFtpSession(ftp);
+    if (ftp) {
+        CloseFtpSession(ftp);
+    } else {
+        CancelNetworkConnection(task);
+    }
     return complete;
 }
 
