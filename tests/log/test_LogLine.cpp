@@ -40,31 +40,26 @@ TEST_P(LogLineColourTest, ColourAndStampFollowTheLineConventions) {
     EXPECT_EQ(line.text, c.stamped ? LogTimeStamp(kSomeTime) + text : text);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lines, LogLineColourTest,
-    testing::Values(ColourCase{"Task started", kLogBlack, true}, ColourCase{"", kLogBlack, false},
-                    ColourCase{" one space", kLogBlack, false},
-                    ColourCase{"\tTabbed", kLogBlack, true},
-                    ColourCase{"  Copying file", kLogBlue, false},
-                    ColourCase{"   three spaces", kLogBlue, false},
-                    ColourCase{"    Filtered: a.tmp", kLogCyan, false},
-                    ColourCase{"  Error: task failed", kLogRed, false},
-                    ColourCase{"    Error: filter", kLogRed, false},
-                    ColourCase{"Cannot open: error: denied", kLogRed, true},
-                    ColourCase{"ERROR: shouting", kLogBlack, true},
-                    ColourCase{"Error:no blank", kLogBlack, true},
-                    ColourCase{"Warning: disk almost full", kLogDarkGreen, true},
-                    ColourCase{"  warning: lower case", kLogDarkGreen, false},
-                    ColourCase{"WARNING: shouting", kLogBlack, true},
-                    ColourCase{"Warning: then Error: both", kLogDarkGreen, true},
-                    ColourCase{"  Error: first, Warning: second", kLogDarkGreen, false}));
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Lines, LogLineColourTest, testing::Values(
+    ColourCase{"Task started", kLogBlack, true}, ColourCase{"", kLogBlack, false},
+    ColourCase{" one space", kLogBlack, false}, ColourCase{"\tTabbed", kLogBlack, true},
+    ColourCase{"  Copying file", kLogBlue, false}, ColourCase{"   three spaces", kLogBlue, false},
+    ColourCase{"    Filtered: a.tmp", kLogCyan, false},
+    ColourCase{"  Error: task failed", kLogRed, false},
+    ColourCase{"    Error: filter", kLogRed, false},
+    ColourCase{"Cannot open: error: denied", kLogRed, true},
+    ColourCase{"ERROR: shouting", kLogBlack, true}, ColourCase{"Error:no blank", kLogBlack, true},
+    ColourCase{"Warning: disk almost full", kLogDarkGreen, true},
+    ColourCase{"  warning: lower case", kLogDarkGreen, false},
+    ColourCase{"WARNING: shouting", kLogBlack, true},
+    ColourCase{"Warning: then Error: both", kLogDarkGreen, true},
+    ColourCase{"  Error: first, Warning: second", kLogDarkGreen, false}));
+// clang-format on
 
-TEST(LogTimeStampTest, IsTheLocaleDateAndTimeWithColon) {
+TEST(LogLineTest, StampIsTheLocaleDateAndTimeAndLineBreaksBecomeBlanks) {
     EXPECT_EQ(LogTimeStamp(0), QStringLiteral("Thu Jan  1 00:00:00 1970: "));
     EXPECT_EQ(LogTimeStamp(kSomeTime), QStringLiteral("Tue Nov 14 22:13:20 2023: "));
-}
-
-TEST(LogLineTest, LineBreaksBecomeBlanks) {
     EXPECT_EQ(MakeLogLine("  first\r\nsecond", kSomeTime).text, "  first  second");
     EXPECT_EQ(MakeLogLine("  a\nb\rc", kSomeTime).text, "  a b c");
     // The stamp is decided on the text as logged, before the breaks become blanks.

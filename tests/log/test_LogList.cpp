@@ -48,13 +48,12 @@ TEST_P(LogListEvictionTest, FullListDropsItsOldestLines) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Capacities, LogListEvictionTest,
-                         testing::Values(EvictionCase{-3, false, 0, 0},
-                                         EvictionCase{0, false, 0, 0}, EvictionCase{1, false, 0, 1},
-                                         EvictionCase{2, true, 1, 2}, EvictionCase{5, true, 4, 2},
-                                         EvictionCase{20, true, 19, 2},
-                                         EvictionCase{21, true, 20, 2},
-                                         EvictionCase{25, true, 20, 6}));
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Capacities, LogListEvictionTest, testing::Values(
+    EvictionCase{-3, false, 0, 0}, EvictionCase{0, false, 0, 0}, EvictionCase{1, false, 0, 1},
+    EvictionCase{2, true, 1, 2}, EvictionCase{5, true, 4, 2}, EvictionCase{20, true, 19, 2},
+    EvictionCase{21, true, 20, 2}, EvictionCase{25, true, 20, 6}));
+// clang-format on
 
 TEST(LogListTest, CopyTextEndsEveryLineWithCrLf) {
     LogList list;

@@ -33,7 +33,8 @@ TEST(ProgressModelTest, RangeAndPositionAreIgnoredWhileHidden) {
     EXPECT_EQ(model.Position(), 0);
 }
 
-TEST(ProgressModelTest, BoundsAreLimitedTo16Bits) {
+// Bounds are limited to 16 bits, and the position stays inside the range.
+TEST(ProgressModelTest, BoundsAndPositionStayInsideTheirLimits) {
     ProgressModel model;
     model.Show();
     model.SetRange(-5, 70000);
@@ -41,18 +42,13 @@ TEST(ProgressModelTest, BoundsAreLimitedTo16Bits) {
     EXPECT_EQ(model.Upper(), kMaxProgressBound);
     model.SetPosition(kMaxProgressBound);
     EXPECT_EQ(model.Text(), "100%");
-}
-
-TEST(ProgressModelTest, PositionStaysInsideTheRange) {
-    ProgressModel model;
-    model.Show();
+    model.SetPosition(0);
     model.SetRange(200, 300);
     EXPECT_EQ(model.Position(), 200);
-    model.SetPosition(350);
-    EXPECT_EQ(model.Position(), 300);
-    model.SetPosition(10);
-    EXPECT_EQ(model.Position(), 200);
-    model.SetPosition(250);
+    for (const auto& [position, kept] : {std::pair{350, 300}, {10, 200}, {250, 250}}) {
+        model.SetPosition(position);
+        EXPECT_EQ(model.Position(), kept) << position;
+    }
     model.SetRange(0, 100);
     EXPECT_EQ(model.Position(), 100);
 }
@@ -81,16 +77,14 @@ TEST_P(ProgressTextTest, TextAndFillFollowTheFraction) {
     EXPECT_EQ(model.FilledWidth(200), c.filledOf200);
 }
 
-INSTANTIATE_TEST_SUITE_P(Ranges, ProgressTextTest,
-                         testing::Values(TextCase{0, 100, 50, "label", "label: 50%", 100},
-                                         TextCase{0, 100, 50, "", "50%", 100},
-                                         TextCase{0, 100, 0, "Copy", "Copy: 0%", 0},
-                                         TextCase{0, 100, 100, "Copy", "Copy: 100%", 200},
-                                         TextCase{0, 3, 2, "", "66%", 133},
-                                         TextCase{100, 400, 200, "Zip", "Zip: 33%", 66},
-                                         TextCase{5, 5, 5, "label", "", 0},
-                                         TextCase{9, 4, 6, "label", "", 0},
-                                         TextCase{0, 100, 50, "label", "", 100, false}));
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Ranges, ProgressTextTest, testing::Values(
+    TextCase{0, 100, 50, "label", "label: 50%", 100}, TextCase{0, 100, 50, "", "50%", 100},
+    TextCase{0, 100, 0, "Copy", "Copy: 0%", 0}, TextCase{0, 100, 100, "Copy", "Copy: 100%", 200},
+    TextCase{0, 3, 2, "", "66%", 133}, TextCase{100, 400, 200, "Zip", "Zip: 33%", 66},
+    TextCase{5, 5, 5, "label", "", 0}, TextCase{9, 4, 6, "label", "", 0},
+    TextCase{0, 100, 50, "label", "", 100, false}));
+// clang-format on
 
 }  // namespace
 }  // namespace corvane

@@ -37,30 +37,25 @@ class TerminalLogTargetTest : public testing::Test {
     std::FILE* m_stream = nullptr;
 };
 
-// Control characters are shown as question marks, so a line cannot drive the terminal.
-TEST_F(TerminalLogTargetTest, FileGetsPlainLinesWithoutControlCharacters) {
-    TerminalLogTarget target(m_stream);
-    EXPECT_FALSE(target.UsesColours());
-    target.AppendLine(LogLine{kLogRed, kLogWhite, QStringLiteral("  Error: task failed")});
-    target.AppendLine(LogLine{kLogBlack, kLogWhite, QString()});
-    target.AppendLine(LogLine{kLogBlue, kLogWhite, QString::fromUtf8("  K\xC3\xB6ln")});
-    target.AppendLine(LogLine{kLogBlack, kLogWhite,
-                              QString::fromUtf8("  a\x1b[2Jb\tc\x7f"
-                                                "d\xC2\x9B"
-                                                "e")});
-    EXPECT_EQ(Written(), QByteArray("  Error: task failed\n\n  K\xC3\xB6ln\n  a?[2Jb\tc?d?e\n"));
-}
-
-TEST_F(TerminalLogTargetTest, ColoursFollowThePalette) {
-    TerminalLogTarget target(m_stream, TerminalLogTarget::Colours::Always);
-    EXPECT_TRUE(target.UsesColours());
-    target.AppendLine(LogLine{kLogRed, kLogWhite, QStringLiteral("  Error: x")});
-    target.AppendLine(LogLine{kLogDarkGreen, kLogWhite, QStringLiteral("Warning: y")});
-    target.AppendLine(LogLine{kLogBlack, kLogWhite, QStringLiteral("plain")});
-    target.AppendLine(LogLine{99, kLogWhite, QStringLiteral("outside")});
-    EXPECT_EQ(Written(), QByteArray("\x1b[91m  Error: x\x1b[0m\n"
-                                    "\x1b[32mWarning: y\x1b[0m\n"
-                                    "plain\noutside\n"));
+// Control characters are shown as question marks, so a line cannot drive the terminal;
+// colours follow the palette when asked for.
+TEST_F(TerminalLogTargetTest, PlainLinesWithoutControlCharactersOrColouredOnes) {
+    TerminalLogTarget plain(m_stream);
+    TerminalLogTarget coloured(m_stream, TerminalLogTarget::Colours::Always);
+    EXPECT_FALSE(plain.UsesColours());
+    EXPECT_TRUE(coloured.UsesColours());
+    for (TerminalLogTarget* target : {&plain, &coloured}) {
+        target->AppendLine(LogLine{kLogRed, kLogWhite, QStringLiteral("  Error: x")});
+        target->AppendLine(LogLine{kLogDarkGreen, kLogWhite, QString::fromUtf8("  K\xC3\xB6ln")});
+        target->AppendLine(LogLine{kLogBlack, kLogWhite, QString()});
+        target->AppendLine(LogLine{99, kLogWhite,
+                                   QString::fromUtf8("  a\x1b[2Jb\tc\x7f"
+                                                     "d\xC2\x9B"
+                                                     "e")});
+    }
+    EXPECT_EQ(Written(), QByteArray("  Error: x\n  K\xC3\xB6ln\n\n  a?[2Jb\tc?d?e\n"
+                                    "\x1b[91m  Error: x\x1b[0m\n\x1b[32m  K\xC3\xB6ln\x1b[0m\n"
+                                    "\n  a?[2Jb\tc?d?e\n"));
 }
 
 TEST_F(TerminalLogTargetTest, LogPrintsTheStampedLine) {

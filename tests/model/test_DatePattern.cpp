@@ -72,40 +72,26 @@ TEST(DatePattern, ReplacesEveryTokenAndEndsAFolderInASeparator) {
 
 // --- The settings of the dialog ---
 
-struct SplitCase {
-    const char* archiveName;
-    const char* base;
-    const char* extension;
-};
-
-void PrintTo(const SplitCase& param, std::ostream* out) {
-    *out << '"' << param.archiveName << '"';
-}
-
-class DatePatternSplitTest : public testing::TestWithParam<SplitCase> {};
-
 // "None" is selected first and gives base and extension.
-TEST_P(DatePatternSplitTest, SplitsBaseAndExtension) {
-    const DatePatternSettings settings(QString::fromUtf8(GetParam().archiveName), "Backup",
-                                       kMarch7);
-    EXPECT_EQ(settings.Base(), QString::fromUtf8(GetParam().base)) << GetParam().archiveName;
-    EXPECT_EQ(settings.Extension(), QString::fromUtf8(GetParam().extension));
-    EXPECT_EQ(settings.ResultArchiveName(),
-              QString::fromUtf8(GetParam().base) + QString::fromUtf8(GetParam().extension));
+TEST(DatePatternSettings, SplitsBaseAndExtension) {
+    // clang-format off
+    const char* const cases[][3] = {
+        {"Docs #YY_#MM.zip", "Docs", ".zip"},     {"#YY_#MM.zip", "Backup", ".zip"},
+        {"   #YY.zip", "Backup", ".zip"},         {"Docs.zip", "Docs", ".zip"},
+        {"Docs", "Docs", ""},                     {"", "Backup", ""},
+        {".zip", "Backup", ".zip"},               {"My.Docs.zip", "My.Docs", ".zip"},
+        {"Docs \t #DD-#MM.tar.gz", "Docs", ".gz"}, {"/home/u/old/Docs#YY.zip", "Docs", ".zip"},
+        {"dir.d/Docs", "Docs", ""},               {"Mail #MM #DD", "Mail", ""},
+        {"Caf\xc3\xa9 2005.zip", "Caf\xc3\xa9 2005", ".zip"},
+    };
+    // clang-format on
+    for (const auto& [archiveName, base, extension] : cases) {
+        const DatePatternSettings settings(QString::fromUtf8(archiveName), "Backup", kMarch7);
+        EXPECT_EQ(settings.Base(), QString::fromUtf8(base)) << archiveName;
+        EXPECT_EQ(settings.Extension(), QString::fromUtf8(extension)) << archiveName;
+        EXPECT_EQ(settings.ResultArchiveName(), QString::fromUtf8(base) + extension);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Names, DatePatternSplitTest,
-    testing::Values(SplitCase{"Docs #YY_#MM.zip", "Docs", ".zip"},
-                    SplitCase{"#YY_#MM.zip", "Backup", ".zip"},
-                    SplitCase{"   #YY.zip", "Backup", ".zip"},
-                    SplitCase{"Docs.zip", "Docs", ".zip"}, SplitCase{"Docs", "Docs", ""},
-                    SplitCase{"", "Backup", ""}, SplitCase{".zip", "Backup", ".zip"},
-                    SplitCase{"My.Docs.zip", "My.Docs", ".zip"},
-                    SplitCase{"Docs \t #DD-#MM.tar.gz", "Docs", ".gz"},
-                    SplitCase{"/home/u/old/Docs#YY.zip", "Docs", ".zip"},
-                    SplitCase{"dir.d/Docs", "Docs", ""}, SplitCase{"Mail #MM #DD", "Mail", ""},
-                    SplitCase{"Caf\xc3\xa9 2005.zip", "Caf\xc3\xa9 2005", ".zip"}));
 
 struct AccuracyCase {
     const char* archiveName;

@@ -34,18 +34,15 @@ QStringList FolderEntries(const QString& path) {
 // --- The exact form ---
 
 TEST(PropertyStoreXml, OrdersNamesByTheirUtf8Bytes) {
+    // U+FFFD sorts before U+1F600 in UTF-8, although its UTF-16 unit is above the
+    // surrogate that starts U+1F600.
+    // clang-format off
     const std::pair<const char*, const char*> smallerLarger[] = {
-        {"Task10", "Task2"},
-        {"Task", "Task0"},
-        {"Main", "Task0"},
-        {"ZZ", "aa"},
-        {"FTPPort", "archBurn"},
-        {"z", "\xc3\xa9"},
-        // U+FFFD sorts before U+1F600 in UTF-8, although its UTF-16 unit is above the
-        // surrogate that starts U+1F600.
-        {"\xef\xbf\xbd", "\xf0\x9f\x98\x80"},
+        {"Task10", "Task2"}, {"Task", "Task0"}, {"Main", "Task0"}, {"ZZ", "aa"},
+        {"FTPPort", "archBurn"}, {"z", "\xc3\xa9"}, {"\xef\xbf\xbd", "\xf0\x9f\x98\x80"},
         {"\xee\x80\x80", "\xf0\x90\x80\x80"},
     };
+    // clang-format on
     for (const auto& [smaller, larger] : smallerLarger) {
         EXPECT_TRUE(ByteOrderLess()(QString::fromUtf8(smaller), QString::fromUtf8(larger)))
             << smaller;
@@ -119,19 +116,12 @@ INSTANTIATE_TEST_SUITE_P(
 // --- Round trips ---
 
 TEST(PropertyStoreRoundTrip, TextsAndNumbersSurviveSaveLoadAndXmllint) {
-    const char* const texts[] = {"",
-                                 "plain",
-                                 "a & b < c \" d > e ' f",
-                                 "&amp; &#65; &lt;",
-                                 "tab\there",
-                                 "line\nbreak",
-                                 "cr\rlf\r\n",
-                                 "  blanks at both ends  ",
-                                 "]]>",
-                                 "Gr\xc3\xb6\xc3\x9f"
-                                 "e \xe2\x82\xac \xf0\x9f\x98\x80",
-                                 "C:\\Program Files\\x",
-                                 "#YY_#MM_#DD"};
+    // clang-format off
+    const char* const texts[] = {"", "plain", "a & b < c \" d > e ' f", "&amp; &#65; &lt;",
+        "tab\there", "line\nbreak", "cr\rlf\r\n", "  blanks at both ends  ", "]]>",
+        "Gr\xc3\xb6\xc3\x9f" "e \xe2\x82\xac \xf0\x9f\x98\x80", "C:\\Program Files\\x",
+        "#YY_#MM_#DD"};
+    // clang-format on
     PropertyStore store;
     for (size_t i = 0; i < std::size(texts); ++i) {
         store.SetText("Task0", QString("text%1").arg(i), QString::fromUtf8(texts[i]));
@@ -168,34 +158,18 @@ TEST(PropertyStoreRoundTrip, TextsAndNumbersSurviveSaveLoadAndXmllint) {
 // --- C's atoi on text ---
 
 TEST(PropertyStoreValues, TextConvertsToANumberLikeAtoi) {
+    // Out of range: the low 32 bits of the 64-bit accumulation; (10^20 - 1) mod 2^64 is
+    // 7766279631452241919, low 32 bits 1661992959. Full-width digits and the no-break
+    // space are neither digits nor C spaces.
+    // clang-format off
     const std::pair<const char*, qint32> cases[] = {
-        {"21", 21},
-        {"-5", -5},
-        {"+7", 7},
-        {"  42", 42},
-        {"\t\n\v\f\r 8", 8},
-        {"12abc", 12},
-        {"3.9", 3},
-        {"0x1A", 0},
-        {"abc", 0},
-        {"", 0},
-        {"-", 0},
-        {"- 5", 0},
-        {"+-5", 0},
-        {"007", 7},
-        {"2147483647", 2147483647},
-        {"-2147483648", std::numeric_limits<qint32>::min()},
-        // Out of range: the low 32 bits of the 64-bit accumulation.
-        {"2147483648", std::numeric_limits<qint32>::min()},
-        {"4294967297", 1},
-        {"-4294967295", 1},
-        // (10^20 - 1) mod 2^64 = 7766279631452241919, low 32 bits 1661992959.
-        {"99999999999999999999", 1661992959},
-        {"\xef\xbc\x91", 0},  // a full-width digit
-        {"\xc2\xa0"
-         "5",
-         0},  // no-break space is no C space
+        {"21", 21}, {"-5", -5}, {"+7", 7}, {"  42", 42}, {"\t\n\v\f\r 8", 8}, {"12abc", 12},
+        {"3.9", 3}, {"0x1A", 0}, {"abc", 0}, {"", 0}, {"-", 0}, {"- 5", 0}, {"+-5", 0},
+        {"007", 7}, {"2147483647", 2147483647}, {"-2147483648", std::numeric_limits<qint32>::min()},
+        {"2147483648", std::numeric_limits<qint32>::min()}, {"4294967297", 1}, {"-4294967295", 1},
+        {"99999999999999999999", 1661992959}, {"\xef\xbc\x91", 0}, {"\xc2\xa0" "5", 0},
     };
+    // clang-format on
     for (const auto& [text, expected] : cases) {
         PropertyStore store;
         store.SetText("S", "k", QString::fromUtf8(text));

@@ -10,6 +10,7 @@
 #include "restore/RestoreList.h"
 #include "restore/RestoreRun.h"
 #include "restore/RestoreStatus.h"
+#include "restore/ScriptedQuestions.h"
 #include "support/FtpServerTest.h"
 #include "support/Times.h"
 
@@ -18,26 +19,11 @@ namespace {
 
 using test::FtpTestServer;
 using test::ReadAll;
+using test::ScriptedQuestions;
 using test::SetMtime;
 
 // Even seconds: ZIP entries keep no odd ones, and both methods must give them back.
 constexpr qint64 kStamp = 1600000000;
-
-class ScriptedQuestions : public RestoreQuestions {
-  public:
-    int ChooseBackupCopy(const TaskRecord&) override { return 0; }
-    bool ChooseRestoreItems(std::vector<RestoreItem>& items) override {
-        seen = items;
-        if (edit) {
-            edit(items);
-        }
-        return true;
-    }
-    void RequestStop() override {}
-
-    std::function<void(std::vector<RestoreItem>&)> edit;
-    std::vector<RestoreItem> seen;
-};
 
 const QStringList kLiveFiles = {"Docs/a.txt",
                                 "Docs/sub/b.txt",

@@ -1,40 +1,24 @@
 // Finding task parameter files on a real FTP server and building restore tasks from
 // them, down to a restore of a backup whose task list was lost.
 
-#include <gtest/gtest.h>
-
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include "engine/BackupRun.h"
 #include "engine/TaskParameterFile.h"
 #include "restore/FtpTaskFinder.h"
 #include "restore/RestoreRun.h"
+#include "restore/ScriptedQuestions.h"
 #include "restore/TaskFinder.h"
-#include "support/FtpTestServer.h"
-#include "support/LogCapture.h"
-#include "support/TempDir.h"
+#include "support/FtpServerTest.h"
 #include "transport/FtpAddress.h"
 
 namespace corvane {
 namespace {
 
-using test::FtpTestServer;
-using test::LogCapture;
 using test::ReadAll;
-using test::TempDir;
 
-class FtpTaskFinderTest : public ::testing::Test {
+class FtpTaskFinderTest : public test::FtpServerTest {
   protected:
-    void SetUp() override {
-        QString why;
-        if (!m_server.Start(&why)) {
-            FAIL() << "FTP test server cannot start: " << why.toStdString();
-        }
-        qputenv("CORVANE_HOME", QFile::encodeName(m_dir.File("data")));
-    }
-
     // "ftp://corvane:<password>@127.0.0.1:<port>/<path>", the password encoded.
     QString Url(const QString& path, const QString& password = QString()) const {
         return FtpAddressText({"127.0.0.1", m_server.Port(), m_server.User(),
@@ -43,7 +27,7 @@ class FtpTaskFinderTest : public ::testing::Test {
 
     // A parameter file put on the server below the login folder.
     void PutTaskFile(const QString& name, const TaskRecord& task) const {
-        const QString path = m_server.Home() + "/" + name;
+        const QString path = Remote(name);
         ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
         ASSERT_TRUE(SaveTaskParameterFile(task, path));
     }
@@ -56,23 +40,6 @@ class FtpTaskFinderTest : public ::testing::Test {
         task.items.push_back(MakePathItem("/home/ann/Docs/", kItemFolder, "Docs"));
         return task;
     }
-
-    void ExpectNoTemporaries() const {
-        EXPECT_EQ(QDir(m_dir.File("data/tmp"))
-                      .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-                  QStringList());
-    }
-
-    void ExpectNoPasswordInLog() const {
-        for (const QString& line : m_log.Texts()) {
-            EXPECT_FALSE(line.contains(m_server.Password())) << line.toStdString();
-            EXPECT_FALSE(line.contains("s3cret")) << line.toStdString();
-        }
-    }
-
-    FtpTestServer m_server;
-    TempDir m_dir;
-    LogCapture m_log;
 };
 
 TEST_F(FtpTaskFinderTest, ListsTheNamedTaskFilesOfTheFolderOnly) {
@@ -80,9 +47,9 @@ TEST_F(FtpTaskFinderTest, ListsTheNamedTaskFilesOfTheFolderOnly) {
     PutTaskFile("found/C.Tsk", FtpTask("Other"));
     PutTaskFile("found/nameless.tsk", FtpTask(QString()));
     PutTaskFile("found/sub/Deep.tsk", FtpTask("Deep"));  // sub-folders are not searched
-    QDir().mkpath(m_server.Home() + "/found/folder.tsk");
-    QFile::copy(m_server.Home() + "/found/Docs.TSK", m_server.Home() + "/found/Docs.TSK.bak");
-    QFile::copy(m_server.Home() + "/found/Docs.TSK", m_server.Home() + "/found/notes.txt");
+    QDir().mkpath(Remote("found/folder.tsk"));
+    QFile::copy(Remote("found/Docs.TSK"), Remote("found/Docs.TSK.bak"));
+    QFile::copy(Remote("found/Docs.TSK"), Remote("found/notes.txt"));
 
     std::vector<FoundTask> found;
     ASSERT_TRUE(FindFtpStoredTasks(Url("found"), found)) << m_log.Texts().join('\n').toStdString();
@@ -138,10 +105,9 @@ TEST_F(FtpTaskFinderTest, ReadsATaskFileFromTheServerWithTheAddresssCredentials)
 }
 
 TEST_F(FtpTaskFinderTest, TaskDataThatCannotBeFetchedOrReadIsRefusedWithoutLeftovers) {
-    ASSERT_TRUE(QDir().mkpath(m_server.Home() + "/found"));
-    QFile junk(m_server.Home() + "/found/Junk.TSK");
-    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
-    junk.write("<not a task file");
+    ASSERT_TRUE(QDir().mkpath(Remote("found")));
+    QFile junk(Remote("found/Junk.TSK"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly) && junk.write("<not a task file") > 0);
     junk.close();
 
     const struct {
@@ -156,17 +122,16 @@ TEST_F(FtpTaskFinderTest, TaskDataThatCannotBeFetchedOrReadIsRefusedWithoutLefto
         {"not a task file", Url("found/Junk.TSK"), false},
     };
     for (const auto& c : cases) {
-        LogCapture log;
+        const int before = m_log.CountEndingWith("  Error: Cannot access task data");
         TaskRecord task;
         task.name = "Stale";
         task.items.push_back(MakePathItem("/stale/", kItemFolder, "stale"));
         EXPECT_FALSE(ReadTaskParameterFile(task, c.url, kTaskFileFtp)) << c.label;
         EXPECT_TRUE(task.items.empty()) << c.label;
-        EXPECT_EQ(log.CountEndingWith("  Error: Cannot access task data"), c.reported ? 1 : 0)
+        EXPECT_EQ(m_log.CountEndingWith("  Error: Cannot access task data") - before,
+                  c.reported ? 1 : 0)
             << c.label;
-        if (c.reported) {
-            EXPECT_TRUE(task.name.isEmpty()) << c.label;
-        }
+        EXPECT_TRUE(task.name.isEmpty() || !c.reported) << c.label;
         ExpectNoTemporaries();
     }
     ExpectNoPasswordInLog();
@@ -209,11 +174,7 @@ TEST_F(FtpTaskFinderTest, BackupFoundOnTheServerIsRestoredWithoutItsTask) {
     ASSERT_TRUE(ReadRestoreTask(*restore, found[0].path));
     ASSERT_TRUE(RedirectAllItems(*restore, m_dir.File("elsewhere")));
 
-    struct Accept : RestoreQuestions {
-        int ChooseBackupCopy(const TaskRecord&) override { return 0; }
-        bool ChooseRestoreItems(std::vector<RestoreItem>&) override { return true; }
-        void RequestStop() override {}
-    } questions;
+    test::ScriptedQuestions questions;
     ASSERT_TRUE(RunRestore(tasks, 0, questions, StopSignal()))
         << m_log.Texts().join('\n').toStdString();
     EXPECT_EQ(ReadAll(m_dir.File("elsewhere/a.txt")), "alpha");

@@ -10,6 +10,7 @@
 #include "restore/RestoreList.h"
 #include "restore/RestoreRun.h"
 #include "restore/RestoreStatus.h"
+#include "restore/ScriptedQuestions.h"
 #include "support/HomeTree.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
@@ -23,33 +24,12 @@ using test::SetMtime;
 
 using test::LogCapture;
 using test::ReadAll;
+using test::ScriptedQuestions;
 using test::TempDir;
 
 qint64 Mtime(const QString& path) {
     return QFileInfo(path).lastModified().toSecsSinceEpoch();
 }
-
-// Answers the restore's questions as a test tells it to, and remembers what it saw.
-class ScriptedQuestions : public RestoreQuestions {
-  public:
-    int ChooseBackupCopy(const TaskRecord&) override {
-        ++copyQuestions;
-        return copyAnswer;
-    }
-    bool ChooseRestoreItems(std::vector<RestoreItem>& items) override {
-        if (edit) {
-            edit(items);
-        }
-        return accept;
-    }
-    void RequestStop() override { stop = true; }
-
-    int copyAnswer = 0;
-    int copyQuestions = 0;
-    bool accept = true;
-    std::function<void(std::vector<RestoreItem>&)> edit;
-    std::atomic<bool> stop{false};
-};
 
 class RestoreRunTest : public ::testing::TestWithParam<qint32> {
   protected:
@@ -193,40 +173,6 @@ TEST_P(HomeRestore, ComparesIdenticalAndComesBackEqual) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Methods, HomeRestore, ::testing::Values(kMethodCopy, kMethodZip));
-
-// An archive made by zip -P: a wrong password leaves the live file and says why, the
-// right one restores.
-TEST(RestoreRunZip, ArchiveMadeByZipRestoresWithTheRightPasswordOnly) {
-    TempDir dir;
-    qputenv("CORVANE_HOME", QFile::encodeName(dir.File("data")));
-    dir.Write("made/Docs/a.txt", "alpha");
-    dir.Write("made/Docs/sub/b.txt", "beta");
-    QDir().mkpath(dir.File("backup"));
-    const test::ToolResult zip =
-        test::RunTool("/bin/sh", {"-c", "cd \"$1\" && exec zip -q -r -P pw \"$2\" Docs", "sh",
-                                  dir.File("made"), dir.File("backup/docs.zip")});
-    ASSERT_EQ(zip.exitCode, 0) << zip.output.toStdString();
-    dir.Write("restored/Docs/a.txt", "changed");
-
-    TaskList tasks;
-    TaskRecord* task = tasks.NewTask("Docs", kTaskRestore);
-    task->backupMode = kMethodZip;
-    task->destination.path = dir.File("backup/");
-    task->archiveName = "docs.zip";
-    task->archivePassword = "wrong";
-    task->items.push_back(MakePathItem(dir.File("restored/Docs/"), kItemFolder, "Docs"));
-    ScriptedQuestions questions;
-    LogCapture log;
-    EXPECT_FALSE(RunRestore(tasks, 0, questions, StopSignal()));
-    EXPECT_EQ(ReadAll(dir.File("restored/Docs/a.txt")), "changed");
-    // One line for each of the two entries.
-    EXPECT_EQ(log.CountEndingWith("  Error: cannot extract file, maybe archive is encrypted"), 2);
-
-    task->archivePassword = "pw";
-    ASSERT_TRUE(RunRestore(tasks, 0, questions, StopSignal()));
-    EXPECT_EQ(ReadAll(dir.File("restored/Docs/a.txt")), "alpha");
-    EXPECT_EQ(ReadAll(dir.File("restored/Docs/sub/b.txt")), "beta");
-}
 
 // ---------------------------------------------------------------------------------------
 // Crafted archives: the restore writes exactly what the backup holds, and says so.
