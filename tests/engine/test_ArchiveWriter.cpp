@@ -217,31 +217,6 @@ QString Fifo(const TempDir& dir) {
     EXPECT_EQ(::mkfifo(FileNameToBytes(dir.File("pipe")).constData(), 0600), 0);
     return dir.File("pipe");
 }
-QString FolderAsFile(const TempDir& dir) {
-    QDir().mkpath(dir.File("folder"));
-    return dir.File("folder");
-}
-QString VanishedFolder(const TempDir& dir) {
-    return dir.File("no such folder/");
-}
-// Reading a process's own memory at offset 0 (never mapped) fails with EIO.
-QString Unreadable(const TempDir&) {
-    return "/proc/self/mem";
-}
-// sysfs reports 4096 bytes for an attribute that reads as a few: a file that shrank.
-QString Shrunk(const TempDir&) {
-    return "/sys/devices/system/cpu/online";
-}
-// A process's I/O counters grow with every read: its CRC pass and data pass differ.
-QString Changing(const TempDir&) {
-    return "/proc/self/io";
-}
-QString MissingFolder(const TempDir& dir) {
-    return dir.File("missing/backup.zip");
-}
-QString OlderArchive(const TempDir& dir) {
-    return dir.Write("backup.zip", "older");
-}
 // The final name is taken by a folder with content: the rename cannot replace it.
 QString FolderInTheWay(const TempDir& dir) {
     dir.Write("taken.zip/keep.txt", "keep");
@@ -296,23 +271,36 @@ const char kChanged[] = "  Error: file %1 changed while it was archived";
 
 INSTANTIATE_TEST_SUITE_P(
     Sources, ArchiveWriterFailureTest,
-    ::testing::Values(FailureCase{"VanishedFile", VanishedFile, false, "", kCannotAdd},
-                      FailureCase{"VanishedFileWithPassword", VanishedFile, false, "pw",
-                                  kCannotAdd},
-                      FailureCase{"Fifo", Fifo, false, "", kCannotAdd},
-                      FailureCase{"FolderAsFile", FolderAsFile, false, "", kCannotAdd},
-                      FailureCase{"VanishedFolder", VanishedFolder, true, "", kCannotAdd},
-                      FailureCase{"ReadError", Unreadable, false, "", kCannotRead},
-                      FailureCase{"ReadErrorWithPassword", Unreadable, false, "pw", kCannotRead},
-                      FailureCase{"Shrank", Shrunk, false, "", kChanged},
-                      FailureCase{"ShrankWithPassword", Shrunk, false, "pw", kChanged},
-                      FailureCase{"ChangedBetweenPasses", Changing, false, "pw", kChanged},
-                      FailureCase{"MissingFolder", MissingFolder, false, "",
-                                  "  Error: cannot create file %3: No such file or directory"},
-                      FailureCase{"RenameRefused", FolderInTheWay, false, "",
-                                  "  Error: cannot move %3 to %2: Is a directory"},
-                      FailureCase{"WriteError", OlderArchive, false, "",
-                                  "  Error: cannot write file %2: File too large"}),
+    ::testing::Values(
+        FailureCase{"VanishedFile", VanishedFile, false, "", kCannotAdd},
+        FailureCase{"VanishedFileWithPassword", VanishedFile, false, "pw", kCannotAdd},
+        FailureCase{"Fifo", Fifo, false, "", kCannotAdd},
+        FailureCase{"FolderAsFile", [](const TempDir& d) { return d.Path(); }, false, "",
+                    kCannotAdd},
+        FailureCase{"VanishedFolder", [](const TempDir& d) { return d.File("no/"); }, true, "",
+                    kCannotAdd},
+        // Reading a process's own memory at offset 0 (never mapped) fails.
+        FailureCase{"ReadError", [](const TempDir&) { return QString("/proc/self/mem"); }, false,
+                    "", kCannotRead},
+        FailureCase{"ReadErrorWithPassword",
+                    [](const TempDir&) { return QString("/proc/self/mem"); }, false, "pw",
+                    kCannotRead},
+        // sysfs reports 4096 bytes for an attribute that reads as a few.
+        FailureCase{"Shrank",
+                    [](const TempDir&) { return QString("/sys/devices/system/cpu/online"); }, false,
+                    "", kChanged},
+        FailureCase{"ShrankWithPassword",
+                    [](const TempDir&) { return QString("/sys/devices/system/cpu/online"); }, false,
+                    "pw", kChanged},
+        // A process's I/O counters grow with every read: the two passes differ.
+        FailureCase{"ChangedBetweenPasses", [](const TempDir&) { return QString("/proc/self/io"); },
+                    false, "pw", kChanged},
+        FailureCase{"MissingFolder", [](const TempDir& d) { return d.File("x/a.zip"); }, false, "",
+                    "  Error: cannot create file %3: No such file or directory"},
+        FailureCase{"RenameRefused", FolderInTheWay, false, "",
+                    "  Error: cannot move %3 to %2: Is a directory"},
+        FailureCase{"WriteError", [](const TempDir& d) { return d.Write("a.zip", "older"); }, false,
+                    "", "  Error: cannot write file %2: File too large"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------------------

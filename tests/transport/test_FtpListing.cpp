@@ -48,13 +48,15 @@ TEST(FtpListingTest, MlsdLines) {
         {"type=dir; ..\\..\\x", FtpListingLine::kRefused, ""},
         {QString("type=file; a") + QChar(0) + "b", FtpListingLine::kRefused, ""},
         {"type=file; tab\there", FtpListingLine::kRefused, ""},
+        {"type=file; new\nline", FtpListingLine::kRefused, ""},
+        {"type=file; ...hidden", FtpListingLine::kFile, "...hidden"},
     };
     for (const Case& c : cases) {
         Check(&ParseMlsdLine, c);
     }
 }
 
-TEST(FtpListingTest, UnixListLines) {
+TEST(FtpListingTest, UnixAndDosListLines) {
     const Case cases[] = {
         {"drwxr-xr-x 2 u g 4096 Jan 1 12:00 name", FtpListingLine::kFolder, "name"},
         {"-rw-r--r--   1 owner    group        1234 Feb 28  2019 file.zip", FtpListingLine::kFile,
@@ -80,14 +82,7 @@ TEST(FtpListingTest, UnixListLines) {
         {"", FtpListingLine::kIgnored, ""},
         {"drwxr-xr-x 2 u g 4096 Jan 1 12:00 a\\..\\b", FtpListingLine::kRefused, ""},
         {"-rw-r--r-- 1 u g 5 Jan 1 12:00 ", FtpListingLine::kRefused, ""},
-    };
-    for (const Case& c : cases) {
-        Check(&ParseListLine, c);
-    }
-}
-
-TEST(FtpListingTest, DosListLines) {
-    const Case cases[] = {
+        // The DOS form of other servers.
         {"01-02-20  10:00AM       <DIR>          name", FtpListingLine::kFolder, "name"},
         {"01-02-20 10:00AM 1234 name", FtpListingLine::kFile, "name"},
         {"12-31-2019  11:59PM             1,234,567 Big File.zip", FtpListingLine::kFile,
@@ -102,17 +97,6 @@ TEST(FtpListingTest, DosListLines) {
     };
     for (const Case& c : cases) {
         Check(&ParseListLine, c);
-    }
-}
-
-TEST(FtpListingTest, UsableNames) {
-    for (const QString& name : {QString("a"), QString("..."), QString(".hidden"), QString("a b"),
-                                QString::fromUtf8("ü")}) {
-        EXPECT_TRUE(IsUsableListingName(name)) << name.toStdString();
-    }
-    for (const QString& name : {QString(), QString("."), QString(".."), QString("a/b"),
-                                QString("a\\b"), QString("a\nb"), QString("a") + QChar(0)}) {
-        EXPECT_FALSE(IsUsableListingName(name)) << name.toStdString();
     }
 }
 

@@ -62,7 +62,7 @@ class TestMainFrame : public QObject {
         m_watchers.reset();
     }
 
-    void commandsOpenTheirDialogs() {
+    void commandsReachTheirDialogsAndTheLog() {
         CMainFrame& frame = MakeFrame();
         frame.show();
         const std::pair<Command, const char*> dialogs[] = {
@@ -77,10 +77,7 @@ class TestMainFrame : public QObject {
             QVERIFY(seen.modalFlagRaised);
         }
         QVERIFY(!ModalDialogScope::IsRaised());
-    }
 
-    void clearAndCopyTheLog() {
-        CMainFrame& frame = MakeFrame();
         Log("  Warning: something to copy");
         frame.Action(Command::kCopyLog)->trigger();
         QVERIFY(QGuiApplication::clipboard()->text().contains(

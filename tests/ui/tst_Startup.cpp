@@ -81,6 +81,8 @@ class StartupTest : public QObject {
     // Starts corvane, waits for its end while this process serves its window.
     Child RunProgram(const QStringList& args, const QProcessEnvironment& env) const;
     QProcessEnvironment ChildEnv() const;
+    // Makes the window program of this process with `args` after its name and starts it.
+    bool StartApp(const QByteArrayList& args);
     QString Data() const { return m_dir->File("data"); }
     QString CopiedFile() const { return m_dir->File("dst/Docs/a.txt"); }
 
@@ -89,6 +91,7 @@ class StartupTest : public QObject {
     int m_argc = 1;
     QByteArrayList m_argStore;
     std::vector<char*> m_argv;
+    int m_exitCode = -1;
 };
 
 void StartupTest::init() {
@@ -122,6 +125,18 @@ QProcessEnvironment StartupTest::ChildEnv() const {
     return env;
 }
 
+bool StartupTest::StartApp(const QByteArrayList& args) {
+    m_argStore = QByteArrayList{"corvane"} + args;
+    m_argv.clear();
+    for (QByteArray& arg : m_argStore) {
+        m_argv.push_back(arg.data());
+    }
+    m_argv.push_back(nullptr);
+    m_argc = int(m_argStore.size());
+    m_app = std::make_unique<CTarnisApp>(m_argc, m_argv.data());
+    return m_app->Start(m_exitCode);
+}
+
 Child StartupTest::RunProgram(const QStringList& args, const QProcessEnvironment& env) const {
     QProcess process;
     process.setProcessEnvironment(env);
@@ -142,12 +157,7 @@ Child StartupTest::RunProgram(const QStringList& args, const QProcessEnvironment
 
 // The window's own argument waits until the tasks are in and the window is up.
 void StartupTest::argumentStartsAtFirstActivation() {
-    m_argStore = {"corvane", "/\"my docs\""};
-    m_argc = 2;
-    m_argv = {m_argStore[0].data(), m_argStore[1].data(), nullptr};
-    m_app = std::make_unique<CTarnisApp>(m_argc, m_argv.data());
-    int exitCode = -1;
-    QVERIFY(m_app->Start(exitCode));
+    QVERIFY(StartApp({"/\"my docs\""}));
     QVERIFY(m_app->Frame() != nullptr);
     QVERIFY(m_app->Frame()->isVisible());
     QCOMPARE(m_app->DataFolder(), Data());
@@ -159,12 +169,7 @@ void StartupTest::argumentStartsAtFirstActivation() {
 }
 
 void StartupTest::secondProgramHandsOverAndEnds() {
-    m_argStore = {"corvane"};
-    m_argc = 1;
-    m_argv = {m_argStore[0].data(), nullptr};
-    m_app = std::make_unique<CTarnisApp>(m_argc, m_argv.data());
-    int exitCode = -1;
-    QVERIFY(m_app->Start(exitCode));
+    QVERIFY(StartApp({}));
     QVERIFY(!QFileInfo::exists(CopiedFile()));
 
     // The launcher's form of the name, in other letter case.
@@ -184,12 +189,7 @@ void StartupTest::secondProgramHandsOverAndEnds() {
 }
 
 void StartupTest::handedOverToAWindowThatWasHidden() {
-    m_argStore = {"corvane", "one", "two"};  // more than one argument: no task
-    m_argc = 3;
-    m_argv = {m_argStore[0].data(), m_argStore[1].data(), m_argStore[2].data(), nullptr};
-    m_app = std::make_unique<CTarnisApp>(m_argc, m_argv.data());
-    int exitCode = -1;
-    QVERIFY(m_app->Start(exitCode));
+    QVERIFY(StartApp({"one", "two"}));  // more than one argument: no task
     CMainFrame* frame = m_app->Frame();
     QTest::qWait(0);
     frame->hide();  // as in the tray
@@ -226,12 +226,7 @@ void StartupTest::withoutDisplayTheTaskRunsOnTheTerminal() {
 
     // While a window owns the folder, the name goes to it instead.
     QFile::remove(CopiedFile());
-    m_argStore = {"corvane"};
-    m_argc = 1;
-    m_argv = {m_argStore[0].data(), nullptr};
-    m_app = std::make_unique<CTarnisApp>(m_argc, m_argv.data());
-    int exitCode = -1;
-    QVERIFY(m_app->Start(exitCode));
+    QVERIFY(StartApp({}));
     const Child handed = RunProgram({"/My Docs"}, env);
     QCOMPARE(handed.status, 0);
     QCOMPARE(handed.out,
@@ -253,9 +248,6 @@ void StartupTest::damagedTaskListIsKeptWhateverTheAnswer() {
     QFETCH(QString, answer);
     const QByteArray broken = "<TasksList><Main TasksCount=\"1\"></TasksList>";
     m_dir->Write("data/CorvTasks.bin", broken);
-    m_argStore = {"corvane"};
-    m_argv = {m_argStore[0].data(), nullptr};
-    m_app = std::make_unique<CTarnisApp>(m_argc = 1, m_argv.data());
     QString text;
     corvane::test::WhenModal<QMessageBox>(this, [&](QMessageBox* box) {
         text = box->text();
@@ -263,9 +255,8 @@ void StartupTest::damagedTaskListIsKeptWhateverTheAnswer() {
             button->text() == answer ? button->click() : void();
         }
     });
-    int exitCode = -1;
     const bool fresh = answer != "Quit";
-    QCOMPARE(m_app->Start(exitCode), fresh);
+    QCOMPARE(StartApp({}), fresh);
     QVERIFY2(
         text.startsWith("Error: cannot read the task list " + Data() +
                         "/CorvTasks.bin: Opening and ending tag mismatch at line 1, column 45\n"),
