@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "app/Estimate.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
@@ -10,23 +12,16 @@ namespace {
 using test::LogCapture;
 using test::TempDir;
 
-struct SizeCase {
-    double bytes;
-    const char* text;
-};
-
-class FormatSizeTest : public ::testing::TestWithParam<SizeCase> {};
-
-TEST_P(FormatSizeTest, UsesTheThresholds) {
-    EXPECT_EQ(FormatSize(GetParam().bytes), QString::fromLatin1(GetParam().text));
+TEST(FormatSizeTest, UsesTheThresholds) {
+    const std::pair<double, const char*> cases[] = {{1023.9, "1023 bytes"},
+                                                    {1024, "1 KBytes"},
+                                                    {1023999, "999 KBytes"},
+                                                    {1024000, "1.0 MBytes"},
+                                                    {6e12, "5722045.9 MBytes"}};
+    for (const auto& [bytes, text] : cases) {
+        EXPECT_EQ(FormatSize(bytes), text) << bytes;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Texts, FormatSizeTest,
-                         ::testing::Values(SizeCase{1023.9, "1023 bytes"},
-                                           SizeCase{1024, "1 KBytes"},
-                                           SizeCase{1023999, "999 KBytes"},
-                                           SizeCase{1024000, "1.0 MBytes"},
-                                           SizeCase{6e12, "5722045.9 MBytes"}));
 
 class EstimateTest : public ::testing::Test {
   protected:
@@ -43,29 +38,26 @@ class EstimateTest : public ::testing::Test {
     LogCapture m_log;
 };
 
-// What a backup would save: a dot-file counts, a filtered file does not.
-TEST_F(EstimateTest, SumsTheFilesABackupWouldSave) {
+// What a backup would save: a dot-file counts, a filtered file does not; a stopped
+// estimate ends before the next task.
+TEST_F(EstimateTest, SumsTheFilesABackupWouldSaveUntilStopped) {
     TaskRecord* task = m_tasks.NewTask("Docs", kTaskBackup);
     task->items.push_back(MakePathItem(m_dir.File("src"), kItemFolder, "src"));
     task->items.push_back(MakePathItem(m_dir.File("single.bin"), kItemFile, "single.bin"));
     task->items.push_back(MakeAllContactsItem());  // adds nothing yet
+    m_tasks.NewTask("Copy", kTaskBackup)->items = task->items;
     EXPECT_EQ(EstimateTasks(m_tasks, {0}, StopSignal()), 8123);
     EXPECT_EQ(m_log.CountEndingWith(": Estimating task..."), 1);
     EXPECT_EQ(EstimateTask(m_tasks, 7, StopSignal()), 0);
+
+    std::atomic<bool> stop{true};
+    EXPECT_EQ(EstimateTasks(m_tasks, {0, 1}, StopSignal(&stop)), 0);
+    EXPECT_EQ(m_log.Texts().size(), 2);
+    EXPECT_EQ(m_log.CountEndingWith(": Estimating task..."), 2);
+
     task->excludeFilter = "*.doc";
     EXPECT_EQ(EstimateTask(m_tasks, 0, StopSignal()), 7123);
     EXPECT_TRUE(m_log.Texts().contains("    Warning: 'c.doc' - ignored with exclude filter"));
-}
-
-TEST_F(EstimateTest, StopEndsTheEstimate) {
-    m_tasks.NewTask("A", kTaskBackup)
-        ->items.push_back(MakePathItem(m_dir.File("src"), kItemFolder, "src"));
-    m_tasks.NewTask("B", kTaskBackup)
-        ->items.push_back(MakePathItem(m_dir.File("src"), kItemFolder, "src"));
-    std::atomic<bool> stop{true};
-    EXPECT_EQ(EstimateTasks(m_tasks, {0, 1}, StopSignal(&stop)), 0);
-    EXPECT_EQ(m_log.Texts().size(), 1);
-    EXPECT_EQ(m_log.CountEndingWith(": Estimating task..."), 1);
 }
 
 }  // namespace

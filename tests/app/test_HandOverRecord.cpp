@@ -43,23 +43,21 @@ TEST_P(HandOverRecordTest, EncodesWhatTheReceiverDecodes) {
 }
 
 const QString kClef = QString::fromUtf8("\xF0\x9D\x84\x9E");  // one character, two units
+const QString kFotos = QString::fromUtf8("Fotos \xC3\xA4\xE2\x9C\x93") + kClef;
 
 INSTANTIATE_TEST_SUITE_P(
     Arguments, HandOverRecordTest,
     testing::Values(RecordCase{"Empty", QString(), QString(), false},
-                    RecordCase{"NonAscii", QString::fromUtf8("Fotos \xC3\xA4\xE2\x9C\x93") + kClef,
-                               QString::fromUtf8("Fotos \xC3\xA4\xE2\x9C\x93") + kClef, false},
+                    RecordCase{"NonAscii", kFotos, kFotos, false},
                     RecordCase{"Exactly259", Units(u'a', 259), Units(u'a', 259), false},
                     RecordCase{"Longer", Units(u'b', 400), Units(u'b', 259), true},
                     // The pair would straddle unit 259: both halves are left out.
                     RecordCase{"PairAtTheEdge", Units(u'c', 258) + kClef, Units(u'c', 258), true},
                     // The pair ends exactly at unit 259: kept.
-                    RecordCase{"PairFits", Units(u'd', 257) + kClef + QStringLiteral("e"),
-                               Units(u'd', 257) + kClef, true},
+                    RecordCase{"PairFits", Units(u'd', 257) + kClef + "e", Units(u'd', 257) + kClef,
+                               true},
                     // What follows a NUL would never reach the receiver: it counts as cut.
-                    RecordCase{"EmbeddedNul",
-                               QStringLiteral("ab") + QChar(u'\0') + QStringLiteral("cd"),
-                               QStringLiteral("ab"), true}),
+                    RecordCase{"EmbeddedNul", QString("ab") + QChar(u'\0') + "cd", "ab", true}),
     [](const testing::TestParamInfo<RecordCase>& info) { return info.param.label; });
 
 TEST(HandOverRecordDecode, RefusesWhatNoSenderWrites) {

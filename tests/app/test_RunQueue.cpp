@@ -2,25 +2,22 @@
 // outcome lines and sounds, the shutdown request, the restore questions, the estimate
 // in the same worker slot, and the queue's end while a worker runs.
 //
-// Jobs never sleep: a job that must stay running waits at a gate the test opens. The
-// main thread runs its event loop until what it waits for has happened (QueueIdle,
-// mostly).
+// Jobs never sleep: a job that must stay running waits at a latch the test opens. The
+// main thread serves its events until what it waits for has happened.
 
+#include <QtCore/qtestsupport_core.h>
 #include <QCoreApplication>
-#include <QEventLoop>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <functional>
+#include <latch>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <ostream>
 #include <set>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -31,46 +28,15 @@
 #include "log/LogList.h"
 #include "log/QueuedLogTarget.h"
 #include "model/TaskList.h"
+#include "support/TempDir.h"
 
 namespace corvane {
 namespace {
 
-// Runs the main thread's event loop until `done` holds; fails after 30 s instead of
-// hanging. A job's arrival posts nothing, so a short tick wakes the loop to look again.
-void RunEventsUntil(const std::function<bool()>& done) {
-    bool timedOut = false;
-    QTimer guard;
-    guard.setSingleShot(true);
-    QObject::connect(&guard, &QTimer::timeout, [&timedOut] { timedOut = true; });
-    guard.start(30000);
-    QTimer tick;
-    tick.start(5);
-    while (!done() && !timedOut) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    ASSERT_FALSE(timedOut) << "the awaited state was never reached";
+// Fails after 30 s instead of hanging.
+void ServeEventsUntil(const std::function<bool()>& done) {
+    ASSERT_TRUE(QTest::qWaitFor(done, 30000)) << "the awaited state was never reached";
 }
-
-// A door a job waits at until the test opens it.
-class Gate {
-  public:
-    void Open() {
-        {
-            std::lock_guard lock(m_mutex);
-            m_open = true;
-        }
-        m_changed.notify_all();
-    }
-    void Wait() {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_open; });
-    }
-
-  private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_open = false;
-};
 
 struct JobCall {
     int taskIndex;
@@ -78,88 +44,70 @@ struct JobCall {
     bool operator==(const JobCall&) const = default;
 };
 
-// The backup and restore jobs of a test. Each call is recorded; a job for a held task
-// waits at that task's gate; a job for a failing task answers false. Every job counts
-// how many jobs run at once. Holds and failures are set before the queue starts.
+// What the jobs of a test did, copied out under the lock.
+struct JobLog {
+    std::vector<JobCall> calls;
+    std::set<int> sawStop;  // held jobs that saw the stop flag once their latch opened
+    int arrivals = 0;       // every job, the test's own estimates and restores too
+    int running = 0;
+    int maxRunning = 0;
+};
+
+// The backup and restore jobs of a test: a held task's job waits at its latch, a failing
+// task's job answers false (both set before the queue starts). Jobs of the test's own go
+// through Enter/Leave, so that two jobs running at once are always seen.
 class Jobs {
   public:
-    RunQueue::Job Backup() {
-        return [this](int index, RunContext& context) { return Run(index, false, context); };
+    RunQueue::Job Job(bool restore) {
+        return [this, restore](int index, RunContext& context) {
+            return Run(index, restore, context);
+        };
     }
-    RunQueue::Job Restore() {
-        return [this](int index, RunContext& context) { return Run(index, true, context); };
-    }
-    void Hold(int index) { m_gates[index] = std::make_unique<Gate>(); }
-    void Release(int index) { m_gates.at(index)->Open(); }
+    void Hold(int index) { m_gates.try_emplace(index, 1); }
+    void Release(int index) { m_gates.at(index).count_down(); }
     void Fail(int index) { m_failing.insert(index); }
-
-    // Marks the start of a job of the test's own (an estimate, a restore with
-    // questions) with the same bookkeeping: only one job at a time, the arrival is
-    // announced to the main thread.
-    void Enter() {
+    void Enter() { Note(nullptr); }
+    void Leave() {
         std::lock_guard lock(m_mutex);
-        Arrive();
+        --m_log.running;
     }
-    void Leave() { --m_running; }
-
-    bool Entered(int index) const {
+    JobLog Now() const {
         std::lock_guard lock(m_mutex);
-        return std::any_of(m_calls.begin(), m_calls.end(),
-                           [index](const JobCall& c) { return c.taskIndex == index; });
+        return m_log;
     }
-    int Arrivals() const { return m_arrived.load(); }
-    std::vector<JobCall> Calls() const {
-        std::lock_guard lock(m_mutex);
-        return m_calls;
-    }
-    // Whether the held job of `index` saw the stop flag once its gate opened.
-    bool SawStop(int index) const {
-        std::lock_guard lock(m_mutex);
-        return m_sawStop.count(index) > 0;
-    }
-    int MaxRunning() const { return m_maxRunning.load(); }
 
   private:
     bool Run(int index, bool restore, RunContext& context) {
-        {
+        const JobCall call{index, restore};
+        Note(&call);
+        if (const auto gate = m_gates.find(index); gate != m_gates.end()) {
+            gate->second.wait();
             std::lock_guard lock(m_mutex);
-            m_calls.push_back({index, restore});
-            Arrive();
-        }
-        const auto gate = m_gates.find(index);
-        if (gate != m_gates.end()) {
-            gate->second->Wait();
             if (context.StopRequested()) {
-                std::lock_guard lock(m_mutex);
-                m_sawStop.insert(index);
+                m_log.sawStop.insert(index);
             }
         }
         Leave();
         // A stopped job answers success, as a run stopped before anything failed does.
         return m_failing.count(index) == 0;
     }
-
-    // Called with m_mutex held.
-    void Arrive() {
-        const int running = ++m_running;
-        int seen = m_maxRunning.load();
-        while (running > seen && !m_maxRunning.compare_exchange_weak(seen, running)) {
+    void Note(const JobCall* call) {
+        std::lock_guard lock(m_mutex);
+        if (call != nullptr) {
+            m_log.calls.push_back(*call);
         }
-        m_arrived.fetch_add(1);
+        m_log.maxRunning = std::max(m_log.maxRunning, ++m_log.running);
+        ++m_log.arrivals;
     }
 
-    std::map<int, std::unique_ptr<Gate>> m_gates;
+    std::map<int, std::latch> m_gates;
     std::set<int> m_failing;
     mutable std::mutex m_mutex;
-    std::vector<JobCall> m_calls;
-    std::set<int> m_sawStop;
-    std::atomic<int> m_running{0};
-    std::atomic<int> m_maxRunning{0};
-    std::atomic<int> m_arrived{0};
+    JobLog m_log;
 };
 
-// Records what the queue shows the user, as "kind text" events, and checks that every
-// call arrives on the main thread.
+// Records what the queue shows the user, as "kind text" events, and counts calls that
+// arrive off the main thread.
 class RecordingObserver : public RunObserver {
   public:
     void SetQueueStatusText(const QString& text) override { Note("status " + text); }
@@ -192,7 +140,6 @@ class RecordingObserver : public RunObserver {
         return texts;
     }
 
-    std::thread::id mainThread = std::this_thread::get_id();
     int callsOffMainThread = 0;
     QStringList events;
     std::function<int(const TaskRecord&)> chooseCopy;
@@ -200,30 +147,28 @@ class RecordingObserver : public RunObserver {
 
   private:
     void Note(const QString& event) {
-        if (std::this_thread::get_id() != mainThread) {
-            ++callsOffMainThread;
-        }
+        callsOffMainThread += std::this_thread::get_id() != m_mainThread ? 1 : 0;
         events << event;
     }
+    const std::thread::id m_mainThread = std::this_thread::get_id();
 };
 
 class RunQueueTest : public testing::Test {
   protected:
     RunQueueTest() {
         SetLogTarget(&m_queuedLog);
-        queue = std::make_unique<RunQueue>(tasks, observer);
-        queue->SetBackupJob(jobs.Backup());
-        queue->SetRestoreJob(jobs.Restore());
+        queue->SetBackupJob(jobs.Job(false));
+        queue->SetRestoreJob(jobs.Job(true));
         QObject::connect(queue.get(), &RunQueue::QueueIdle, queue.get(), [this] { ++idleSignals; });
     }
     ~RunQueueTest() override {
         queue.reset();
         SetLogTarget(nullptr);
-        EXPECT_LE(jobs.MaxRunning(), 1) << "two jobs ran at once";
+        EXPECT_LE(jobs.Now().maxRunning, 1) << "two jobs ran at once";
         EXPECT_EQ(observer.callsOffMainThread, 0) << "the observer was called off the main thread";
     }
 
-    void AddTasks(const std::vector<QString>& names) {
+    void AddTasks(const QStringList& names) {
         for (const QString& name : names) {
             tasks.NewTask(name, kTaskBackup);
         }
@@ -231,10 +176,13 @@ class RunQueueTest : public testing::Test {
 
     // Waits for the n-th QueueIdle since the test began; then nothing may run.
     void WaitForIdle(int n) {
-        RunEventsUntil([&] { return idleSignals >= n; });
+        ServeEventsUntil([&] { return idleSignals >= n; });
         EXPECT_EQ(idleSignals, n);
         EXPECT_FALSE(queue->IsRunning());
         EXPECT_TRUE(queue->Entries().empty());
+    }
+    void WaitForArrivals(int n) {
+        ServeEventsUntil([&] { return jobs.Now().arrivals >= n; });
     }
 
     // The logged texts, without the time stamps of lines that start an action (a stamp
@@ -242,26 +190,38 @@ class RunQueueTest : public testing::Test {
     QStringList Lines() const {
         QStringList lines;
         for (int i = 0; i < m_log.Count(); ++i) {
-            QString text = m_log.Line(i).text;
-            if (!text.startsWith(QLatin1Char(' '))) {
-                text = text.mid(text.indexOf(QLatin1String(": ")) + 2);
-            }
-            lines.append(text);
+            const QString text = m_log.Line(i).text;
+            lines << (text.startsWith(' ') ? text : text.mid(text.indexOf(": ") + 2));
         }
         return lines;
+    }
+
+    // An estimate of the test's own that waits at `estimateGate`, then reports 3000 bytes.
+    struct EstimateSeen {
+        std::vector<int> tasks;
+        int taskIndex = 0;
+        bool stop = false;
+    };
+    RunQueue::EstimateJob HeldEstimate(EstimateSeen& seen) {
+        return [this, &seen](RunContext& context) {
+            jobs.Enter();
+            seen.tasks = context.EstimateTasks();
+            seen.taskIndex = context.TaskIndex();
+            estimateGate.wait();
+            seen.stop = context.StopRequested();
+            jobs.Leave();
+            return 3000.0;
+        };
     }
 
     TaskList tasks;
     RecordingObserver observer;
     Jobs jobs;
+    std::latch estimateGate{1};
     int idleSignals = 0;
-
-  private:
     LogList m_log;
     QueuedLogTarget m_queuedLog{m_log};
-
-  protected:
-    std::unique_ptr<RunQueue> queue;
+    std::unique_ptr<RunQueue> queue = std::make_unique<RunQueue>(tasks, observer);
 };
 
 TEST_F(RunQueueTest, StartAllQueuesLiveSlotsInOrderAndCountsDown) {
@@ -271,7 +231,7 @@ TEST_F(RunQueueTest, StartAllQueuesLiveSlotsInOrderAndCountsDown) {
     queue->StartAll();
     WaitForIdle(1);
 
-    EXPECT_EQ(jobs.Calls(), (std::vector<JobCall>{{0, false}, {2, false}, {3, false}}));
+    EXPECT_EQ(jobs.Now().calls, (std::vector<JobCall>{{0, false}, {2, false}, {3, false}}));
     EXPECT_EQ(Lines(), (QStringList{"Starting all task...", "  Add task 'A' to queue",
                                     "  Add task 'C' to queue", "  Add task 'D' to queue",
                                     "Starting task...", "  Task completed", "Starting task...",
@@ -303,7 +263,7 @@ TEST_F(RunQueueTest, QueuedOrRunningTaskIsNotAddedTwiceButGroupStillLogsIt) {
 
     jobs.Release(0);
     WaitForIdle(1);
-    EXPECT_EQ(jobs.Calls(), (std::vector<JobCall>{{0, false}, {1, false}}));
+    EXPECT_EQ(jobs.Now().calls, (std::vector<JobCall>{{0, false}, {1, false}}));
 }
 
 TEST_F(RunQueueTest, StopWithNothingRunningEmptiesTheQueueWithoutTheFlag) {
@@ -316,61 +276,44 @@ TEST_F(RunQueueTest, StopWithNothingRunningEmptiesTheQueueWithoutTheFlag) {
     EXPECT_TRUE(queue->Entries().empty());
     EXPECT_FALSE(queue->StopRequested());
     EXPECT_EQ(idleSignals, 1);
-    EXPECT_TRUE(jobs.Calls().empty());
-
     // The next run is not taken for stopped.
     queue->StartTask(0);
     WaitForIdle(2);
+    EXPECT_EQ(jobs.Now().calls, (std::vector<JobCall>{{0, false}}));
     EXPECT_EQ(Lines(), (QStringList{"Starting task...", "  Task completed"}));
 }
 
-TEST_F(RunQueueTest, StopDuringTheSecondOfThreeAbortsItAndDropsTheThird) {
+// Stop aborts the running task and drops the waiting ones; the running entry and the
+// status text stay until its completion. A task started while it stops is queued, and a
+// second Stop meanwhile does nothing at all.
+TEST_F(RunQueueTest, StopAbortsTheRunningTaskDropsTheRestAndASecondStopDoesNothing) {
     AddTasks({"A", "B", "C"});
     jobs.Hold(1);
 
     queue->StartAll();
-    RunEventsUntil([&] { return jobs.Entered(1); });
+    WaitForArrivals(2);
     queue->Stop();
-
-    EXPECT_TRUE(queue->StopRequested());
-    // The running entry stays until its completion, and so does the status text.
+    ASSERT_TRUE(queue->StopRequested());
     EXPECT_EQ(queue->Entries(), (std::vector<RunQueueEntry>{{1, kRunStarted}}));
     EXPECT_EQ(observer.Of("status").back(), "2 tasks in queue");
+    queue->StartTask(1);
+    queue->StartTask(0);
+    queue->Stop();
+    EXPECT_TRUE(queue->StopRequested());
+    EXPECT_EQ(queue->Entries(),
+              (std::vector<RunQueueEntry>{{1, kRunStarted}, {0, kRunBackupWaiting}}));
 
     jobs.Release(1);
     WaitForIdle(1);
 
-    EXPECT_TRUE(jobs.SawStop(1));
-    EXPECT_EQ(jobs.Calls(), (std::vector<JobCall>{{0, false}, {1, false}}));
-    EXPECT_EQ(Lines().mid(4), (QStringList{"Starting task...", "  Task completed",
-                                           "Starting task...", "  Task has been aborted"}));
-    EXPECT_EQ(observer.Of("sound"), QStringList{"3"});
-    EXPECT_EQ(observer.Of("finished"), (QStringList{"0 0", "1 2"}));  // completed, aborted
+    EXPECT_EQ(jobs.Now().sawStop, std::set<int>{1});
+    EXPECT_EQ(jobs.Now().calls, (std::vector<JobCall>{{0, false}, {1, false}, {0, false}}));
+    EXPECT_EQ(Lines().mid(4),
+              (QStringList{"Starting task...", "  Task completed", "Starting task...",
+                           "  Task has been aborted", "Starting task...", "  Task completed"}));
+    EXPECT_EQ(observer.Of("sound"), (QStringList{"3", "3"}));
+    EXPECT_EQ(observer.Of("finished"), (QStringList{"0 0", "1 2", "0 0"}));  // 2: aborted
     EXPECT_EQ(observer.Of("status").back(), "No tasks in queue");
-    EXPECT_FALSE(queue->StopRequested());
-}
-
-TEST_F(RunQueueTest, SecondStopWhileTheFlagIsSetDoesNothing) {
-    AddTasks({"A", "B"});
-    jobs.Hold(0);
-
-    queue->StartTask(0);
-    queue->Stop();
-    ASSERT_TRUE(queue->StopRequested());
-    // Started again while it is still stopping: the running entry is still there.
-    queue->StartTask(0);
-    queue->StartTask(1);
-    queue->Stop();
-
-    EXPECT_TRUE(queue->StopRequested());
-    EXPECT_EQ(queue->Entries(),
-              (std::vector<RunQueueEntry>{{0, kRunStarted}, {1, kRunBackupWaiting}}));
-
-    jobs.Release(0);
-    WaitForIdle(1);
-    EXPECT_TRUE(jobs.SawStop(0));
-    EXPECT_EQ(Lines(), (QStringList{"Starting task...", "  Task has been aborted",
-                                    "Starting task...", "  Task completed"}));
     EXPECT_FALSE(queue->StopRequested());
 }
 
@@ -379,10 +322,9 @@ TEST_F(RunQueueTest, RestoreOnlyTaskIsRefusedAndUnknownSlotsDoNothing) {
     tasks.NewTask("Restore only", kTaskRestore);
     tasks.DeleteTask(1);
 
-    queue->StartTask(2);
-    queue->StartTask(1);
-    queue->StartTask(-1);
-    queue->StartTask(3);
+    for (const int slot : {2, 1, -1, 3}) {
+        queue->StartTask(slot);
+    }
     queue->RestoreTask(1);
     queue->RestoreTask(7);
 
@@ -394,9 +336,8 @@ TEST_F(RunQueueTest, RestoreOnlyTaskIsRefusedAndUnknownSlotsDoNothing) {
     // It can still be restored; a restore logs no "Starting task..." line.
     queue->RestoreTask(2);
     WaitForIdle(1);
-    EXPECT_EQ(jobs.Calls(), (std::vector<JobCall>{{2, true}}));
-    EXPECT_EQ(Lines().back(), "  Task completed");
-    EXPECT_FALSE(Lines().contains("Starting task..."));
+    EXPECT_EQ(jobs.Now().calls, (std::vector<JobCall>{{2, true}}));
+    EXPECT_EQ(Lines().mid(1), QStringList{"  Task completed"});
 }
 
 TEST_F(RunQueueTest, RunTaskByNameIgnoresCaseAndLogsUnknownNames) {
@@ -407,17 +348,17 @@ TEST_F(RunQueueTest, RunTaskByNameIgnoresCaseAndLogsUnknownNames) {
     queue->RunTaskByName("dOCs");
     WaitForIdle(1);
 
-    EXPECT_EQ(jobs.Calls(), (std::vector<JobCall>{{1, false}}));
+    EXPECT_EQ(jobs.Now().calls, (std::vector<JobCall>{{1, false}}));
     EXPECT_EQ(Lines(), (QStringList{"Error: task '100%s done' not found", "Starting task...",
                                     "  Task completed"}));
 }
 
-// Outcome lines, sounds and the shutdown request after the queue has run.
+// Outcome lines, sounds (3 completed, 4 failed) and the shutdown request after the
+// queue has run with "shut down when complete" on.
 struct ShutdownCase {
     const char* name;
     std::vector<bool> results;  // one task per entry
     bool stopLast;              // Stop is pressed while the last task runs
-    bool shutdownOn;
     QStringList outcomes;
     QStringList sounds;
     int shutdownRequests;
@@ -428,231 +369,178 @@ class RunQueueShutdownTest : public RunQueueTest,
 
 TEST_P(RunQueueShutdownTest, ShutdownOnlyAfterAFinalUnstoppedSuccess) {
     const ShutdownCase& c = GetParam();
-    const int last = static_cast<int>(c.results.size()) - 1;
-    for (int i = 0; i <= last; ++i) {
+    const int count = static_cast<int>(c.results.size());
+    for (int i = 0; i < count; ++i) {
         tasks.NewTask(QStringLiteral("T%1").arg(i), kTaskBackup);
         if (!c.results[static_cast<size_t>(i)]) {
             jobs.Fail(i);
         }
     }
     if (c.stopLast) {
-        jobs.Hold(last);
+        jobs.Hold(count - 1);
     }
-    queue->SetShutdownWhenComplete(c.shutdownOn);
+    queue->SetShutdownWhenComplete(true);
 
     queue->StartAll();
     if (c.stopLast) {
-        RunEventsUntil([&] { return jobs.Entered(last); });
+        WaitForArrivals(count);
         queue->Stop();
-        jobs.Release(last);
+        jobs.Release(count - 1);
     }
     WaitForIdle(1);
 
-    QStringList outcomes;
-    for (const QString& line : Lines()) {
-        if (line.startsWith(QLatin1String("  "))) {
-            outcomes.append(line);
-        }
-    }
-    EXPECT_EQ(outcomes.mid(static_cast<int>(c.results.size())), c.outcomes);
+    EXPECT_EQ(Lines().filter(QRegularExpression("^  (Task|Error)")), c.outcomes);
     EXPECT_EQ(observer.Of("sound"), c.sounds);
     EXPECT_EQ(observer.Of("shutdown").size(), c.shutdownRequests);
     if (c.shutdownRequests > 0) {
         // Only after the last task has been reported.
         EXPECT_EQ(observer.events.back(), "shutdown");
-        EXPECT_EQ(observer.Of("busy").size(), static_cast<qsizetype>(c.results.size()));
+        EXPECT_EQ(observer.Of("busy").size(), count);
     }
 }
 
-// Sounds: 3 completed, 4 failed.
+const QString kDone = "  Task completed";
+const QString kFailed = "  Error: task failed";
+const QString kAborted = "  Task has been aborted";
+
 INSTANTIATE_TEST_SUITE_P(
     Cases, RunQueueShutdownTest,
-    testing::Values(ShutdownCase{"AllSucceeded",
-                                 {true, true},
-                                 false,
-                                 true,
-                                 {"  Task completed", "  Task completed"},
-                                 {"3", "3"},
-                                 1},
-                    ShutdownCase{"LastFailed",
-                                 {true, false},
-                                 false,
-                                 true,
-                                 {"  Task completed", "  Error: task failed"},
-                                 {"3", "4"},
-                                 0},
-                    ShutdownCase{"FirstFailedLastSucceeded",
-                                 {false, true},
-                                 false,
-                                 true,
-                                 {"  Error: task failed", "  Task completed"},
-                                 {"4", "3"},
-                                 1},
-                    ShutdownCase{"LastStopped",
-                                 {true, true},
-                                 true,
-                                 true,
-                                 {"  Task completed", "  Task has been aborted"},
-                                 {"3"},
-                                 0}),
+    testing::Values(
+        ShutdownCase{"AllSucceeded", {true, true}, false, {kDone, kDone}, {"3", "3"}, 1},
+        ShutdownCase{"LastFailed", {true, false}, false, {kDone, kFailed}, {"3", "4"}, 0},
+        ShutdownCase{"FirstFailed", {false, true}, false, {kFailed, kDone}, {"4", "3"}, 1},
+        ShutdownCase{"LastStopped", {true, true}, true, {kDone, kAborted}, {"3"}, 0}),
     [](const testing::TestParamInfo<ShutdownCase>& info) { return info.param.name; });
 
-TEST_F(RunQueueTest, RestoreQuestionsAreAnsweredOnTheMainThreadWhileTheWorkerWaits) {
+// The restore questions are asked on the worker and answered on the main thread while
+// the worker waits. A cancelled copy choice stops the restore; a cancelled item choice
+// leaves the end to the job.
+struct QuestionCase {
+    const char* name;
+    int copyChoice;
+    bool itemsChoice;
+    bool stoppedByCopy;
+    QStringList lines;
+    QStringList sounds;
+};
+
+class RunQueueQuestionTest : public RunQueueTest,
+                             public testing::WithParamInterface<QuestionCase> {};
+
+TEST_P(RunQueueQuestionTest, AnswersReachTheWaitingWorker) {
+    const QuestionCase& c = GetParam();
     AddTasks({"Docs"});
     std::atomic<bool> asking{false};
     int copyAnswer = -2;
-    bool itemsAnswer = false;
-    std::vector<RestoreItem> itemsAfter;
+    bool stoppedByCopy = false;
+    bool itemsAnswer = !c.itemsChoice;
+    bool stoppedByItems = false;
+    std::vector<RestoreItem> items(2);
     queue->SetRestoreJob([&](int index, RunContext& context) {
         jobs.Enter();
         asking = true;
         copyAnswer = context.AskBackupCopy(*tasks.TaskAt(index));
-        std::vector<RestoreItem> items(2);
-        items[0].archiveName = "a.txt";
-        items[1].archiveName = "b.txt";
-        itemsAnswer = context.AskRestoreItems(items);
+        stoppedByCopy = context.StopRequested();
+        if (!stoppedByCopy) {
+            itemsAnswer = context.AskRestoreItems(items);
+            stoppedByItems = context.StopRequested();
+            if (!itemsAnswer) {
+                context.RequestStop();
+            }
+        }
         asking = false;
-        itemsAfter = items;
         jobs.Leave();
         return true;
     });
     observer.chooseCopy = [&](const TaskRecord& task) {
         EXPECT_TRUE(asking.load());
         EXPECT_EQ(task.name, "Docs");
-        return 1;
+        return c.copyChoice;
     };
-    observer.chooseItems = [&](std::vector<RestoreItem>& items) {
+    observer.chooseItems = [&](std::vector<RestoreItem>& shown) {
         EXPECT_TRUE(asking.load());
-        EXPECT_EQ(items.size(), 2u);
-        items[1].checked = false;
-        return true;
+        EXPECT_EQ(shown.size(), 2u);
+        shown[1].checked = false;
+        return c.itemsChoice;
     };
 
     queue->RestoreTask(0);
     WaitForIdle(1);
 
     // The worker's values are read after the join that QueueIdle follows.
-    EXPECT_EQ(copyAnswer, 1);
-    EXPECT_TRUE(itemsAnswer);
-    ASSERT_EQ(itemsAfter.size(), 2u);
-    EXPECT_TRUE(itemsAfter[0].checked);
-    EXPECT_FALSE(itemsAfter[1].checked);
-    EXPECT_EQ(observer.Of("choose copy").size(), 1);
-    EXPECT_EQ(observer.Of("choose items").size(), 1);
-    EXPECT_EQ(Lines(), QStringList{"  Task completed"});
-}
-
-TEST_F(RunQueueTest, CancelledCopyChoiceStopsTheRestore) {
-    AddTasks({"Docs"});
-    int copyAnswer = -2;
-    bool stopSeen = false;
-    queue->SetRestoreJob([&](int index, RunContext& context) {
-        copyAnswer = context.AskBackupCopy(*tasks.TaskAt(index));
-        stopSeen = context.StopRequested();
-        return true;
-    });
-    observer.chooseCopy = [](const TaskRecord&) { return -1; };
-
-    queue->RestoreTask(0);
-    WaitForIdle(1);
-
-    EXPECT_EQ(copyAnswer, -1);
-    EXPECT_TRUE(stopSeen);
-    EXPECT_EQ(Lines(), (QStringList{"  Restore canceled by user", "  Task has been aborted"}));
-    EXPECT_TRUE(observer.Of("sound").isEmpty());
+    EXPECT_EQ(copyAnswer, c.copyChoice);
+    EXPECT_EQ(stoppedByCopy, c.stoppedByCopy);
+    EXPECT_FALSE(stoppedByItems);
+    EXPECT_EQ(observer.Of("choose items").size(), c.stoppedByCopy ? 0 : 1);
+    if (c.itemsChoice && !c.stoppedByCopy) {
+        EXPECT_TRUE(itemsAnswer);
+        EXPECT_TRUE(items[0].checked);
+        EXPECT_FALSE(items[1].checked);
+    }
+    EXPECT_EQ(Lines(), c.lines);
+    EXPECT_EQ(observer.Of("sound"), c.sounds);
     EXPECT_FALSE(queue->StopRequested());
 }
 
-TEST_F(RunQueueTest, CancelledItemsChoiceLeavesTheEndToTheJob) {
-    AddTasks({"Docs"});
-    bool itemsAnswer = true;
-    bool stopSeen = true;
-    queue->SetRestoreJob([&](int, RunContext& context) {
-        std::vector<RestoreItem> items(1);
-        itemsAnswer = context.AskRestoreItems(items);
-        stopSeen = context.StopRequested();
-        if (!itemsAnswer) {
-            context.RequestStop();
-        }
-        return true;
-    });
-    observer.chooseItems = [](std::vector<RestoreItem>&) { return false; };
+const QStringList kCancelled = {"  Restore canceled by user", kAborted};
 
-    queue->RestoreTask(0);
-    WaitForIdle(1);
-
-    EXPECT_FALSE(itemsAnswer);
-    EXPECT_FALSE(stopSeen);
-    EXPECT_EQ(Lines(), (QStringList{"  Restore canceled by user", "  Task has been aborted"}));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Answers, RunQueueQuestionTest,
+    testing::Values(QuestionCase{"Answered", 1, true, false, {kDone}, {"3"}},
+                    QuestionCase{"CopyCancelled", -1, true, true, kCancelled, {}},
+                    QuestionCase{"ItemsCancelled", 0, false, false, kCancelled, {}}),
+    [](const testing::TestParamInfo<QuestionCase>& info) { return info.param.name; });
 
 TEST_F(RunQueueTest, EstimateSharesTheWorkerSlot) {
     AddTasks({"A", "B"});
     jobs.Hold(0);
-    Gate estimateGate;
-    std::vector<int> estimated;
-    int estimateTaskIndex = 0;
-    const auto estimate = [&](RunContext& context) {
-        jobs.Enter();
-        estimated = context.EstimateTasks();
-        estimateTaskIndex = context.TaskIndex();
-        estimateGate.Wait();
-        jobs.Leave();
-        return 3000.0;
-    };
+    EstimateSeen seen;
 
     queue->StartTask(0);
-    EXPECT_FALSE(queue->StartEstimate({0}, estimate));
+    EXPECT_FALSE(queue->StartEstimate({0}, HeldEstimate(seen)));
     EXPECT_TRUE(queue->EstimateTasks().empty());
     jobs.Release(0);
     WaitForIdle(1);
 
-    EXPECT_FALSE(queue->StartEstimate({}, estimate));
-    ASSERT_TRUE(queue->StartEstimate({1, 0}, estimate));
+    EXPECT_FALSE(queue->StartEstimate({}, HeldEstimate(seen)));
+    ASSERT_TRUE(queue->StartEstimate({1, 0}, HeldEstimate(seen)));
     EXPECT_TRUE(queue->IsRunning());
     EXPECT_EQ(queue->EstimateTasks(), (std::vector<int>{1, 0}));
-    EXPECT_FALSE(queue->StartEstimate({0}, estimate));
+    EXPECT_FALSE(queue->StartEstimate({0}, HeldEstimate(seen)));
     queue->StartTask(1);
     EXPECT_EQ(queue->Entries(), (std::vector<RunQueueEntry>{{1, kRunBackupWaiting}}));
     EXPECT_EQ(queue->CurrentTaskIndex(), -1);
 
-    estimateGate.Open();
+    estimateGate.count_down();
     WaitForIdle(2);
 
-    EXPECT_EQ(estimated, (std::vector<int>{1, 0}));
-    EXPECT_EQ(estimateTaskIndex, -1);
+    EXPECT_EQ(seen.tasks, (std::vector<int>{1, 0}));
+    EXPECT_EQ(seen.taskIndex, -1);
     EXPECT_EQ(observer.Of("estimate"),
               QStringList{"Unpacked size of selected task(s) data: 2 KBytes"});
     EXPECT_TRUE(Lines().contains("  Unpacked size of selected task(s) data: 2 KBytes"));
     // The task started during the estimate ran after it.
-    EXPECT_EQ(jobs.Calls(), (std::vector<JobCall>{{0, false}, {1, false}}));
+    EXPECT_EQ(jobs.Now().calls, (std::vector<JobCall>{{0, false}, {1, false}}));
     EXPECT_TRUE(queue->EstimateTasks().empty());
 }
 
 TEST_F(RunQueueTest, StopDuringAnEstimateAbortsItAndEmptiesTheQueue) {
     AddTasks({"A", "B"});
-    Gate estimateGate;
-    bool stopSeen = false;
+    EstimateSeen seen;
 
-    ASSERT_TRUE(queue->StartEstimate({0, 1}, [&](RunContext& context) {
-        jobs.Enter();
-        estimateGate.Wait();
-        stopSeen = context.StopRequested();
-        jobs.Leave();
-        return 1.0;
-    }));
+    ASSERT_TRUE(queue->StartEstimate({0, 1}, HeldEstimate(seen)));
     queue->StartTask(1);
-    RunEventsUntil([&] { return jobs.Arrivals() == 1; });
+    WaitForArrivals(1);
     queue->Stop();
     EXPECT_TRUE(queue->StopRequested());
     EXPECT_TRUE(queue->Entries().empty());
 
-    estimateGate.Open();
+    estimateGate.count_down();
     WaitForIdle(1);
 
-    EXPECT_TRUE(stopSeen);
+    EXPECT_TRUE(seen.stop);
     EXPECT_TRUE(observer.Of("estimate").isEmpty());  // no size and no message box
-    EXPECT_TRUE(jobs.Calls().empty());
+    EXPECT_TRUE(jobs.Now().calls.empty());
     EXPECT_EQ(Lines(), QStringList{"  Estimate aborted by user"});
     EXPECT_EQ(observer.Of("status").back(), "No tasks in queue");
     EXPECT_FALSE(queue->StopRequested());

@@ -42,42 +42,31 @@ class TaskTreeTest : public ::testing::Test {
     TaskTree m_tree{m_tasks};
 };
 
-TEST_F(TaskTreeTest, SelectedTaskIndexFollowsTheSelection) {
-    MakeTasks(3);
-    TreeEntry* group = m_tree.AddGroupEntry("G");
-    m_tree.AddTaskEntry(group, 2);
-    m_tree.AddTaskEntry(group, 0);
-    TreeEntry* top = m_tree.AddTaskEntry(nullptr, 1);
-    TreeEntry* empty = m_tree.AddGroupEntry("Empty");
-
-    EXPECT_EQ(m_tree.SelectedTaskIndex(), -1);
-    m_tree.Select(group);
-    EXPECT_EQ(m_tree.SelectedTaskIndex(), 2);
-    m_tree.Select(top->children.front().get());
-    EXPECT_EQ(m_tree.SelectedTaskIndex(), 1);
-    m_tree.Select(empty);
-    EXPECT_EQ(m_tree.SelectedTaskIndex(), -1);
-}
-
-TEST_F(TaskTreeTest, NewTasksLandInTheSelectedGroup) {
+// A selected group stands for its first task, an item row for its task; a new task
+// lands at the end of the selected row's group.
+TEST_F(TaskTreeTest, SelectionGivesTheTaskAndTheGroupOfANewTask) {
     MakeTasks(5);
     TreeEntry* group = m_tree.AddGroupEntry("G");
-    TreeEntry* inGroup = m_tree.AddTaskEntry(group, 0);
+    TreeEntry* inGroup = m_tree.AddTaskEntry(group, 2);
     TreeEntry* top = m_tree.AddTaskEntry(nullptr, 1);
+    m_tree.Select(m_tree.AddGroupEntry("Empty"));
+    EXPECT_EQ(m_tree.SelectedTaskIndex(), -1);
+    m_tree.Select(top->children.front().get());
+    EXPECT_EQ(m_tree.SelectedTaskIndex(), 1);
 
-    m_tree.Select(inGroup->children.front().get());  // an item row of a task in G
-    TreeEntry* placed = m_tree.PlaceNewTask(2);
-    EXPECT_EQ(placed->parent, group);
+    m_tree.Select(inGroup->children.front().get());
+    TreeEntry* placed = m_tree.PlaceNewTask(0);
     EXPECT_EQ(group->children.back().get(), placed);
     EXPECT_EQ(m_tree.Selected(), placed);
-
     m_tree.Select(group);
+    EXPECT_EQ(m_tree.SelectedTaskIndex(), 2);
     EXPECT_EQ(m_tree.PlaceNewTask(3)->parent, group);
     m_tree.Select(top);
     EXPECT_EQ(m_tree.PlaceNewTask(4)->parent, nullptr);
     m_tree.Select(nullptr);
+    EXPECT_EQ(m_tree.SelectedTaskIndex(), -1);
     EXPECT_EQ(m_tree.PlaceNewTask(4)->parent, nullptr);
-    EXPECT_EQ(Shape(), QStringList({"G:G", "  T0", "  T2", "  T3", "T1", "T4", "T4"}));
+    EXPECT_EQ(Shape(), QStringList({"G:G", "  T2", "  T0", "  T3", "T1", "G:Empty", "T4", "T4"}));
 }
 
 TEST_F(TaskTreeTest, DragMovesTasksOnlyOntoGroupsOrTheTopLevel) {
@@ -157,6 +146,13 @@ TEST_F(TaskTreeTest, RefreshDropsASelectionOfAnOldRow) {
 class TaskFilesTest : public TaskTreeTest {
   protected:
     TempDir m_dir;
+    TaskList m_loadedTasks;
+    TaskTree m_loaded{m_loadedTasks};
+
+    QStringList Reload() {
+        EXPECT_FALSE(LoadTasksAndTree(m_loadedTasks, m_loaded, m_dir.Path()).TaskListDamaged());
+        return TreeShape(m_loadedTasks, m_loaded);
+    }
 };
 
 // A damaged file set aside twice within a second: both copies are kept, byte for byte.
@@ -183,12 +179,8 @@ TEST_F(TaskFilesTest, GroupsRoundTripThroughTheFiles) {
     m_tree.AddGroupEntry("Empty");
     ASSERT_TRUE(SaveTasksAndTree(m_tasks, m_tree, m_dir.Path(), {}));
 
-    TaskList tasks;
-    TaskTree tree(tasks);
-    ASSERT_FALSE(LoadTasksAndTree(tasks, tree, m_dir.Path()).TaskListDamaged());
-    EXPECT_EQ(TreeShape(tasks, tree),
-              QStringList({"G:Work", "  T2", "  T0", "T3", "T1", "G:Empty"}));
-    EXPECT_TRUE(tree.TopLevel().front()->expanded);
+    EXPECT_EQ(Reload(), QStringList({"G:Work", "  T2", "  T0", "T3", "T1", "G:Empty"}));
+    EXPECT_TRUE(m_loaded.TopLevel().front()->expanded);
 }
 
 TEST_F(TaskFilesTest, HandWrittenGroupListWithOddEntries) {
@@ -206,10 +198,7 @@ TEST_F(TaskFilesTest, HandWrittenGroupListWithOddEntries) {
                 " <Item3 Type=\"Task\"/>\n"
                 " <Item5 Type=\"Task\" TaskOID=\"102\"/>\n"
                 "</GroupsData>\n");
-    TaskList tasks;
-    TaskTree tree(tasks);
-    ASSERT_FALSE(LoadTasksAndTree(tasks, tree, m_dir.Path()).TaskListDamaged());
-    EXPECT_EQ(TreeShape(tasks, tree), QStringList({"G:Work", "  T1", "  T0", "T1", "T2", "T3"}));
+    EXPECT_EQ(Reload(), QStringList({"G:Work", "  T1", "  T0", "T1", "T2", "T3"}));
 }
 
 }  // namespace

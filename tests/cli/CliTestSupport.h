@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <functional>
 
+#include "cli/CommandLine.h"
 #include "support/TempDir.h"
 
 namespace corvane::test {
@@ -22,21 +23,26 @@ struct CliResult {
 
 // Runs a command in-process with its output and errors captured.
 inline CliResult Capture(const std::function<int(std::FILE*, std::FILE*)>& command) {
-    char* outBuffer = nullptr;
-    char* errBuffer = nullptr;
-    size_t outSize = 0;
-    size_t errSize = 0;
-    std::FILE* out = open_memstream(&outBuffer, &outSize);
-    std::FILE* err = open_memstream(&errBuffer, &errSize);
+    char* buffers[2] = {nullptr, nullptr};
+    size_t sizes[2] = {0, 0};
+    std::FILE* out = open_memstream(&buffers[0], &sizes[0]);
+    std::FILE* err = open_memstream(&buffers[1], &sizes[1]);
     CliResult result;
     result.status = command(out, err);
     std::fclose(out);
     std::fclose(err);
-    result.out = QString::fromUtf8(outBuffer, static_cast<qsizetype>(outSize));
-    result.err = QString::fromUtf8(errBuffer, static_cast<qsizetype>(errSize));
-    std::free(outBuffer);
-    std::free(errBuffer);
+    result.out = QString::fromUtf8(buffers[0], static_cast<qsizetype>(sizes[0]));
+    result.err = QString::fromUtf8(buffers[1], static_cast<qsizetype>(sizes[1]));
+    std::free(buffers[0]);
+    std::free(buffers[1]);
     return result;
+}
+
+// The command line `args` in-process on the data folder `dataFolder`.
+inline CliResult RunCli(const QString& dataFolder, const QStringList& args) {
+    return Capture([&](std::FILE* out, std::FILE* err) {
+        return RunCommandLine(QStringList{"--data-dir", dataFolder} + args, out, err);
+    });
 }
 
 // Copies the task list and the group list of tests/fixtures/cli into `folder`, private
@@ -50,19 +56,23 @@ inline void CopyTaskFixture(const QString& folder) {
 }
 
 #ifdef CORVANE_CLI_PATH
-// Runs the built program with CORVANE_HOME = `dataFolder` (and `extraEnv`), standard
-// input from /dev/null, to its end. Status -1 when it crashed or hung.
+// Starts the built program with CORVANE_HOME = `dataFolder` (and `extraEnv`).
+inline void StartProgram(QProcess& process, const QString& dataFolder, const QStringList& args,
+                         const QProcessEnvironment& extraEnv = QProcessEnvironment()) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(extraEnv);
+    env.insert("CORVANE_HOME", dataFolder);
+    process.setProcessEnvironment(env);
+    process.start(CORVANE_CLI_PATH, args);
+}
+
+// Runs the built program to its end, standard input from /dev/null. Status -1 when it
+// crashed or hung.
 inline CliResult RunProgram(const QString& dataFolder, const QStringList& args,
                             const QProcessEnvironment& extraEnv = QProcessEnvironment()) {
     QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("CORVANE_HOME", dataFolder);
-    for (const QString& key : extraEnv.keys()) {
-        env.insert(key, extraEnv.value(key));
-    }
-    process.setProcessEnvironment(env);
     process.setStandardInputFile(QProcess::nullDevice());
-    process.start(CORVANE_CLI_PATH, args);
+    StartProgram(process, dataFolder, args, extraEnv);
     CliResult result;
     if (!process.waitForFinished(120000)) {
         process.kill();

@@ -18,11 +18,8 @@ class CommandLineTest : public ::testing::Test {
   protected:
     void SetUp() override { test::CopyTaskFixture(m_dir.Path()); }
 
-    CliResult RunHere(QStringList arguments) {
-        arguments = QStringList{"--data-dir", m_dir.Path()} + arguments;
-        return test::Capture([&arguments](std::FILE* out, std::FILE* err) {
-            return RunCommandLine(arguments, out, err);
-        });
+    CliResult RunHere(const QStringList& arguments) {
+        return test::RunCli(m_dir.Path(), arguments);
     }
 
     TempDir m_dir;

@@ -14,6 +14,7 @@
 #include <csignal>
 
 #include "cli/CliTestSupport.h"
+#include "model/FileName.h"
 #include "model/PropertyStore.h"
 #include "platform/DataFolderLock.h"
 #include "support/ScopedEnv.h"
@@ -31,27 +32,25 @@ class RunCommandsTest : public ::testing::Test {
     void SetUp() override {
         QDir().mkpath(m_dir.File("run"));
         for (const char* name : {"same", "changed", "gone"}) {
-            m_dir.Write(QString("src/Docs/%1.txt").arg(name), name);
-            test::SetMtime(m_dir.File(QString("src/Docs/%1.txt").arg(name)), 1600000000);
+            test::SetMtime(m_dir.Write(QString("src/Docs/%1.txt").arg(name), name), 1600000000);
         }
-        const QString src = m_dir.File("src/Docs");
-        const QString dst = m_dir.File("dst");
-        const QString item = "itemsCount=\"1\" SrcDataType1=\"1\" DstFolderName1=\"Docs\" ";
         // "Broken" fails, after its notification mail; "Dated" has two backups.
+        const QString tasks =
+            "<TasksList><Main TasksCount=\"4\"/>"
+            "<Task0 taskName=\"My Docs\" taskOID=\"1\" %1\"%2\" backupMode=\"1\" "
+            "destPath=\"%3/copy/\"/><Task1 taskName=\"Zipped\" taskOID=\"2\" %1\"%2\" "
+            "backupMode=\"2\" archiveName=\"d.zip\" destPath=\"%3/zip/\"/>"
+            "<Task2 taskName=\"Broken\" taskOID=\"3\" %1\"%4\" destPath=\"%3/broken/\" "
+            "destArea=\"ann\" MailAddress=\"ann@example.org\"/><Task3 taskName=\"Dated\" "
+            "taskOID=\"4\" %1\"%2\" backupMode=\"1\" destPath=\"%3/#YY#MM#DD/\" "
+            "PrevBackupsNmb=\"2\" PrevBackup1DestFld=\"/nowhere/1/\" PrevBackup1TimeLo=\"0\" "
+            "PrevBackup1TimeHi=\"0\" PrevBackup2DestFld=\"/nowhere/2/\" PrevBackup2TimeLo=\"0\" "
+            "PrevBackup2TimeHi=\"0\"/></TasksList>";
+        const QString item =
+            "itemsCount=\"1\" SrcDataType1=\"1\" DstFolderName1=\"Docs\" SrcFolder1=";
         m_dir.Write(
             "data/CorvTasks.bin",
-            ("<TasksList><Main TasksCount=\"4\"/><Task0 taskName=\"My Docs\" taskOID=\"1\" " +
-             item + "backupMode=\"1\" destPath=\"" + dst + "/copy/\" SrcFolder1=\"" + src +
-             "\"/><Task1 taskName=\"Zipped\" taskOID=\"2\" " + item +
-             "backupMode=\"2\" archiveName=\"d.zip\" destPath=\"" + dst + "/zip/\" SrcFolder1=\"" +
-             src + "\"/><Task2 taskName=\"Broken\" taskOID=\"3\" " + item + "destPath=\"" + dst +
-             "/broken/\" SrcFolder1=\"" + m_dir.File("nowhere") +
-             "\" destArea=\"ann\" MailAddress=\"ann@example.org\"/><Task3 taskName=\"Dated\" "
-             "taskOID=\"4\" " +
-             item + "backupMode=\"1\" destPath=\"" + dst + "/#YY#MM#DD/\" SrcFolder1=\"" + src +
-             "\" PrevBackupsNmb=\"2\" PrevBackup1DestFld=\"/nowhere/1/\" PrevBackup1TimeLo=\"0\" "
-             "PrevBackup1TimeHi=\"0\" PrevBackup2DestFld=\"/nowhere/2/\" PrevBackup2TimeLo=\"0\" "
-             "PrevBackup2TimeHi=\"0\"/></TasksList>")
+            tasks.arg(item, m_dir.File("src/Docs"), m_dir.File("dst"), m_dir.File("nowhere"))
                 .toUtf8());
         m_env.insert("CORVANE_SENDMAIL", m_dir.File("no-sendmail"));
     }
@@ -63,29 +62,17 @@ class RunCommandsTest : public ::testing::Test {
     // Starts corvane-cli and waits until "Broken" is held in its notification mail (a
     // sendmail stand-in that waits for a line on a FIFO); answers the FIFO to write to.
     int StartHeld(QProcess& process, const QStringList& args) {
-        const QString fifo = m_dir.File("hold");
-        EXPECT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-        const QString sendmail = m_dir.Write(
-            "sendmail", ("#!/bin/sh\ncat > /dev/null\nread line < '" + fifo + "'\n").toUtf8());
+        const QByteArray fifo = FileNameToBytes(m_dir.File("hold"));
+        EXPECT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+        const QString sendmail =
+            m_dir.Write("sendmail", "#!/bin/sh\ncat > /dev/null\nread line < '" + fifo + "'\n");
         QFile::setPermissions(sendmail, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         m_env.insert("CORVANE_SENDMAIL", sendmail);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(m_env);
-        env.insert("CORVANE_HOME", m_dir.File("data"));
-        process.setProcessEnvironment(env);
         process.setStandardInputFile(QProcess::nullDevice());
-        process.start(CORVANE_CLI_PATH, args);
+        test::StartProgram(process, m_dir.File("data"), args, m_env);
         EXPECT_TRUE(process.waitForStarted());
         // Opening the FIFO waits until the stand-in reads it.
-        return ::open(QFile::encodeName(fifo).constData(), O_WRONLY);
-    }
-
-    // A backup of "Zipped", then one live file changed and one deleted.
-    void BackUpAndChange() {
-        ASSERT_EQ(Cli({"run", "Zipped"}).status, 0);
-        m_dir.Write("src/Docs/changed.txt", "CHANGED!");
-        test::SetMtime(m_dir.File("src/Docs/changed.txt"), 1700000000);
-        ASSERT_TRUE(QFile::remove(m_dir.File("src/Docs/gone.txt")));
+        return ::open(fifo.constData(), O_WRONLY);
     }
 
     static void Release(int hold) {
@@ -95,7 +82,7 @@ class RunCommandsTest : public ::testing::Test {
 
     test::TempDir m_dir;
     // Channels of these tests only, never those of a Corvane the user runs.
-    test::ScopedEnv m_runtime{"XDG_RUNTIME_DIR", QFile::encodeName(m_dir.File("run"))};
+    test::ScopedEnv m_runtime{"XDG_RUNTIME_DIR", FileNameToBytes(m_dir.File("run"))};
     QProcessEnvironment m_env;
 };
 
@@ -179,13 +166,18 @@ TEST_F(RunCommandsTest, RunningCliQueuesHandedOverNames) {
     EXPECT_FALSE(third.out.contains("handed over"));
 }
 
-// One line per stored file: status, live name, archive name and both times, by tabs.
-TEST_F(RunCommandsTest, CompareShowsTheStatusOfEveryStoredFile) {
-    BackUpAndChange();
-    CliResult compare = Cli({"compare", "zipped"});
-    ASSERT_EQ(compare.status, 0) << compare.err.toStdString();
+// Compare prints one line per stored file: status, live name, archive name and both
+// times, by tabs. Restore without --yes and without a terminal restores nothing; on a
+// terminal (`script` gives the program one) the user is asked, and "n" restores nothing
+// either.
+TEST_F(RunCommandsTest, CompareAndRestoreAfterChanges) {
+    ASSERT_EQ(Cli({"run", "Zipped"}).status, 0);
+    test::SetMtime(m_dir.Write("src/Docs/changed.txt", "CHANGED!"), 1700000000);
+    ASSERT_TRUE(QFile::remove(m_dir.File("src/Docs/gone.txt")));
+    CliResult result = Cli({"compare", "zipped"});
+    ASSERT_EQ(result.status, 0) << result.err.toStdString();
     QStringList statuses;
-    for (const QString& line : compare.out.split('\n', Qt::SkipEmptyParts)) {
+    for (const QString& line : result.out.split('\n', Qt::SkipEmptyParts)) {
         const QStringList columns = line.split('\t');
         ASSERT_EQ(columns.size(), 5) << line.toStdString();
         statuses << columns[0] + " " + columns[2].section('/', -1);
@@ -193,25 +185,12 @@ TEST_F(RunCommandsTest, CompareShowsTheStatusOfEveryStoredFile) {
     statuses.sort();
     EXPECT_EQ(statuses,
               (QStringList{"deleted gone.txt", "identical same.txt", "newer changed.txt"}));
-    EXPECT_TRUE(compare.out.contains("\tfile not found\td.zip:Docs/gone.txt\t"));
+    EXPECT_TRUE(result.out.contains("\tfile not found\td.zip:Docs/gone.txt\t"));
 
-    // A missing archive exited with 0.
-    ASSERT_TRUE(QFile::remove(m_dir.File("dst/zip/d.zip")));
-    compare = Cli({"compare", "Zipped"});
-    EXPECT_EQ(compare.status, 1);
-    EXPECT_TRUE(compare.err.contains("  Error: cannot open ZIP file\n"))
-        << compare.err.toStdString();
-    EXPECT_TRUE(compare.out.isEmpty());
-}
-
-// Without --yes and without a terminal nothing is restored; on a terminal (`script`
-// gives the program one) the user is asked, and "n" restores nothing either.
-TEST_F(RunCommandsTest, RestoreAsksOrNeedsYes) {
-    BackUpAndChange();
-    CliResult restore = Cli({"restore", "Zipped"});
-    EXPECT_EQ(restore.status, 2);
-    EXPECT_TRUE(restore.out.contains("3 items checked")) << restore.out.toStdString();
-    EXPECT_TRUE(restore.err.contains("--yes"));
+    result = Cli({"restore", "Zipped"});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_TRUE(result.out.contains("3 items checked")) << result.out.toStdString();
+    EXPECT_TRUE(result.err.contains("--yes"));
     EXPECT_EQ(ReadAll(m_dir.File("src/Docs/changed.txt")), "CHANGED!");
     if (!QStandardPaths::findExecutable("script").isEmpty()) {
         QProcess process;
@@ -227,12 +206,18 @@ TEST_F(RunCommandsTest, RestoreAsksOrNeedsYes) {
         EXPECT_TRUE(process.readAllStandardOutput().contains("Restore checked items? [y/N]"));
         EXPECT_EQ(ReadAll(m_dir.File("src/Docs/changed.txt")), "CHANGED!");
     }
-
-    restore = Cli({"restore", "Zipped", "--uncheck-identical", "--yes"});
-    ASSERT_EQ(restore.status, 0) << restore.out.toStdString();
+    result = Cli({"restore", "Zipped", "--uncheck-identical", "--yes"});
+    ASSERT_EQ(result.status, 0) << result.out.toStdString();
     EXPECT_EQ(ReadAll(m_dir.File("src/Docs/changed.txt")), "changed");
     EXPECT_EQ(ReadAll(m_dir.File("src/Docs/gone.txt")), "gone");
-    EXPECT_TRUE(restore.out.contains("  ...2 items unpacked.\n")) << restore.out.toStdString();
+    EXPECT_TRUE(result.out.contains("  ...2 items unpacked.\n")) << result.out.toStdString();
+
+    // A compare of a missing archive exited with 0.
+    ASSERT_TRUE(QFile::remove(m_dir.File("dst/zip/d.zip")));
+    result = Cli({"compare", "Zipped"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_TRUE(result.err.contains("  Error: cannot open ZIP file\n")) << result.err.toStdString();
+    EXPECT_TRUE(result.out.isEmpty());
 }
 
 TEST_F(RunCommandsTest, DatedTaskWithSeveralBackupsNeedsAChoice) {

@@ -7,7 +7,6 @@
 
 #include "app/TaskFiles.h"
 #include "cli/CliTestSupport.h"
-#include "cli/CommandLine.h"
 #include "cli/TaskFinderCommands.h"
 #include "engine/TaskParameterFile.h"
 #include "model/TaskListFile.h"
@@ -67,12 +66,6 @@ class AddRestoreTaskTest : public ::testing::Test {
         });
     }
 
-    CliResult List() {
-        return Capture([&](std::FILE* out, std::FILE* err) {
-            return RunCommandLine({"--data-dir", m_data, "list"}, out, err);
-        });
-    }
-
     TempDir m_dir;
     QString m_data;
 };
@@ -92,7 +85,8 @@ TEST_F(AddRestoreTaskTest, AddsTheRedirectedTaskToAFreshList) {
         "/\n  item: " + to +
         "/notes.txt\n  item: All Outlook contacts\n  item: Ann B. Smith\n"
         "  item: HKEY_CURRENT_USER\\Software\\Corvane\n";
-    EXPECT_EQ(List().out, "group: Home\ngroup: Empty\n" + task.arg(0) + task.arg(1));
+    EXPECT_EQ(test::RunCli(m_data, {"list"}).out,
+              "group: Home\ngroup: Empty\n" + task.arg(0) + task.arg(1));
     TaskList tasks;
     ASSERT_TRUE(LoadTaskList(tasks, TaskListPath(m_data)));
     EXPECT_NE(tasks.TaskAt(0)->oid, tasks.TaskAt(1)->oid);
