@@ -98,10 +98,12 @@ class StartupTest : public QObject {
         // No second window was ever made: none saved its settings.
         QVERIFY(!QFileInfo::exists(m_dir->File("child-config/Tarnis/Tarnis.conf")));
 
-        // Started again without an argument, the program only brings the window up.
+        // Started again with other than one argument, the program only brings the window up.
+        QFile::remove(CopiedFile());
         m_app->Frame()->hide();  // as in the tray
-        QCOMPARE(RunProgram({}, ChildEnv()).status, 0);
+        QCOMPARE(RunProgram({"My", "Docs"}, ChildEnv()).status, 0);
         QTRY_VERIFY(m_app->Frame()->isVisible());
+        QVERIFY(!QFileInfo::exists(CopiedFile()));
     }
 
     void withoutDisplayTheTaskRunsOnTheTerminal() {
