@@ -57,13 +57,10 @@ INSTANTIATE_TEST_SUITE_P(Capacities, LogListEvictionTest, testing::Values(
 
 TEST(LogListTest, CopyTextEndsEveryLineWithCrLf) {
     LogList list;
-    EXPECT_EQ(list.CopyText(), QString());
-
-    list.AppendLine(Line("Task started"));
-    list.AppendLine(LogLine{kLogBlue, kLogWhite, QStringLiteral("  detail")});
-    list.AppendLine(Line(QString()));
-    list.AppendLine(Line(QString::fromUtf8("  \xC3\xBC")));
-    EXPECT_EQ(list.CopyText(), QString::fromUtf8("Task started\r\n  detail\r\n\r\n  \xC3\xBC\r\n"));
+    for (const char* text : {"Task started", "", "  \xC3\xBC"}) {
+        list.AppendLine(Line(QString::fromUtf8(text)));
+    }
+    EXPECT_EQ(list.CopyText(), QString::fromUtf8("Task started\r\n\r\n  \xC3\xBC\r\n"));
     list.Clear();
     EXPECT_EQ(list.CopyText(), QString());
 }

@@ -5,9 +5,9 @@
 
 #include <QMessageBox>
 #include <QPushButton>
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
+#include <thread>
 
 #include "app/RunQueue.h"
 #include "log/Log.h"
@@ -18,7 +18,6 @@ namespace corvane::test {
 
 struct SeenDialog {
     QString className;
-    QString title;
     QString text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     bool modalFlagRaised = false;
@@ -30,7 +29,6 @@ inline void AnswerNextDialog(QObject* owner, SeenDialog& seen,
                              QMessageBox::StandardButton button = QMessageBox::NoButton) {
     WhenModal<QDialog>(owner, [&seen, button](QDialog* dialog) {
         seen.className = dialog->metaObject()->className();
-        seen.title = dialog->windowTitle();
         seen.modalFlagRaised = ModalDialogScope::IsRaised();
         auto* box = qobject_cast<QMessageBox*>(dialog);
         if (box != nullptr) {
@@ -54,24 +52,17 @@ class HeldJob {
             SetProgressLabel("Copying");
             SetProgressRange(0, 10);
             SetProgressPos(5);
-            std::unique_lock lock(m_mutex);
             while (!m_open && !context.StopRequested()) {
-                m_opened.wait_for(lock, std::chrono::milliseconds(5));
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
             HideProgress();
             return true;
         };
     }
-    void Open() {
-        std::lock_guard lock(m_mutex);
-        m_open = true;
-        m_opened.notify_all();
-    }
+    void Open() { m_open = true; }
 
   private:
-    std::mutex m_mutex;
-    std::condition_variable m_opened;
-    bool m_open = false;
+    std::atomic<bool> m_open{false};
 };
 
 }  // namespace corvane::test
