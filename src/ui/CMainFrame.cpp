@@ -29,7 +29,7 @@
 #include "log/Log.h"
 #include "log/QueuedLogTarget.h"
 #include "log/QueuedProgressTarget.h"
-#include "platform/SoundPlayer.h"
+#include "platform/desktop/SoundPlayer.h"
 #include "ui/CAboutDialog.h"
 #include "ui/CDefaultFolderDialog.h"
 #include "ui/CSoundsDialog.h"

@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "app/RunObserver.h"
-#include "platform/SoundPlayer.h"
+#include "platform/desktop/SoundPlayer.h"
 
 namespace corvane {
 

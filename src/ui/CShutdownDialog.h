@@ -7,7 +7,7 @@
 // itself. Ending with the shutdown button gives QDialog::Accepted; "Cancel", Escape or
 // closing the window gives QDialog::Rejected. Either way the countdown stops.
 //
-// The dialog only asks: switching off is the caller's business (platform/Shutdown.h).
+// The dialog only asks: switching off is the caller's business (platform/desktop/Shutdown.h).
 // Main thread only.
 
 #include <QDialog>

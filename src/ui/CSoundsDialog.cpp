@@ -10,8 +10,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "platform/SoundPlayer.h"
 #include "platform/SoundSettings.h"
+#include "platform/desktop/SoundPlayer.h"
 #include "ui/WaitCursor.h"
 
 namespace corvane {

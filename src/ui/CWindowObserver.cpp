@@ -3,8 +3,8 @@
 #include <QCoreApplication>
 #include <QMessageBox>
 
-#include "platform/Shutdown.h"
-#include "platform/SoundPlayer.h"
+#include "platform/desktop/Shutdown.h"
+#include "platform/desktop/SoundPlayer.h"
 #include "ui/CBackupChoiceDialog.h"
 #include "ui/CMainFrame.h"
 #include "ui/CRestoreDataDialog.h"

@@ -18,9 +18,9 @@
 #include <thread>
 #include <vector>
 
-#include "platform/Shutdown.h"
-#include "platform/SoundPlayer.h"
 #include "platform/SoundSettings.h"
+#include "platform/desktop/Shutdown.h"
+#include "platform/desktop/SoundPlayer.h"
 #include "support/LogCapture.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"

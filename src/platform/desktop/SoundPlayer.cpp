@@ -1,4 +1,4 @@
-#include "platform/SoundPlayer.h"
+#include "platform/desktop/SoundPlayer.h"
 
 #include <QAudioDevice>
 #include <QCoreApplication>

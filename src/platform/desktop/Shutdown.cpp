@@ -1,4 +1,4 @@
-#include "platform/Shutdown.h"
+#include "platform/desktop/Shutdown.h"
 
 #include <QDBusConnection>
 #include <QDBusError>
