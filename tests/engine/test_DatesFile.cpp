@@ -22,11 +22,6 @@ constexpr quint64 kFileTimeOfUnixEpoch = 116444736000000000ULL;
 constexpr quint64 kMaxFileTime = std::numeric_limits<quint64>::max();
 constexpr qint64 kMaxSeconds = std::numeric_limits<qint64>::max();
 
-DatesRecord Record(const QString& name, quint64 creation, quint64 access, quint64 write,
-                   quint64 size) {
-    return DatesRecord{name, creation, access, write, size};
-}
-
 // The exact bytes: UTF-16 name in 520 bytes (zero-padded), three file times, the size as
 // low and high 32-bit halves, all little-endian; decoding gives the record back.
 TEST(DatesRecordLayout, PutsEveryFieldAtItsOffset) {
@@ -38,8 +33,8 @@ TEST(DatesRecordLayout, PutsEveryFieldAtItsOffset) {
         {QString(259, 'x'), QByteArray("7800").repeated(259)},
     };
     for (const auto& [name, hex] : cases) {
-        const DatesRecord record = Record(name, 0x0102030405060708ULL, 0x1112131415161718ULL,
-                                          0x2122232425262728ULL, 0x0000000123456789ULL);
+        const DatesRecord record{name, 0x0102030405060708ULL, 0x1112131415161718ULL,
+                                 0x2122232425262728ULL, 0x0000000123456789ULL};
         const QByteArray encoded = EncodeDatesRecord(record);
         EXPECT_EQ(encoded.toHex(),
                   hex + QByteArray(1040 - hex.size(), '0') +
@@ -139,19 +134,19 @@ TEST(DatesRecordFromFile, RefusesLongNamesAndWhatIsNoReadableRegularFile) {
 TEST(DatesFile, RoundTripReplacesTheEarlierFileAndReadsWholeRecordsOnly) {
     TempDir dir;
     const QString path = dir.File("dates.dat");
-    ASSERT_TRUE(WriteDatesFile(path, std::vector<DatesRecord>(200, Record("old", 1, 1, 1, 1))));
-    std::vector<DatesRecord> records = {Record("Döcs/€.txt", 1, 2, 3, 0x8000000000000001ULL),
-                                        Record(QString(259, 'y'), kMaxFileTime, 0, 42, 0),
+    ASSERT_TRUE(WriteDatesFile(path, std::vector<DatesRecord>(200, {"old", 1, 1, 1, 1})));
+    std::vector<DatesRecord> records = {{"Döcs/€.txt", 1, 2, 3, 0x8000000000000001ULL},
+                                        {QString(259, 'y'), kMaxFileTime, 0, 42, 0},
                                         DatesRecord{}};  // a file that could not be read
     // More records than one read block holds, so records cross block boundaries.
-    for (int i = 0; i < 150; ++i) {
-        records.push_back(Record(QStringLiteral("f%1").arg(i), i, i + 1, i + 2, i * 1000));
+    for (quint64 i = 0; i < 150; ++i) {
+        records.push_back({QStringLiteral("f%1").arg(i), i, i + 1, i + 2, i * 1000});
     }
     ASSERT_TRUE(WriteDatesFile(path, records));
     const QByteArray bytes = ReadAll(path);
     ASSERT_EQ(bytes.size(), 153 * 552);
     EXPECT_EQ(bytes.left(552), EncodeDatesRecord(records[0]));
-    std::vector<DatesRecord> read = {Record("stale", 9, 9, 9, 9)};
+    std::vector<DatesRecord> read = {{"stale", 9, 9, 9, 9}};
     ASSERT_TRUE(ReadDatesFile(path, read));
     EXPECT_EQ(read, records);
 
@@ -172,12 +167,11 @@ TEST(DatesFile, FailedWriteLeavesTheEarlierFileWithTheReason) {
     TempDir dir;
     const QString path = dir.Write("dates.dat", "earlier content");
     LogCapture log;
-    EXPECT_FALSE(
-        WriteDatesFile(path, {Record("ok", 1, 1, 1, 1), Record(QString(260, 'L'), 1, 1, 1, 1)}));
+    EXPECT_FALSE(WriteDatesFile(path, {{"ok", 1, 1, 1, 1}, {QString(260, 'L'), 1, 1, 1, 1}}));
     EXPECT_EQ(ReadAll(path), "earlier content");
     EXPECT_EQ(QDir(dir.Path()).entryList(QDir::Files | QDir::Hidden), QStringList{"dates.dat"});
     const QString nowhere = dir.File("no/such/folder/dates.dat");
-    EXPECT_FALSE(WriteDatesFile(nowhere, {Record("a", 1, 1, 1, 1)}));
+    EXPECT_FALSE(WriteDatesFile(nowhere, {{"a", 1, 1, 1, 1}}));
     ASSERT_EQ(log.Texts().size(), 2);
     EXPECT_TRUE(log.Texts()[1].endsWith("  Error: cannot write file " + nowhere +
                                         ": No such file or directory"));
