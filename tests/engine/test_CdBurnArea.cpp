@@ -60,8 +60,7 @@ TEST_F(CdStaging, TellsPathsOnAnOpticalDiscFromOthers) {
           "/hidden/a", "/part/a", "/srx/a", "/bare/a", "/cd/../usb/x", ""}) {
         EXPECT_FALSE(IsCdDrivePath(Mnt(elsewhere))) << elsewhere;
     }
-    EXPECT_FALSE(IsCdDrivePath(QString()));
-    EXPECT_FALSE(IsCdDrivePath(QStringLiteral("/")));
+    EXPECT_FALSE(IsCdDrivePath(QString()) || IsCdDrivePath(QStringLiteral("/")));
 }
 
 TEST_F(CdStaging, MapsTheSamePlaceBelowTheStagingFolder) {
@@ -100,8 +99,6 @@ TEST_F(CdStaging, ReadsTheKernelTableAndDecodesItsEscapes) {
     SetMountTableFile(QStringLiteral("/proc/self/mounts"));
     EXPECT_EQ(MountPointOf("/").value_or(MountPoint{}).path, "/");
 }
-
-// ---- The other destination service of a run: the network connection ------------------
 
 TEST(NetworkConnection, TaskWithCredentialsIsRefusedBeforeTheRun) {
     // A user name or a password alone asks for a connection, which this build cannot

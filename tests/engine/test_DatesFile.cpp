@@ -26,7 +26,6 @@ constexpr qint64 kMaxSeconds = std::numeric_limits<qint64>::max();
 // low and high 32-bit halves, all little-endian; decoding gives the record back.
 TEST(DatesRecordLayout, PutsEveryFieldAtItsOffset) {
     const std::pair<QString, QByteArray> cases[] = {
-        // name, and its bytes up to the end of the name
         {"Docs/a.txt", "44006f00630073002f0061002e00740078007400"},
         // Ä, "/", €, then U+1F600 as two units, high one first.
         {"Ä/€😀", "c4002f00ac203dd800de"},
@@ -42,10 +41,7 @@ TEST(DatesRecordLayout, PutsEveryFieldAtItsOffset) {
         EXPECT_EQ(DecodeDatesRecord(encoded.constData()), record);
     }
     // A damaged record whose name fills all 260 units: read, never past the field.
-    QByteArray bytes(552, '\0');
-    for (int i = 0; i < 260; ++i) {
-        bytes[2 * i] = 'A';
-    }
+    QByteArray bytes = QByteArray("A", 2).repeated(260) + QByteArray(32, '\0');
     bytes[520] = 7;
     const DatesRecord record = DecodeDatesRecord(bytes.constData());
     EXPECT_EQ(record.name, QString(260, QLatin1Char('A')));
@@ -82,33 +78,27 @@ TEST(UnixTimeConversion, GivesTheFileTimeAndBackInWholeSeconds) {
     EXPECT_EQ(FileTimeToUnixSeconds(0), -11644473600LL);
 }
 
-TEST(DatesRecordFromFile, TakesTimesAndSizeOfTheFileALinkLeadsTo) {
+// A record takes the times and size of the file a link leads to; names of more than 259
+// units and what is no readable regular file are refused with a warning.
+TEST(DatesRecordFromFile, TakesTheLinkedFilesFieldsAndRefusesWhatItCannotRecord) {
     TempDir dir;
     const QString path = dir.Write("a.txt", QByteArray(1234, 'z'));
     const struct timespec times[2] = {{1000000000, 0}, {1110186300, 123456789}};
     ASSERT_EQ(::utimensat(AT_FDCWD, FileNameToBytes(path).constData(), times, 0), 0);
     ASSERT_TRUE(QFile::link(path, dir.File("link")));
     const qint64 before = QDateTime::currentSecsSinceEpoch();
-
     DatesRecord record;
     LogCapture log;
-    ASSERT_TRUE(DatesRecordFromFile(dir.File("link"), "Docs/a.txt", record));
+    ASSERT_TRUE(DatesRecordFromFile(dir.File("link"), QString(259, 'n'), record));
     EXPECT_TRUE(log.Texts().isEmpty());
-    EXPECT_EQ(record.name, "Docs/a.txt");
+    EXPECT_EQ(record.name, QString(259, 'n'));
     EXPECT_EQ(record.size, 1234u);
     EXPECT_EQ(record.writeTime, 127546599001234567ULL);
     EXPECT_EQ(record.accessTime, UnixToFileTime(1000000000, 0));
     // Birth time or change time: either way the file came to be during this test.
     EXPECT_GE(FileTimeToUnixSeconds(record.creationTime), before - 5);
     EXPECT_LE(FileTimeToUnixSeconds(record.creationTime), QDateTime::currentSecsSinceEpoch());
-}
 
-TEST(DatesRecordFromFile, RefusesLongNamesAndWhatIsNoReadableRegularFile) {
-    TempDir dir;
-    const QString path = dir.Write("f", "data");
-    DatesRecord record;
-    ASSERT_TRUE(DatesRecordFromFile(path, QString(259, 'n'), record));
-    EXPECT_EQ(record.name, QString(259, 'n'));
     const QString fifo = dir.File("fifo");
     ASSERT_EQ(::mkfifo(FileNameToBytes(fifo).constData(), 0600), 0);
     QDir().mkdir(dir.File("folder"));
@@ -121,13 +111,13 @@ TEST(DatesRecordFromFile, RefusesLongNamesAndWhatIsNoReadableRegularFile) {
     };
     for (const auto& [file, name] : cases) {
         DatesRecord refused = record;
-        LogCapture log;
+        LogCapture refusal;
         EXPECT_FALSE(DatesRecordFromFile(file, name, refused)) << file.toStdString();
         EXPECT_TRUE(refused == record || refused == DatesRecord{});
-        ASSERT_EQ(log.Texts().size(), 1);
-        EXPECT_TRUE(log.Texts()[0].contains(file == path
-                                                ? "  Warning: name too long for the dates file"
-                                                : "  Warning: cannot read file " + file));
+        ASSERT_EQ(refusal.Texts().size(), 1);
+        EXPECT_TRUE(refusal.Texts()[0].contains(file == path
+                                                    ? "  Warning: name too long for the dates file"
+                                                    : "  Warning: cannot read file " + file));
     }
 }
 

@@ -92,9 +92,9 @@ TEST_F(CopyRun, FirstRunCopiesEveryFileWithItsTimeAndMode) {
     EXPECT_EQ(Tree(Target()), Tree(Source()));
     for (const QString name : {"sub/deeper/a.txt", "big.bin", "empty"}) {
         const struct stat source = StatOf(Source(name)), copy = StatOf(Target(name));
-        EXPECT_EQ(copy.st_mode, source.st_mode) << name.toStdString();
-        EXPECT_EQ(copy.st_mtim.tv_sec, source.st_mtim.tv_sec) << name.toStdString();
-        EXPECT_EQ(copy.st_mtim.tv_nsec, source.st_mtim.tv_nsec) << name.toStdString();
+        EXPECT_EQ(std::tie(copy.st_mode, copy.st_mtim.tv_sec, copy.st_mtim.tv_nsec),
+                  std::tie(source.st_mode, source.st_mtim.tv_sec, source.st_mtim.tv_nsec))
+            << name.toStdString();
     }
 }
 
@@ -285,17 +285,15 @@ TEST(IsSameFile, ComparesSizeAndTimeToTheCopysPrecision) {
     TempDir dir;
     const QString a = dir.Write("a", "12345");
     const QString b = dir.Write("b", "abcde");
-    const struct {
-        long aNs, bNs;
-        bool same;
-    } cases[] = {{123'456'789, 123'456'789, true},  {123'456'789, 123'456'700, true},
-                 {123'456'789, 120'000'000, true},  {123'456'789, 0, true},
-                 {123'456'789, 123'456'788, false}, {100, 999'999'999, false},
-                 {999'999'999, 100, false}};
-    for (const auto& c : cases) {
-        SetTimes(a, 1'600'000'000, c.aNs);
-        SetTimes(b, 1'600'000'000, c.bNs);
-        EXPECT_EQ(IsSameFile(a, b), c.same) << c.aNs << " " << c.bNs;
+    const std::tuple<long, long, bool> cases[] = {
+        {123'456'789, 123'456'789, true},  {123'456'789, 123'456'700, true},
+        {123'456'789, 120'000'000, true},  {123'456'789, 0, true},
+        {123'456'789, 123'456'788, false}, {100, 999'999'999, false},
+        {999'999'999, 100, false}};
+    for (const auto& [aNs, bNs, same] : cases) {
+        SetTimes(a, 1'600'000'000, aNs);
+        SetTimes(b, 1'600'000'000, bNs);
+        EXPECT_EQ(IsSameFile(a, b), same) << aNs << " " << bNs;
     }
     const QString shorter = dir.Write("c", "1234");
     SetTimes(shorter, 1'600'000'000, 100);
