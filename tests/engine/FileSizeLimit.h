@@ -12,8 +12,7 @@ class FileSizeLimit {
   public:
     explicit FileSizeLimit(rlim_t bytes) : m_oldHandler(::signal(SIGXFSZ, SIG_IGN)) {
         ::getrlimit(RLIMIT_FSIZE, &m_old);
-        struct rlimit small = m_old;
-        small.rlim_cur = bytes;
+        const struct rlimit small = {bytes, m_old.rlim_max};
         ::setrlimit(RLIMIT_FSIZE, &small);
     }
     ~FileSizeLimit() {

@@ -27,10 +27,6 @@ using test::ReadAll;
 using test::ScopedEnv;
 using test::TempDir;
 
-int Check(const QString& program, const QStringList& args) {
-    return test::RunTool(program, args).exitCode;
-}
-
 class BackupRunTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -70,13 +66,17 @@ class BackupRunTest : public ::testing::Test {
     LogCapture m_log;
 };
 
-TEST_F(BackupRunTest, CopyRunIntoADatedFolder) {
+TEST_F(BackupRunTest, FilteredCopyRunIntoADatedFolder) {
     TaskRecord* task = NewTask(kMethodCopy, m_dir.File("dst/#YY_#MM"));
+    task->includeFilter = "Text and tables (*.TXT, *.csv)";
+    task->excludeFilter = "b.*";
     ASSERT_TRUE(Run());
-    // What a copy holds is checked on a whole home folder below.
+    // What a copy holds is checked on a whole home folder below; a file item is not filtered.
     const QString target = m_dir.File("dst/" + ThisMonthFolder() + "/");
-    EXPECT_EQ(ReadAll(target + "Docs/sub/b.csv"), "beta,beta");
+    EXPECT_EQ(ReadAll(target + "Docs/a.txt"), "alpha");
     EXPECT_EQ(ReadAll(target + "notes.txt"), "notes");
+    EXPECT_FALSE(QFileInfo::exists(target + "Docs/sub/b.csv"));
+    EXPECT_FALSE(QFileInfo::exists(target + "Docs/sub/deeper/c.doc"));
     ASSERT_EQ(task->history.size(), 1u);
     EXPECT_EQ(task->history[0].folder, target);
     EXPECT_TRUE(task->history[0].archiveName.isEmpty());
@@ -91,30 +91,20 @@ TEST_F(BackupRunTest, CopyRunIntoADatedFolder) {
     EXPECT_TRUE(lines.contains("  Building list of folder " + m_dir.File("src/Docs/")));
     EXPECT_TRUE(lines.contains("  Copy files..."));
     EXPECT_TRUE(lines.contains("  Copy file " + m_dir.File("src/notes.txt") + " to " + target));
+    EXPECT_TRUE(lines.contains("    Warning: 'b.csv' - ignored with exclude filter"));
 }
 
-TEST_F(BackupRunTest, FiltersDropFilesWithWarnings) {
-    TaskRecord* task = NewTask(kMethodCopy, m_dir.File("dst"));
-    task->includeFilter = "Text and tables (*.TXT, *.csv)";
-    task->excludeFilter = "b.*";
-    ASSERT_TRUE(Run());
-    EXPECT_TRUE(QFileInfo::exists(m_dir.File("dst/Docs/a.txt")));
-    EXPECT_FALSE(QFileInfo::exists(m_dir.File("dst/Docs/sub/b.csv")));
-    EXPECT_FALSE(QFileInfo::exists(m_dir.File("dst/Docs/sub/deeper/c.doc")));
-    EXPECT_TRUE(QFileInfo::exists(m_dir.File("dst/notes.txt")));  // a file item is not filtered
-    EXPECT_TRUE(m_log.Texts().contains("    Warning: 'b.csv' - ignored with exclude filter"));
-}
-
-TEST_F(BackupRunTest, ZipRunIntoADatedFolderPassesTheArchiveTools) {
+TEST_F(BackupRunTest, ZipRunPassesTheArchiveToolsAndAFailedOneKeepsIt) {
     TaskRecord* task = NewTask(kMethodZip, m_dir.File("dst/#YY_#MM/"));
     task->compressionLevel = 6;
+    task->archivePassword = "p4ss w0rd";
     ASSERT_TRUE(Run());
     const QString folder = m_dir.File("dst/" + ThisMonthFolder() + "/");
     const QString archive = folder + ResolvedArchiveName(*task, m_now);
     ASSERT_TRUE(QFileInfo::exists(archive)) << archive.toStdString();
-    EXPECT_FALSE(QFileInfo::exists(folder + "docs 2030.zi~"));
 
-    ASSERT_EQ(Check("unzip", {"-t", archive}), 0);
+    ASSERT_EQ(test::RunTool("unzip", {"-t", "-P", "p4ss w0rd", archive}).exitCode, 0);
+    EXPECT_NE(test::RunTool("unzip", {"-t", "-P", "wrong", archive}).exitCode, 0);
     const QStringList names =
         test::RunTool("zipinfo", {"-1", archive}).output.split('\n', Qt::SkipEmptyParts);
     EXPECT_TRUE(names.contains("Docs/empty/") && names.contains("notes.txt"));
@@ -123,24 +113,14 @@ TEST_F(BackupRunTest, ZipRunIntoADatedFolderPassesTheArchiveTools) {
 
     ASSERT_EQ(task->history.size(), 1u);
     EXPECT_EQ(task->history[0].archiveName, QFileInfo(archive).fileName());
-    EXPECT_TRUE(QFileInfo::exists(folder + "Docs.TSK"));
     EXPECT_TRUE(m_log.Texts().contains("  File " + archive + " was created"));
-}
 
-TEST_F(BackupRunTest, FailingSourceLeavesTheEarlierArchiveUntouched) {
-    TaskRecord* task = NewTask(kMethodZip, m_dir.File("dst"));
-    task->archiveName = "docs.zip";
-    task->archivePassword = "p4ss w0rd";
-    ASSERT_TRUE(Run());
-    EXPECT_EQ(Check("unzip", {"-t", "-P", "p4ss w0rd", m_dir.File("dst/docs.zip")}), 0);
-    EXPECT_NE(Check("unzip", {"-t", "-P", "wrong", m_dir.File("dst/docs.zip")}), 0);
-    const QByteArray before = ReadAll(m_dir.File("dst/docs.zip"));
-    ASSERT_FALSE(before.isEmpty());
-
+    // A source that is gone fails the next run and leaves the archive as it was.
+    const QByteArray before = ReadAll(archive);
     task->items.push_back(MakePathItem(m_dir.File("src/missing"), kItemFolder, "Missing"));
     EXPECT_FALSE(Run());
-    EXPECT_EQ(ReadAll(m_dir.File("dst/docs.zip")), before);
-    EXPECT_FALSE(QFileInfo::exists(m_dir.File("dst/docs.zi~")));
+    EXPECT_EQ(ReadAll(archive), before);
+    EXPECT_FALSE(QFileInfo::exists(folder + "docs 2030.zi~"));
     EXPECT_EQ(task->history.size(), 1u);
     EXPECT_TRUE(m_log.Texts().contains("  Error: cannot access folder '" +
                                        m_dir.File("src/missing") + "'"));
@@ -157,11 +137,6 @@ TEST_F(BackupRunTest, StopDuringTheFirstItemSkipsTheRest) {
     EXPECT_TRUE(task->history.empty());
     EXPECT_FALSE(m_log.Texts().contains("  Copy file " + m_dir.File("src/notes.txt") + " to " +
                                         m_dir.File("dst/")));
-
-    task->backupMode = kMethodCopy;
-    EXPECT_TRUE(Run(StopSignal(&stop)));
-    EXPECT_FALSE(QFileInfo::exists(m_dir.File("dst/notes.txt")));
-    EXPECT_TRUE(task->history.empty());
 }
 
 TEST_F(BackupRunTest, TasksThatCannotBeBackedUpAreRefused) {
@@ -184,32 +159,24 @@ TEST_F(BackupRunTest, TasksThatCannotBeBackedUpAreRefused) {
 TEST_F(BackupRunTest, UnknownItemKindsAreSkippedAndStagesCountOnlyKnownOnes) {
     TaskRecord* task = m_tasks.NewTask("Odd", kTaskBackup);
     task->destination.path = m_dir.File("dst");
-    SourceItem odd;
-    odd.kind = 9;
-    task->items.push_back(odd);
+    task->items.push_back(MakePathItem(m_dir.File("src/notes.txt"), 9, "odd"));
     ASSERT_TRUE(Run());
     EXPECT_EQ(task->history.size(), 1u);
     EXPECT_TRUE(QFileInfo::exists(m_dir.File("dst/Odd.TSK")));
 }
 
 TEST_F(BackupRunTest, RefusedNetworkConnectionMailsTheOwner) {
-    const QString recorder =
-        m_dir.Write("msmtp", "#!/bin/sh\necho \"$@\" > \"$0.args\"\ncat > \"$0.mail\"\n");
-    QFile::setPermissions(recorder,
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const QString recorder = m_dir.Write("msmtp", "#!/bin/sh\ncat > \"$0.mail\"\n");
+    QFile::setPermissions(recorder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     ScopedEnv sendmail("CORVANE_SENDMAIL", FileNameToBytes(recorder));
     TaskRecord* task = NewTask(kMethodCopy, m_dir.File("dst"));
     task->destination.userName = "ann";
     task->destination.password = "pw";
     task->mailAddress = "ann@example.org";
-    task->mailAccount = "work";
     EXPECT_FALSE(Run());
     const QByteArray mail = ReadAll(recorder + ".mail");
     EXPECT_TRUE(mail.contains("To: ann@example.org")) << mail.constData();
-    EXPECT_TRUE(mail.contains("Subject: Corvane message"));
     EXPECT_TRUE(mail.contains("Cannot access network folder, backup was not complete"));
-    EXPECT_TRUE(ReadAll(recorder + ".args").contains("-a work"));
-    EXPECT_TRUE(m_log.Texts().contains("  Send mail message to 'ann@example.org'"));
     EXPECT_FALSE(QFileInfo::exists(m_dir.File("dst")));
 }
 
@@ -230,6 +197,7 @@ TEST_F(BackupRunTest, CdDestinationIsStagedAndBurned) {
 
     const QString staged = m_dir.File("data/cd-burn/Backup/" + ThisMonthFolder() + "/");
     EXPECT_EQ(ReadAll(staged + "Docs/a.txt"), "alpha");
+    EXPECT_TRUE(QFileInfo::exists(staged + "Docs.TSK"));
     EXPECT_FALSE(QFileInfo::exists(disc + "/Backup"));
     // The history names the disc, not the staging folder.
     EXPECT_EQ(m_tasks.TaskAt(0)->history[0].folder, disc + "/Backup/" + ThisMonthFolder() + "/");
@@ -327,7 +295,7 @@ TEST_P(HomeBackup, ComesBackEqualModesIncluded) {
         QStringList arguments = GetParam().extract.mid(1);
         arguments.replaceInStrings("%z", m_dir.File("dst/home.zip"));
         arguments.replaceInStrings("%o", m_dir.File("out"));
-        ASSERT_EQ(Check(GetParam().extract[0], arguments), 0);
+        ASSERT_EQ(test::RunTool(GetParam().extract[0], arguments).exitCode, 0);
         copy = m_dir.File("out/Home");
     }
     EXPECT_EQ(test::HomeDifferences(home, copy), "");

@@ -22,24 +22,18 @@ constexpr quint64 kFileTimeOfUnixEpoch = 116444736000000000ULL;
 constexpr quint64 kMaxFileTime = std::numeric_limits<quint64>::max();
 constexpr qint64 kMaxSeconds = std::numeric_limits<qint64>::max();
 
-DatesRecord Record(const QString& name, quint64 creation, quint64 access, quint64 write,
-                   quint64 size) {
-    return DatesRecord{name, creation, access, write, size};
-}
-
 // The exact bytes: UTF-16 name in 520 bytes (zero-padded), three file times, the size as
 // low and high 32-bit halves, all little-endian; decoding gives the record back.
 TEST(DatesRecordLayout, PutsEveryFieldAtItsOffset) {
     const std::pair<QString, QByteArray> cases[] = {
-        // name, and its bytes up to the end of the name
         {"Docs/a.txt", "44006f00630073002f0061002e00740078007400"},
         // Ä, "/", €, then U+1F600 as two units, high one first.
         {"Ä/€😀", "c4002f00ac203dd800de"},
         {QString(259, 'x'), QByteArray("7800").repeated(259)},
     };
     for (const auto& [name, hex] : cases) {
-        const DatesRecord record = Record(name, 0x0102030405060708ULL, 0x1112131415161718ULL,
-                                          0x2122232425262728ULL, 0x0000000123456789ULL);
+        const DatesRecord record{name, 0x0102030405060708ULL, 0x1112131415161718ULL,
+                                 0x2122232425262728ULL, 0x0000000123456789ULL};
         const QByteArray encoded = EncodeDatesRecord(record);
         EXPECT_EQ(encoded.toHex(),
                   hex + QByteArray(1040 - hex.size(), '0') +
@@ -47,10 +41,7 @@ TEST(DatesRecordLayout, PutsEveryFieldAtItsOffset) {
         EXPECT_EQ(DecodeDatesRecord(encoded.constData()), record);
     }
     // A damaged record whose name fills all 260 units: read, never past the field.
-    QByteArray bytes(552, '\0');
-    for (int i = 0; i < 260; ++i) {
-        bytes[2 * i] = 'A';
-    }
+    QByteArray bytes = QByteArray("A", 2).repeated(260) + QByteArray(32, '\0');
     bytes[520] = 7;
     const DatesRecord record = DecodeDatesRecord(bytes.constData());
     EXPECT_EQ(record.name, QString(260, QLatin1Char('A')));
@@ -87,33 +78,27 @@ TEST(UnixTimeConversion, GivesTheFileTimeAndBackInWholeSeconds) {
     EXPECT_EQ(FileTimeToUnixSeconds(0), -11644473600LL);
 }
 
-TEST(DatesRecordFromFile, TakesTimesAndSizeOfTheFileALinkLeadsTo) {
+// A record takes the times and size of the file a link leads to; names of more than 259
+// units and what is no readable regular file are refused with a warning.
+TEST(DatesRecordFromFile, TakesTheLinkedFilesFieldsAndRefusesWhatItCannotRecord) {
     TempDir dir;
     const QString path = dir.Write("a.txt", QByteArray(1234, 'z'));
     const struct timespec times[2] = {{1000000000, 0}, {1110186300, 123456789}};
     ASSERT_EQ(::utimensat(AT_FDCWD, FileNameToBytes(path).constData(), times, 0), 0);
     ASSERT_TRUE(QFile::link(path, dir.File("link")));
     const qint64 before = QDateTime::currentSecsSinceEpoch();
-
     DatesRecord record;
     LogCapture log;
-    ASSERT_TRUE(DatesRecordFromFile(dir.File("link"), "Docs/a.txt", record));
+    ASSERT_TRUE(DatesRecordFromFile(dir.File("link"), QString(259, 'n'), record));
     EXPECT_TRUE(log.Texts().isEmpty());
-    EXPECT_EQ(record.name, "Docs/a.txt");
+    EXPECT_EQ(record.name, QString(259, 'n'));
     EXPECT_EQ(record.size, 1234u);
     EXPECT_EQ(record.writeTime, 127546599001234567ULL);
     EXPECT_EQ(record.accessTime, UnixToFileTime(1000000000, 0));
     // Birth time or change time: either way the file came to be during this test.
     EXPECT_GE(FileTimeToUnixSeconds(record.creationTime), before - 5);
     EXPECT_LE(FileTimeToUnixSeconds(record.creationTime), QDateTime::currentSecsSinceEpoch());
-}
 
-TEST(DatesRecordFromFile, RefusesLongNamesAndWhatIsNoReadableRegularFile) {
-    TempDir dir;
-    const QString path = dir.Write("f", "data");
-    DatesRecord record;
-    ASSERT_TRUE(DatesRecordFromFile(path, QString(259, 'n'), record));
-    EXPECT_EQ(record.name, QString(259, 'n'));
     const QString fifo = dir.File("fifo");
     ASSERT_EQ(::mkfifo(FileNameToBytes(fifo).constData(), 0600), 0);
     QDir().mkdir(dir.File("folder"));
@@ -126,32 +111,32 @@ TEST(DatesRecordFromFile, RefusesLongNamesAndWhatIsNoReadableRegularFile) {
     };
     for (const auto& [file, name] : cases) {
         DatesRecord refused = record;
-        LogCapture log;
+        LogCapture refusal;
         EXPECT_FALSE(DatesRecordFromFile(file, name, refused)) << file.toStdString();
         EXPECT_TRUE(refused == record || refused == DatesRecord{});
-        ASSERT_EQ(log.Texts().size(), 1);
-        EXPECT_TRUE(log.Texts()[0].contains(file == path
-                                                ? "  Warning: name too long for the dates file"
-                                                : "  Warning: cannot read file " + file));
+        ASSERT_EQ(refusal.Texts().size(), 1);
+        EXPECT_TRUE(refusal.Texts()[0].contains(file == path
+                                                    ? "  Warning: name too long for the dates file"
+                                                    : "  Warning: cannot read file " + file));
     }
 }
 
 TEST(DatesFile, RoundTripReplacesTheEarlierFileAndReadsWholeRecordsOnly) {
     TempDir dir;
     const QString path = dir.File("dates.dat");
-    ASSERT_TRUE(WriteDatesFile(path, std::vector<DatesRecord>(200, Record("old", 1, 1, 1, 1))));
-    std::vector<DatesRecord> records = {Record("Döcs/€.txt", 1, 2, 3, 0x8000000000000001ULL),
-                                        Record(QString(259, 'y'), kMaxFileTime, 0, 42, 0),
+    ASSERT_TRUE(WriteDatesFile(path, std::vector<DatesRecord>(200, {"old", 1, 1, 1, 1})));
+    std::vector<DatesRecord> records = {{"Döcs/€.txt", 1, 2, 3, 0x8000000000000001ULL},
+                                        {QString(259, 'y'), kMaxFileTime, 0, 42, 0},
                                         DatesRecord{}};  // a file that could not be read
     // More records than one read block holds, so records cross block boundaries.
-    for (int i = 0; i < 150; ++i) {
-        records.push_back(Record(QStringLiteral("f%1").arg(i), i, i + 1, i + 2, i * 1000));
+    for (quint64 i = 0; i < 150; ++i) {
+        records.push_back({QStringLiteral("f%1").arg(i), i, i + 1, i + 2, i * 1000});
     }
     ASSERT_TRUE(WriteDatesFile(path, records));
     const QByteArray bytes = ReadAll(path);
     ASSERT_EQ(bytes.size(), 153 * 552);
     EXPECT_EQ(bytes.left(552), EncodeDatesRecord(records[0]));
-    std::vector<DatesRecord> read = {Record("stale", 9, 9, 9, 9)};
+    std::vector<DatesRecord> read = {{"stale", 9, 9, 9, 9}};
     ASSERT_TRUE(ReadDatesFile(path, read));
     EXPECT_EQ(read, records);
 
@@ -172,12 +157,11 @@ TEST(DatesFile, FailedWriteLeavesTheEarlierFileWithTheReason) {
     TempDir dir;
     const QString path = dir.Write("dates.dat", "earlier content");
     LogCapture log;
-    EXPECT_FALSE(
-        WriteDatesFile(path, {Record("ok", 1, 1, 1, 1), Record(QString(260, 'L'), 1, 1, 1, 1)}));
+    EXPECT_FALSE(WriteDatesFile(path, {{"ok", 1, 1, 1, 1}, {QString(260, 'L'), 1, 1, 1, 1}}));
     EXPECT_EQ(ReadAll(path), "earlier content");
     EXPECT_EQ(QDir(dir.Path()).entryList(QDir::Files | QDir::Hidden), QStringList{"dates.dat"});
     const QString nowhere = dir.File("no/such/folder/dates.dat");
-    EXPECT_FALSE(WriteDatesFile(nowhere, {Record("a", 1, 1, 1, 1)}));
+    EXPECT_FALSE(WriteDatesFile(nowhere, {{"a", 1, 1, 1, 1}}));
     ASSERT_EQ(log.Texts().size(), 2);
     EXPECT_TRUE(log.Texts()[1].endsWith("  Error: cannot write file " + nowhere +
                                         ": No such file or directory"));

@@ -14,7 +14,6 @@
 #include "engine/FileSizeLimit.h"
 #include "engine/FolderPath.h"
 #include "engine/FolderWalk.h"
-#include "log/ProgressModel.h"
 #include "model/FileName.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
@@ -93,9 +92,9 @@ TEST_F(CopyRun, FirstRunCopiesEveryFileWithItsTimeAndMode) {
     EXPECT_EQ(Tree(Target()), Tree(Source()));
     for (const QString name : {"sub/deeper/a.txt", "big.bin", "empty"}) {
         const struct stat source = StatOf(Source(name)), copy = StatOf(Target(name));
-        EXPECT_EQ(copy.st_mode, source.st_mode) << name.toStdString();
-        EXPECT_EQ(copy.st_mtim.tv_sec, source.st_mtim.tv_sec) << name.toStdString();
-        EXPECT_EQ(copy.st_mtim.tv_nsec, source.st_mtim.tv_nsec) << name.toStdString();
+        EXPECT_EQ(std::tie(copy.st_mode, copy.st_mtim.tv_sec, copy.st_mtim.tv_nsec),
+                  std::tie(source.st_mode, source.st_mtim.tv_sec, source.st_mtim.tv_nsec))
+            << name.toStdString();
     }
 }
 
@@ -191,53 +190,38 @@ INSTANTIATE_TEST_SUITE_P(Destinations, LinkCopy,
                                            LinkCase{"Folder", "folder", false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(CopyRun, OnlyFilesBelowTheBaseAreCopiedIntoMissingFolders) {
-    Write("a/b/c.txt", "c");
-    const FileList list = {{"", kListFile},
-                           {Source("a/b/c.txt"), kListFile},
-                           {m_dir.Write("outside.txt", "o"), kListFile},
-                           {Source(), kListFolder},
-                           {m_dir.File("src-sibling/x.txt"), kListFile}};
-    ASSERT_TRUE(CopyFileList(Source(), list, Target("x/y"), StopSignal()));
-    EXPECT_EQ(Tree(Target()),
-              (std::map<QString, QByteArray>{
-                  {"x", ""}, {"x/y", ""}, {"x/y/a", ""}, {"x/y/a/b", ""}, {"x/y/a/b/c.txt", "c"}}));
-}
-
-TEST_F(CopyRun, ProgressCountsEveryEntryAndStopEndsAfterTheCurrentOne) {
-    Write("1.txt", "1");
-    Write("2.txt", "2");
-    const FileList list = {
-        {Source("1.txt"), kListFile}, {"", kListFile}, {Source("2.txt"), kListFile}};
-    ProgressModel progress;
-    SetProgressTarget(&progress);
-    ShowProgress();
-    EXPECT_TRUE(CopyFileList(Source(), list, Target("all"), StopSignal()));
-    EXPECT_EQ(progress.Upper(), 3);
-    EXPECT_EQ(progress.Position(), 3);
+TEST_F(CopyRun, StopEndsAfterTheCurrentEntry) {
+    const FileList list = {{Write("1.txt", "1"), kListFile}, {Write("2.txt", "2"), kListFile}};
     std::atomic<bool> stop{true};
-    EXPECT_TRUE(CopyFileList(Source(), list, Target("stopped"), StopSignal(&stop)));
-    EXPECT_EQ(progress.Position(), 1);
-    SetProgressTarget(nullptr);
-    EXPECT_EQ(Tree(Target("stopped")), (std::map<QString, QByteArray>{{"1.txt", "1"}}));
+    EXPECT_TRUE(CopyFileList(Source(), list, Target(), StopSignal(&stop)));
+    EXPECT_EQ(Tree(Target()), (std::map<QString, QByteArray>{{"1.txt", "1"}}));
 }
 
 // A copy that fails: one error line naming the destination and one with the reason,
 // the destination exactly as it was (earlier copies, no temporary file), and no file
-// after the failing one attempted.
-struct FailureCase {
-    const char* name;
-    void (*arrange)(const TempDir& dir);  // below "src" and "dst"; then x.txt and z.txt
-    const char* reason;
-};
-
-class CopyFailure : public CopyRun, public ::testing::WithParamInterface<FailureCase> {};
+// after the failing one attempted. The source sub/x.txt is missing, or a FIFO, or too
+// big for the disk (it fills up half-way); or dst/sub is a file, or dst/sub/x.txt a folder.
+class CopyFailure : public CopyRun,
+                    public ::testing::WithParamInterface<std::pair<const char*, const char*>> {};
 
 TEST_P(CopyFailure, KeepsTheDestinationAsItWas) {
+    const QString cause = GetParam().first;
     m_dir.Write("dst/z.txt", "earlier z");
     m_dir.Write("dst/sub/x.txt", "earlier x");
     Write("z.txt", "new z");
-    GetParam().arrange(m_dir);
+    if (cause == "SourceIsAFifo") {
+        QDir().mkpath(Source("sub"));
+        ASSERT_EQ(::mkfifo(FileNameToBytes(Source("sub/x.txt")).constData(), 0600), 0);
+    } else if (cause != "SourceVanished") {
+        Write("sub/x.txt", cause == "WriteFails" ? RandomBytes(256 * 1024) : "x");
+    }
+    if (cause == "TargetFolderIsAFile") {
+        QDir(Target("sub")).removeRecursively();
+        m_dir.Write("dst/sub", "a file");
+    } else if (cause == "DestinationIsAFolder") {
+        QFile::remove(Target("sub/x.txt"));
+        m_dir.Write("dst/sub/x.txt/inside", "kept");
+    }
     const auto before = Tree(Target());
     const FileList list = {{Source("sub/x.txt"), kListFile}, {Source("z.txt"), kListFile}};
     LogCapture log;
@@ -250,37 +234,17 @@ TEST_P(CopyFailure, KeepsTheDestinationAsItWas) {
     EXPECT_EQ(Tree(Target()), before);
     ASSERT_EQ(log.Texts().size(), 2) << log.Texts().join('\n').toStdString();
     EXPECT_EQ(log.Texts()[0], "  Error: cannot save file " + Target("sub/x.txt"));
-    EXPECT_TRUE(log.Texts()[1].startsWith(GetParam().reason)) << log.Texts()[1].toStdString();
+    EXPECT_TRUE(log.Texts()[1].startsWith(GetParam().second)) << log.Texts()[1].toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Causes, CopyFailure,
-    ::testing::Values(
-        FailureCase{"WriteFails",  // the disk fills up half-way
-                    [](const TempDir& d) { d.Write("src/sub/x.txt", RandomBytes(256 * 1024)); },
-                    "  ...cannot copy the data: "},
-        FailureCase{"SourceVanished", [](const TempDir&) {}, "  ...cannot open the source file: "},
-        FailureCase{"SourceIsAFifo",
-                    [](const TempDir& d) {
-                        QDir().mkpath(d.File("src/sub"));
-                        ::mkfifo(FileNameToBytes(d.File("src/sub/x.txt")).constData(), 0600);
-                    },
-                    "  ...the source is not a regular file"},
-        FailureCase{"TargetFolderIsAFile",
-                    [](const TempDir& d) {
-                        d.Write("src/sub/x.txt", "x");
-                        QDir(d.File("dst/sub")).removeRecursively();
-                        d.Write("dst/sub", "a file");
-                    },
-                    "  ..."},
-        FailureCase{"DestinationIsAFolder",
-                    [](const TempDir& d) {
-                        d.Write("src/sub/x.txt", "x");
-                        QFile::remove(d.File("dst/sub/x.txt"));
-                        d.Write("dst/sub/x.txt/inside", "kept");
-                    },
-                    "  ..."}),
-    [](const auto& info) { return std::string(info.param.name); });
+    ::testing::Values(std::pair{"WriteFails", "  ...cannot copy the data: "},
+                      std::pair{"SourceVanished", "  ...cannot open the source file: "},
+                      std::pair{"SourceIsAFifo", "  ...the source is not a regular file"},
+                      std::pair{"TargetFolderIsAFile", "  ..."},
+                      std::pair{"DestinationIsAFolder", "  ..."}),
+    [](const auto& info) { return std::string(info.param.first); });
 
 // The read/write path, which another file system forces (the kernel copy declines files
 // on different file systems), copies to the nanosecond and fails like the other.
@@ -321,26 +285,22 @@ TEST(IsSameFile, ComparesSizeAndTimeToTheCopysPrecision) {
     TempDir dir;
     const QString a = dir.Write("a", "12345");
     const QString b = dir.Write("b", "abcde");
-    const struct {
-        long aNs, bNs;
-        bool same;
-    } cases[] = {{123'456'789, 123'456'789, true},  {123'456'789, 123'456'700, true},
-                 {123'456'789, 120'000'000, true},  {123'456'789, 0, true},
-                 {123'456'789, 123'456'788, false}, {100, 999'999'999, false},
-                 {999'999'999, 100, false}};
-    for (const auto& c : cases) {
-        SetTimes(a, 1'600'000'000, c.aNs);
-        SetTimes(b, 1'600'000'000, c.bNs);
-        EXPECT_EQ(IsSameFile(a, b), c.same) << c.aNs << " " << c.bNs;
+    const std::tuple<long, long, bool> cases[] = {
+        {123'456'789, 123'456'789, true},  {123'456'789, 123'456'700, true},
+        {123'456'789, 120'000'000, true},  {123'456'789, 0, true},
+        {123'456'789, 123'456'788, false}, {100, 999'999'999, false},
+        {999'999'999, 100, false}};
+    for (const auto& [aNs, bNs, same] : cases) {
+        SetTimes(a, 1'600'000'000, aNs);
+        SetTimes(b, 1'600'000'000, bNs);
+        EXPECT_EQ(IsSameFile(a, b), same) << aNs << " " << bNs;
     }
     const QString shorter = dir.Write("c", "1234");
     SetTimes(shorter, 1'600'000'000, 100);
-    QDir().mkpath(dir.File("f1"));
-    QDir().mkpath(dir.File("f2"));
     EXPECT_FALSE(IsSameFile(a, shorter));
     EXPECT_FALSE(IsSameFile(a, dir.File("missing")));
     EXPECT_FALSE(IsSameFile(dir.File("missing"), dir.File("missing")));
-    EXPECT_FALSE(IsSameFile(dir.File("f1"), dir.File("f2")));
+    EXPECT_FALSE(IsSameFile(dir.Path(), dir.Path()));  // a folder is no file, not even itself
 }
 
 }  // namespace

@@ -1,14 +1,11 @@
 #include "engine/FolderWalk.h"
 
 #include <QDir>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
-#include <algorithm>
-#include <functional>
 
 #include "model/FileName.h"
 #include "support/LogCapture.h"
@@ -103,6 +100,8 @@ TEST(ListFolder, AppendsToTheListAndIgnoresWhatIsNoFolder) {
     EXPECT_EQ(list, (FileList{{"earlier", kListFile}, {dir.File("root/one.txt"), kListFile}}));
 }
 
+const QByteArray kSignature = "Signature: 8a477f597d28d172789f06886806bc55";
+
 // Only a regular CACHEDIR.TAG that starts with the exact signature marks a cache folder.
 class CacheFolder : public ::testing::TestWithParam<std::pair<QByteArray, bool>> {};
 
@@ -118,81 +117,47 @@ TEST_P(CacheFolder, KeepsOnlyItsValidTag) {
               GetParam().second);
 }
 
+INSTANTIATE_TEST_SUITE_P(Signatures, CacheFolder,
+                         ::testing::Values(std::pair{kSignature + "\n# x", true},
+                                           std::pair{kSignature, true},
+                                           std::pair{kSignature.chopped(1), false},
+                                           std::pair{"s" + kSignature.mid(1), false}));
+
 // A restore or compare walks the stored copy as it lies: the cache rule describes what a
 // backup leaves out, and its line would mislead there; a temporary left by a killed run
 // is no part of the copy.
 TEST(CacheFolder, StoredCopyIsWalkedWholeAndQuietly) {
     TempDir dir;
     LogCapture log;
-    dir.Write("root/cache/CACHEDIR.TAG", "Signature: 8a477f597d28d172789f06886806bc55");
+    dir.Write("root/cache/CACHEDIR.TAG", kSignature);
     dir.Write("root/cache/blob.bin", "b");
     dir.Write("root/cache/.blob.bin.corvane-Ab3dE9", "cut off by a kill");
     EXPECT_EQ(Walk(dir.File("root"), kBoth | kListStoredCopy).size(), 3u);
     EXPECT_TRUE(log.Texts().isEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Signatures, CacheFolder,
-    ::testing::Values(std::pair{QByteArray("Signature: 8a477f597d28d172789f06886806bc55\n# x"),
-                                true},
-                      std::pair{QByteArray("Signature: 8a477f597d28d172789f06886806bc55"), true},
-                      std::pair{QByteArray("Signature: 8a477f597d28d172789f06886806bc5"), false},
-                      std::pair{QByteArray("signature: 8a477f597d28d172789f06886806bc55"), false}));
-
 // What a folder holds decides its kind and FolderHasVisibleEntries alike: anything but
 // FIFOs and sockets counts, dot-entries and links (even dangling ones) included.
-void MakeSocket(const QString& path) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const QByteArray native = FileNameToBytes(path);
-    std::copy(native.begin(), native.end(), address.sun_path);
-    EXPECT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-    ::close(fd);
-}
-
-struct VisibilityCase {
-    const char* name;
-    std::function<void(const QString& probe)> fill;
-    bool visible;
-};
-
-class FolderVisibility : public ::testing::TestWithParam<VisibilityCase> {};
-
-TEST_P(FolderVisibility, DecidesKindAndAnswer) {
+TEST(ListFolder, WhatAFolderHoldsDecidesItsKind) {
     TempDir dir;
-    const QString folder = dir.File("root/probe");
-    QDir().mkpath(folder);
-    GetParam().fill(folder);
-    EXPECT_EQ(FolderHasVisibleEntries(folder), GetParam().visible);
-    const FileListEntry entry{folder, GetParam().visible ? kListFolder : kListEmptyFolder};
+    const QString root = dir.File("root");
+    for (const char* folder : {"nothing", "fifo", "sub/sub", "dot/.git", "link", "dangling"}) {
+        QDir().mkpath(root + "/" + folder);
+    }
+    ASSERT_EQ(::mkfifo(FileNameToBytes(root + "/fifo/p").constData(), 0600), 0);
+    ASSERT_EQ(::symlink("/", FileNameToBytes(root + "/link/l").constData()), 0);
+    ASSERT_EQ(::symlink("gone", FileNameToBytes(root + "/dangling/l").constData()), 0);
+    const QStringList kinds = {"dangling D", "dot D", "fifo E", "link D", "nothing E", "sub D"};
+    for (const QString& kind : kinds) {
+        EXPECT_EQ(FolderHasVisibleEntries(root + "/" + kind.chopped(2)), kind.endsWith('D'))
+            << kind.toStdString();
+    }
     // Recursive walks learn the kind while walking, flat walks by looking inside.
     for (const bool recursive : {true, false}) {
-        const FileList list = Walk(dir.File("root"), kListFolders, recursive);
-        ASSERT_FALSE(list.empty());
-        EXPECT_TRUE(list.back() == entry) << "recursive " << recursive;
+        const QStringList shown = Shown(Walk(root, kListFolders, recursive), root);
+        EXPECT_EQ(shown.filter(QRegularExpression("^[a-z]+ [DE]$")), kinds) << recursive;
     }
 }
-
-void Link(const char* target, const QString& link) {
-    EXPECT_EQ(::symlink(target, FileNameToBytes(link).constData()), 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, FolderVisibility,
-    ::testing::Values(
-        VisibilityCase{"Nothing", [](const QString&) {}, false},
-        VisibilityCase{"EmptySubfolder", [](const QString& f) { QDir().mkpath(f + "/sub"); }, true},
-        VisibilityCase{"OnlyDotFolder", [](const QString& f) { QDir().mkpath(f + "/.git"); }, true},
-        VisibilityCase{"OnlyFifoAndSocket",
-                       [](const QString& f) {
-                           ::mkfifo(FileNameToBytes(f + "/fifo").constData(), 0600);
-                           MakeSocket(f + "/sock");
-                       },
-                       false},
-        VisibilityCase{"OnlyFolderLink", [](const QString& f) { Link("/", f + "/l"); }, true},
-        VisibilityCase{"OnlyDanglingLink", [](const QString& f) { Link("gone", f + "/l"); }, true}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace corvane

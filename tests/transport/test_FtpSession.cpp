@@ -52,11 +52,7 @@ TEST_F(FtpSessionTest, ConnectFailuresAreLoggedOnceWithTheReasonAndNoPassword) {
         ASSERT_TRUE(gone.Start(nullptr));
         deadPort = gone.Port();
     }
-    struct Case {
-        FtpEndpoint endpoint;
-        QString line;
-    };
-    const Case cases[] = {
+    const std::pair<FtpEndpoint, QString> cases[] = {
         {{"127.0.0.1", m_server.Port(), "corvane", "s3cret but wrong", "a"},
          "  FTP connection error: 530"},
         {{"127.0.0.1", deadPort, "corvane", "s3cret", "a"}, "  FTP connection error: "},
@@ -64,13 +60,13 @@ TEST_F(FtpSessionTest, ConnectFailuresAreLoggedOnceWithTheReasonAndNoPassword) {
     };
     const QString source = m_dir.Write("f", "x");
     const QString kept = m_dir.Write("kept", "old");
-    for (const Case& c : cases) {
+    for (const auto& [endpoint, line] : cases) {
         const qsizetype first = m_log.Texts().size();
         FtpSession session(&FileNameToBytes);
-        EXPECT_FALSE(session.Connect(c.endpoint));
+        EXPECT_FALSE(session.Connect(endpoint));
         const QStringList lines = LinesFrom(first);
-        ASSERT_EQ(lines.size(), 1) << c.endpoint.host.toStdString();
-        EXPECT_TRUE(lines.first().startsWith(c.line)) << lines.first().toStdString();
+        ASSERT_EQ(lines.size(), 1) << endpoint.host.toStdString();
+        EXPECT_TRUE(lines.first().startsWith(line)) << lines.first().toStdString();
         ExpectNoPasswordInLog();
         // A session that never connected does nothing.
         EXPECT_FALSE(session.IsConnected());
@@ -145,11 +141,7 @@ TEST_F(FtpSessionTest, FailedTransfersChangeNothingAndLogTheServersReply) {
     QDir().mkpath(m_dir.File("a-folder"));
     const QString kept = m_dir.Write("kept.txt", "old content");
     const QString source = m_dir.Write("up.txt", "data");
-    struct Case {
-        std::function<bool()> transfer;
-        QString reason;
-    };
-    const Case cases[] = {
+    const std::pair<std::function<bool()>, QString> cases[] = {
         {[&] { return session.Download("missing.txt", kept); }, "  FTP transfer error: 550 "},
         {[&] { return session.Download("remote.txt", m_dir.File("none/x")); },
          "  FTP transfer error: cannot create the local file: No such file or directory"},
@@ -160,12 +152,12 @@ TEST_F(FtpSessionTest, FailedTransfersChangeNothingAndLogTheServersReply) {
         {[&] { return session.Upload(m_dir.File("a-folder"), "folder"); },
          "  FTP transfer error: the local file is no regular file"},
     };
-    for (const Case& c : cases) {
+    for (const auto& [transfer, reason] : cases) {
         const qsizetype first = m_log.Texts().size();
-        EXPECT_FALSE(c.transfer());
+        EXPECT_FALSE(transfer());
         const QStringList lines = LinesFrom(first);
-        ASSERT_EQ(lines.size(), 1) << c.reason.toStdString();
-        EXPECT_TRUE(lines.first().startsWith(c.reason)) << lines.first().toStdString();
+        ASSERT_EQ(lines.size(), 1) << reason.toStdString();
+        EXPECT_TRUE(lines.first().startsWith(reason)) << lines.first().toStdString();
     }
     // The old local file and the folder are as they were; the session still works.
     EXPECT_EQ(ReadAll(kept), "old content");
@@ -257,10 +249,8 @@ TEST_P(FtpListingServerTest, ListTreeNamesRelativeToTheSessionFolderAndSkipsHost
     EXPECT_EQ(m_log.Texts().size(), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(MlsdAndList, FtpListingServerTest, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                             return info.param ? std::string("ListOnly") : std::string("Mlsd");
-                         });
+// 0: the server answers MLSD, 1: LIST only.
+INSTANTIATE_TEST_SUITE_P(MlsdAndList, FtpListingServerTest, ::testing::Bool());
 
 // Many transfers of one run, in active mode and against a server that refuses it: all
 // work, over one control connection, and the switch to passive is logged once.
