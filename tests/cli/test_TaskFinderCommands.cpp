@@ -9,8 +9,6 @@
 #include "cli/CliTestSupport.h"
 #include "cli/TaskFinderCommands.h"
 #include "engine/TaskParameterFile.h"
-#include "model/TaskListFile.h"
-#include "platform/DataFolderLock.h"
 #include "support/TempDir.h"
 
 namespace corvane {
@@ -70,41 +68,13 @@ class AddRestoreTaskTest : public ::testing::Test {
     QString m_data;
 };
 
-// The groups of the old tree stay (emptied of their lost tasks); the new task sits at
-// the top level, its folders and files below the chosen folder, with a new OID.
-TEST_F(AddRestoreTaskTest, AddsTheRedirectedTaskToAFreshList) {
-    ASSERT_TRUE(QFile::remove(TaskListPath(m_data)));
-    const QString to = m_dir.File("restore");
-    for (int round = 0; round < 2; ++round) {
-        const CliResult result = Add(FixturePath("tsk/Docs.TSK"), to);
-        ASSERT_EQ(result.status, 0) << result.err.toStdString();
-        EXPECT_EQ(result.out, "New task added\n");
-    }
-    const QString task =
-        "task %1: Docs. Restore items from /backup/#YY_#MM/ in Docs_#YY#MM.zip\n  item: " + to +
-        "/\n  item: " + to +
-        "/notes.txt\n  item: All Outlook contacts\n  item: Ann B. Smith\n"
-        "  item: HKEY_CURRENT_USER\\Software\\Corvane\n";
-    EXPECT_EQ(test::RunCli(m_data, {"list"}).out,
-              "group: Home\ngroup: Empty\n" + task.arg(0) + task.arg(1));
-    TaskList tasks;
-    ASSERT_TRUE(LoadTaskList(tasks, TaskListPath(m_data)));
-    EXPECT_NE(tasks.TaskAt(0)->oid, tasks.TaskAt(1)->oid);
-    EXPECT_EQ(tasks.TaskAt(0)->taskType, kTaskRestore);
-}
-
 // A task file from a backup medium could aim a restore at /etc/passwd or at "/" itself,
 // or name its archive "/etc/shadow"; the task list is left as it was.
 TEST_F(AddRestoreTaskTest, RefusesHostileAndSystemPlaces) {
     const QByteArray before = ReadAll(TaskListPath(m_data));
-    // The chosen folder must exist; the task list must be free.
+    // The chosen folder must exist.
     EXPECT_EQ(Add(FixturePath("tsk/Docs.TSK"), m_dir.File("nowhere")).err,
               "Error: folder '" + m_dir.File("nowhere") + "' not found\n");
-    {
-        DataFolderLock lock;
-        ASSERT_TRUE(lock.TryLock(m_data));
-        EXPECT_EQ(Add(FixturePath("tsk/Docs.TSK")).status, 3);
-    }
     EXPECT_EQ(ReadAll(TaskListPath(m_data)), before);
     const QString to = m_dir.File("restore");
     const QString system =
