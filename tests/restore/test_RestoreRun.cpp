@@ -10,22 +10,15 @@
 #include "restore/RestoreList.h"
 #include "restore/RestoreRun.h"
 #include "restore/RestoreStatus.h"
-#include "restore/ScriptedQuestions.h"
+#include "restore/RestoreTesting.h"
 #include "support/HomeTree.h"
 #include "support/LogCapture.h"
-#include "support/TempDir.h"
-#include "support/Times.h"
 #include "support/Tools.h"
 
 namespace corvane {
 namespace {
 
-using test::SetMtime;
-
-using test::LogCapture;
-using test::ReadAll;
-using test::ScriptedQuestions;
-using test::TempDir;
+using namespace test;
 
 qint64 Mtime(const QString& path) {
     return QFileInfo(path).lastModified().toSecsSinceEpoch();
@@ -35,25 +28,14 @@ class RestoreRunTest : public ::testing::TestWithParam<qint32> {
   protected:
     void SetUp() override {
         qputenv("CORVANE_HOME", QFile::encodeName(m_dir.File("data")));
-        m_dir.Write("live/Docs/a.txt", "alpha");
-        m_dir.Write("live/Docs/sub/b.txt", "beta");
-        m_dir.Write("live/Docs/sub/c.txt", QByteArray(5000, 'c'));
-        m_dir.Write("live/Docs/empty.txt", "");
-        QDir().mkpath(m_dir.File("live/Docs/nothing"));
-        m_dir.Write("live/single.cfg", "setting=1");
-        // Odd seconds: ZIP keeps even seconds only, and the compare must still match.
-        for (const char* name :
-             {"Docs/a.txt", "Docs/sub/b.txt", "Docs/sub/c.txt", "Docs/empty.txt", "single.cfg"}) {
-            SetMtime(m_dir.File(QString("live/") + name), 1700000001);
-        }
+        // An odd second: ZIP keeps even seconds only, and the compare must still match.
+        WriteDocsTree(m_dir, 1700000001, 5000);
         m_task = m_tasks.NewTask("Docs", kTaskBackup);
         m_task->backupMode = GetParam();
         m_task->destination.path = m_dir.File("backup/#YY");
         m_task->archiveName = "docs.zip";
         m_task->archivePassword = GetParam() == kMethodZip ? "secret" : "";
-        m_task->items.push_back(MakePathItem(m_dir.File("live/Docs/"), kItemFolder, "Docs"));
-        m_task->items.push_back(
-            MakePathItem(m_dir.File("live/single.cfg"), kItemFile, "single.cfg"));
+        m_task->items = DocsItems(m_dir);
         ASSERT_TRUE(RunBackup(m_tasks, 0, StopSignal()));
         ASSERT_EQ(m_task->history.size(), 1u);
     }
@@ -86,18 +68,18 @@ TEST_P(RestoreRunTest, DamagedTreeIsBroughtBack) {
     ASSERT_TRUE(Restore());
     EXPECT_EQ(m_questions.copyQuestions, 0);
 
-    EXPECT_EQ(ReadAll(m_dir.File("live/Docs/a.txt")), "alpha");
-    EXPECT_EQ(ReadAll(m_dir.File("live/Docs/sub/b.txt")), "beta");
-    EXPECT_EQ(ReadAll(m_dir.File("live/Docs/sub/c.txt")), QByteArray(5000, 'c'));
-    EXPECT_TRUE(QFileInfo(m_dir.File("live/Docs/empty.txt")).isFile());
-    EXPECT_EQ(ReadAll(m_dir.File("live/single.cfg")), "setting=1");
-    EXPECT_EQ(ReadAll(m_dir.File("live/Docs/added.txt")), "new");
-    EXPECT_TRUE(QFileInfo(m_dir.File("live/Docs/nothing")).isDir());
     // Copies keep the second; ZIP entries hold even seconds.
     const qint64 expected = GetParam() == kMethodZip ? 1700000000 : 1700000001;
-    EXPECT_EQ(Mtime(m_dir.File("live/Docs/a.txt")), expected);
-    EXPECT_EQ(Mtime(m_dir.File("live/Docs/sub/b.txt")), expected);
-    EXPECT_EQ(Mtime(m_dir.File("live/single.cfg")), expected);
+    for (const auto& [name, content] : {std::pair<QString, QByteArray>{"Docs/a.txt", "alpha"},
+                                        {"Docs/sub/b.txt", "beta"},
+                                        {"Docs/sub/c.txt", QByteArray(5000, 'c')},
+                                        {"Docs/empty.txt", ""},
+                                        {"single.cfg", "setting=1"}}) {
+        EXPECT_EQ(ReadAll(m_dir.File("live/" + name)), content) << name.toStdString();
+        EXPECT_EQ(Mtime(m_dir.File("live/" + name)), expected) << name.toStdString();
+    }
+    EXPECT_EQ(ReadAll(m_dir.File("live/Docs/added.txt")), "new");
+    EXPECT_TRUE(QFileInfo(m_dir.File("live/Docs/nothing")).isDir());
 }
 
 TEST_P(RestoreRunTest, SeveralBackupsAskWhichOne) {
@@ -141,7 +123,7 @@ class HomeRestore : public ::testing::TestWithParam<qint32> {};
 TEST_P(HomeRestore, ComparesIdenticalAndComesBackEqual) {
     TempDir dir;
     qputenv("CORVANE_HOME", QFile::encodeName(dir.File("data")));
-    const QString home = test::MakeHomeTree(dir, "home");
+    const QString home = MakeHomeTree(dir, "home");
     ASSERT_FALSE(home.isEmpty());
     TaskList tasks;
     TaskRecord* task = tasks.NewTask("Home", kTaskBackup);
@@ -169,24 +151,17 @@ TEST_P(HomeRestore, ComparesIdenticalAndComesBackEqual) {
     EXPECT_FALSE(QFileInfo(dir.File("restored/cfg")).isSymLink());
     questions.edit = nullptr;
     EXPECT_TRUE(RunRestore(tasks, 0, questions, StopSignal()));
-    EXPECT_EQ(test::HomeDifferences(home, dir.File("restored")), "");
+    EXPECT_EQ(HomeDifferences(home, dir.File("restored")), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Methods, HomeRestore, ::testing::Values(kMethodCopy, kMethodZip));
 
-// ---------------------------------------------------------------------------------------
-// Crafted archives: the restore writes exactly what the backup holds, and says so.
-
 // The crafted archives (tests/fixtures/make_fault_archives.py), made once.
 const QString& FaultArchives() {
     static TempDir dir;
-    static const bool made = [] {
-        const test::ToolResult result = test::RunTool(
-            "/usr/bin/python3", {test::FixturePath("make_fault_archives.py"), dir.Path()});
-        EXPECT_EQ(result.exitCode, 0) << result.output.toStdString();
-        return true;
-    }();
-    (void)made;
+    static const ToolResult made =
+        RunTool("/usr/bin/python3", {FixturePath("make_fault_archives.py"), dir.Path()});
+    EXPECT_EQ(made.exitCode, 0) << made.output.toStdString();
     return dir.Path();
 }
 
