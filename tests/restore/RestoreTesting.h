@@ -1,14 +1,18 @@
 #pragma once
 
 // What the restore tests share: the live tree they back up, damage and bring back, a
-// restore record in one line, and the answers a restore's questions get.
+// restore record in one line, a folder's tree as text, and the answers a restore's
+// questions get.
 
 #include <QDir>
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <vector>
 
+#include "model/FileName.h"
 #include "restore/RestoreRun.h"
 #include "support/TempDir.h"
 #include "support/Times.h"
@@ -46,6 +50,32 @@ inline RestoreItem Item(const QString& source, const QString& archive,
     item.sourceSize = sourceSize;
     item.archiveSize = archiveSize;
     return item;
+}
+
+// Everything below `root`, sorted: "folder/", "file=content", "link->target".
+inline QStringList TreeOf(const QString& root) {
+    namespace fs = std::filesystem;
+    QStringList tree;
+    const fs::path base(FileNameToBytes(root).toStdString());
+    if (!fs::exists(base)) {
+        return tree;
+    }
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(base)) {
+        const std::string relative = entry.path().lexically_relative(base).native();
+        QString line = FileNameForDisplay(FileNameFromBytes(relative));
+        if (entry.is_symlink()) {
+            line += "->" + QString::fromStdString(fs::read_symlink(entry.path()).native());
+        } else if (entry.is_directory()) {
+            line += '/';
+        } else {
+            std::ifstream in(entry.path(), std::ios::binary);
+            line +=
+                '=' + QString::fromStdString(std::string(std::istreambuf_iterator<char>(in), {}));
+        }
+        tree << line;
+    }
+    tree.sort();
+    return tree;
 }
 
 // Answers a restore's questions as a test tells it to, and remembers what it was shown.

@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
-#include <ostream>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -153,10 +152,6 @@ struct ChangeCase {
     RestoreStatus zipStatus;
     RestoreStatus copyStatus;
 };
-
-void PrintTo(const ChangeCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class RestoreListChangeTest : public RestoreListTest,
                               public testing::WithParamInterface<ChangeCase> {};

@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <filesystem>
-#include <fstream>
 
 #include "engine/BackupRun.h"
 #include "model/FileName.h"
@@ -68,15 +67,14 @@ TEST_P(RestoreRunTest, DamagedTreeIsBroughtBack) {
     ASSERT_TRUE(Restore());
     EXPECT_EQ(m_questions.copyQuestions, 0);
 
-    // Copies keep the second; ZIP entries hold even seconds.
+    // Copies keep the second; ZIP entries hold even seconds. (Every byte and time of a
+    // whole tree: the home folder's round trip below.)
     const qint64 expected = GetParam() == kMethodZip ? 1700000000 : 1700000001;
-    for (const auto& [name, content] : {std::pair<QString, QByteArray>{"Docs/a.txt", "alpha"},
+    for (const auto& [name, content] : {std::pair("Docs/a.txt", "alpha"),
                                         {"Docs/sub/b.txt", "beta"},
-                                        {"Docs/sub/c.txt", QByteArray(5000, 'c')},
-                                        {"Docs/empty.txt", ""},
                                         {"single.cfg", "setting=1"}}) {
-        EXPECT_EQ(ReadAll(m_dir.File("live/" + name)), content) << name.toStdString();
-        EXPECT_EQ(Mtime(m_dir.File("live/" + name)), expected) << name.toStdString();
+        EXPECT_EQ(ReadAll(m_dir.File(QString("live/") + name)), content) << name;
+        EXPECT_EQ(Mtime(m_dir.File(QString("live/") + name)), expected) << name;
     }
     EXPECT_EQ(ReadAll(m_dir.File("live/Docs/added.txt")), "new");
     EXPECT_TRUE(QFileInfo(m_dir.File("live/Docs/nothing")).isDir());
@@ -165,49 +163,18 @@ const QString& FaultArchives() {
     return dir.Path();
 }
 
-// Everything below `root`, sorted: "folder/", "file=content", "link->target".
-QStringList TreeOf(const QString& root) {
-    namespace fs = std::filesystem;
-    QStringList tree;
-    const fs::path base(FileNameToBytes(root).toStdString());
-    if (!fs::exists(base)) {
-        return tree;
-    }
-    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(base)) {
-        const std::string relative = entry.path().lexically_relative(base).native();
-        QString line = FileNameForDisplay(FileNameFromBytes(relative));
-        if (entry.is_symlink()) {
-            line += "->" + QString::fromStdString(fs::read_symlink(entry.path()).native());
-        } else if (entry.is_directory()) {
-            line += '/';
-        } else {
-            std::ifstream in(entry.path(), std::ios::binary);
-            line +=
-                '=' + QString::fromStdString(std::string(std::istreambuf_iterator<char>(in), {}));
-        }
-        tree << line;
-    }
-    tree.sort();
-    return tree;
-}
-
 struct ArchiveFaultCase {
     const char* name;
-    const char* archive;  // in the crafted folder; for the copy method the stored folder
-    qint32 method;
+    const char* archive;  // in the crafted folder: a ZIP archive, or the copies' folder
     qint32 kind;
     const char* nameInArchive;
-    const char* live;  // the item's path below the target folder
-    const char* link;  // "path->target": a link put in the target before the restore
     bool succeeds;
-    QStringList tree;     // the target folder afterwards
-    const char* logLine;  // part of a line the log must hold
-    const char* absent;   // part of a line the log must not hold ("" for none)
+    QStringList tree;         // the target folder afterwards
+    const char* logLine;      // part of a line the log must hold
+    const char* link = "";    // "path->target": a link put in the target before the restore
+    const char* absent = "";  // part of a line the log must not hold
+    const char* live = "";    // the item's path below the target, when not its name
 };
-
-void PrintTo(const ArchiveFaultCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class ArchiveFaultTest : public ::testing::TestWithParam<ArchiveFaultCase> {};
 
@@ -225,11 +192,12 @@ TEST_P(ArchiveFaultTest, RestoresExactlyWhatTheBackupHolds) {
     }
     TaskList tasks;
     TaskRecord* task = tasks.NewTask("Faults", kTaskRestore);
-    task->backupMode = c.method;
-    task->destination.path =
-        c.method == kMethodZip ? FaultArchives() : FaultArchives() + '/' + c.archive;
+    const bool zip = QString(c.archive).endsWith(".zip");
+    task->backupMode = zip ? kMethodZip : kMethodCopy;
+    task->destination.path = zip ? FaultArchives() : FaultArchives() + '/' + c.archive;
     task->archiveName = c.archive;
-    task->items.push_back(MakePathItem(target + '/' + c.live, c.kind, c.nameInArchive));
+    const QString live = *c.live != '\0' ? c.live : c.nameInArchive;
+    task->items.push_back(MakePathItem(target + '/' + live, c.kind, c.nameInArchive));
     ScriptedQuestions questions;
     LogCapture log;
 
@@ -246,47 +214,45 @@ TEST_P(ArchiveFaultTest, RestoresExactlyWhatTheBackupHolds) {
     std::filesystem::remove_all(FileNameToBytes(target).toStdString());
 }
 
-constexpr qint32 kZip = kMethodZip;
-constexpr qint32 kCopy = kMethodCopy;
-
 // clang-format off
-INSTANTIATE_TEST_SUITE_P(Faults, ArchiveFaultTest, ::testing::Values(
+const ArchiveFaultCase kFaults[] = {
     // A file item is its own entry alone, not every name that begins with it.
-    ArchiveFaultCase{"FileItemTookEntriesSharingItsPrefix", "notes.zip", kZip, kItemFile, "notes.txt",
-        "notes.txt", "", true, {"notes.txt=mine"}, "notes.txt unpacked", ""},
-    ArchiveFaultCase{"FileItemWrittenUnderItsArchiveName", "notes.zip", kZip, kItemFile, "notes.txt",
-        "renamed.txt", "", true, {"renamed.txt=mine"}, "/t/renamed.txt unpacked", ""},
-    ArchiveFaultCase{"MissingEntryReportedAsCompleted", "notes.zip", kZip, kItemFile, "absent.txt",
-        "absent.txt", "", false, {}, "  Error: the archive holds no absent.txt", ""},
-    ArchiveFaultCase{"ShortEntryCountRestoredPartially", "count.zip", kZip, kItemFile, "a.txt",
-        "a.txt", "", false, {}, "the end record counts 1 entries, the central directory holds 2", ""},
-    ArchiveFaultCase{"LocalHeaderMatchedByNameLengthOnly", "localname.zip", kZip, kItemFile, "a.txt",
-        "a.txt", "", false, {}, "the local header of b.txt names another entry", ""},
-    ArchiveFaultCase{"OverlappingRecordsAccepted", "overlap.zip", kZip, kItemFile, "a.txt", "a.txt",
-        "", false, {}, "the records of a.txt and b.txt overlap", ""},
-    ArchiveFaultCase{"DuplicateNameLastWinsSilently", "dup.zip", kZip, kItemFile, "dup.txt",
-        "dup.txt", "", true, {"dup.txt=first"},
-        "  Warning: the archive holds dup.txt more than once, the first copy is restored", ""},
-    ArchiveFaultCase{"SymlinkBecameARegularFile", "filelink.zip", kZip, kItemFile, "shortcut",
-        "shortcut", "", true, {"shortcut->notes.txt"}, "shortcut unpacked", ""},
-    ArchiveFaultCase{"SymlinkLeadingOutsideWasWritten", "filelink.zip", kZip, kItemFile, "escape",
-        "escape", "", false, {}, "  Error: the symbolic link ", ""},
-    ArchiveFaultCase{"SymlinksOfAFolderItem", "links.zip", kZip, kItemFolder, "Docs", "Docs", "",
-        false, {"Docs/", "Docs/a.txt=alpha", "Docs/link->a.txt", "Docs/sub/", "Docs/sub/up->../a.txt"},
-        "/t/Docs/evil leads outside", ""},
-    ArchiveFaultCase{"ZipWroteThroughALinkedFolder", "tree.zip", kZip, kItemFolder, "Docs", "Docs",
-        "Docs/sub->../../elsewhere", false, {"Docs/", "Docs/g.txt=g", "Docs/sub->../../elsewhere"},
-        "/t/Docs/sub is a symbolic link, nothing is restored through it", ""},
+    {"FileItemTookEntriesSharingItsPrefix", "notes.zip", kItemFile, "notes.txt", true,
+        {"notes.txt=mine"}, "notes.txt unpacked"},
+    {"FileItemWrittenUnderItsArchiveName", "notes.zip", kItemFile, "notes.txt", true,
+        {"renamed.txt=mine"}, "/t/renamed.txt unpacked", "", "", "renamed.txt"},
+    {"MissingEntryReportedAsCompleted", "notes.zip", kItemFile, "absent.txt", false, {},
+        "  Error: the archive holds no absent.txt"},
+    {"ShortEntryCountRestoredPartially", "count.zip", kItemFile, "a.txt", false, {},
+        "the end record counts 1 entries, the central directory holds 2"},
+    {"LocalHeaderMatchedByNameLengthOnly", "localname.zip", kItemFile, "a.txt", false, {},
+        "the local header of b.txt names another entry"},
+    {"OverlappingRecordsAccepted", "overlap.zip", kItemFile, "a.txt", false, {},
+        "the records of a.txt and b.txt overlap"},
+    {"DuplicateNameLastWinsSilently", "dup.zip", kItemFile, "dup.txt", true, {"dup.txt=first"},
+        "  Warning: the archive holds dup.txt more than once, the first copy is restored"},
+    {"SymlinkBecameARegularFile", "filelink.zip", kItemFile, "shortcut", true,
+        {"shortcut->notes.txt"}, "shortcut unpacked"},
+    {"SymlinkLeadingOutsideWasWritten", "filelink.zip", kItemFile, "escape", false, {},
+        "  Error: the symbolic link "},
+    {"SymlinksOfAFolderItem", "links.zip", kItemFolder, "Docs", false,
+        {"Docs/", "Docs/a.txt=alpha", "Docs/link->a.txt", "Docs/sub/", "Docs/sub/up->../a.txt"},
+        "/t/Docs/evil leads outside"},
+    {"ZipWroteThroughALinkedFolder", "tree.zip", kItemFolder, "Docs", false,
+        {"Docs/", "Docs/g.txt=g", "Docs/sub->../../elsewhere"},
+        "/t/Docs/sub is a symbolic link, nothing is restored through it", "Docs/sub->../../elsewhere"},
     // The first failed copy ends the item (the walk lists sub/f.txt before g.txt).
-    ArchiveFaultCase{"CopyWroteThroughALinkedFolder", "copy", kCopy, kItemFolder, "Docs", "Docs",
-        "Docs/sub->../../elsewhere", false, {"Docs/", "Docs/sub->../../elsewhere"},
-        "/t/Docs/sub is a symbolic link, nothing is restored through it", ""},
-    ArchiveFaultCase{"CrcFailureBlamedOnEncryption", "crc.zip", kZip, kItemFile, "bad.txt",
-        "bad.txt", "", false, {}, "  Error: cannot extract file ", "maybe archive is encrypted"},
-    ArchiveFaultCase{"RawUnixNameDecodedAsCp437", "raw.zip", kZip, kItemFolder, "Docs", "Docs", "",
-        true, {"Docs/", "Docs/caf\\xE9.txt=latin"}, "1 items unpacked", ""},
-    ArchiveFaultCase{"RawNameOfZipDecodedAsCp437", "zipraw.zip", kZip, kItemFolder, "Docs", "Docs",
-        "", true, {"Docs/", "Docs/caf\\xE9.txt=latin"}, "1 items unpacked", ""}),
+    {"CopyWroteThroughALinkedFolder", "copy", kItemFolder, "Docs", false,
+        {"Docs/", "Docs/sub->../../elsewhere"},
+        "/t/Docs/sub is a symbolic link, nothing is restored through it", "Docs/sub->../../elsewhere"},
+    {"CrcFailureBlamedOnEncryption", "crc.zip", kItemFile, "bad.txt", false, {},
+        "  Error: cannot extract file ", "", "maybe archive is encrypted"},
+    {"RawUnixNameDecodedAsCp437", "raw.zip", kItemFolder, "Docs", true,
+        {"Docs/", "Docs/caf\\xE9.txt=latin"}, "1 items unpacked"},
+    {"RawNameOfZipDecodedAsCp437", "zipraw.zip", kItemFolder, "Docs", true,
+        {"Docs/", "Docs/caf\\xE9.txt=latin"}, "1 items unpacked"},
+};
+INSTANTIATE_TEST_SUITE_P(Faults, ArchiveFaultTest, ::testing::ValuesIn(kFaults),
     [](const ::testing::TestParamInfo<ArchiveFaultCase>& info) { return info.param.name; });
 // clang-format on
 
