@@ -57,10 +57,8 @@ inline QStringList TreeOf(const QString& root) {
     namespace fs = std::filesystem;
     QStringList tree;
     const fs::path base(FileNameToBytes(root).toStdString());
-    if (!fs::exists(base)) {
-        return tree;
-    }
-    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(base)) {
+    std::error_code missing;  // a folder that is not there holds nothing
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(base, missing)) {
         const std::string relative = entry.path().lexically_relative(base).native();
         QString line = FileNameForDisplay(FileNameFromBytes(relative));
         if (entry.is_symlink()) {

@@ -15,15 +15,13 @@ namespace {
 using namespace test;
 
 // A parameter file as a backup leaves it, named `name`, for a task called `taskName`.
-QString WriteTaskFile(const TempDir& dir, const QString& fileName, const QString& taskName) {
+void WriteTaskFile(const TempDir& dir, const QString& fileName, const QString& taskName) {
     TaskRecord task;
     task.name = taskName;
     task.destination.path = QStringLiteral("/backup/");
     task.items.push_back(MakePathItem("/home/u/Documents/", kItemFolder, "Documents"));
-    const QString path = dir.File(fileName);
-    QDir().mkpath(QFileInfo(path).path());
-    EXPECT_TRUE(SaveTaskParameterFile(task, path));
-    return path;
+    QDir().mkpath(QFileInfo(dir.File(fileName)).path());
+    EXPECT_TRUE(SaveTaskParameterFile(task, dir.File(fileName)));
 }
 
 TEST(FindStoredTasksTest, ListsNamedTaskFilesOfTheFolderOnlyByFileName) {
