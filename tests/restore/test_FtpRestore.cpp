@@ -3,7 +3,6 @@
 // server that lists through LIST only.
 
 #include <QDate>
-#include <functional>
 #include <set>
 
 #include "engine/BackupRun.h"
@@ -113,6 +112,8 @@ TEST_P(FtpRoundTripTest, CompareSeesTheChangesAndRestoreBringsBackEveryByteAndTi
             << name.toStdString();
     }
     EXPECT_FALSE(QFileInfo::exists(Live("Docs/file.dates")));  // no file of the user's
+    // One connection serves every item.
+    EXPECT_EQ(RestoreLines().filter("  Connect to " + Place() + " via FTP...").size(), 1);
     EXPECT_EQ(RestoreLines().last(), "  Disconnect");
 }
 
