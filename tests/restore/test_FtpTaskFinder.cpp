@@ -6,8 +6,7 @@
 #include "engine/BackupRun.h"
 #include "engine/TaskParameterFile.h"
 #include "restore/FtpTaskFinder.h"
-#include "restore/RestoreRun.h"
-#include "restore/ScriptedQuestions.h"
+#include "restore/RestoreTesting.h"
 #include "restore/TaskFinder.h"
 #include "support/FtpServerTest.h"
 #include "transport/FtpAddress.h"
@@ -42,9 +41,12 @@ class FtpTaskFinderTest : public test::FtpServerTest {
     }
 };
 
-TEST_F(FtpTaskFinderTest, ListsTheNamedTaskFilesOfTheFolderOnly) {
+TEST_F(FtpTaskFinderTest, ListsTheNamedTaskFilesOfTheFolderOnlyAndRefusesAHostileOne) {
     PutTaskFile("found/Docs.TSK", FtpTask("Docs"));
     PutTaskFile("found/C.Tsk", FtpTask("Other"));
+    TaskRecord hostile = FtpTask("Evil");
+    hostile.items[0] = MakePathItem("/home/ann/../../etc/", kItemFolder, "Docs");
+    PutTaskFile("found/Evil.TSK", hostile);
     PutTaskFile("found/nameless.tsk", FtpTask(QString()));
     PutTaskFile("found/sub/Deep.tsk", FtpTask("Deep"));  // sub-folders are not searched
     QDir().mkpath(Remote("found/folder.tsk"));
@@ -53,7 +55,7 @@ TEST_F(FtpTaskFinderTest, ListsTheNamedTaskFilesOfTheFolderOnly) {
 
     std::vector<FoundTask> found;
     ASSERT_TRUE(FindFtpStoredTasks(Url("found"), found)) << m_log.Texts().join('\n').toStdString();
-    ASSERT_EQ(found.size(), 2u);
+    ASSERT_EQ(found.size(), 3u);
     // Ordered by file name: C.Tsk before Docs.TSK.
     EXPECT_EQ(found[0].name, "Other");
     EXPECT_EQ(found[1].name, "Docs");
@@ -61,7 +63,12 @@ TEST_F(FtpTaskFinderTest, ListsTheNamedTaskFilesOfTheFolderOnly) {
     EXPECT_EQ(found[1].folder, Url("found"));
     const QString shown = QString("ftp://corvane@127.0.0.1:%1/found").arg(m_server.Port());
     EXPECT_EQ(found[1].listLine, "Task \"Docs\" in " + shown);
-    EXPECT_EQ(FtpAddressForDisplay(found[1].folder), shown);
+    // Listing a hostile file is harmless; building a restore task from it is refused.
+    TaskRecord task;
+    EXPECT_FALSE(ReadRestoreTask(task, found[2].path));
+    EXPECT_EQ(m_log.CountEndingWith("  Error: unsafe path '/home/ann/../../etc/' in task file " +
+                                    shown + "/Evil.TSK"),
+              1);
 
     // A folder without task files, and one that does not exist, find nothing.
     ASSERT_TRUE(FindFtpStoredTasks(Url("found/folder.tsk"), found));
@@ -72,39 +79,13 @@ TEST_F(FtpTaskFinderTest, ListsTheNamedTaskFilesOfTheFolderOnly) {
     ExpectNoPasswordInLog();
 }
 
-TEST_F(FtpTaskFinderTest, UnreachableServerAndNoAddressFindNothing) {
+TEST_F(FtpTaskFinderTest, UnreachableOrUnreadableTaskDataIsRefusedWithoutLeftovers) {
     std::vector<FoundTask> found{FoundTask{}};
     EXPECT_FALSE(FindFtpStoredTasks(Url("found", "s3cret but wrong"), found));
     EXPECT_TRUE(found.empty());
     EXPECT_EQ(m_log.Texts().filter("  FTP connection error: ").size(), 1);
     EXPECT_FALSE(FindFtpStoredTasks(m_dir.Path(), found));
-    ExpectNoPasswordInLog();
-    ExpectNoTemporaries();
-}
 
-TEST_F(FtpTaskFinderTest, ReadsATaskFileFromTheServerWithTheAddresssCredentials) {
-    TaskRecord written = FtpTask("Docs");
-    written.history.push_back({"ftp://127.0.0.1/found/", QString(), {}});
-    PutTaskFile("found/Docs.TSK", written);
-
-    TaskRecord task;
-    ASSERT_TRUE(ReadTaskParameterFile(task, Url("found/Docs.TSK"), kTaskFileFtp));
-    EXPECT_EQ(task.taskType, kTaskRestore);
-    EXPECT_EQ(task.name, "Docs");
-    ASSERT_EQ(task.items.size(), 1u);
-    EXPECT_EQ(task.items[0].path, "/home/ann/Docs/");
-    EXPECT_EQ(task.history.size(), 1u);
-    EXPECT_EQ(task.destination.type, kDestFtp);
-    EXPECT_EQ(task.destination.path, "ftp://127.0.0.1/found");
-    // The file holds no credentials; the restore needs those it was read with.
-    EXPECT_EQ(task.destination.userName, m_server.User());
-    EXPECT_EQ(task.destination.password, m_server.Password());
-    EXPECT_EQ(task.destination.ftpPort, m_server.Port());
-    EXPECT_TRUE(m_log.Texts().isEmpty()) << m_log.Texts().join('\n').toStdString();
-    ExpectNoTemporaries();
-}
-
-TEST_F(FtpTaskFinderTest, TaskDataThatCannotBeFetchedOrReadIsRefusedWithoutLeftovers) {
     ASSERT_TRUE(QDir().mkpath(Remote("found")));
     QFile junk(Remote("found/Junk.TSK"));
     ASSERT_TRUE(junk.open(QIODevice::WriteOnly) && junk.write("<not a task file") > 0);
@@ -134,22 +115,6 @@ TEST_F(FtpTaskFinderTest, TaskDataThatCannotBeFetchedOrReadIsRefusedWithoutLefto
         EXPECT_TRUE(task.name.isEmpty() || !c.reported) << c.label;
         ExpectNoTemporaries();
     }
-    ExpectNoPasswordInLog();
-}
-
-TEST_F(FtpTaskFinderTest, HostileTaskFileIsRefusedAndTheLogHidesThePassword) {
-    TaskRecord hostile = FtpTask("Evil");
-    hostile.items[0] = MakePathItem("/home/ann/../../etc/", kItemFolder, "Docs");
-    PutTaskFile("found/Evil.TSK", hostile);
-
-    TaskRecord task;
-    EXPECT_FALSE(ReadRestoreTask(task, Url("found/Evil.TSK")));
-    EXPECT_EQ(
-        m_log.CountEndingWith(QString("  Error: unsafe path '/home/ann/../../etc/' in task file "
-                                      "ftp://corvane@127.0.0.1:%1/found/Evil.TSK")
-                                  .arg(m_server.Port())),
-        1)
-        << m_log.Texts().join('\n').toStdString();
     ExpectNoPasswordInLog();
 }
 

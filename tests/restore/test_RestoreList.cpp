@@ -5,13 +5,10 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
-#include <QString>
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
-#include <ostream>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -20,16 +17,13 @@
 #include "engine/ArchiveWriter.h"
 #include "restore/RestoreList.h"
 #include "restore/RestoreStatus.h"
+#include "restore/RestoreTesting.h"
 #include "support/LogCapture.h"
-#include "support/TempDir.h"
-#include "support/Times.h"
 
 namespace corvane {
 namespace {
 
-using test::LogCapture;
-using test::SetMtime;
-using test::TempDir;
+using namespace test;
 
 // ZIP entry times are local times: one fixed zone makes the expected values plain.
 [[maybe_unused]] const bool g_fixedZone = [] {
@@ -41,8 +35,6 @@ using test::TempDir;
 constexpr qint64 kOdd = 1684058407;  // 2023-05-14 10:00:07, an odd second
 constexpr qint64 kEven = kOdd - 1;   // what a ZIP entry keeps of it
 constexpr quint64 kFourGiB = quint64{1} << 32;
-const char* const kFiles[] = {"Docs/a.txt", "Docs/sub/b.txt", "Docs/sub/c.txt", "Docs/empty.txt",
-                              "single.cfg"};
 
 // The record whose archive name is `name`; nullptr when there is none.
 const RestoreItem* Find(const std::vector<RestoreItem>& list, const QString& name) {
@@ -61,27 +53,11 @@ QStringList ArchiveNames(const std::vector<RestoreItem>& list) {
     return names;
 }
 
-RestoreItem Record(const QString& source, const QString& archive, std::optional<qint64> sourceTime,
-                   std::optional<qint64> archiveTime, quint64 sourceSize, quint64 archiveSize) {
-    RestoreItem item;
-    item.sourceName = source;
-    item.archiveName = archive;
-    item.sourceTime = sourceTime;
-    item.archiveTime = archiveTime;
-    item.sourceSize = sourceSize;
-    item.archiveSize = archiveSize;
-    return item;
-}
-
 // A live tree, its backup under "backup/" and the items of the task that made it.
 class RestoreListTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        const QByteArray contents[] = {"alpha", "beta", QByteArray(3000, 'c'), "", "setting=1"};
-        for (int i = 0; i < 5; ++i) {
-            Live(kFiles[i], contents[i]);
-        }
-        QDir().mkpath(m_dir.File("live/Docs/nothing"));
+        WriteDocsTree(m_dir, kOdd, 3000);
         m_destination.path = m_dir.File("backup");
         QDir().mkpath(m_destination.path);
     }
@@ -92,15 +68,14 @@ class RestoreListTest : public ::testing::Test {
         return path;
     }
     QString LivePath(const QString& name) const { return m_dir.File("live/" + name); }
+    QString Stored(const QString& name) const { return m_dir.File("backup/" + name); }
 
-    // The archive a ZIP backup of the folder item "Docs" and the file item "single.cfg"
-    // writes, plus `extra` entries (source path, name in archive).
+    // The archive a ZIP backup of the task's items writes, plus `extra` entries (source
+    // path, name in archive).
     void WriteZip(const std::vector<std::pair<QString, QString>>& extra = {}) {
         ArchiveList list;
-        for (const char* name : {"Docs/", "Docs/sub/", "Docs/nothing/"}) {
-            list.Add(LivePath(name), name, false);
-        }
-        for (const char* name : kFiles) {
+        for (const QString& name :
+             QStringList{"Docs/", "Docs/sub/", "Docs/nothing/"} + kDocsFiles) {
             list.Add(LivePath(name), name, false);
         }
         for (const auto& [source, name] : extra) {
@@ -111,10 +86,10 @@ class RestoreListTest : public ::testing::Test {
 
     // What a copy-as-is backup of the same items leaves in the destination folder.
     void WriteCopies() {
-        for (const char* name : kFiles) {
-            SetMtime(m_dir.Write(QString("backup/") + name, test::ReadAll(LivePath(name))), kOdd);
+        for (const QString& name : kDocsFiles) {
+            SetMtime(m_dir.Write("backup/" + name, ReadAll(LivePath(name))), kOdd);
         }
-        QDir().mkpath(m_dir.File("backup/Docs/nothing"));
+        QDir().mkpath(Stored("Docs/nothing"));
     }
 
     std::vector<RestoreItem> Build(const SourceItem& item, qint32 method) {
@@ -123,49 +98,47 @@ class RestoreListTest : public ::testing::Test {
         return list;
     }
 
-    SourceItem FolderItem() const { return MakePathItem(LivePath("Docs/"), kItemFolder, "Docs"); }
-    SourceItem FileItem() const {
-        return MakePathItem(LivePath("single.cfg"), kItemFile, "single.cfg");
-    }
+    SourceItem FolderItem() const { return DocsItems(m_dir)[0]; }
+    SourceItem FileItem() const { return DocsItems(m_dir)[1]; }
 
     TempDir m_dir;
     TaskDestination m_destination;
     LogCapture m_log;
 };
 
-// ---------------------------------------------------------------------------------------
-// ZIP method.
-
-TEST_F(RestoreListTest, ZipFolderItemListsEveryFileEntryBesideItsLiveFile) {
-    WriteZip();
+TEST_F(RestoreListTest, ZipItemsListTheirOwnSafeEntriesBesideTheirLiveFiles) {
+    WriteZip({{LivePath("Docs/a.txt"), "single.cfg.bak"},
+              {LivePath("Docs/a.txt"), "Docs/../../evil.txt"},
+              {LivePath("Docs/a.txt"), "Docs/sub/../../../../etc/x"},
+              {LivePath("Docs/a.txt"), "Docs/fine..txt"}});
     const std::vector<RestoreItem> list = Build(FolderItem(), kMethodZip);
     const std::vector<RestoreItem> expected = {
-        Record(LivePath("Docs/a.txt"), "data.zip:Docs/a.txt", kEven, kEven, 5, 5),
-        Record(LivePath("Docs/sub/b.txt"), "data.zip:Docs/sub/b.txt", kEven, kEven, 4, 4),
-        Record(LivePath("Docs/sub/c.txt"), "data.zip:Docs/sub/c.txt", kEven, kEven, 3000, 3000),
-        Record(LivePath("Docs/empty.txt"), "data.zip:Docs/empty.txt", kEven, kEven, 0, 0),
+        Item(LivePath("Docs/a.txt"), "data.zip:Docs/a.txt", kEven, kEven, 5, 5),
+        Item(LivePath("Docs/sub/b.txt"), "data.zip:Docs/sub/b.txt", kEven, kEven, 4, 4),
+        Item(LivePath("Docs/sub/c.txt"), "data.zip:Docs/sub/c.txt", kEven, kEven, 3000, 3000),
+        Item(LivePath("Docs/empty.txt"), "data.zip:Docs/empty.txt", kEven, kEven, 0, 0),
+        Item("", "data.zip:Docs/fine..txt", {}, kEven, 0, 5),
     };
     EXPECT_EQ(list, expected);
     for (const RestoreItem& item : list) {
-        EXPECT_EQ(StatusOf(item), RestoreStatus::kIdentical) << item.archiveName.toStdString();
-        EXPECT_TRUE(item.checked);
+        EXPECT_EQ(StatusOf(item),
+                  item.sourceName.isEmpty() ? RestoreStatus::kDeleted : RestoreStatus::kIdentical);
     }
     EXPECT_EQ(m_log.CountEndingWith("  Test files from data.zip:/Docs/..."), 1)
         << m_log.Texts().join('\n').toStdString();
-
+    EXPECT_EQ(m_log.CountEndingWith("  Error: unsafe path 'Docs/../../evil.txt' skipped"), 1);
+    EXPECT_EQ(m_log.CountEndingWith("  Error: unsafe path 'Docs/sub/../../../../etc/x' skipped"),
+              1);
     // The item's path without its final "/" names the same live files.
-    const std::vector<RestoreItem> again =
-        Build(MakePathItem(LivePath("Docs"), kItemFolder, "Docs"), kMethodZip);
-    EXPECT_EQ(again, expected);
-}
+    EXPECT_EQ(Build(MakePathItem(LivePath("Docs"), kItemFolder, "Docs"), kMethodZip), expected);
 
-TEST_F(RestoreListTest, ZipFileItemTakesExactlyItsOwnEntry) {
-    WriteZip({{LivePath("Docs/a.txt"), "single.cfg.bak"}});
-    const std::vector<RestoreItem> list = Build(FileItem(), kMethodZip);
-    // An entry whose name only begins with the item's name is another file.
-    ASSERT_EQ(list.size(), 1u);
-    EXPECT_EQ(list[0], Record(LivePath("single.cfg"), "data.zip:single.cfg", kEven, kEven, 9, 9));
-    EXPECT_EQ(m_log.CountEndingWith("..."), 0);  // no "Test files" line for a file item
+    // A file item is its own entry alone, not one whose name only begins with it, and
+    // makes no "Test files" line.
+    const int lines = int(m_log.Texts().size());
+    EXPECT_EQ(Build(FileItem(), kMethodZip),
+              std::vector<RestoreItem>{
+                  Item(LivePath("single.cfg"), "data.zip:single.cfg", kEven, kEven, 9, 9)});
+    EXPECT_EQ(m_log.Texts().size(), lines);
 }
 
 // How one live file compared with its stored copy, by method: ZIP keeps even seconds,
@@ -178,10 +151,6 @@ struct ChangeCase {
     RestoreStatus zipStatus;
     RestoreStatus copyStatus;
 };
-
-void PrintTo(const ChangeCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class RestoreListChangeTest : public RestoreListTest,
                               public testing::WithParamInterface<ChangeCase> {};
@@ -206,66 +175,33 @@ TEST_P(RestoreListChangeTest, LiveFileComparesWithItsStoredCopy) {
     EXPECT_EQ(zip.size(), 4u);
 
     const std::vector<RestoreItem> copies = Build(FolderItem(), kMethodCopy);
-    const RestoreItem* copied = Find(copies, m_dir.File("backup/Docs/a.txt"));
+    const RestoreItem* copied = Find(copies, Stored("Docs/a.txt"));
     ASSERT_NE(copied, nullptr);
     EXPECT_EQ(StatusOf(*copied), c.copyStatus);
     EXPECT_EQ(copies.size(), 4u);
 
     if (c.remove) {
         // The stored side is still described.
-        EXPECT_EQ(*zipped, Record("", "data.zip:Docs/a.txt", {}, kEven, 0, 5));
-        EXPECT_EQ(*copied, Record("", m_dir.File("backup/Docs/a.txt"), {}, kOdd, 0, 5));
-    } else {
-        EXPECT_EQ(zipped->sourceName, live);
-        EXPECT_EQ(zipped->sourceTime, c.time - (c.time % 2));
-        EXPECT_EQ(copied->sourceTime, c.time);
-        EXPECT_EQ(copied->sourceSize, quint64(qstrlen(c.content)));
+        EXPECT_EQ(*zipped, Item("", "data.zip:Docs/a.txt", {}, kEven, 0, 5));
+        EXPECT_EQ(*copied, Item("", Stored("Docs/a.txt"), {}, kOdd, 0, 5));
     }
 }
 
+using S = RestoreStatus;
 const ChangeCase kChangeCases[] = {
-    {"Unchanged", false, "alpha", kOdd, RestoreStatus::kIdentical, RestoreStatus::kIdentical},
+    {"Unchanged", false, "alpha", kOdd, S::kIdentical, S::kIdentical},
     // 10:00:06 live against an entry stored at 10:00:06 (made from 10:00:07).
-    {"OneSecondEarlier", false, "alpha", kOdd - 1, RestoreStatus::kIdentical,
-     RestoreStatus::kOlder},
-    {"OneSecondLater", false, "alpha", kOdd + 1, RestoreStatus::kNewer, RestoreStatus::kNewer},
-    {"EditedLater", false, "ALPHA, edited", kOdd + 3600, RestoreStatus::kNewer,
-     RestoreStatus::kNewer},
-    {"RestoredOlder", false, "alph", kOdd - 3600, RestoreStatus::kOlder, RestoreStatus::kOlder},
-    {"SameTimeOtherSize", false, "alpha!", kOdd, RestoreStatus::kNone, RestoreStatus::kNone},
-    {"Deleted", true, "", 0, RestoreStatus::kDeleted, RestoreStatus::kDeleted},
+    {"OneSecondEarlier", false, "alpha", kOdd - 1, S::kIdentical, S::kOlder},
+    {"OneSecondLater", false, "alpha", kOdd + 1, S::kNewer, S::kNewer},
+    {"RestoredOlder", false, "alph", kOdd - 3600, S::kOlder, S::kOlder},
+    {"SameTimeOtherSize", false, "alpha!", kOdd, S::kNone, S::kNone},
+    {"Deleted", true, "", 0, S::kDeleted, S::kDeleted},
 };
 
 INSTANTIATE_TEST_SUITE_P(Changes, RestoreListChangeTest, testing::ValuesIn(kChangeCases),
                          [](const testing::TestParamInfo<ChangeCase>& info) {
                              return std::string(info.param.name);
                          });
-
-TEST_F(RestoreListTest, MissingArchiveMakesNoRecords) {
-    const std::vector<RestoreItem> list = Build(FolderItem(), kMethodZip);
-    EXPECT_TRUE(list.empty());
-    EXPECT_EQ(m_log.CountEndingWith("  Test files from data.zip:/Docs/..."), 1);
-    EXPECT_EQ(m_log.CountEndingWith("  Error: cannot open ZIP file"), 1);
-
-    // Something that is no ZIP archive at all.
-    m_dir.Write("backup/data.zip", "PK but not really an archive");
-    EXPECT_TRUE(Build(FileItem(), kMethodZip).empty());
-    EXPECT_EQ(m_log.CountEndingWith("  Error: cannot open ZIP file"), 2);
-    EXPECT_TRUE(Build(FolderItem(), kMethodCopy).empty());
-}
-
-TEST_F(RestoreListTest, UnsafeEntriesAreSkippedWithAnErrorLine) {
-    WriteZip({{LivePath("Docs/a.txt"), "Docs/../../evil.txt"},
-              {LivePath("Docs/a.txt"), "Docs/sub/../../../../etc/x"},
-              {LivePath("Docs/a.txt"), "Docs/fine..txt"}});
-    const std::vector<RestoreItem> list = Build(FolderItem(), kMethodZip);
-    EXPECT_EQ(ArchiveNames(list), QStringList({"data.zip:Docs/a.txt", "data.zip:Docs/empty.txt",
-                                               "data.zip:Docs/fine..txt", "data.zip:Docs/sub/b.txt",
-                                               "data.zip:Docs/sub/c.txt"}));
-    EXPECT_EQ(m_log.CountEndingWith("  Error: unsafe path 'Docs/../../evil.txt' skipped"), 1);
-    EXPECT_EQ(m_log.CountEndingWith("  Error: unsafe path 'Docs/sub/../../../../etc/x' skipped"),
-              1);
-}
 
 TEST_F(RestoreListTest, AllContactsListsTheVcardEntriesOfEitherMethod) {
     ArchiveList archive;
@@ -275,22 +211,20 @@ TEST_F(RestoreListTest, AllContactsListsTheVcardEntriesOfEitherMethod) {
     }
     ASSERT_TRUE(WriteArchive(archive, ArchivePathOf(m_destination, "data.zip"), 6, "", {}));
     // The copy method looks at the destination's own files only.
-    QDir().mkpath(m_dir.File("backup/folder.vcf"));
+    QDir().mkpath(Stored("folder.vcf"));
     m_dir.Write("backup/Docs/deep.vcf", "");
 
     for (const qint32 method : {kMethodZip, kMethodCopy}) {
         const std::vector<RestoreItem> list = Build(MakeAllContactsItem(), method);
         EXPECT_EQ(ArchiveNames(list), QStringList({"Ann Lee.vcf", "BOB.VCF"})) << method;
         for (const RestoreItem& item : list) {
-            EXPECT_EQ(item, Record("Contacts: all", item.archiveName, {}, {}, 0, 0));
+            EXPECT_EQ(item, Item("Contacts: all", item.archiveName, {}, {}, 0, 0));
         }
     }
 }
 
-// ---------------------------------------------------------------------------------------
 // Registry keys and single contacts: lines from the task alone, for every method and
 // destination, without touching the backup.
-
 TEST_F(RestoreListTest, RegistryAndContactLinesComeFromTheTaskAlone) {
     for (const qint32 type : {kDestFolder, kDestFtp}) {
         for (const qint32 method : {kMethodZip, kMethodCopy}) {
@@ -302,37 +236,24 @@ TEST_F(RestoreListTest, RegistryAndContactLinesComeFromTheTaskAlone) {
                 EXPECT_TRUE(BuildRestoreList(list, item, m_destination, method, "data.zip"));
             }
             EXPECT_EQ(list, (std::vector<RestoreItem>{
-                                Record("HKEY_CURRENT_USER\\Software\\Ed", "Ed.reg", {}, {}, 0, 0),
-                                Record("Contact: Ann Lee", "Ann Lee.vcf", {}, {}, 0, 0),
-                                Record("Contact: Bo  B.", "Bo  B..vcf", {}, {}, 0, 0)}));
+                                Item("HKEY_CURRENT_USER\\Software\\Ed", "Ed.reg", {}, {}, 0, 0),
+                                Item("Contact: Ann Lee", "Ann Lee.vcf", {}, {}, 0, 0),
+                                Item("Contact: Bo  B.", "Bo  B..vcf", {}, {}, 0, 0)}));
         }
     }
     // No server was asked and no backup read.
     EXPECT_TRUE(m_log.Texts().isEmpty()) << m_log.Texts().join('\n').toStdString();
 }
 
-// ---------------------------------------------------------------------------------------
-// Copy-as-is method, folder destination.
-
 TEST_F(RestoreListTest, CopyFolderItemListsStoredFilesWithBothSidesExact) {
     WriteCopies();
-    SetMtime(m_dir.File("backup/Docs/sub/b.txt"), kOdd - 7);
-    // A stored file whose live file is gone.
-    SetMtime(m_dir.Write("backup/Docs/sub/gone.txt", "gone!"), kOdd - 4);
-
+    SetMtime(Stored("Docs/sub/b.txt"), kOdd - 7);
     const std::vector<RestoreItem> list = Build(FolderItem(), kMethodCopy);
-    ASSERT_EQ(list.size(), 5u);
-    EXPECT_EQ(*Find(list, m_dir.File("backup/Docs/a.txt")),
-              Record(LivePath("Docs/a.txt"), m_dir.File("backup/Docs/a.txt"), kOdd, kOdd, 5, 5));
-    EXPECT_EQ(*Find(list, m_dir.File("backup/Docs/sub/b.txt")),
-              Record(LivePath("Docs/sub/b.txt"), m_dir.File("backup/Docs/sub/b.txt"), kOdd,
-                     kOdd - 7, 4, 4));
-    EXPECT_EQ(
-        *Find(list, m_dir.File("backup/Docs/empty.txt")),
-        Record(LivePath("Docs/empty.txt"), m_dir.File("backup/Docs/empty.txt"), kOdd, kOdd, 0, 0));
-    EXPECT_EQ(*Find(list, m_dir.File("backup/Docs/sub/gone.txt")),
-              Record("", m_dir.File("backup/Docs/sub/gone.txt"), std::nullopt, kOdd - 4, 0, 5));
-    EXPECT_EQ(StatusOf(*Find(list, m_dir.File("backup/Docs/sub/b.txt"))), RestoreStatus::kNewer);
+    ASSERT_EQ(ArchiveNames(list),
+              QStringList({Stored("Docs/a.txt"), Stored("Docs/empty.txt"), Stored("Docs/sub/b.txt"),
+                           Stored("Docs/sub/c.txt")}));
+    EXPECT_EQ(*Find(list, Stored("Docs/sub/b.txt")),
+              Item(LivePath("Docs/sub/b.txt"), Stored("Docs/sub/b.txt"), kOdd, kOdd - 7, 4, 4));
     EXPECT_TRUE(m_log.Texts().isEmpty()) << m_log.Texts().join('\n').toStdString();
 
     // A destination given with a final "/" names the same stored files.
@@ -341,23 +262,21 @@ TEST_F(RestoreListTest, CopyFolderItemListsStoredFilesWithBothSidesExact) {
 
     // A file item is its stored copy alone.
     Live("single.cfg", "setting=22", kOdd + 60);
-    EXPECT_EQ(
-        Build(FileItem(), kMethodCopy),
-        std::vector<RestoreItem>{Record(LivePath("single.cfg"), m_dir.File("backup/single.cfg"),
-                                        kOdd + 60, kOdd, 10, 9)});
+    EXPECT_EQ(Build(FileItem(), kMethodCopy),
+              std::vector<RestoreItem>{
+                  Item(LivePath("single.cfg"), Stored("single.cfg"), kOdd + 60, kOdd, 10, 9)});
 }
 
 TEST_F(RestoreListTest, CopySizesCompareAs64Bit) {
     WriteCopies();
-    const QString stored = m_dir.File("backup/Docs/a.txt");
+    const QString stored = Stored("Docs/a.txt");
     ASSERT_EQ(::truncate(QFile::encodeName(stored).constData(), off_t(kFourGiB + 5)), 0);
     SetMtime(stored, kOdd);
     std::vector<RestoreItem> list = Build(FolderItem(), kMethodCopy);
-    const RestoreItem* item = Find(list, stored);
-    ASSERT_NE(item, nullptr);
-    EXPECT_EQ(item->archiveSize, kFourGiB + 5);
-    EXPECT_EQ(item->sourceSize, 5u);
-    EXPECT_EQ(StatusOf(*item), RestoreStatus::kNone);
+    ASSERT_NE(Find(list, stored), nullptr);
+    EXPECT_EQ(*Find(list, stored),
+              Item(LivePath("Docs/a.txt"), stored, kOdd, kOdd, 5, kFourGiB + 5));
+    EXPECT_EQ(StatusOf(*Find(list, stored)), RestoreStatus::kNone);
 
     const QString live = LivePath("Docs/a.txt");
     ASSERT_EQ(::truncate(QFile::encodeName(live).constData(), off_t(kFourGiB + 5)), 0);
@@ -380,15 +299,21 @@ TEST_F(RestoreListTest, CopyRefusesANameInArchiveOutsideTheDestination) {
             .empty());
 }
 
-// ---------------------------------------------------------------------------------------
-// What is not listed.
+TEST_F(RestoreListTest, MissingBackupsOtherMethodsAndFtpFilesListNothing) {
+    EXPECT_TRUE(Build(FolderItem(), kMethodZip).empty());
+    EXPECT_EQ(m_log.CountEndingWith("  Test files from data.zip:/Docs/..."), 1);
+    EXPECT_TRUE(Build(FolderItem(), kMethodCopy).empty());
+    // Something that is no ZIP archive at all.
+    m_dir.Write("backup/data.zip", "PK but not really an archive");
+    EXPECT_TRUE(Build(FileItem(), kMethodZip).empty());
+    EXPECT_EQ(m_log.CountEndingWith("  Error: cannot open ZIP file"), 2);
 
-TEST_F(RestoreListTest, OtherMethodsAndFtpFilesListNothing) {
     WriteZip();
     WriteCopies();
+    const int lines = int(m_log.Texts().size());
     EXPECT_TRUE(Build(FolderItem(), kMethodThird).empty());
     EXPECT_TRUE(Build(MakeRegistryItem("HKEY_CURRENT_USER\\X", "X"), kMethodThird).empty());
-    EXPECT_TRUE(m_log.Texts().isEmpty());
+    EXPECT_EQ(m_log.Texts().size(), lines);
 
     // A local folder named as an FTP destination: no server answers, nothing is listed.
     m_destination.type = kDestFtp;

@@ -3,29 +3,20 @@
 #include <QDir>
 #include <QFileInfo>
 #include <filesystem>
-#include <fstream>
 
 #include "engine/BackupRun.h"
 #include "model/FileName.h"
 #include "restore/RestoreList.h"
-#include "restore/RestoreRun.h"
 #include "restore/RestoreStatus.h"
-#include "restore/ScriptedQuestions.h"
+#include "restore/RestoreTesting.h"
 #include "support/HomeTree.h"
 #include "support/LogCapture.h"
-#include "support/TempDir.h"
-#include "support/Times.h"
 #include "support/Tools.h"
 
 namespace corvane {
 namespace {
 
-using test::SetMtime;
-
-using test::LogCapture;
-using test::ReadAll;
-using test::ScriptedQuestions;
-using test::TempDir;
+using namespace test;
 
 qint64 Mtime(const QString& path) {
     return QFileInfo(path).lastModified().toSecsSinceEpoch();
@@ -35,25 +26,14 @@ class RestoreRunTest : public ::testing::TestWithParam<qint32> {
   protected:
     void SetUp() override {
         qputenv("CORVANE_HOME", QFile::encodeName(m_dir.File("data")));
-        m_dir.Write("live/Docs/a.txt", "alpha");
-        m_dir.Write("live/Docs/sub/b.txt", "beta");
-        m_dir.Write("live/Docs/sub/c.txt", QByteArray(5000, 'c'));
-        m_dir.Write("live/Docs/empty.txt", "");
-        QDir().mkpath(m_dir.File("live/Docs/nothing"));
-        m_dir.Write("live/single.cfg", "setting=1");
-        // Odd seconds: ZIP keeps even seconds only, and the compare must still match.
-        for (const char* name :
-             {"Docs/a.txt", "Docs/sub/b.txt", "Docs/sub/c.txt", "Docs/empty.txt", "single.cfg"}) {
-            SetMtime(m_dir.File(QString("live/") + name), 1700000001);
-        }
+        // An odd second: ZIP keeps even seconds only, and the compare must still match.
+        WriteDocsTree(m_dir, 1700000001, 5000);
         m_task = m_tasks.NewTask("Docs", kTaskBackup);
         m_task->backupMode = GetParam();
         m_task->destination.path = m_dir.File("backup/#YY");
         m_task->archiveName = "docs.zip";
         m_task->archivePassword = GetParam() == kMethodZip ? "secret" : "";
-        m_task->items.push_back(MakePathItem(m_dir.File("live/Docs/"), kItemFolder, "Docs"));
-        m_task->items.push_back(
-            MakePathItem(m_dir.File("live/single.cfg"), kItemFile, "single.cfg"));
+        m_task->items = DocsItems(m_dir);
         ASSERT_TRUE(RunBackup(m_tasks, 0, StopSignal()));
         ASSERT_EQ(m_task->history.size(), 1u);
     }
@@ -68,7 +48,7 @@ class RestoreRunTest : public ::testing::TestWithParam<qint32> {
 };
 
 // Back up, damage the live tree, compare, restore: every byte and time comes back.
-TEST_P(RestoreRunTest, DamagedTreeIsBroughtBack) {
+TEST_P(RestoreRunTest, DamagedTreeIsBroughtBackAndHostileItemPathsAreRefused) {
     ASSERT_TRUE(QFile::remove(m_dir.File("live/Docs/sub/b.txt")));
     m_dir.Write("live/Docs/a.txt", "ALPHA!");   // changed, newer
     m_dir.Write("live/Docs/added.txt", "new");  // not in the backup: left alone
@@ -86,18 +66,24 @@ TEST_P(RestoreRunTest, DamagedTreeIsBroughtBack) {
     ASSERT_TRUE(Restore());
     EXPECT_EQ(m_questions.copyQuestions, 0);
 
-    EXPECT_EQ(ReadAll(m_dir.File("live/Docs/a.txt")), "alpha");
-    EXPECT_EQ(ReadAll(m_dir.File("live/Docs/sub/b.txt")), "beta");
-    EXPECT_EQ(ReadAll(m_dir.File("live/Docs/sub/c.txt")), QByteArray(5000, 'c'));
-    EXPECT_TRUE(QFileInfo(m_dir.File("live/Docs/empty.txt")).isFile());
-    EXPECT_EQ(ReadAll(m_dir.File("live/single.cfg")), "setting=1");
+    // Copies keep the second; ZIP entries hold even seconds. (Every byte and time of a
+    // whole tree: the home folder's round trip below.)
+    const qint64 expected = GetParam() == kMethodZip ? 1700000000 : 1700000001;
+    for (const auto& [name, content] : {std::pair("Docs/a.txt", "alpha"),
+                                        {"Docs/sub/b.txt", "beta"},
+                                        {"single.cfg", "setting=1"}}) {
+        EXPECT_EQ(ReadAll(m_dir.File(QString("live/") + name)), content) << name;
+        EXPECT_EQ(Mtime(m_dir.File(QString("live/") + name)), expected) << name;
+    }
     EXPECT_EQ(ReadAll(m_dir.File("live/Docs/added.txt")), "new");
     EXPECT_TRUE(QFileInfo(m_dir.File("live/Docs/nothing")).isDir());
-    // Copies keep the second; ZIP entries hold even seconds.
-    const qint64 expected = GetParam() == kMethodZip ? 1700000000 : 1700000001;
-    EXPECT_EQ(Mtime(m_dir.File("live/Docs/a.txt")), expected);
-    EXPECT_EQ(Mtime(m_dir.File("live/Docs/sub/b.txt")), expected);
-    EXPECT_EQ(Mtime(m_dir.File("live/single.cfg")), expected);
+
+    // An item whose path climbs out of its folder is refused.
+    m_task->items.front().path = m_dir.File("live/../outside/");
+    m_dir.Write("live/Docs/a.txt", "changed");
+    EXPECT_FALSE(Restore());
+    EXPECT_FALSE(QFileInfo::exists(m_dir.File("outside")));
+    EXPECT_GE(m_log.CountEndingWith("skipped"), 1);
 }
 
 TEST_P(RestoreRunTest, SeveralBackupsAskWhichOne) {
@@ -121,14 +107,6 @@ TEST_P(RestoreRunTest, SeveralBackupsAskWhichOne) {
     EXPECT_EQ(ReadAll(m_dir.File("live/Docs/a.txt")), "damaged");
 }
 
-TEST_P(RestoreRunTest, HostileItemPathsAreRefused) {
-    m_task->items.front().path = m_dir.File("live/../outside/");
-    m_dir.Write("live/Docs/a.txt", "changed");
-    EXPECT_FALSE(Restore());
-    EXPECT_FALSE(QFileInfo::exists(m_dir.File("outside")));
-    EXPECT_GE(m_log.CountEndingWith("skipped"), 1);
-}
-
 INSTANTIATE_TEST_SUITE_P(Methods, RestoreRunTest, ::testing::Values(kMethodCopy, kMethodZip),
                          [](const ::testing::TestParamInfo<qint32>& info) {
                              return info.param == kMethodZip ? "Zip" : "Copy";
@@ -141,7 +119,7 @@ class HomeRestore : public ::testing::TestWithParam<qint32> {};
 TEST_P(HomeRestore, ComparesIdenticalAndComesBackEqual) {
     TempDir dir;
     qputenv("CORVANE_HOME", QFile::encodeName(dir.File("data")));
-    const QString home = test::MakeHomeTree(dir, "home");
+    const QString home = MakeHomeTree(dir, "home");
     ASSERT_FALSE(home.isEmpty());
     TaskList tasks;
     TaskRecord* task = tasks.NewTask("Home", kTaskBackup);
@@ -169,70 +147,32 @@ TEST_P(HomeRestore, ComparesIdenticalAndComesBackEqual) {
     EXPECT_FALSE(QFileInfo(dir.File("restored/cfg")).isSymLink());
     questions.edit = nullptr;
     EXPECT_TRUE(RunRestore(tasks, 0, questions, StopSignal()));
-    EXPECT_EQ(test::HomeDifferences(home, dir.File("restored")), "");
+    EXPECT_EQ(HomeDifferences(home, dir.File("restored")), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Methods, HomeRestore, ::testing::Values(kMethodCopy, kMethodZip));
 
-// ---------------------------------------------------------------------------------------
-// Crafted archives: the restore writes exactly what the backup holds, and says so.
-
 // The crafted archives (tests/fixtures/make_fault_archives.py), made once.
 const QString& FaultArchives() {
     static TempDir dir;
-    static const bool made = [] {
-        const test::ToolResult result = test::RunTool(
-            "/usr/bin/python3", {test::FixturePath("make_fault_archives.py"), dir.Path()});
-        EXPECT_EQ(result.exitCode, 0) << result.output.toStdString();
-        return true;
-    }();
-    (void)made;
+    static const ToolResult made =
+        RunTool("/usr/bin/python3", {FixturePath("make_fault_archives.py"), dir.Path()});
+    EXPECT_EQ(made.exitCode, 0) << made.output.toStdString();
     return dir.Path();
-}
-
-// Everything below `root`, sorted: "folder/", "file=content", "link->target".
-QStringList TreeOf(const QString& root) {
-    namespace fs = std::filesystem;
-    QStringList tree;
-    const fs::path base(FileNameToBytes(root).toStdString());
-    if (!fs::exists(base)) {
-        return tree;
-    }
-    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(base)) {
-        const std::string relative = entry.path().lexically_relative(base).native();
-        QString line = FileNameForDisplay(FileNameFromBytes(relative));
-        if (entry.is_symlink()) {
-            line += "->" + QString::fromStdString(fs::read_symlink(entry.path()).native());
-        } else if (entry.is_directory()) {
-            line += '/';
-        } else {
-            std::ifstream in(entry.path(), std::ios::binary);
-            line +=
-                '=' + QString::fromStdString(std::string(std::istreambuf_iterator<char>(in), {}));
-        }
-        tree << line;
-    }
-    tree.sort();
-    return tree;
 }
 
 struct ArchiveFaultCase {
     const char* name;
-    const char* archive;  // in the crafted folder; for the copy method the stored folder
-    qint32 method;
+    const char* archive;  // in the crafted folder: a ZIP archive, or the copies' folder
     qint32 kind;
     const char* nameInArchive;
-    const char* live;  // the item's path below the target folder
-    const char* link;  // "path->target": a link put in the target before the restore
     bool succeeds;
-    QStringList tree;     // the target folder afterwards
-    const char* logLine;  // part of a line the log must hold
-    const char* absent;   // part of a line the log must not hold ("" for none)
+    QStringList tree;         // the target folder afterwards
+    const char* logLine;      // part of a line the log must hold
+    const char* link = "";    // "path->target": a link put in the target before the restore
+    const char* absent = "";  // part of a line the log must not hold
+    const char* live = "";    // the item's path below the target, when not its name
 };
-
-void PrintTo(const ArchiveFaultCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class ArchiveFaultTest : public ::testing::TestWithParam<ArchiveFaultCase> {};
 
@@ -250,11 +190,12 @@ TEST_P(ArchiveFaultTest, RestoresExactlyWhatTheBackupHolds) {
     }
     TaskList tasks;
     TaskRecord* task = tasks.NewTask("Faults", kTaskRestore);
-    task->backupMode = c.method;
-    task->destination.path =
-        c.method == kMethodZip ? FaultArchives() : FaultArchives() + '/' + c.archive;
+    const bool zip = QString(c.archive).endsWith(".zip");
+    task->backupMode = zip ? kMethodZip : kMethodCopy;
+    task->destination.path = zip ? FaultArchives() : FaultArchives() + '/' + c.archive;
     task->archiveName = c.archive;
-    task->items.push_back(MakePathItem(target + '/' + c.live, c.kind, c.nameInArchive));
+    const QString live = *c.live != '\0' ? c.live : c.nameInArchive;
+    task->items.push_back(MakePathItem(target + '/' + live, c.kind, c.nameInArchive));
     ScriptedQuestions questions;
     LogCapture log;
 
@@ -271,47 +212,45 @@ TEST_P(ArchiveFaultTest, RestoresExactlyWhatTheBackupHolds) {
     std::filesystem::remove_all(FileNameToBytes(target).toStdString());
 }
 
-constexpr qint32 kZip = kMethodZip;
-constexpr qint32 kCopy = kMethodCopy;
-
 // clang-format off
-INSTANTIATE_TEST_SUITE_P(Faults, ArchiveFaultTest, ::testing::Values(
+const ArchiveFaultCase kFaults[] = {
     // A file item is its own entry alone, not every name that begins with it.
-    ArchiveFaultCase{"FileItemTookEntriesSharingItsPrefix", "notes.zip", kZip, kItemFile, "notes.txt",
-        "notes.txt", "", true, {"notes.txt=mine"}, "notes.txt unpacked", ""},
-    ArchiveFaultCase{"FileItemWrittenUnderItsArchiveName", "notes.zip", kZip, kItemFile, "notes.txt",
-        "renamed.txt", "", true, {"renamed.txt=mine"}, "/t/renamed.txt unpacked", ""},
-    ArchiveFaultCase{"MissingEntryReportedAsCompleted", "notes.zip", kZip, kItemFile, "absent.txt",
-        "absent.txt", "", false, {}, "  Error: the archive holds no absent.txt", ""},
-    ArchiveFaultCase{"ShortEntryCountRestoredPartially", "count.zip", kZip, kItemFile, "a.txt",
-        "a.txt", "", false, {}, "the end record counts 1 entries, the central directory holds 2", ""},
-    ArchiveFaultCase{"LocalHeaderMatchedByNameLengthOnly", "localname.zip", kZip, kItemFile, "a.txt",
-        "a.txt", "", false, {}, "the local header of b.txt names another entry", ""},
-    ArchiveFaultCase{"OverlappingRecordsAccepted", "overlap.zip", kZip, kItemFile, "a.txt", "a.txt",
-        "", false, {}, "the records of a.txt and b.txt overlap", ""},
-    ArchiveFaultCase{"DuplicateNameLastWinsSilently", "dup.zip", kZip, kItemFile, "dup.txt",
-        "dup.txt", "", true, {"dup.txt=first"},
-        "  Warning: the archive holds dup.txt more than once, the first copy is restored", ""},
-    ArchiveFaultCase{"SymlinkBecameARegularFile", "filelink.zip", kZip, kItemFile, "shortcut",
-        "shortcut", "", true, {"shortcut->notes.txt"}, "shortcut unpacked", ""},
-    ArchiveFaultCase{"SymlinkLeadingOutsideWasWritten", "filelink.zip", kZip, kItemFile, "escape",
-        "escape", "", false, {}, "  Error: the symbolic link ", ""},
-    ArchiveFaultCase{"SymlinksOfAFolderItem", "links.zip", kZip, kItemFolder, "Docs", "Docs", "",
-        false, {"Docs/", "Docs/a.txt=alpha", "Docs/link->a.txt", "Docs/sub/", "Docs/sub/up->../a.txt"},
-        "/t/Docs/evil leads outside", ""},
-    ArchiveFaultCase{"ZipWroteThroughALinkedFolder", "tree.zip", kZip, kItemFolder, "Docs", "Docs",
-        "Docs/sub->../../elsewhere", false, {"Docs/", "Docs/g.txt=g", "Docs/sub->../../elsewhere"},
-        "/t/Docs/sub is a symbolic link, nothing is restored through it", ""},
+    {"FileItemTookEntriesSharingItsPrefix", "notes.zip", kItemFile, "notes.txt", true,
+        {"notes.txt=mine"}, "notes.txt unpacked"},
+    {"FileItemWrittenUnderItsArchiveName", "notes.zip", kItemFile, "notes.txt", true,
+        {"renamed.txt=mine"}, "/t/renamed.txt unpacked", "", "", "renamed.txt"},
+    {"MissingEntryReportedAsCompleted", "notes.zip", kItemFile, "absent.txt", false, {},
+        "  Error: the archive holds no absent.txt"},
+    {"ShortEntryCountRestoredPartially", "count.zip", kItemFile, "a.txt", false, {},
+        "the end record counts 1 entries, the central directory holds 2"},
+    {"LocalHeaderMatchedByNameLengthOnly", "localname.zip", kItemFile, "a.txt", false, {},
+        "the local header of b.txt names another entry"},
+    {"OverlappingRecordsAccepted", "overlap.zip", kItemFile, "a.txt", false, {},
+        "the records of a.txt and b.txt overlap"},
+    {"DuplicateNameLastWinsSilently", "dup.zip", kItemFile, "dup.txt", true, {"dup.txt=first"},
+        "  Warning: the archive holds dup.txt more than once, the first copy is restored"},
+    {"SymlinkBecameARegularFile", "filelink.zip", kItemFile, "shortcut", true,
+        {"shortcut->notes.txt"}, "shortcut unpacked"},
+    {"SymlinkLeadingOutsideWasWritten", "filelink.zip", kItemFile, "escape", false, {},
+        "  Error: the symbolic link "},
+    {"SymlinksOfAFolderItem", "links.zip", kItemFolder, "Docs", false,
+        {"Docs/", "Docs/a.txt=alpha", "Docs/link->a.txt", "Docs/sub/", "Docs/sub/up->../a.txt"},
+        "/t/Docs/evil leads outside"},
+    {"ZipWroteThroughALinkedFolder", "tree.zip", kItemFolder, "Docs", false,
+        {"Docs/", "Docs/g.txt=g", "Docs/sub->../../elsewhere"},
+        "/t/Docs/sub is a symbolic link, nothing is restored through it", "Docs/sub->../../elsewhere"},
     // The first failed copy ends the item (the walk lists sub/f.txt before g.txt).
-    ArchiveFaultCase{"CopyWroteThroughALinkedFolder", "copy", kCopy, kItemFolder, "Docs", "Docs",
-        "Docs/sub->../../elsewhere", false, {"Docs/", "Docs/sub->../../elsewhere"},
-        "/t/Docs/sub is a symbolic link, nothing is restored through it", ""},
-    ArchiveFaultCase{"CrcFailureBlamedOnEncryption", "crc.zip", kZip, kItemFile, "bad.txt",
-        "bad.txt", "", false, {}, "  Error: cannot extract file ", "maybe archive is encrypted"},
-    ArchiveFaultCase{"RawUnixNameDecodedAsCp437", "raw.zip", kZip, kItemFolder, "Docs", "Docs", "",
-        true, {"Docs/", "Docs/caf\\xE9.txt=latin"}, "1 items unpacked", ""},
-    ArchiveFaultCase{"RawNameOfZipDecodedAsCp437", "zipraw.zip", kZip, kItemFolder, "Docs", "Docs",
-        "", true, {"Docs/", "Docs/caf\\xE9.txt=latin"}, "1 items unpacked", ""}),
+    {"CopyWroteThroughALinkedFolder", "copy", kItemFolder, "Docs", false,
+        {"Docs/", "Docs/sub->../../elsewhere"},
+        "/t/Docs/sub is a symbolic link, nothing is restored through it", "Docs/sub->../../elsewhere"},
+    {"CrcFailureBlamedOnEncryption", "crc.zip", kItemFile, "bad.txt", false, {},
+        "  Error: cannot extract file ", "", "maybe archive is encrypted"},
+    {"RawUnixNameDecodedAsCp437", "raw.zip", kItemFolder, "Docs", true,
+        {"Docs/", "Docs/caf\\xE9.txt=latin"}, "1 items unpacked"},
+    {"RawNameOfZipDecodedAsCp437", "zipraw.zip", kItemFolder, "Docs", true,
+        {"Docs/", "Docs/caf\\xE9.txt=latin"}, "1 items unpacked"},
+};
+INSTANTIATE_TEST_SUITE_P(Faults, ArchiveFaultTest, ::testing::ValuesIn(kFaults),
     [](const ::testing::TestParamInfo<ArchiveFaultCase>& info) { return info.param.name; });
 // clang-format on
 
