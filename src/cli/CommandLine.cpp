@@ -6,6 +6,7 @@
 #include "app/ExitCode.h"
 #include "app/HeadlessRun.h"
 #include "app/TaskSession.h"
+#include "app/Version.h"
 #include "cli/EstimateCommand.h"
 #include "cli/RestoreCommands.h"
 #include "cli/TaskFinderCommands.h"
@@ -70,6 +71,7 @@ const char kUsage[] =
     "                 found it with the password added; with --password-stdin the\n"
     "                 password is read from the standard input instead.\n"
     "  --help         Print this text.\n"
+    "  --version      Print the version.\n"
     "\n"
     "A task list file that exists but cannot be read is never written over: every\n"
     "command but find-tasks then says why and ends with 1.\n"
@@ -146,13 +148,17 @@ int DeleteCommand(TaskSession& session, const QString& name, std::FILE* err) {
     return session.Save(err) ? kExitOk : kExitFailed;
 }
 
-// The options before the command: --help and --data-dir. Answers -1 to go on with
+// The options before the command: --help, --version and --data-dir. Answers -1 to go on with
 // the command; otherwise the exit status (the help was printed, or a usage error).
 int TakeGlobalOptions(QStringList& args, QString& dataDir, std::FILE* out, std::FILE* err) {
     while (!args.isEmpty() && args.front().startsWith(QLatin1String("--"))) {
         const QString option = args.takeFirst();
         if (option == QLatin1String("--help")) {
             std::fputs(kUsage, out);
+            return kExitOk;
+        }
+        if (option == QLatin1String("--version")) {
+            std::fprintf(out, "corvane-cli %s\n", qUtf8Printable(ProgramVersion()));
             return kExitOk;
         }
         if (option == QLatin1String("--data-dir")) {

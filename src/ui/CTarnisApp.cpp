@@ -13,6 +13,7 @@
 #include "app/HeadlessRun.h"
 #include "app/InstanceChannel.h"
 #include "app/TaskArgument.h"
+#include "app/Version.h"
 #include "platform/DataFolder.h"
 #include "ui/CMainFrame.h"
 #include "ui/DamagedTaskFiles.h"
@@ -74,6 +75,10 @@ bool CTarnisApp::Start(int& exitCode) {
     for (int i = 1; i < m_argc; ++i) {
         arguments << QFile::decodeName(m_argv[i]);
     }
+    if (PrintedHelpOrVersion(arguments)) {
+        exitCode = kExitOk;
+        return false;
+    }
     m_dataFolder = ResolveDataFolder();
     // The engine's parts that need the data folder (CD staging, run temporaries)
     // resolve it again: make them all find this one.
@@ -91,6 +96,30 @@ bool CTarnisApp::Start(int& exitCode) {
         return false;
     }
     return OpenWindow(argument, exitCode);
+}
+
+// "--help" and "--version" as the one argument; a task of that name is "/--help".
+bool CTarnisApp::PrintedHelpOrVersion(const QStringList& arguments) {
+    if (arguments == QStringList{QStringLiteral("--version")}) {
+        std::printf("corvane %s\n", qUtf8Printable(ProgramVersion()));
+        return true;
+    }
+    if (arguments != QStringList{QStringLiteral("--help")}) {
+        return false;
+    }
+    std::fputs(
+        "Usage: corvane [/NAME]\n"
+        "Opens the Corvane window. With a task name, runs that task: in the window that\n"
+        "is already open when there is one, else in a new window; without a display, on\n"
+        "the terminal as corvane-cli does. The slash is optional, and a task named like\n"
+        "an option is reached with it: corvane /--help.\n"
+        "\n"
+        "  --help      Print this text.\n"
+        "  --version   Print the version.\n"
+        "\n"
+        "The commands for the terminal and scripts are in corvane-cli (corvane-cli --help).\n",
+        stdout);
+    return true;
 }
 
 int CTarnisApp::RunWithoutDisplay(const QStringList& arguments) {

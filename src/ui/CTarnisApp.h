@@ -64,6 +64,7 @@ class CTarnisApp {
     InstanceChannel* Channel() const { return m_channel.get(); }
 
   private:
+    static bool PrintedHelpOrVersion(const QStringList& arguments);
     int RunWithoutDisplay(const QStringList& arguments);
     // Hands the argument (or a raise request) to the program that owns the data folder.
     // True when the program is done: handed over (and, for a background run, told so),

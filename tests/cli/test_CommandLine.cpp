@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QRegularExpression>
 
 #include "cli/CliTestSupport.h"
 #include "cli/CommandLine.h"
@@ -106,6 +107,14 @@ TEST_F(CommandLineTest, UsageErrorsAndUnknownTasks) {
         EXPECT_TRUE(result.out.isEmpty()) << line;
     }
     EXPECT_EQ(RunHere({"show", "Nope"}).err, "Error: task 'Nope' not found\n");
+}
+
+TEST_F(CommandLineTest, HelpAndVersionAnswerOnStandardOutput) {
+    const CliResult version = RunHere({"--version"});
+    EXPECT_EQ(version.status, 0);
+    const QRegularExpression form("^corvane-cli \\d+\\.\\d+\\.\\d+( \\(commit [0-9a-f]+\\))?\n$");
+    EXPECT_TRUE(form.match(version.out).hasMatch()) << version.out.toStdString();
+    EXPECT_TRUE(RunHere({"--help"}).out.contains("\n  --version "));
 }
 
 }  // namespace

@@ -115,6 +115,14 @@ class StartupTest : public QObject {
         const Child none = RunProgram({}, env);
         QCOMPARE(none.status, 1);
         QVERIFY2(none.err.contains("no display"), qPrintable(none.err));
+        // The options answer; a task named like one is reached with the slash.
+        const Child version = RunProgram({"--version"}, env);
+        QCOMPARE(version.status, 0);
+        QVERIFY2(version.out.startsWith("corvane 0.") && version.err.isEmpty(),
+                 qPrintable(version.out + version.err));
+        QVERIFY(RunProgram({"--help"}, env).out.contains("corvane /--help"));
+        const Child named = RunProgram({"/--help"}, env);
+        QVERIFY2(named.err.contains("'--help' not found"), qPrintable(named.err));
 
         const Child run = RunProgram({"/\"my docs\""}, env);
         QCOMPARE(run.status, 0);
