@@ -16,6 +16,7 @@ else
         libxml2-utils zip unzip p7zip-full libarchive-tools python3 python3-pyftpdlib curl
         qt6-multimedia-dev libqt6svg6 xvfb xauth desktop-file-utils dbus-daemon
         clang  # the fuzz build (CORVANE_FUZZ): libFuzzer comes with it
+        man-db  # the manual pages are checked with man --warnings
     )
 fi
 
