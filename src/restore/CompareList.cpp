@@ -2,8 +2,6 @@
 
 #include <memory>
 
-#include "engine/FtpTaskSession.h"
-#include "engine/NetworkConnection.h"
 #include "restore/RestoreList.h"
 #include "restore/RestoreRun.h"
 #include "transport/FtpSession.h"
@@ -16,18 +14,11 @@ bool BuildCompareList(const TaskRecord& task, int chosen, std::vector<RestoreIte
     if (IsDatedTask(task)) {
         UseHistoryEntry(task, chosen, destination, archiveName);
     }
-    // One FTP connection serves every item, as in a restore run.
+    // Reached as a restore reaches it: one FTP connection for every item, and a share
+    // through its connection (without it every stored file would look missing).
     std::unique_ptr<FtpSession> ftp;
-    if (destination.type == kDestFtp) {
-        ftp = OpenFtpSession(destination, nullptr);
-        if (!ftp) {
-            return false;  // the connection error is logged
-        }
-    }
-    // A share that needs a connection is reached the way a restore reaches it: without
-    // it every stored file would look missing.
-    if (!ftp && !ApplyNetworkConnection(task)) {
-        return false;
+    if (!ReachBackupPlace(task, destination, ftp)) {
+        return false;  // the reason is logged
     }
     bool complete = true;
     for (const SourceItem& item : task.items) {
@@ -35,11 +26,7 @@ bool BuildCompareList(const TaskRecord& task, int chosen, std::vector<RestoreIte
             complete = false;  // the reason is logged
         }
     }
-    if (ftp) {
-        CloseFtpSession(ftp);
-    } else {
-        CancelNetworkConnection(task);
-    }
+    ReleaseBackupPlace(task, destination, ftp);
     return complete;
 }
 

@@ -177,21 +177,11 @@ void Restorer::RestoreItems() {
 }
 
 bool Restorer::ReachDestination() {
-    if (m_destination.type != kDestFtp) {
-        return ApplyNetworkConnection(m_task);
-    }
-    // The place of the chosen backup, reached with the task's user name, password and
-    // port; the path is used as stored (no date pattern is filled).
-    m_ftp = OpenFtpSession(m_destination, nullptr);
-    return m_ftp != nullptr;
+    return ReachBackupPlace(m_task, m_destination, m_ftp);
 }
 
 void Restorer::ReleaseDestination() {
-    if (m_destination.type == kDestFtp) {
-        CloseFtpSession(m_ftp);
-    } else {
-        CancelNetworkConnection(m_task);
-    }
+    ReleaseBackupPlace(m_task, m_destination, m_ftp);
 }
 
 void Restorer::RestoreFiles(const SourceItem& item) {
@@ -496,6 +486,25 @@ bool UseHistoryEntry(const TaskRecord& task, int chosen, TaskDestination& destin
     destination.path = entry.folder;
     archiveName = entry.archiveName;
     return true;
+}
+
+bool ReachBackupPlace(const TaskRecord& task, const TaskDestination& destination,
+                      std::unique_ptr<FtpSession>& ftp) {
+    if (destination.type != kDestFtp) {
+        return ApplyNetworkConnection(task);
+    }
+    // Reached with the task's user name, password and port; the path is used as stored.
+    ftp = OpenFtpSession(destination, nullptr);
+    return ftp != nullptr;
+}
+
+void ReleaseBackupPlace(const TaskRecord& task, const TaskDestination& destination,
+                        std::unique_ptr<FtpSession>& ftp) {
+    if (destination.type == kDestFtp) {
+        CloseFtpSession(ftp);
+    } else {
+        CancelNetworkConnection(task);
+    }
 }
 
 bool RunRestore(TaskList& tasks, int taskIndex, RestoreQuestions& questions,

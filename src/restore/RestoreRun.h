@@ -4,6 +4,7 @@
 // let the user check what to restore, then put the files back item by item. Runs on the
 // queue's worker thread; the two questions are answered on the main thread.
 
+#include <memory>
 #include <vector>
 
 #include "engine/StopSignal.h"
@@ -11,6 +12,8 @@
 #include "model/TaskList.h"
 
 namespace corvane {
+
+class FtpSession;
 
 // The questions a restore asks its user.
 class RestoreQuestions {
@@ -33,6 +36,16 @@ bool IsDatedTask(const TaskRecord& task);
 // history counts as 0); false for an empty history.
 bool UseHistoryEntry(const TaskRecord& task, int chosen, TaskDestination& destination,
                      QString& archiveName);
+
+// Reaches the place of the chosen backup for a restore or a compare: an FTP destination
+// through one session for every item (`ftp`; its address used as stored, no date pattern
+// filled), any other through the network connection its share may need. False when it
+// cannot be reached (the reason is logged).
+bool ReachBackupPlace(const TaskRecord& task, const TaskDestination& destination,
+                      std::unique_ptr<FtpSession>& ftp);
+// Closes what ReachBackupPlace opened.
+void ReleaseBackupPlace(const TaskRecord& task, const TaskDestination& destination,
+                        std::unique_ptr<FtpSession>& ftp);
 
 // Answers true when the user went through both questions and every checked item was
 // restored; false when a question was cancelled, the FTP server of an FTP destination
