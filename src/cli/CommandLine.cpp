@@ -9,6 +9,7 @@
 #include "app/Version.h"
 #include "cli/EstimateCommand.h"
 #include "cli/RestoreCommands.h"
+#include "cli/TaskEditCommands.h"
 #include "cli/TaskFinderCommands.h"
 #include "cli/TaskPrinter.h"
 #include "log/Log.h"
@@ -70,6 +71,23 @@ const char kUsage[] =
     "                 FILE may be the FTP address of a task file, as find-tasks\n"
     "                 found it with the password added; with --password-stdin the\n"
     "                 password is read from the standard input instead.\n"
+    "  new NAME --to DEST [OPTIONS] SOURCE...\n"
+    "                 Make a backup task of the folders and files SOURCE with the\n"
+    "                 checks and messages of the new-task wizard. OPTIONS:\n"
+    "                 --zip ARCHIVE (an empty ARCHIVE takes a name made from NAME),\n"
+    "                 --level N (0-9), --password-stdin, --include FILTER,\n"
+    "                 --exclude FILTER, --schedule SPEC (manual, daily@HH:MM,\n"
+    "                 weekly:mon,fri@HH:MM or monthly:D@HH:MM), --mail ADDRESS,\n"
+    "                 --mail-account NAME, --ftp-user USER, --ftp-port PORT,\n"
+    "                 --ftp-password-stdin, --shortcut (a desktop launcher) and\n"
+    "                 --group GROUP (the task goes last into that group).\n"
+    "                 Passwords come from the standard input only: with both\n"
+    "                 options, the archive password on the first line and the FTP\n"
+    "                 password on the second.\n"
+    "  edit NAME [--rename NEW] [--add SOURCE]... [--remove SOURCE]...\n"
+    "       [--copy | --zip ARCHIVE] [--no-shortcut] [the options of new]\n"
+    "                 Change the task NAME with the checks of the task settings.\n"
+    "                 A renamed task's desktop launcher is renamed too.\n"
     "  --help         Print this text.\n"
     "  --version      Print the version.\n"
     "\n"
@@ -77,8 +95,9 @@ const char kUsage[] =
     "command but find-tasks then says why and ends with 1.\n"
     "\n"
     "Exit status: 0 success; 1 a task failed, the task list could not be read or\n"
-    "saved, or the owner of the task list refused a handed-over name; 2 usage error\n"
-    "or unknown task; 3 the task list is in use by another Corvane process that takes\n"
+    "saved, or the owner of the task list refused a handed-over name; 2 usage error,\n"
+    "unknown task or a value that new or edit refused; 3 the task list is in use by another "
+    "Corvane process that takes\n"
     "no names; 130 stopped.\n";
 
 void PrintLines(std::FILE* out, const QStringList& lines) {
@@ -98,19 +117,12 @@ int UsageError(std::FILE* err, const char* message) {
 // FTP address `url`, which gets it; false (after the usage error) when that cannot be
 // done. The password never reaches the process list, and nothing prints it.
 bool ApplyPasswordFromStdin(QString& url, std::FILE* err, int& status) {
-    QByteArray line;
-    int c = 0;
-    while ((c = std::fgetc(stdin)) != EOF && c != '\n') {
-        line += static_cast<char>(c);
-    }
-    if (line.endsWith('\r')) {
-        line.chop(1);
-    }
+    const QString line = ReadStandardInputLine();
     if (line.isEmpty()) {
         status = UsageError(err, "--password-stdin found no password on standard input");
         return false;
     }
-    const QString withPassword = FtpAddressWithPassword(url, QString::fromUtf8(line));
+    const QString withPassword = FtpAddressWithPassword(url, line);
     if (withPassword.isEmpty()) {
         status = UsageError(err, "--password-stdin needs an FTP address with a user name");
         return false;
@@ -321,6 +333,12 @@ int RunCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err)
     }
     if (command == QLatin1String("find-tasks") || command == QLatin1String("add-restore-task")) {
         return StoredTaskCommand(command, dataFolder, args, out, err);
+    }
+    if (command == QLatin1String("new")) {
+        return NewTaskCommand(dataFolder, args, out, err);
+    }
+    if (command == QLatin1String("edit")) {
+        return EditTaskCommand(dataFolder, args, out, err);
     }
     if (command == QLatin1String("estimate")) {
         if (args.isEmpty()) {

@@ -1,0 +1,469 @@
+#include "cli/TaskEditCommands.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+#include <optional>
+#include <utility>
+
+#include "app/ExitCode.h"
+#include "app/SourceItems.h"
+#include "app/TaskDraft.h"
+#include "app/TaskSession.h"
+#include "log/Log.h"
+#include "log/TerminalLogTarget.h"
+#include "platform/DataFolder.h"
+#include "platform/DataFolderLock.h"
+#include "platform/DesktopShortcut.h"
+#include "platform/UserSettings.h"
+
+namespace corvane {
+namespace {
+
+// What the command line asks for; an option not given leaves the task's value alone.
+struct TaskOptions {
+    QString name;
+    std::optional<QString> rename, to, zipArchive, include, exclude, mail, mailAccount, ftpUser,
+        ftpPort, group;
+    std::optional<int> level;
+    std::optional<QString> schedule;
+    QStringList add, remove;
+    bool copy = false, archivePassword = false, ftpPassword = false, shortcut = false,
+         noShortcut = false;
+};
+
+int UsageError(std::FILE* err, const QString& message) {
+    std::fprintf(err, "Error: %s\nRun corvane-cli --help for the commands.\n",
+                 qUtf8Printable(message));
+    return kExitUsage;
+}
+
+int Refused(std::FILE* err, const DraftProblem& problem) {
+    std::fprintf(err, "Error: %s\n", qUtf8Printable(problem.message));
+    return kExitUsage;
+}
+
+// Parses `args` into `options`; false with the reason in `why`. Words that are not
+// options are the task name and then (for new) the sources.
+bool ParseOptions(QStringList args, bool edit, TaskOptions& options, QString& why) {
+    using Text = std::optional<QString> TaskOptions::*;
+    static const std::pair<QLatin1String, Text> kTextOptions[] = {
+        {QLatin1String("--to"), &TaskOptions::to},
+        {QLatin1String("--zip"), &TaskOptions::zipArchive},
+        {QLatin1String("--include"), &TaskOptions::include},
+        {QLatin1String("--exclude"), &TaskOptions::exclude},
+        {QLatin1String("--schedule"), &TaskOptions::schedule},
+        {QLatin1String("--mail"), &TaskOptions::mail},
+        {QLatin1String("--mail-account"), &TaskOptions::mailAccount},
+        {QLatin1String("--ftp-user"), &TaskOptions::ftpUser},
+        {QLatin1String("--ftp-port"), &TaskOptions::ftpPort},
+        {QLatin1String("--group"), &TaskOptions::group},
+        {QLatin1String("--rename"), &TaskOptions::rename},
+    };
+    const QStringList editOnly = {"--rename", "--add", "--remove", "--copy", "--no-shortcut"};
+    while (!args.isEmpty()) {
+        const QString arg = args.takeFirst();
+        if (!edit && editOnly.contains(arg)) {
+            why = QStringLiteral("%1 belongs to edit").arg(arg);
+            return false;
+        }
+        const auto text = std::find_if(std::begin(kTextOptions), std::end(kTextOptions),
+                                       [&](const auto& option) { return option.first == arg; });
+        const bool valued = text != std::end(kTextOptions) || arg == QLatin1String("--level") ||
+                            arg == QLatin1String("--add") || arg == QLatin1String("--remove");
+        if (valued && args.isEmpty()) {
+            why = QStringLiteral("%1 needs a value").arg(arg);
+            return false;
+        }
+        bool numberOk = true;
+        if (text != std::end(kTextOptions)) {
+            options.*(text->second) = args.takeFirst();
+            // The port is checked here: the page would quietly read a bad one as 0.
+            if (arg == QLatin1String("--ftp-port")) {
+                const int port = options.ftpPort->toInt(&numberOk);
+                numberOk = numberOk && port >= 1 && port <= 65535;
+            }
+        } else if (arg == QLatin1String("--level")) {
+            options.level = args.takeFirst().toInt(&numberOk);
+            numberOk = numberOk && *options.level >= 0 && *options.level <= 9;
+        } else if (arg == QLatin1String("--add")) {
+            options.add << args.takeFirst();
+        } else if (arg == QLatin1String("--remove")) {
+            options.remove << args.takeFirst();
+        }
+        if (!numberOk) {
+            why = QStringLiteral("%1 needs a number in its range (level 0 to 9, port 1 to 65535)")
+                      .arg(arg);
+            return false;
+        }
+        if (valued) {
+            continue;
+        }
+        if (arg == QLatin1String("--copy")) {
+            options.copy = true;
+        } else if (arg == QLatin1String("--password-stdin")) {
+            options.archivePassword = true;
+        } else if (arg == QLatin1String("--ftp-password-stdin")) {
+            options.ftpPassword = true;
+        } else if (arg == QLatin1String("--shortcut")) {
+            options.shortcut = true;
+        } else if (arg == QLatin1String("--no-shortcut")) {
+            options.noShortcut = true;
+        } else if (arg.startsWith(QLatin1String("--"))) {
+            why = QStringLiteral("unknown option %1").arg(arg);
+            return false;
+        } else if (options.name.isNull()) {
+            options.name = arg;
+        } else if (!edit) {
+            options.add << arg;
+        } else {
+            why = QStringLiteral("edit takes one task name; sources come with --add");
+            return false;
+        }
+    }
+    if (options.name.isNull()) {
+        why = QStringLiteral("the command needs a task name");
+        return false;
+    }
+    if ((options.copy && options.zipArchive) || (options.shortcut && options.noShortcut)) {
+        why =
+            QStringLiteral("--copy and --zip, or --shortcut and --no-shortcut, exclude each other");
+        return false;
+    }
+    return true;
+}
+
+// "HH:MM" into the schedule's run time.
+bool ParseRunTime(const QString& text, ScheduleInput& input) {
+    const QStringList parts = text.split(QLatin1Char(':'));
+    bool hourOk = false;
+    bool minuteOk = false;
+    if (parts.size() != 2) {
+        return false;
+    }
+    input.hour = parts[0].toInt(&hourOk);
+    input.minute = parts[1].toInt(&minuteOk);
+    return hourOk && minuteOk && input.hour >= 0 && input.hour < 24 && input.minute >= 0 &&
+           input.minute < 60;
+}
+
+// `manual`, `daily@HH:MM`, `weekly:mon,fri@HH:MM`, `monthly:D@HH:MM`. A day of the month
+// that is no number from 1 to 31 is kept as 0, for the page's check to refuse.
+bool ParseSchedule(const QString& spec, ScheduleInput& input) {
+    if (spec == QLatin1String("manual")) {
+        input.mode = kScheduleNone;
+        return true;
+    }
+    const qsizetype at = spec.indexOf(QLatin1Char('@'));
+    if (at < 0 || !ParseRunTime(spec.mid(at + 1), input)) {
+        return false;
+    }
+    const QString kind = spec.left(at).section(QLatin1Char(':'), 0, 0);
+    const QString detail = spec.left(at).section(QLatin1Char(':'), 1);
+    if (kind == QLatin1String("daily") && detail.isEmpty()) {
+        input.mode = kScheduleDaily;
+        return true;
+    }
+    if (kind == QLatin1String("monthly")) {
+        bool ok = false;
+        const int day = detail.toInt(&ok);
+        input.mode = kScheduleMonthly;
+        input.dayOfMonth = ok && day >= 1 && day <= 31 ? day : 0;
+        return true;
+    }
+    if (kind != QLatin1String("weekly")) {
+        return false;
+    }
+    static const QStringList days = {"mon", "tue", "wed", "thu", "fri", "sat", "sun"};
+    input.mode = kScheduleWeekly;
+    input.weekDays = {};
+    for (const QString& day : detail.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const qsizetype index = days.indexOf(day.trimmed().toLower());
+        if (index < 0) {
+            return false;
+        }
+        input.weekDays[static_cast<size_t>(index)] = true;
+    }
+    return true;
+}
+
+// The passwords standard input holds: the archive's on the first line, the FTP
+// password on the next.
+struct Passwords {
+    QString archive;
+    QString ftp;
+};
+
+Passwords ReadPasswords(const TaskOptions& options) {
+    Passwords passwords;
+    if (options.archivePassword) {
+        passwords.archive = ReadStandardInputLine();
+    }
+    if (options.ftpPassword) {
+        passwords.ftp = ReadStandardInputLine();
+    }
+    return passwords;
+}
+
+void ApplyDestination(const TaskOptions& options, const Passwords& passwords,
+                      DestinationInput& input) {
+    input.path = options.to.value_or(input.path);
+    input.user = options.ftpUser.value_or(input.user);
+    input.port = options.ftpPort.value_or(input.port);
+    if (options.ftpPassword) {
+        input.password = passwords.ftp;
+    }
+}
+
+void ApplyMethod(const TaskOptions& options, const Passwords& passwords, const QString& taskName,
+                 MethodInput& input) {
+    if (options.copy) {
+        input.method = kMethodCopy;
+    }
+    if (options.zipArchive) {
+        input.method = kMethodZip;
+        input.archiveName = ProposedArchiveName(*options.zipArchive, taskName);
+    }
+    input.level = options.level.value_or(input.level);
+    input.includeFilter = options.include.value_or(input.includeFilter);
+    input.excludeFilter = options.exclude.value_or(input.excludeFilter);
+    if (options.archivePassword) {
+        input.password = passwords.archive;
+        input.passwordAgain = passwords.archive;
+    }
+}
+
+bool ApplySchedule(const TaskOptions& options, ScheduleInput& input, std::FILE* err) {
+    if (options.schedule && !ParseSchedule(*options.schedule, input)) {
+        UsageError(err, QStringLiteral("--schedule needs manual, daily@HH:MM, "
+                                       "weekly:mon,fri@HH:MM or monthly:D@HH:MM"));
+        return false;
+    }
+    input.mailAddress = options.mail.value_or(input.mailAddress);
+    input.mailAccount = options.mailAccount.value_or(input.mailAccount);
+    return true;
+}
+
+// Adds and removes the sources named on the command line; false after printing why.
+bool ApplySources(const TaskOptions& options, TaskRecord& task, std::FILE* err) {
+    for (const QString& path : options.remove) {
+        const int index =
+            FindPathSource(task, QDir::cleanPath(QDir::current().absoluteFilePath(path)));
+        if (!RemoveSource(task, index)) {
+            std::fprintf(err, "Error: the task has no item %s\n", qUtf8Printable(path));
+            return false;
+        }
+    }
+    for (const QString& path : options.add) {
+        DraftProblem problem;
+        if (AddFileSystemSource(task, path, &problem) < 0) {
+            Refused(err, problem);
+            return false;
+        }
+    }
+    return true;
+}
+
+// The program a desktop launcher starts: the window program beside this one, else the
+// one on PATH.
+QString WindowProgram() {
+    const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    const QString beside = QFileInfo(self).absolutePath() + QStringLiteral("/corvane");
+    return QFileInfo(beside).isExecutable() ? beside : QStringLiteral("corvane");
+}
+
+TreeEntry* GroupNamed(TaskTree& tree, const QString& name) {
+    for (const auto& entry : tree.TopLevel()) {
+        if (entry->IsGroup() && entry->label == name) {
+            return entry.get();
+        }
+    }
+    return tree.AddGroupEntry(name);
+}
+
+TreeEntry* TaskEntryOf(const TaskTree& tree, int index) {
+    for (const TreeEntry* entry : tree.InDisplayOrder()) {
+        if (entry->IsTask() && entry->value == index) {
+            return const_cast<TreeEntry*>(entry);
+        }
+    }
+    return nullptr;
+}
+
+// Runs `body` on the data folder's task list while holding its lock, with the log on
+// `out`.
+template <typename Body>
+int WithTaskSession(const QString& dataFolder, std::FILE* out, std::FILE* err, Body body) {
+    DataFolderLock lock;
+    if (!(EnsureFolder(dataFolder) && lock.TryLock(dataFolder))) {
+        std::fprintf(err, "Error: the task list in %s is in use by another Corvane process\n",
+                     qUtf8Printable(dataFolder));
+        return kExitLocked;
+    }
+    TerminalLogTarget terminal(out);
+    SetLogTarget(&terminal);
+    int status = kExitOk;
+    {
+        TaskSession session(dataFolder);
+        status = body(session);
+    }
+    std::fflush(out);
+    SetLogTarget(nullptr);
+    return status;
+}
+
+// The wizard's pages in their order, each stored once its check passes.
+int FillNewTask(const TaskOptions& options, const Passwords& passwords, TaskRecord& task,
+                std::FILE* err) {
+    DraftProblem problem;
+    if (!ApplySources(options, task, err)) {
+        return kExitUsage;
+    }
+    if (!CheckSourcePage(task, &problem)) {
+        return Refused(err, problem);
+    }
+    DestinationInput destination = DestinationInputOf(task);
+    ApplyDestination(options, passwords, destination);
+    if (!CheckDestinationPage(destination, &problem)) {
+        return Refused(err, problem);
+    }
+    StoreDestinationPage(task, destination);
+    MethodInput method = MethodInputOf(task);
+    ApplyMethod(options, passwords, task.name, method);
+    if (!CheckMethodPage(method, &problem)) {
+        return Refused(err, problem);
+    }
+    StoreMethodPage(task, method);
+    ScheduleInput schedule = ScheduleInputOf(task);
+    if (!ApplySchedule(options, schedule, err)) {
+        return kExitUsage;
+    }
+    if (!CheckSchedulePage(schedule, &problem)) {
+        return Refused(err, problem);
+    }
+    StoreSchedulePage(task, schedule);
+    return kExitOk;
+}
+
+// The settings sheet: every page stored, then the sheet's checks.
+int ChangeTask(const TaskOptions& options, const Passwords& passwords, TaskRecord& task,
+               std::FILE* err) {
+    task.name = options.rename.value_or(task.name);
+    if (!ApplySources(options, task, err)) {
+        return kExitUsage;
+    }
+    DestinationInput destination = DestinationInputOf(task);
+    ApplyDestination(options, passwords, destination);
+    StoreDestinationPage(task, destination);
+    MethodInput method = MethodInputOf(task);
+    ApplyMethod(options, passwords, task.name, method);
+    StoreMethodPage(task, method);
+    ScheduleInput schedule = ScheduleInputOf(task);
+    if (!ApplySchedule(options, schedule, err)) {
+        return kExitUsage;
+    }
+    StoreSchedulePage(task, schedule);
+    DraftProblem problem;
+    if (!CheckTaskSettings(task, method.passwordAgain, &problem)) {
+        return Refused(err, problem);
+    }
+    return kExitOk;
+}
+
+int NameTaken(std::FILE* err, const QString& name) {
+    std::fprintf(err, "Error: a task named '%s' already exists\n", qUtf8Printable(name));
+    return kExitUsage;
+}
+
+}  // namespace
+
+QString ReadStandardInputLine() {
+    QByteArray line;
+    int c = 0;
+    while ((c = std::fgetc(stdin)) != EOF && c != '\n') {
+        line += static_cast<char>(c);
+    }
+    if (line.endsWith('\r')) {
+        line.chop(1);
+    }
+    return QString::fromUtf8(line);
+}
+
+int NewTaskCommand(const QString& dataFolder, const QStringList& args, std::FILE* out,
+                   std::FILE* err) {
+    TaskOptions options;
+    QString why;
+    if (!ParseOptions(args, false, options, why)) {
+        return UsageError(err, why);
+    }
+    const Passwords passwords = ReadPasswords(options);
+    return WithTaskSession(dataFolder, out, err, [&](TaskSession& session) {
+        if (session.tasks.FindTaskByName(options.name) >= 0) {
+            return NameTaken(err, options.name);
+        }
+        TaskRecord task = NewTaskDraft(UserSettings::DefaultBackupFolder(), CurrentLocalTime());
+        task.name = options.name;
+        if (const int status = FillNewTask(options, passwords, task, err); status != kExitOk) {
+            return status;
+        }
+        const bool shortcutMade = !options.shortcut || CreateDesktopShortcut(task, WindowProgram());
+        task.oid = session.tasks.NewOid();
+        const int index = session.tasks.TaskCount();
+        session.tasks.Append(std::make_unique<TaskRecord>(task));
+        session.tree.AddTaskEntry(
+            options.group ? GroupNamed(session.tree, *options.group) : nullptr, index);
+        if (!session.Save(err)) {
+            return kExitFailed;
+        }
+        std::fputs("New task added\n", out);
+        return shortcutMade ? kExitOk : kExitFailed;
+    });
+}
+
+int EditTaskCommand(const QString& dataFolder, const QStringList& args, std::FILE* out,
+                    std::FILE* err) {
+    TaskOptions options;
+    QString why;
+    if (!ParseOptions(args, true, options, why)) {
+        return UsageError(err, why);
+    }
+    const Passwords passwords = ReadPasswords(options);
+    return WithTaskSession(dataFolder, out, err, [&](TaskSession& session) {
+        const int index = session.tasks.FindTaskByName(options.name);
+        if (index < 0) {
+            std::fprintf(err, "Error: task '%s' not found\n", qUtf8Printable(options.name));
+            return kExitUsage;
+        }
+        if (options.rename) {
+            const int other = session.tasks.FindTaskByName(*options.rename);
+            if (other >= 0 && other != index) {
+                return NameTaken(err, *options.rename);
+            }
+        }
+        TaskRecord task = *session.tasks.TaskAt(index);
+        if (const int status = ChangeTask(options, passwords, task, err); status != kExitOk) {
+            return status;
+        }
+        bool shortcutMade = true;
+        if (options.noShortcut) {
+            DeleteDesktopShortcut(task);
+        } else if (options.shortcut || (!task.desktopShortcut.isEmpty() && options.rename)) {
+            shortcutMade = CreateDesktopShortcut(task, WindowProgram());
+        }
+        *session.tasks.TaskAt(index) = task;
+        TreeEntry* entry = TaskEntryOf(session.tree, index);
+        if (entry != nullptr) {
+            session.tree.RefreshTaskEntry(entry);
+            if (options.group) {
+                session.tree.MoveTask(entry, GroupNamed(session.tree, *options.group));
+            }
+        }
+        if (!session.Save(err)) {
+            return kExitFailed;
+        }
+        std::fputs("Task was changed\n", out);
+        return shortcutMade ? kExitOk : kExitFailed;
+    });
+}
+
+}  // namespace corvane
