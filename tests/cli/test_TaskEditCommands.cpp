@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "cli/CliTestSupport.h"
+#include "support/ScopedEnv.h"
+#include "support/Tools.h"
+
+namespace corvane {
+namespace {
+
+using test::CliResult;
+
+class TaskEditTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        m_dir.Write("src/Docs/a.txt", "alpha");
+        m_dir.Write("src/Docs/b.log", "skipped by the filter");
+        m_dir.Write("src/notes.txt", "notes");
+    }
+    QString Src(const QString& name) const { return m_dir.File("src/" + name); }
+    CliResult Cli(const QStringList& args) const { return test::RunCli(m_data, args); }
+    QByteArray TaskList() const { return test::ReadAll(m_data + "/CorvTasks.bin"); }
+
+    test::TempDir m_dir;
+    test::ScopedEnv m_home{"HOME", m_dir.Path().toUtf8()};
+    test::ScopedEnv m_config{"XDG_CONFIG_HOME", m_dir.File("config").toUtf8()};
+    QString m_data = m_dir.File("data");
+    QString m_dest = m_dir.File("dest");
+};
+
+TEST_F(TaskEditTest, NewTaskRunsAndEditChangesIt) {
+    CliResult made = Cli({"new", "Docs", "--to", m_dest, "--include", "*.txt", "--schedule",
+                          "daily@09:30", "--group", "Work", "--shortcut", Src("Docs")});
+    ASSERT_EQ(made.status, 0) << made.err.toStdString();
+    EXPECT_TRUE(made.out.endsWith("New task added\n"));
+    ASSERT_EQ(Cli({"new", "Notes", "--to", m_dest, "--group", "Work", Src("notes.txt")}).status, 0);
+    EXPECT_EQ(Cli({"list"}).out,
+              QString("group: Work\n  task 0: Docs. Backup items to %1/\n    item: %2/\n"
+                      "  task 1: Notes. Backup items to %1/\n    item: %3\n")
+                  .arg(m_dest, Src("Docs"), Src("notes.txt")));
+
+    const CliResult run = test::RunProgram(m_data, {"run", "Docs"});
+    EXPECT_EQ(run.status, 0) << run.out.toStdString();
+    EXPECT_EQ(test::ReadAll(m_dest + "/Docs/a.txt"), "alpha");
+    EXPECT_FALSE(QFileInfo::exists(m_dest + "/Docs/b.log"));
+
+    const CliResult changed =
+        Cli({"edit", "docs", "--rename", "Papers", "--add", Src("notes.txt"), "--remove",
+             Src("Docs"), "--zip", "", "--schedule", "weekly:mon,fri@10:05"});
+    ASSERT_EQ(changed.status, 0) << changed.err.toStdString();
+    EXPECT_TRUE(changed.out.endsWith("Task was changed\n"));
+    const QString shown = Cli({"show", "Papers"}).out;
+    for (const QString& line : QStringList{"itemsCount=1", "SrcFolder1=" + Src("notes.txt"),
+                                           "backupMode=2", "archiveName=Papers.zip", "RecurMode=2",
+                                           "RecurDatePattern=34", "InclFilter=*.txt"}) {
+        EXPECT_TRUE(shown.contains("\n" + line + "\n")) << line.toStdString();
+    }
+    EXPECT_EQ(QDir(m_dir.File("Desktop")).entryList(QDir::Files),
+              QStringList{"Backup - Papers.desktop"});
+}
+
+// Every refusal ends with status 2 and leaves the saved task list as it was.
+TEST_F(TaskEditTest, RefusedValuesSaveNothing) {
+    ASSERT_EQ(Cli({"new", "Docs", "--to", m_dest, Src("Docs")}).status, 0);
+    const QByteArray before = TaskList();
+    const QString docs = Src("Docs");
+    const struct {
+        QStringList args;
+        QString message;
+    } cases[] = {
+        {{"new", "Other", "--to", " ", docs}, "You must add destination path"},
+        {{"new", "Other", "--to", "d"}, "You must add at least one item"},
+        {{"new", "Other", "--to", "d", Src("missing")}, "Cannot find " + Src("missing")},
+        {{"new", "Other", "--to", "d", docs, docs}, "This item was allready added."},
+        {{"new", "DOCS", "--to", "d", docs}, "a task named 'DOCS' already exists"},
+        {{"new", "Other", "--to", "d", "--include", "(x", docs},
+         "Include files filter seem to be not correct"},
+        {{"new", "Other", "--to", "d", "--schedule", "weekly:@10:00", docs},
+         "You must select at lease one day"},
+        {{"new", "Other", "--to", "d", "--schedule", "monthly:0@10:00", docs},
+         "Day number is not valid"},
+        {{"new", "Other", "--to", "d", "--level", "10", docs}, "--level needs a number"},
+        {{"edit", "Docs", "--rename", ""}, "Task name cannot be empty"},
+        {{"edit", "Docs", "--schedule", "monthly:x@01:00"},
+         "Day number for sheduling is not valid"},
+        {{"edit", "Docs", "--remove", Src("notes.txt")}, "the task has no item"},
+        {{"edit", "Docs", "--schedule", "hourly@01:00"}, "--schedule needs manual"},
+    };
+    for (const auto& c : cases) {
+        const CliResult result = Cli(c.args);
+        EXPECT_EQ(result.status, 2) << c.message.toStdString();
+        EXPECT_TRUE(result.err.contains(c.message)) << result.err.toStdString();
+        EXPECT_EQ(TaskList(), before) << c.message.toStdString();
+    }
+}
+
+// Passwords come from standard input and reach the task and the archive, never the
+// output.
+TEST_F(TaskEditTest, PasswordsFromStandardInputNeverShow) {
+    const auto create = [&](const QStringList& args, const QByteArray& input) {
+        QProcess process;
+        test::StartProgram(process, m_data, args);
+        process.write(input);
+        process.closeWriteChannel();
+        EXPECT_TRUE(process.waitForFinished(120000));
+        EXPECT_EQ(process.exitCode(), 0);
+        return QString(process.readAllStandardOutput() + process.readAllStandardError());
+    };
+    const QStringList made = {
+        create({"new", "Both", "--to", "ftp://127.0.0.1/x", "--zip", "", "--password-stdin",
+                "--ftp-user", "ann", "--ftp-password-stdin", Src("notes.txt")},
+               "zip-secret-1\nftp-secret-2\n"),
+        create({"new", "Zip", "--to", m_dest, "--zip", "", "--password-stdin", Src("notes.txt")},
+               "zip-secret-3\n")};
+    EXPECT_TRUE(TaskList().contains("zip-secret-1") && TaskList().contains("ftp-secret-2"));
+    const CliResult shown = Cli({"show", "Both"});
+    const CliResult run = test::RunProgram(m_data, {"run", "Zip"});
+    for (const QString& text : made + QStringList{shown.out, run.out, run.err}) {
+        EXPECT_FALSE(text.contains("secret-")) << text.toStdString();
+    }
+    const test::ToolResult unzip = test::RunPython(
+        "import sys, zipfile\nz = zipfile.ZipFile(sys.argv[1])\nz.setpassword(b'zip-secret-3')\n"
+        "print(z.read('notes.txt').decode())",
+        {m_dest + "/Zip.zip"});
+    EXPECT_EQ(unzip.output.trimmed(), "notes") << unzip.output.toStdString();
+}
+
+}  // namespace
+}  // namespace corvane
