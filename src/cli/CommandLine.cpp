@@ -12,10 +12,9 @@
 #include "cli/TaskEditCommands.h"
 #include "cli/TaskFinderCommands.h"
 #include "cli/TaskPrinter.h"
+#include "cli/TaskSessionCommand.h"
 #include "log/Log.h"
-#include "log/TerminalLogTarget.h"
 #include "platform/DataFolder.h"
-#include "platform/DataFolderLock.h"
 #include "restore/FtpTaskFinder.h"
 
 namespace corvane {
@@ -265,35 +264,21 @@ int TaskListCommand(const QString& command, const QString& dataFolder, const QSt
         return UsageError(
             err, takesName ? "the command needs one task name" : "the command takes no arguments");
     }
-    DataFolderLock lock;
-    if (command == QLatin1String("delete") &&
-        !(EnsureFolder(dataFolder) && lock.TryLock(dataFolder))) {
-        std::fprintf(err, "Error: the task list in %s is in use by another Corvane process\n",
-                     qUtf8Printable(dataFolder));
-        return kExitLocked;
-    }
-
-    TerminalLogTarget terminal(out);
-    SetLogTarget(&terminal);
-    int status = kExitOk;
-    {
-        TaskSession session(dataFolder);
-        if (command == QLatin1String("list")) {
-            PrintLines(out, TreeListing(session.tree, session.tasks));
-        } else if (command == QLatin1String("show")) {
-            const int index = FindTaskOrReport(session, args.front(), err);
-            if (index < 0) {
-                status = kExitUsage;
-            } else {
-                PrintLines(out, TaskFieldLines(*session.tasks.TaskAt(index)));
-            }
-        } else {
-            status = DeleteCommand(session, args.front(), err);
-        }
-    }
-    std::fflush(out);
-    SetLogTarget(nullptr);
-    return status;
+    return RunOnTaskSession(dataFolder, command == QLatin1String("delete"), out, err,
+                            [&](TaskSession& session) {
+                                if (command == QLatin1String("list")) {
+                                    PrintLines(out, TreeListing(session.tree, session.tasks));
+                                    return kExitOk;
+                                }
+                                if (command == QLatin1String("delete")) {
+                                    return DeleteCommand(session, args.front(), err);
+                                }
+                                const int index = FindTaskOrReport(session, args.front(), err);
+                                if (index >= 0) {
+                                    PrintLines(out, TaskFieldLines(*session.tasks.TaskAt(index)));
+                                }
+                                return index < 0 ? kExitUsage : kExitOk;
+                            });
 }
 
 }  // namespace

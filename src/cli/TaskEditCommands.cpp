@@ -10,10 +10,7 @@
 #include "app/SourceItems.h"
 #include "app/TaskDraft.h"
 #include "app/TaskSession.h"
-#include "log/Log.h"
-#include "log/TerminalLogTarget.h"
-#include "platform/DataFolder.h"
-#include "platform/DataFolderLock.h"
+#include "cli/TaskSessionCommand.h"
 #include "platform/DesktopShortcut.h"
 #include "platform/UserSettings.h"
 
@@ -290,28 +287,6 @@ TreeEntry* TaskEntryOf(const TaskTree& tree, int index) {
     return nullptr;
 }
 
-// Runs `body` on the data folder's task list while holding its lock, with the log on
-// `out`.
-template <typename Body>
-int WithTaskSession(const QString& dataFolder, std::FILE* out, std::FILE* err, Body body) {
-    DataFolderLock lock;
-    if (!(EnsureFolder(dataFolder) && lock.TryLock(dataFolder))) {
-        std::fprintf(err, "Error: the task list in %s is in use by another Corvane process\n",
-                     qUtf8Printable(dataFolder));
-        return kExitLocked;
-    }
-    TerminalLogTarget terminal(out);
-    SetLogTarget(&terminal);
-    int status = kExitOk;
-    {
-        TaskSession session(dataFolder);
-        status = body(session);
-    }
-    std::fflush(out);
-    SetLogTarget(nullptr);
-    return status;
-}
-
 // The wizard's pages in their order, each stored once its check passes.
 int FillNewTask(const TaskOptions& options, const Passwords& passwords, TaskRecord& task,
                 std::FILE* err) {
@@ -397,7 +372,7 @@ int NewTaskCommand(const QString& dataFolder, const QStringList& args, std::FILE
         return UsageError(err, why);
     }
     const Passwords passwords = ReadPasswords(options);
-    return WithTaskSession(dataFolder, out, err, [&](TaskSession& session) {
+    return RunOnTaskSession(dataFolder, true, out, err, [&](TaskSession& session) {
         if (session.tasks.FindTaskByName(options.name) >= 0) {
             return NameTaken(err, options.name);
         }
@@ -428,7 +403,7 @@ int EditTaskCommand(const QString& dataFolder, const QStringList& args, std::FIL
         return UsageError(err, why);
     }
     const Passwords passwords = ReadPasswords(options);
-    return WithTaskSession(dataFolder, out, err, [&](TaskSession& session) {
+    return RunOnTaskSession(dataFolder, true, out, err, [&](TaskSession& session) {
         const int index = session.tasks.FindTaskByName(options.name);
         if (index < 0) {
             std::fprintf(err, "Error: task '%s' not found\n", qUtf8Printable(options.name));
