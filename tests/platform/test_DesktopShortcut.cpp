@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include "platform/DesktopShortcut.h"
 #include "support/LogCapture.h"
@@ -15,12 +16,9 @@ namespace {
 // The Exec line read back as a launcher reads it: the string-value escapes first, then
 // the quoted arguments with their backslash escapes, then "%%" as "%".
 QStringList ExecArguments(const QByteArray& entry) {
-    QString value;
-    for (const QByteArray& line : entry.split('\n')) {
-        if (line.startsWith("Exec=")) {
-            value = QString::fromUtf8(line.mid(5));
-        }
-    }
+    QString value = QRegularExpression("^Exec=(.*)$", QRegularExpression::MultilineOption)
+                        .match(QString::fromUtf8(entry))
+                        .captured(1);
     value.replace("\\\\", "\\");
     QStringList arguments;
     QString current;
@@ -60,29 +58,23 @@ TEST_P(DesktopShortcutTest, CreateRenameRecreateAndDelete) {
     test::LogCapture log;
     ASSERT_TRUE(CreateDesktopShortcut(task, program));
     const QString old = task.desktopShortcut;
-    EXPECT_EQ(old, m_desktop + "/Backup - Old.desktop");
-
     task.name = name;
     ASSERT_TRUE(CreateDesktopShortcut(task, program));
-    QString fileName = name;
     EXPECT_EQ(task.desktopShortcut,
-              m_desktop + "/Backup - " + fileName.replace('/', '-') + ".desktop");
+              m_desktop + "/Backup - " + QString(name).replace('/', '-') + ".desktop");
     EXPECT_FALSE(QFileInfo::exists(old));
     EXPECT_EQ(log.CountEndingWith("  Shortcut " + old + " deleted"), 1);
     EXPECT_EQ(log.CountEndingWith("  Shortcut " + task.desktopShortcut + " created"), 1);
     EXPECT_EQ(QFileInfo(task.desktopShortcut).permissions() & 0x7777, 0x7755);
-
     const test::ToolResult valid = test::RunTool("desktop-file-validate", {task.desktopShortcut});
     EXPECT_EQ(valid.exitCode, 0) << valid.output.toStdString();
     EXPECT_EQ(ExecArguments(test::ReadAll(task.desktopShortcut)),
               QStringList({program, "/\"" + name + "\""}));
-
     ASSERT_TRUE(CreateDesktopShortcut(task, program));
     EXPECT_EQ(log.CountEndingWith(" deleted"), 1);  // the same path: nothing to delete
     const QString made = task.desktopShortcut;
     DeleteDesktopShortcut(task);
-    EXPECT_FALSE(QFileInfo::exists(made));
-    EXPECT_TRUE(task.desktopShortcut.isEmpty());
+    EXPECT_TRUE(!QFileInfo::exists(made) && task.desktopShortcut.isEmpty());
     EXPECT_EQ(log.CountEndingWith("  Shortcut " + made + " deleted"), 1);
 }
 
@@ -103,10 +95,10 @@ TEST_F(DesktopShortcutTest, FailedWriteKeepsTheOldShortcut) {
     EXPECT_FALSE(CreateDesktopShortcut(task, "corvane"));
     EXPECT_EQ(task.desktopShortcut, old);
     EXPECT_TRUE(QFileInfo::exists(old));
-    ASSERT_EQ(log.Texts().size(), 1);
-    EXPECT_TRUE(log.Texts().front().contains("  Error: cannot create shortcut " +
-                                             m_home.File("plain-file/Backup - Renamed.desktop") +
-                                             ": Not a directory"));
+    EXPECT_EQ(log.CountEndingWith("  Error: cannot create shortcut " +
+                                  m_home.File("plain-file/Backup - Renamed.desktop") +
+                                  ": Not a directory"),
+              1);
 }
 
 }  // namespace
