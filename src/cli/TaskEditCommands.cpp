@@ -219,7 +219,9 @@ void ApplyMethod(const TaskOptions& options, const Passwords& passwords, const Q
     }
     if (options.zipArchive) {
         input.method = kMethodZip;
-        input.archiveName = ProposedArchiveName(*options.zipArchive, taskName);
+        // An empty name keeps the one the task has, or proposes one, as the page does.
+        input.archiveName = ProposedArchiveName(
+            options.zipArchive->isEmpty() ? input.archiveName : *options.zipArchive, taskName);
     }
     input.level = options.level.value_or(input.level);
     input.includeFilter = options.include.value_or(input.includeFilter);
