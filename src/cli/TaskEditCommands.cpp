@@ -146,17 +146,17 @@ bool ParseRunTime(const QString& text, ScheduleInput& input) {
 
 // `manual`, `daily@HH:MM`, `weekly:mon,fri@HH:MM`, `monthly:D@HH:MM`. A day of the month
 // that is no number from 1 to 31 is kept as 0, for the page's check to refuse.
-bool ParseSchedule(const QString& spec, ScheduleInput& input) {
-    if (spec == QLatin1String("manual")) {
+bool ParseSchedule(const QString& text, ScheduleInput& input) {
+    if (text == QLatin1String("manual")) {
         input.mode = kScheduleNone;
         return true;
     }
-    const qsizetype at = spec.indexOf(QLatin1Char('@'));
-    if (at < 0 || !ParseRunTime(spec.mid(at + 1), input)) {
+    const qsizetype at = text.indexOf(QLatin1Char('@'));
+    if (at < 0 || !ParseRunTime(text.mid(at + 1), input)) {
         return false;
     }
-    const QString kind = spec.left(at).section(QLatin1Char(':'), 0, 0);
-    const QString detail = spec.left(at).section(QLatin1Char(':'), 1);
+    const QString kind = text.left(at).section(QLatin1Char(':'), 0, 0);
+    const QString detail = text.left(at).section(QLatin1Char(':'), 1);
     if (kind == QLatin1String("daily") && detail.isEmpty()) {
         input.mode = kScheduleDaily;
         return true;
@@ -390,6 +390,8 @@ int NewTaskCommand(const QString& dataFolder, const QStringList& args, std::FILE
         session.tree.AddTaskEntry(
             options.group ? GroupNamed(session.tree, *options.group) : nullptr, index);
         if (!session.Save(err)) {
+            // No launcher may outlive the task it starts.
+            DeleteDesktopShortcut(*session.tasks.TaskAt(index));
             return kExitFailed;
         }
         std::fputs("New task added\n", out);
