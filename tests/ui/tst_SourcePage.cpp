@@ -1,0 +1,182 @@
+// The source page on real folders: the tree as it reads them, and the page's buttons,
+// drops and messages. Naming and duplicates themselves are tested below the window.
+
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QtTest>
+#include <cstdio>
+#include <fstream>
+
+#include "model/FileName.h"
+#include "platform/Volumes.h"
+#include "ui/CSourcePage.h"
+#include "ui/CSourceTree.h"
+#include "ui/WindowTesting.h"
+
+using namespace corvane;
+
+namespace {
+
+// HOME is a fresh folder and the mount table is empty, so the tree holds only what the
+// test made. Global, so that it exists before the application reads HOME.
+struct HomeEnvironment : test::WidgetTestEnvironment {
+    HomeEnvironment() {
+        qputenv("HOME", QFile::encodeName(Path()));
+        qputenv("CORVANE_MOUNTS", QFile::encodeName(home.filePath("mounts")));
+        QFile(home.filePath("mounts")).open(QIODevice::WriteOnly);
+        for (const char* folder : {"Docs/Inner", ".dot", "Empty", "Documents/Docs"}) {
+            QDir(Path()).mkpath(folder);
+        }
+        for (const char* file : {"b.txt", "A.txt", "caf\xe9.txt", "Docs/note.txt"}) {
+            std::ofstream(QFile::encodeName(Path()).toStdString() + '/' + file);
+        }
+    }
+    QString Path() const { return home.filePath("home"); }
+} g_env;
+
+QStringList ChildTexts(const QTreeWidgetItem* node) {
+    QStringList texts;
+    for (int i = 0; i < node->childCount(); ++i) {
+        texts << node->child(i)->text(0);
+    }
+    return texts;
+}
+
+QTreeWidgetItem* Child(QTreeWidgetItem* node, const QString& text) {
+    for (int i = 0; i < node->childCount(); ++i) {
+        if (node->child(i)->text(0) == text) {
+            return node->child(i);
+        }
+    }
+    return nullptr;
+}
+
+enum Step { kAddNothing, kAddRootGroup, kRemoveNothing, kAddTwice, kLeaveEmpty, kLeaveUnnamed };
+
+}  // namespace
+
+class TestSourcePage : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void init() {
+        m_draft = TaskRecord();
+        m_page = std::make_unique<CSourcePage>(m_draft, false);
+        m_page->show();
+        m_tree = m_page->findChild<CSourceTree*>("sourceTree");
+        m_list = m_page->findChild<QTreeWidget*>("itemList");
+        m_name = m_page->findChild<QLineEdit*>("taskNameEdit");
+        m_home = Child(m_tree->topLevelItem(0), "Home folder");
+        QVERIFY(m_home != nullptr);
+    }
+    void cleanup() { m_page.reset(); }
+    // QTemporaryDir cannot remove a name that is not UTF-8.
+    void cleanupTestCase() {
+        std::remove((QFile::encodeName(g_env.Path()) + "/caf\xe9.txt").constData());
+    }
+
+    void treeListsFoldersThenFilesAndFillsOnExpand() {
+        QCOMPARE(ChildTexts(m_tree->topLevelItem(0)), QStringList({"My documents", "Home folder"}));
+        QCOMPARE(ChildTexts(m_home), QStringList({".dot", "Docs", "Documents", "Empty", "A.txt",
+                                                  "b.txt", "caf\\xE9.txt"}));
+        QCOMPARE(FileNameToBytes(CSourceTree::NodePath(m_home->child(6))),
+                 QFile::encodeName(g_env.Path()) + "/caf\xe9.txt");
+        QTreeWidgetItem* docs = Child(m_home, "Docs");
+        QCOMPARE(CSourceTree::NodePath(docs), g_env.Path() + "/Docs/");
+        QCOMPARE(ChildTexts(docs), QStringList{"Sub dir ###"});
+        QCOMPARE(Child(m_home, "Empty")->childCount(), 0);
+        docs->setExpanded(true);
+        QCOMPARE(ChildTexts(docs), QStringList({"Inner", "note.txt"}));
+        QCOMPARE(CSourceTree::NodeKind(docs->child(1)), int(kNodeFile));
+    }
+
+    void messages_data() {
+        QTest::addColumn<int>("step");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("nothing selected") << int(kAddNothing) << "At first you must select item";
+        QTest::newRow("root group") << int(kAddRootGroup) << "You cannot select this item";
+        QTest::newRow("no row") << int(kRemoveNothing)
+                                << "You must select item from the right list";
+        QTest::newRow("duplicate") << int(kAddTwice) << "This item was allready added.";
+        QTest::newRow("no items") << int(kLeaveEmpty) << "You must add at least one item";
+        QTest::newRow("no name") << int(kLeaveUnnamed) << "Task name cannot be empty";
+    }
+    void messages() {
+        QFETCH(int, step);
+        QFETCH(QString, message);
+        auto* add = m_page->findChild<QPushButton*>("addButton");
+        if (step == kAddRootGroup) {
+            m_tree->setCurrentItem(m_tree->topLevelItem(0));
+        }
+        if (step == kAddTwice || step == kLeaveUnnamed) {
+            m_tree->setCurrentItem(Child(m_home, "Docs"));
+            add->click();
+            m_name->clear();
+        }
+        if (step == kLeaveEmpty) {
+            m_name->setText("Mine");
+        }
+        test::SeenDialog seen;
+        test::AnswerNextDialog(this, seen);
+        if (step == kRemoveNothing) {
+            m_page->findChild<QPushButton*>("removeButton")->click();
+        } else if (step == kLeaveEmpty || step == kLeaveUnnamed) {
+            QVERIFY(!m_page->Leave());
+        } else {
+            add->click();
+        }
+        QCOMPARE(seen.text, message);
+    }
+
+    void addNamesTheTaskAndRemoveRenumbersRows() {
+        m_tree->setCurrentItem(Child(m_home, "Docs"));
+        m_page->findChild<QPushButton*>("addButton")->click();
+        QCOMPARE(m_name->text(), QString("Docs"));
+        QCOMPARE(m_name->selectedText(), QString("Docs"));
+        m_tree->setCurrentItem(Child(Child(m_tree->topLevelItem(0), "My documents"), "Docs"));
+        m_page->findChild<QPushButton*>("addButton")->click();
+        QCOMPARE(m_list->topLevelItem(1)->text(1), QString("Docs~1"));
+        m_list->setCurrentItem(m_list->topLevelItem(0));
+        m_page->findChild<QPushButton*>("removeButton")->click();
+        QCOMPARE(m_list->topLevelItemCount(), 1);
+        QCOMPARE(m_list->topLevelItem(0)->data(0, Qt::UserRole).toInt(), 0);
+        QCOMPARE(m_draft.items.at(0).path, g_env.Path() + "/Documents/Docs/");
+        QVERIFY(m_page->Leave());
+        QCOMPARE(m_draft.name, QString("Docs"));
+    }
+
+    // A node dragged from the tree, then files from a file manager, dropped on the list.
+    void dropsAndAddedPathsBecomeItems() {
+        m_tree->setCurrentItem(Child(m_home, "b.txt"));
+        std::unique_ptr<QMimeData> node(m_tree->model()->mimeData({m_tree->currentIndex()}));
+        QMimeData files;
+        files.setUrls({QUrl::fromLocalFile(g_env.Path() + "/Empty")});
+        for (const QMimeData* data : {node.get(), static_cast<QMimeData*>(&files)}) {
+            // The drop goes where the drag was accepted on entering.
+            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, data, Qt::LeftButton, {});
+            QApplication::sendEvent(m_list->viewport(), &enter);
+            QDropEvent drop(QPointF(5, 5), Qt::CopyAction, data, Qt::LeftButton, {});
+            QApplication::sendEvent(m_list->viewport(), &drop);
+        }
+        m_page->AddPaths(
+            {g_env.Path() + "/A.txt", g_env.Path() + "/missing", g_env.Path() + "/A.txt"});
+        QCOMPARE(m_draft.items.size(), size_t(3));
+        QCOMPARE(m_list->topLevelItem(0)->text(1), QString("b.txt"));
+        QCOMPARE(m_list->topLevelItem(1)->text(0), g_env.Path() + "/Empty/");
+        QCOMPARE(m_list->topLevelItem(2)->text(1), QString("A.txt"));
+    }
+
+  private:
+    TaskRecord m_draft;
+    std::unique_ptr<CSourcePage> m_page;
+    CSourceTree* m_tree = nullptr;
+    QTreeWidget* m_list = nullptr;
+    QLineEdit* m_name = nullptr;
+    QTreeWidgetItem* m_home = nullptr;
+};
+
+QTEST_MAIN(TestSourcePage)
+#include "tst_SourcePage.moc"
