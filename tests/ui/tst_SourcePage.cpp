@@ -1,5 +1,4 @@
-// The source page on real folders: the tree as it reads them, and the page's buttons,
-// drops and messages. Naming and duplicates themselves are tested below the window.
+// The source page on real folders: the tree as read, the buttons, drops and messages.
 
 #include <QLineEdit>
 #include <QMimeData>
@@ -20,13 +19,12 @@ using namespace corvane;
 
 namespace {
 
-// HOME is a fresh folder and the mount table is empty, so the tree holds only what the
+// HOME is a fresh folder and the mount table is missing, so the tree holds only what the
 // test made. Global, so that it exists before the application reads HOME.
 struct HomeEnvironment : test::WidgetTestEnvironment {
     HomeEnvironment() {
         qputenv("HOME", QFile::encodeName(Path()));
         qputenv("CORVANE_MOUNTS", QFile::encodeName(home.filePath("mounts")));
-        QFile(home.filePath("mounts")).open(QIODevice::WriteOnly);
         for (const char* folder : {"Docs/Inner", ".dot", "Empty", "Documents/Docs"}) {
             QDir(Path()).mkpath(folder);
         }
@@ -46,12 +44,7 @@ QStringList ChildTexts(const QTreeWidgetItem* node) {
 }
 
 QTreeWidgetItem* Child(QTreeWidgetItem* node, const QString& text) {
-    for (int i = 0; i < node->childCount(); ++i) {
-        if (node->child(i)->text(0) == text) {
-            return node->child(i);
-        }
-    }
-    return nullptr;
+    return node->child(ChildTexts(node).indexOf(text));
 }
 
 enum Step { kAddNothing, kAddRootGroup, kRemoveNothing, kAddTwice, kLeaveEmpty, kLeaveUnnamed };
@@ -70,11 +63,9 @@ class TestSourcePage : public QObject {
         m_list = m_page->findChild<QTreeWidget*>("itemList");
         m_name = m_page->findChild<QLineEdit*>("taskNameEdit");
         m_home = Child(m_tree->topLevelItem(0), "Home folder");
-        QVERIFY(m_home != nullptr);
     }
     void cleanup() { m_page.reset(); }
-    // QTemporaryDir cannot remove a name that is not UTF-8.
-    void cleanupTestCase() {
+    void cleanupTestCase() {  // QTemporaryDir cannot remove a name that is not UTF-8
         std::remove((QFile::encodeName(g_env.Path()) + "/caf\xe9.txt").constData());
     }
 
@@ -85,12 +76,10 @@ class TestSourcePage : public QObject {
         QCOMPARE(FileNameToBytes(CSourceTree::NodePath(m_home->child(6))),
                  QFile::encodeName(g_env.Path()) + "/caf\xe9.txt");
         QTreeWidgetItem* docs = Child(m_home, "Docs");
-        QCOMPARE(CSourceTree::NodePath(docs), g_env.Path() + "/Docs/");
         QCOMPARE(ChildTexts(docs), QStringList{"Sub dir ###"});
         QCOMPARE(Child(m_home, "Empty")->childCount(), 0);
         docs->setExpanded(true);
         QCOMPARE(ChildTexts(docs), QStringList({"Inner", "note.txt"}));
-        QCOMPARE(CSourceTree::NodeKind(docs->child(1)), int(kNodeFile));
     }
 
     void messages_data() {
@@ -107,45 +96,44 @@ class TestSourcePage : public QObject {
     void messages() {
         QFETCH(int, step);
         QFETCH(QString, message);
-        auto* add = m_page->findChild<QPushButton*>("addButton");
+        m_name->setText("Mine");
         if (step == kAddRootGroup) {
             m_tree->setCurrentItem(m_tree->topLevelItem(0));
         }
         if (step == kAddTwice || step == kLeaveUnnamed) {
-            m_tree->setCurrentItem(Child(m_home, "Docs"));
-            add->click();
+            AddNode(Child(m_home, "Docs"));
             m_name->clear();
-        }
-        if (step == kLeaveEmpty) {
-            m_name->setText("Mine");
         }
         test::SeenDialog seen;
         test::AnswerNextDialog(this, seen);
         if (step == kRemoveNothing) {
-            m_page->findChild<QPushButton*>("removeButton")->click();
+            Click("removeButton");
         } else if (step == kLeaveEmpty || step == kLeaveUnnamed) {
             QVERIFY(!m_page->Leave());
         } else {
-            add->click();
+            Click("addButton");
         }
         QCOMPARE(seen.text, message);
     }
 
     void addNamesTheTaskAndRemoveRenumbersRows() {
-        m_tree->setCurrentItem(Child(m_home, "Docs"));
-        m_page->findChild<QPushButton*>("addButton")->click();
-        QCOMPARE(m_name->text(), QString("Docs"));
+        AddNode(Child(m_home, "Docs"));
         QCOMPARE(m_name->selectedText(), QString("Docs"));
-        m_tree->setCurrentItem(Child(Child(m_tree->topLevelItem(0), "My documents"), "Docs"));
-        m_page->findChild<QPushButton*>("addButton")->click();
+        AddNode(Child(Child(m_tree->topLevelItem(0), "My documents"), "Docs"));
         QCOMPARE(m_list->topLevelItem(1)->text(1), QString("Docs~1"));
         m_list->setCurrentItem(m_list->topLevelItem(0));
-        m_page->findChild<QPushButton*>("removeButton")->click();
+        Click("removeButton");
         QCOMPARE(m_list->topLevelItemCount(), 1);
         QCOMPARE(m_list->topLevelItem(0)->data(0, Qt::UserRole).toInt(), 0);
         QCOMPARE(m_draft.items.at(0).path, g_env.Path() + "/Documents/Docs/");
         QVERIFY(m_page->Leave());
-        QCOMPARE(m_draft.name, QString("Docs"));
+    }
+
+    // A name typed but not yet stored is the task's: the first item must not replace it.
+    void typedTaskNameIsNotReplacedByTheFirstItem() {
+        m_name->setText("Mine");
+        AddNode(Child(m_home, "Docs"));
+        QCOMPARE(m_name->text(), QString("Mine"));
     }
 
     // A node dragged from the tree, then files from a file manager, dropped on the list.
@@ -163,13 +151,18 @@ class TestSourcePage : public QObject {
         }
         m_page->AddPaths(
             {g_env.Path() + "/A.txt", g_env.Path() + "/missing", g_env.Path() + "/A.txt"});
-        QCOMPARE(m_draft.items.size(), size_t(3));
-        QCOMPARE(m_list->topLevelItem(0)->text(1), QString("b.txt"));
-        QCOMPARE(m_list->topLevelItem(1)->text(0), g_env.Path() + "/Empty/");
-        QCOMPARE(m_list->topLevelItem(2)->text(1), QString("A.txt"));
+        const QString home = g_env.Path();
+        QCOMPARE(ChildTexts(m_list->invisibleRootItem()),
+                 QStringList({home + "/b.txt", home + "/Empty/", home + "/A.txt"}));
     }
 
   private:
+    void AddNode(QTreeWidgetItem* node) {
+        m_tree->setCurrentItem(node);
+        Click("addButton");
+    }
+    void Click(const char* button) { m_page->findChild<QPushButton*>(button)->click(); }
+
     TaskRecord m_draft;
     std::unique_ptr<CSourcePage> m_page;
     CSourceTree* m_tree = nullptr;
