@@ -215,11 +215,14 @@ class CSourcePage::Impl : public QObject {
         return event->mimeData()->hasFormat(CSourceTree::DragFormat());
     }
 
+    // The paths of dropped files by their bytes: toLocalFile() would read a name that is
+    // not UTF-8 as U+FFFD and name a file that does not exist.
     static QStringList LocalPaths(const QMimeData* data) {
         QStringList paths;
         for (const QUrl& url : data->urls()) {
             if (url.isLocalFile()) {
-                paths << url.toLocalFile();
+                paths << FileNameFromBytes(
+                    QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
             }
         }
         return paths;

@@ -141,7 +141,8 @@ class TestSourcePage : public QObject {
         m_tree->setCurrentItem(Child(m_home, "b.txt"));
         std::unique_ptr<QMimeData> node(m_tree->model()->mimeData({m_tree->currentIndex()}));
         QMimeData files;
-        files.setUrls({QUrl::fromLocalFile(g_env.Path() + "/Empty")});
+        files.setUrls({QUrl::fromEncoded(
+            "file://" + QFile::encodeName(g_env.Path()).toPercentEncoding("/") + "/caf%E9.txt")});
         for (const QMimeData* data : {node.get(), static_cast<QMimeData*>(&files)}) {
             // The drop goes where the drag was accepted on entering.
             QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, data, Qt::LeftButton, {});
@@ -149,11 +150,10 @@ class TestSourcePage : public QObject {
             QDropEvent drop(QPointF(5, 5), Qt::CopyAction, data, Qt::LeftButton, {});
             QApplication::sendEvent(m_list->viewport(), &drop);
         }
-        m_page->AddPaths(
-            {g_env.Path() + "/A.txt", g_env.Path() + "/missing", g_env.Path() + "/A.txt"});
         const QString home = g_env.Path();
+        m_page->AddPaths({home + "/A.txt", home + "/missing", home + "/A.txt"});
         QCOMPARE(ChildTexts(m_list->invisibleRootItem()),
-                 QStringList({home + "/b.txt", home + "/Empty/", home + "/A.txt"}));
+                 QStringList({home + "/b.txt", home + "/caf\\xE9.txt", home + "/A.txt"}));
     }
 
   private:
