@@ -68,11 +68,11 @@ bool IsBelowSystemFolder(const QString& path) {
 
 // udev names the label links with "\x20" for a blank and likewise for other bytes.
 QString DecodeLabelLinkName(const QString& name) {
-    QByteArray bytes = QFile::encodeName(name);
+    const QByteArray bytes = QFile::encodeName(name);
     QByteArray decoded;
     decoded.reserve(bytes.size());
     for (qsizetype i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == '\\' && i + 3 < bytes.size() + 0 && bytes[i + 1] == 'x') {
+        if (bytes[i] == '\\' && i + 3 < bytes.size() && bytes[i + 1] == 'x') {
             bool ok = false;
             const int value = bytes.mid(i + 2, 2).toInt(&ok, 16);
             if (ok) {
@@ -100,8 +100,8 @@ QString FileSystemLabel(const QString& canonicalDevice, const QString& labelFold
     return {};
 }
 
-// The disk of a partition: "sdb1" -> "sdb", "nvme0n1p2" -> "nvme0n1", "mmcblk0p1" ->
-// "mmcblk0"; a whole disk names itself.
+// The removable flag of the disk that holds the device: a partition ("sdb1", "nvme0n1p2",
+// "mmcblk0p1") reads the flag of its disk ("sdb", "nvme0n1", "mmcblk0").
 bool IsRemovableDevice(const QString& canonicalDevice, const QString& blockFolder) {
     const QString name = QFileInfo(canonicalDevice).fileName();
     if (name.isEmpty()) {

@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFileIconProvider>
-#include <QHeaderView>
 #include <QMimeData>
 #include <QStandardPaths>
 #include <algorithm>
@@ -63,8 +62,6 @@ CSourceTree::CSourceTree(QWidget* parent) : QTreeWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setDragEnabled(true);
     setDragDropMode(QAbstractItemView::DragOnly);
-    header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    header()->setStretchLastSection(false);
     connect(this, &QTreeWidget::itemExpanded, this, &CSourceTree::FillOnFirstExpand);
 }
 
