@@ -192,13 +192,13 @@ class CSourcePage::Impl : public QObject {
             case QEvent::DragMove: {
                 auto* drag = static_cast<QDropEvent*>(event);
                 if (IsTreeDrag(drag) || drag->mimeData()->hasUrls()) {
-                    drag->acceptProposedAction();
+                    AcceptAsCopy(drag);
                 }
                 return true;
             }
             case QEvent::Drop: {
                 auto* drop = static_cast<QDropEvent*>(event);
-                drop->acceptProposedAction();
+                AcceptAsCopy(drop);
                 if (IsTreeDrag(drop)) {
                     AddSelectedNode();
                 } else {
@@ -209,6 +209,13 @@ class CSourcePage::Impl : public QObject {
             default:
                 return false;
         }
+    }
+
+    // Always a copy: a drag that ended as a move would take the node out of the tree,
+    // or the file manager's file away.
+    static void AcceptAsCopy(QDropEvent* event) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
     }
 
     static bool IsTreeDrag(const QDropEvent* event) {

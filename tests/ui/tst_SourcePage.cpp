@@ -136,7 +136,7 @@ class TestSourcePage : public QObject {
         QCOMPARE(m_name->text(), QString("Mine"));
     }
 
-    // A node dragged from the tree, then files from a file manager, dropped on the list.
+    // A node dragged from the tree, then a file from a file manager, dropped on the list.
     void dropsAndAddedPathsBecomeItems() {
         m_tree->setCurrentItem(Child(m_home, "b.txt"));
         std::unique_ptr<QMimeData> node(m_tree->model()->mimeData({m_tree->currentIndex()}));
@@ -147,8 +147,11 @@ class TestSourcePage : public QObject {
             // The drop goes where the drag was accepted on entering.
             QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, data, Qt::LeftButton, {});
             QApplication::sendEvent(m_list->viewport(), &enter);
-            QDropEvent drop(QPointF(5, 5), Qt::CopyAction, data, Qt::LeftButton, {});
+            // Offered as a move (Shift held): taken as a copy, so the source stays.
+            QDropEvent drop(QPointF(5, 5), Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton,
+                            Qt::ShiftModifier);
             QApplication::sendEvent(m_list->viewport(), &drop);
+            QCOMPARE(drop.dropAction(), Qt::CopyAction);
         }
         const QString home = g_env.Path();
         m_page->AddPaths({home + "/A.txt", home + "/missing", home + "/A.txt"});
