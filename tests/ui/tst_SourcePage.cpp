@@ -144,10 +144,9 @@ class TestSourcePage : public QObject {
         files.setUrls({QUrl::fromEncoded(
             "file://" + QFile::encodeName(g_env.Path()).toPercentEncoding("/") + "/caf%E9.txt")});
         for (const QMimeData* data : {node.get(), static_cast<QMimeData*>(&files)}) {
-            // The drop goes where the drag was accepted on entering.
+            // The drop goes where the drag was accepted on entering; Shift offers a move.
             QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, data, Qt::LeftButton, {});
             QApplication::sendEvent(m_list->viewport(), &enter);
-            // Offered as a move (Shift held): taken as a copy, so the source stays.
             QDropEvent drop(QPointF(5, 5), Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton,
                             Qt::ShiftModifier);
             QApplication::sendEvent(m_list->viewport(), &drop);
