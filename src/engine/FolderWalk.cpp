@@ -139,7 +139,7 @@ class Walker {
             // Any bytes are a name: one that is not UTF-8 keeps them as escapes.
             const QString name = FileNameFromBytes(entry->d_name);
             if (entryClass == EntryClass::System) {
-                if ((m_what & kListFiles) && !(m_what & kListStoredCopy)) {
+                if ((m_what & kListFiles) && !(m_what & (kListStoredCopy | kListQuiet))) {
                     Log("  Warning: '%s' is not a regular file, folder or link, skipped",
                         qUtf8Printable(FileNameForDisplay(prefix + name)));
                 }

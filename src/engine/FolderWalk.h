@@ -28,8 +28,9 @@ namespace corvane {
 // Bits of the `what` argument of ListFolder. kListStoredCopy walks a copy that a backup
 // made: every entry as it lies there, without the cache-folder rule and without log lines
 // (they describe what a backup leaves out, which a stored copy no longer holds), and
-// without the temporaries of writes that were cut off (io/ReplacingFile.h).
-enum ListWhat : int { kListFolders = 1, kListFiles = 2, kListStoredCopy = 4 };
+// without the temporaries of writes that were cut off (io/ReplacingFile.h). kListQuiet
+// lists for a person browsing the disk: no log lines, since nothing is being saved.
+enum ListWhat : int { kListFolders = 1, kListFiles = 2, kListStoredCopy = 4, kListQuiet = 8 };
 
 // Appends the entries of `folder` to `list`. `what` is a set of ListWhat bits; with
 // `recursive` the subfolders are walked too; with `fullPaths` each path is the folder

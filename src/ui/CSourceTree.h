@@ -1,0 +1,59 @@
+#pragma once
+
+// The tree of what can be backed up, on the left of the source page: "File system"
+// holding "My documents" (the XDG documents folder), one node per mounted file system a
+// person would back up (platform/UserVolumes.h) and "Home folder". Those are read one
+// level deep when the tree is filled; a folder below them is read when it is first
+// expanded. Folders come first, then files, each sorted by name without regard to case;
+// dot-files and dot-folders are listed like any other entry. Names are carried as the
+// bytes on disk (model/FileName.h) and shown escaped where they are not UTF-8.
+//
+// Each node keeps its kind (SourceNodeKind) and full path: a folder's path ends in "/".
+// A drag started here carries the selected node; the source page takes it on its list.
+//
+// Main thread only.
+
+#include <QTreeWidget>
+
+#include "platform/UserVolumes.h"
+
+namespace corvane {
+
+enum SourceNodeKind : int {
+    kNodeGroup = 0,  // the root group and the placeholders: nothing to back up
+    kNodeVolume = 1,
+    kNodeFolder = 2,
+    kNodeDocuments = 3,
+    kNodeHome = 4,
+    kNodeFile = 5,
+};
+
+class CSourceTree : public QTreeWidget {
+    Q_OBJECT
+
+  public:
+    explicit CSourceTree(QWidget* parent = nullptr);
+
+    // Builds the tree afresh: the mount table and the special folders are read now.
+    void Fill(const VolumeInfoFolders& folders = {});
+
+    // The drag format of a node: the list of the source page takes drags that carry it.
+    static QString DragFormat();
+
+    static int NodeKind(const QTreeWidgetItem* node);
+    // The node's full path; empty for kNodeGroup.
+    static QString NodePath(const QTreeWidgetItem* node);
+
+  protected:
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QList<QTreeWidgetItem*>& nodes) const override;
+
+  private:
+    QTreeWidgetItem* AddFolderNode(QTreeWidgetItem* parent, int kind, const QString& text,
+                                   const QString& path, const QIcon& icon);
+    // Reads the folder of `node` into its children, replacing what it held.
+    void FillFolderNode(QTreeWidgetItem* node);
+    void FillOnFirstExpand(QTreeWidgetItem* node);
+};
+
+}  // namespace corvane

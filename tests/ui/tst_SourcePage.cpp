@@ -1,0 +1,177 @@
+// The source page on real folders: the tree as read, the buttons, drops and messages.
+
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QtTest>
+#include <cstdio>
+#include <fstream>
+
+#include "model/FileName.h"
+#include "platform/Volumes.h"
+#include "ui/CSourcePage.h"
+#include "ui/CSourceTree.h"
+#include "ui/WindowTesting.h"
+
+using namespace corvane;
+
+namespace {
+
+// HOME is a fresh folder and the mount table is missing, so the tree holds only what the
+// test made. Global, so that it exists before the application reads HOME.
+struct HomeEnvironment : test::WidgetTestEnvironment {
+    HomeEnvironment() {
+        qputenv("HOME", QFile::encodeName(Path()));
+        qputenv("CORVANE_MOUNTS", QFile::encodeName(home.filePath("mounts")));
+        for (const char* folder : {"Docs/Inner", ".dot", "Empty", "Documents/Docs"}) {
+            QDir(Path()).mkpath(folder);
+        }
+        for (const char* file : {"b.txt", "A.txt", "caf\xe9.txt", "Docs/note.txt"}) {
+            std::ofstream(QFile::encodeName(Path()).toStdString() + '/' + file);
+        }
+    }
+    QString Path() const { return home.filePath("home"); }
+} g_env;
+
+QStringList ChildTexts(const QTreeWidgetItem* node) {
+    QStringList texts;
+    for (int i = 0; i < node->childCount(); ++i) {
+        texts << node->child(i)->text(0);
+    }
+    return texts;
+}
+
+QTreeWidgetItem* Child(QTreeWidgetItem* node, const QString& text) {
+    return node->child(ChildTexts(node).indexOf(text));
+}
+
+enum Step { kAddNothing, kAddRootGroup, kRemoveNothing, kAddTwice, kLeaveEmpty, kLeaveUnnamed };
+
+}  // namespace
+
+class TestSourcePage : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void init() {
+        m_draft = TaskRecord();
+        m_page = std::make_unique<CSourcePage>(m_draft, false);
+        m_page->show();
+        m_tree = m_page->findChild<CSourceTree*>("sourceTree");
+        m_list = m_page->findChild<QTreeWidget*>("itemList");
+        m_name = m_page->findChild<QLineEdit*>("taskNameEdit");
+        m_home = Child(m_tree->topLevelItem(0), "Home folder");
+    }
+    void cleanup() { m_page.reset(); }
+    void cleanupTestCase() {  // QTemporaryDir cannot remove a name that is not UTF-8
+        std::remove((QFile::encodeName(g_env.Path()) + "/caf\xe9.txt").constData());
+    }
+
+    void treeListsFoldersThenFilesAndFillsOnExpand() {
+        QCOMPARE(ChildTexts(m_tree->topLevelItem(0)), QStringList({"My documents", "Home folder"}));
+        QCOMPARE(ChildTexts(m_home), QStringList({".dot", "Docs", "Documents", "Empty", "A.txt",
+                                                  "b.txt", "caf\\xE9.txt"}));
+        QCOMPARE(FileNameToBytes(CSourceTree::NodePath(m_home->child(6))),
+                 QFile::encodeName(g_env.Path()) + "/caf\xe9.txt");
+        QTreeWidgetItem* docs = Child(m_home, "Docs");
+        QCOMPARE(ChildTexts(docs), QStringList{"Sub dir ###"});
+        QCOMPARE(Child(m_home, "Empty")->childCount(), 0);
+        docs->setExpanded(true);
+        QCOMPARE(ChildTexts(docs), QStringList({"Inner", "note.txt"}));
+    }
+
+    void messages_data() {
+        QTest::addColumn<int>("step");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("nothing selected") << int(kAddNothing) << "At first you must select item";
+        QTest::newRow("root group") << int(kAddRootGroup) << "You cannot select this item";
+        QTest::newRow("no row") << int(kRemoveNothing)
+                                << "You must select item from the right list";
+        QTest::newRow("duplicate") << int(kAddTwice) << "This item was allready added.";
+        QTest::newRow("no items") << int(kLeaveEmpty) << "You must add at least one item";
+        QTest::newRow("no name") << int(kLeaveUnnamed) << "Task name cannot be empty";
+    }
+    void messages() {
+        QFETCH(int, step);
+        QFETCH(QString, message);
+        m_name->setText("Mine");
+        if (step == kAddRootGroup) {
+            m_tree->setCurrentItem(m_tree->topLevelItem(0));
+        }
+        if (step == kAddTwice || step == kLeaveUnnamed) {
+            AddNode(Child(m_home, "Docs"));
+            m_name->clear();
+        }
+        test::SeenDialog seen;
+        test::AnswerNextDialog(this, seen);
+        if (step == kRemoveNothing) {
+            Click("removeButton");
+        } else if (step == kLeaveEmpty || step == kLeaveUnnamed) {
+            QVERIFY(!m_page->Leave());
+        } else {
+            Click("addButton");
+        }
+        QCOMPARE(seen.text, message);
+    }
+
+    void addNamesTheTaskAndRemoveRenumbersRows() {
+        AddNode(Child(m_home, "Docs"));
+        QCOMPARE(m_name->selectedText(), QString("Docs"));
+        AddNode(Child(Child(m_tree->topLevelItem(0), "My documents"), "Docs"));
+        QCOMPARE(m_list->topLevelItem(1)->text(1), QString("Docs~1"));
+        m_list->setCurrentItem(m_list->topLevelItem(0));
+        Click("removeButton");
+        QCOMPARE(m_list->topLevelItemCount(), 1);
+        QCOMPARE(m_list->topLevelItem(0)->data(0, Qt::UserRole).toInt(), 0);
+        QCOMPARE(m_draft.items.at(0).path, g_env.Path() + "/Documents/Docs/");
+        QVERIFY(m_page->Leave());
+    }
+
+    // A name typed but not yet stored is the task's: the first item must not replace it.
+    void typedTaskNameIsNotReplacedByTheFirstItem() {
+        m_name->setText("Mine");
+        AddNode(Child(m_home, "Docs"));
+        QCOMPARE(m_name->text(), QString("Mine"));
+    }
+
+    // A node dragged from the tree, then a file from a file manager, dropped on the list.
+    void dropsAndAddedPathsBecomeItems() {
+        m_tree->setCurrentItem(Child(m_home, "b.txt"));
+        std::unique_ptr<QMimeData> node(m_tree->model()->mimeData({m_tree->currentIndex()}));
+        QMimeData files;
+        files.setUrls({QUrl::fromEncoded(
+            "file://" + QFile::encodeName(g_env.Path()).toPercentEncoding("/") + "/caf%E9.txt")});
+        for (const QMimeData* data : {node.get(), static_cast<QMimeData*>(&files)}) {
+            // The drop goes where the drag was accepted on entering; Shift offers a move.
+            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, data, Qt::LeftButton, {});
+            QApplication::sendEvent(m_list->viewport(), &enter);
+            QDropEvent drop(QPointF(5, 5), Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton,
+                            Qt::ShiftModifier);
+            QApplication::sendEvent(m_list->viewport(), &drop);
+            QCOMPARE(drop.dropAction(), Qt::CopyAction);
+        }
+        const QString home = g_env.Path();
+        m_page->AddPaths({home + "/A.txt", home + "/missing", home + "/A.txt"});
+        QCOMPARE(ChildTexts(m_list->invisibleRootItem()),
+                 QStringList({home + "/b.txt", home + "/caf\\xE9.txt", home + "/A.txt"}));
+    }
+
+  private:
+    void AddNode(QTreeWidgetItem* node) {
+        m_tree->setCurrentItem(node);
+        Click("addButton");
+    }
+    void Click(const char* button) { m_page->findChild<QPushButton*>(button)->click(); }
+
+    TaskRecord m_draft;
+    std::unique_ptr<CSourcePage> m_page;
+    CSourceTree* m_tree = nullptr;
+    QTreeWidget* m_list = nullptr;
+    QLineEdit* m_name = nullptr;
+    QTreeWidgetItem* m_home = nullptr;
+};
+
+QTEST_MAIN(TestSourcePage)
+#include "tst_SourcePage.moc"
