@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -323,9 +324,58 @@ class TestTaskPages : public QObject {
         }
     }
 
-    // Modify opens the sheet on the selected task; Save changes it and says so, Cancel and
-    // New task's Cancel change nothing.
+    // Modify opens the sheet on the selected task; Save changes it and says so, Cancel
+    // changes nothing; New task and dropped files open the wizard, whose Cancel adds
+    // nothing.
     void viewCommandsReachTheSheetAndWizard() {
+        test::TempDir dir;
+        dir.Write("docs/a.txt", "a");
+        TaskList tasks;
+        SilentObserver observer;
+        CTarnisView view(tasks, dir.Path(), observer);
+        TaskRecord* task = tasks.NewTask(QStringLiteral("Docs"), kTaskBackup);
+        view.PlaceNewTask(tasks.IndexOfTask(task));
+        test::LogCapture log;
+
+        for (const char* button : {"cancelButton", "saveButton"}) {
+            QObject owner;
+            test::WhenModal<CTaskPropertySheet>(&owner, [button](CTaskPropertySheet* sheet) {
+                Find<QComboBox>(sheet, "destinationCombo")->setEditText(QStringLiteral("/tmp/x"));
+                Click(sheet, button);
+            });
+            view.Action(ViewCommand::kModify)->trigger();
+        }
+        QCOMPARE(task->destination.path, QStringLiteral("/tmp/x/"));
+        QCOMPARE(log.CountEndingWith(QStringLiteral("Task was changed")), 1);
+
+        QObject owner;
+        int wizardItems = -1;
+        auto cancelWizard = [&wizardItems](CNewTaskWizard* wizard) {
+            wizardItems = static_cast<int>(wizard->Task().items.size());
+            Click(wizard, "cancelButton");
+        };
+        test::WhenModal<CSelectTaskTypeDialog>(&owner, [&](CSelectTaskTypeDialog* dialog) {
+            test::WhenModal<CNewTaskWizard>(&owner, cancelWizard);
+            dialog->accept();
+        });
+        view.Action(ViewCommand::kNewTask)->trigger();
+        QCOMPARE(wizardItems, 0);
+
+        QMimeData files;
+        files.setUrls({QUrl::fromLocalFile(dir.Path() + "/docs")});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &files, Qt::LeftButton, {});
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &files, Qt::LeftButton, {});
+        test::WhenModal<CNewTaskWizard>(&owner, cancelWizard);
+        QApplication::sendEvent(view.viewport(), &enter);
+        QApplication::sendEvent(view.viewport(), &drop);
+        QTRY_COMPARE(wizardItems, 1);
+        QCOMPARE(tasks.LiveTaskCount(), 1);
+        QCOMPARE(log.CountEndingWith(QStringLiteral("New task added")), 0);
+    }
+
+    // A run that starts while the sheet is open (a task handed over by another program)
+    // reads the task on the worker thread: the saved change waits for the run to end.
+    void taskChangedDuringARunWaitsForItsEnd() {
         test::TempDir dir;
         TaskList tasks;
         SilentObserver observer;
@@ -333,29 +383,23 @@ class TestTaskPages : public QObject {
         TaskRecord* task = tasks.NewTask(QStringLiteral("Docs"), kTaskBackup);
         task->destination.path = QStringLiteral("/tmp/first/");
         view.PlaceNewTask(tasks.IndexOfTask(task));
+        test::HeldJob job;
+        view.Queue().SetBackupJob(job.Job());
         test::LogCapture log;
 
-        for (const char* button : {"cancelButton", "saveButton"}) {
-            QObject owner;
-            test::WhenModal<CTaskPropertySheet>(&owner, [button](CTaskPropertySheet* sheet) {
-                Find<QComboBox>(sheet, "destinationCombo")
-                    ->setEditText(QStringLiteral("/tmp/second"));
-                Click(sheet, button);
-            });
-            view.Action(ViewCommand::kModify)->trigger();
-        }
-        QCOMPARE(task->destination.path, QStringLiteral("/tmp/second/"));
-        QCOMPARE(log.CountEndingWith(QStringLiteral("Task was changed")), 1);
-
         QObject owner;
-        test::WhenModal<CSelectTaskTypeDialog>(&owner, [&owner](CSelectTaskTypeDialog* dialog) {
-            test::WhenModal<CNewTaskWizard>(
-                &owner, [](CNewTaskWizard* wizard) { Click(wizard, "cancelButton"); });
-            dialog->accept();
+        test::WhenModal<CTaskPropertySheet>(&owner, [&view](CTaskPropertySheet* sheet) {
+            view.RunTaskByName(QStringLiteral("Docs"));
+            Find<QComboBox>(sheet, "destinationCombo")->setEditText(QStringLiteral("/tmp/x"));
+            Click(sheet, "saveButton");
         });
-        view.Action(ViewCommand::kNewTask)->trigger();
-        QCOMPARE(tasks.LiveTaskCount(), 1);
-        QCOMPARE(log.CountEndingWith(QStringLiteral("New task added")), 0);
+        view.Action(ViewCommand::kModify)->trigger();
+        QVERIFY(view.Queue().IsRunning());
+        QVERIFY(!view.Action(ViewCommand::kModify)->isEnabled());
+        QCOMPARE(task->destination.path, QStringLiteral("/tmp/first/"));
+        job.Open();
+        QTRY_COMPARE(task->destination.path, QStringLiteral("/tmp/x/"));
+        QCOMPARE(log.CountEndingWith(QStringLiteral("Task was changed")), 1);
     }
 };
 
