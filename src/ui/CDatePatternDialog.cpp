@@ -1,12 +1,11 @@
 #include "ui/CDatePatternDialog.h"
 
-#include <QDialogButtonBox>
 #include <QLabel>
 #include <QListWidget>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "ui/ModalDialogScope.h"
+#include "ui/SaveCancelButtons.h"
 
 namespace corvane {
 
@@ -27,17 +26,9 @@ CDatePatternDialog::CDatePatternDialog(const QString& archiveName, const QString
     layout->addWidget(m_accuracies);
     layout->addWidget(new QLabel(QStringLiteral("File name sample:")));
     layout->addWidget(m_samples);
-    auto* buttons = new QDialogButtonBox;
-    QPushButton* save = buttons->addButton(QStringLiteral("Save"), QDialogButtonBox::AcceptRole);
-    save->setObjectName(QStringLiteral("saveButton"));
-    QPushButton* cancel =
-        buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("cancelButton"));
-    layout->addWidget(buttons);
+    layout->addWidget(SaveCancelButtons(*this));
     ShowSamples();
 
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(m_accuracies, &QListWidget::currentRowChanged, this, [this](int row) {
         if (m_settings.SelectAccuracy(row, CurrentLocalTime())) {
             ShowSamples();

@@ -17,6 +17,7 @@
 #include "platform/UserSettings.h"
 #include "ui/CFtpFolderDialog.h"
 #include "ui/ModalDialogScope.h"
+#include "ui/TaskPageCheck.h"
 
 namespace corvane {
 
@@ -102,9 +103,7 @@ void CDestinationPage::Store() {
 bool CDestinationPage::Leave() {
     Store();
     DraftProblem problem;
-    if (!CheckDestinationPage(Input(), &problem)) {
-        ShowDraftProblem(this, problem);
-        FocusField(problem.field);
+    if (!ShowCheckResult(*this, CheckDestinationPage(Input(), &problem), problem)) {
         return false;
     }
     UserSettings::RememberPath(Draft().destination.path);

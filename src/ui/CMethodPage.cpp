@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "ui/CDatePatternDialog.h"
+#include "ui/TaskPageCheck.h"
 
 namespace corvane {
 namespace {
@@ -140,12 +141,7 @@ void CMethodPage::Store() {
 bool CMethodPage::Leave() {
     Store();
     DraftProblem problem;
-    if (!CheckMethodPage(Input(), &problem)) {
-        ShowDraftProblem(this, problem);
-        FocusField(problem.field);
-        return false;
-    }
-    return true;
+    return ShowCheckResult(*this, CheckMethodPage(Input(), &problem), problem);
 }
 
 void CMethodPage::FocusField(DraftField field) {

@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QTimeEdit>
 #include <QVBoxLayout>
+#include "ui/TaskPageCheck.h"
 
 namespace corvane {
 namespace {
@@ -120,12 +121,7 @@ void CSchedulePage::Store() {
 bool CSchedulePage::Leave() {
     Store();
     DraftProblem problem;
-    if (!CheckSchedulePage(Input(), &problem)) {
-        ShowDraftProblem(this, problem);
-        FocusField(problem.field);
-        return false;
-    }
-    return true;
+    return ShowCheckResult(*this, CheckSchedulePage(Input(), &problem), problem);
 }
 
 void CSchedulePage::FocusField(DraftField field) {

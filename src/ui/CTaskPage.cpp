@@ -3,6 +3,7 @@
 #include <QMessageBox>
 
 #include "ui/ModalDialogScope.h"
+#include "ui/TaskPageCheck.h"
 
 namespace corvane {
 
@@ -14,6 +15,14 @@ void ShowDraftProblem(QWidget* parent, const DraftProblem& problem) {
                     plain ? QStringLiteral("Corvane") : problem.title, problem.message,
                     QMessageBox::Ok, parent);
     box.exec();
+}
+
+bool ShowCheckResult(CTaskPage& page, bool passed, const DraftProblem& problem) {
+    if (!passed) {
+        ShowDraftProblem(&page, problem);
+        page.FocusField(problem.field);
+    }
+    return passed;
 }
 
 }  // namespace corvane

@@ -1,7 +1,5 @@
 #include "ui/CTaskPropertySheet.h"
 
-#include <QDialogButtonBox>
-#include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -10,6 +8,7 @@
 #include "ui/CMethodPage.h"
 #include "ui/CSchedulePage.h"
 #include "ui/CSourcePage.h"
+#include "ui/SaveCancelButtons.h"
 
 namespace corvane {
 
@@ -28,18 +27,9 @@ CTaskPropertySheet::CTaskPropertySheet(const TaskRecord& task, QWidget* parent)
     }
     m_sourcePage->SetDesktopIconWanted(!task.desktopShortcut.isEmpty());
 
-    auto* buttons = new QDialogButtonBox;
-    QPushButton* save = buttons->addButton(QStringLiteral("Save"), QDialogButtonBox::AcceptRole);
-    save->setObjectName(QStringLiteral("saveButton"));
-    QPushButton* cancel =
-        buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("cancelButton"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &CTaskPropertySheet::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_tabs, 1);
-    layout->addWidget(buttons);
+    layout->addWidget(SaveCancelButtons(*this));
 }
 
 bool CTaskPropertySheet::DesktopIconWanted() const {
