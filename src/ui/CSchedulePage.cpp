@@ -91,7 +91,11 @@ void CSchedulePage::Load() {
         m_days[day]->setChecked(input.weekDays[day]);
     }
     m_dayOfMonth->setText(input.dayOfMonth > 0 ? QString::number(input.dayOfMonth) : QString());
-    m_runTime->setTime(QTime(input.hour, input.minute));
+    // A task that never had a run time offers now, rounded down to five minutes.
+    const CalendarTime runTime = Draft().scheduleStart.IsValid()
+                                     ? Draft().scheduleStart
+                                     : RoundedRunTime(CurrentLocalTime());
+    m_runTime->setTime(QTime(runTime.hour, runTime.minute));
     m_mailAddress->setText(input.mailAddress);
     m_mailAccount->setText(input.mailAccount);
 }
