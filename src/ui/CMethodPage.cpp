@@ -89,7 +89,10 @@ CMethodPage::CMethodPage(TaskRecord& draft, bool inSheet, QWidget* parent)
     layout->addLayout(filters);
     layout->addStretch(1);
 
-    connect(m_copyRadio, &QRadioButton::clicked, this, [this] { m_archiveControls->hide(); });
+    connect(m_copyRadio, &QRadioButton::clicked, this, [this] {
+        m_method = kMethodCopy;
+        m_archiveControls->hide();
+    });
     connect(m_zipRadio, &QRadioButton::clicked, this, [this] { ChooseZip(); });
     connect(pattern, &QPushButton::clicked, this, [this] { SetDatePattern(); });
 }
@@ -108,6 +111,7 @@ QString CMethodPage::TabLabel() const {
 
 void CMethodPage::Load() {
     const MethodInput input = MethodInputOf(Draft());
+    m_method = input.method;
     const bool zip = input.method != kMethodCopy;
     (zip ? m_zipRadio : m_copyRadio)->setChecked(true);
     m_archiveControls->setVisible(zip);
@@ -121,10 +125,7 @@ void CMethodPage::Load() {
 
 MethodInput CMethodPage::Input() const {
     MethodInput input;
-    // A method the page has no radio for is kept until the user picks another.
-    input.method = m_copyRadio->isChecked()            ? kMethodCopy
-                   : Draft().backupMode == kMethodCopy ? kMethodZip
-                                                       : Draft().backupMode;
+    input.method = m_method;
     input.archiveName = m_archiveName->text();
     input.level = m_level->value();
     input.includeFilter = m_include->currentText();
@@ -159,6 +160,7 @@ void CMethodPage::FocusField(DraftField field) {
 }
 
 void CMethodPage::ChooseZip() {
+    m_method = kMethodZip;
     m_archiveName->setText(ProposedArchiveName(m_archiveName->text(), Draft().name));
     m_archiveControls->show();
 }

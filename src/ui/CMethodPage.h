@@ -37,6 +37,8 @@ class CMethodPage : public CTaskPage {
     void ChooseZip();
     void SetDatePattern();
 
+    // A method the page has no radio for is kept until the user picks another.
+    qint32 m_method = kMethodCopy;
     QRadioButton* m_copyRadio;
     QRadioButton* m_zipRadio;
     QWidget* m_archiveControls;
