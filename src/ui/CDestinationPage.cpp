@@ -10,11 +10,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include "controls/CHistoryCombo.h"
 #include "platform/UserSettings.h"
+#include "transport/FtpAddress.h"
 #include "ui/CFtpFolderDialog.h"
 #include "ui/ModalDialogScope.h"
 #include "ui/TaskPageCheck.h"
@@ -148,13 +148,19 @@ void CDestinationPage::BrowseFtp() {
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }
-    // The fields hold the login; the destination keeps the server and folder only.
-    const QUrl url(dialog.ResultUrl());
-    m_user->setText(url.userName(QUrl::FullyDecoded));
-    m_password->setText(url.password(QUrl::FullyDecoded));
-    m_port->setText(url.port() > 0 ? QString::number(url.port()) : QString());
-    m_destination->setEditText(
-        QStringLiteral("%1://%2%3").arg(url.scheme(), url.host(), url.path(QUrl::FullyDecoded)));
+    // The fields hold the login; the destination keeps the server and folder only. The
+    // shared parser reads a password with an unescaped "@" too.
+    FtpAddress address;
+    if (!ParseFtpAddress(dialog.ResultUrl(), address)) {
+        return;
+    }
+    m_user->setText(address.user);
+    m_password->setText(address.password);
+    m_port->setText(address.port > 0 ? QString::number(address.port) : QString());
+    address.user.clear();
+    address.password.clear();
+    address.port = 0;
+    m_destination->setEditText(FtpAddressText(address));
 }
 
 }  // namespace corvane
