@@ -9,6 +9,14 @@ const QString kOrganization = QStringLiteral("Tarnis");
 const QString kApplication = QStringLiteral("Tarnis");
 const QString kShutdownKey = QStringLiteral("Main/ShutdownWhenComplete");
 const QString kDefaultFolderKey = QStringLiteral("Main/DefBackupsFolder");
+const QString kHistoryGroup = QStringLiteral("HistoryPaths");
+constexpr int kHistoryLength = 10;
+// Older versions may have left more values behind; they are removed up to this index.
+constexpr int kHistoryCleanupLimit = 1000;
+
+QString HistoryKey(int index) {
+    return QStringLiteral("Combo%1").arg(index);
+}
 
 }  // namespace
 
@@ -30,6 +38,43 @@ QString UserSettings::DefaultBackupFolder() {
 void UserSettings::SetDefaultBackupFolder(const QString& folder) {
     QSettings settings(kOrganization, kApplication);
     settings.setValue(kDefaultFolderKey, folder);
+}
+
+QStringList UserSettings::PathHistory() {
+    QSettings settings(kOrganization, kApplication);
+    settings.beginGroup(kHistoryGroup);
+    QStringList paths;
+    for (int index = 0; index < kHistoryLength; ++index) {
+        const QString path = settings.value(HistoryKey(index)).toString();
+        if (path.isEmpty()) {
+            break;
+        }
+        paths << path;
+    }
+    return paths;
+}
+
+void UserSettings::RememberPath(const QString& path) {
+    const QString entry = path.trimmed();
+    if (entry.isEmpty()) {
+        return;
+    }
+    QStringList paths = PathHistory();
+    // Paths compare as the file system compares them: with case.
+    paths.removeAll(entry);
+    paths.prepend(entry);
+    while (paths.size() > kHistoryLength) {
+        paths.removeLast();
+    }
+    QSettings settings(kOrganization, kApplication);
+    settings.beginGroup(kHistoryGroup);
+    for (int index = 0; index < paths.size(); ++index) {
+        settings.setValue(HistoryKey(index), paths[index]);
+    }
+    for (int index = static_cast<int>(paths.size());
+         index < kHistoryCleanupLimit && settings.contains(HistoryKey(index)); ++index) {
+        settings.remove(HistoryKey(index));
+    }
 }
 
 }  // namespace corvane

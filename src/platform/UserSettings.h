@@ -7,6 +7,7 @@
 // Main thread only.
 
 #include <QString>
+#include <QStringList>
 
 namespace corvane {
 
@@ -20,6 +21,14 @@ class UserSettings {
     // user typed it (no check), empty by default.
     static QString DefaultBackupFolder();
     static void SetDefaultBackupFolder(const QString& folder);
+
+    // "HistoryPaths"/"Combo0".."Combo9": the destinations typed last, newest first, read
+    // up to the first empty or missing value.
+    static QStringList PathHistory();
+    // Puts the trimmed path at the top of the history, drops an older equal entry and
+    // everything beyond the tenth, and writes the list back (removing the values of the
+    // indexes that follow it). An empty path changes nothing.
+    static void RememberPath(const QString& path);
 };
 
 }  // namespace corvane

@@ -1,6 +1,7 @@
 #include "ui/CTarnisView.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDataStream>
 #include <QDrag>
 #include <QDragEnterEvent>
@@ -10,13 +11,20 @@
 #include <QTimer>
 #include <QUrl>
 #include <array>
+#include <functional>
 
+#include "app/TaskDraft.h"
 #include "app/TaskFiles.h"
 #include "app/TaskJobs.h"
 #include "log/Log.h"
 #include "platform/DataFolder.h"
+#include "platform/DesktopShortcut.h"
 #include "platform/UserSettings.h"
 #include "ui/CGroupNameDialog.h"
+#include "ui/CNewTaskWizard.h"
+#include "ui/CRestoreWizard.h"
+#include "ui/CSelectTaskTypeDialog.h"
+#include "ui/CTaskPropertySheet.h"
 #include "ui/ModalDialogScope.h"
 #include "ui/TreeImages.h"
 #include "ui/WaitCursor.h"
@@ -64,12 +72,6 @@ size_t CommandSlot(ViewCommand command) {
     return static_cast<size_t>(command);
 }
 
-void ShowNotAvailable(QWidget* parent) {
-    ModalDialogScope modal;
-    QMessageBox::information(parent, QStringLiteral("Information"),
-                             QStringLiteral("This command is not available yet."));
-}
-
 bool AskYesNo(QWidget* parent, const QString& question) {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Warning"), question,
                     QMessageBox::Yes | QMessageBox::No, parent);
@@ -111,8 +113,17 @@ class CTarnisView::Impl : public RunObserver {
     // was to be written and was not.
     bool SaveFiles(bool taskList);
 
+    void OnNewTask();
+    // The backup wizard, its source items filled with `files`.
+    void OnNewBackupTask(const QStringList& files);
+    void OnModify(bool groupAllowed);
     void OnNewGroup();
     void OnDelete();
+    // Adds a finished task to the list and the tree. Called while no run is active.
+    void AddNewTask(TaskRecord task, bool desktopIcon);
+    void ApplyTaskSettings(int taskIndex, TaskRecord changed, bool desktopIcon);
+    // The worker reads the task list while a run is active: a change waits for its end.
+    void WhenIdle(std::function<void()> change);
     void OnStartTask();
     void OnStop();
     void OnRestore();
@@ -186,6 +197,7 @@ class CTarnisView::Impl : public RunObserver {
     bool m_syncing = false;  // items are being made: their signals change nothing
     TreeEntry* m_dropHighlight = nullptr;
     QStringList m_droppedFiles;
+    std::vector<std::function<void()>> m_waitingChanges;
 };
 
 void CTarnisView::Impl::Init() {
@@ -205,8 +217,8 @@ void CTarnisView::Impl::Init() {
     auto on = [this, &action](ViewCommand command, auto handler) {
         QObject::connect(action(command), &QAction::triggered, &m_view, handler);
     };
-    on(ViewCommand::kNewTask, [this] { ShowNotAvailable(&m_view); });
-    on(ViewCommand::kModify, [this] { ShowNotAvailable(&m_view); });
+    on(ViewCommand::kNewTask, [this] { OnNewTask(); });
+    on(ViewCommand::kModify, [this] { OnModify(true); });
     on(ViewCommand::kNewGroup, [this] { OnNewGroup(); });
     on(ViewCommand::kDelete, [this] { OnDelete(); });
     on(ViewCommand::kStartTask, [this] { OnStartTask(); });
@@ -238,7 +250,21 @@ void CTarnisView::Impl::Init() {
             entry->expanded = false;
         }
     });
-    QObject::connect(&m_queue, &RunQueue::QueueIdle, &m_view, [this] { UpdateCommandStates(); });
+    QObject::connect(
+        &m_view, &QTreeWidget::itemDoubleClicked, &m_view, [this](QTreeWidgetItem* item) {
+            // A double-click on a group opens or closes it, nothing more.
+            if (TreeEntry* entry = EntryOf(item); entry != nullptr && !entry->IsGroup()) {
+                OnModify(false);
+            }
+        });
+    QObject::connect(&m_queue, &RunQueue::QueueIdle, &m_view, [this] {
+        std::vector<std::function<void()>> changes;
+        changes.swap(m_waitingChanges);
+        for (auto& change : changes) {
+            change();
+        }
+        UpdateCommandStates();
+    });
 
     SetTaskJobs(m_queue, m_tasks);
 
@@ -348,6 +374,96 @@ bool CTarnisView::Impl::SaveFiles(bool taskList) {
         Log("Error: %s", qUtf8Printable(problem));
     }
     return saved && !(taskList && m_load.TaskListDamaged());
+}
+
+void CTarnisView::Impl::OnNewTask() {
+    CSelectTaskTypeDialog::Choice choice = CSelectTaskTypeDialog::Choice::kBackup;
+    if (!CSelectTaskTypeDialog::Ask(&m_view, choice)) {
+        return;
+    }
+    if (choice == CSelectTaskTypeDialog::Choice::kBackup) {
+        OnNewBackupTask({});
+        return;
+    }
+    TaskRecord restoreTask;
+    if (!RunRestoreWizard(&m_view, restoreTask)) {
+        return;
+    }
+    WhenIdle([this, restoreTask] { AddNewTask(restoreTask, false); });
+}
+
+void CTarnisView::Impl::OnNewBackupTask(const QStringList& files) {
+    ModalDialogScope modal;
+    CNewTaskWizard wizard(NewTaskDraft(UserSettings::DefaultBackupFolder(), CurrentLocalTime()),
+                          files, &m_view);
+    if (wizard.exec() != QDialog::Accepted) {
+        return;
+    }
+    WhenIdle([this, task = wizard.Task(), icon = wizard.DesktopIconWanted()] {
+        AddNewTask(task, icon);
+    });
+}
+
+void CTarnisView::Impl::AddNewTask(TaskRecord task, bool desktopIcon) {
+    task.oid = m_tasks.NewOid();
+    TaskRecord* added = m_tasks.Append(std::make_unique<TaskRecord>(std::move(task)));
+    // The launcher logs its own failure; the task is kept without it.
+    if (desktopIcon && !CreateDesktopShortcut(*added, QCoreApplication::applicationFilePath())) {
+        added->desktopShortcut.clear();
+    }
+    m_view.PlaceNewTask(m_tasks.IndexOfTask(added));
+    m_outer.PlayEventSound(kSoundTaskAdded);
+    Log("New task added");
+}
+
+void CTarnisView::Impl::OnModify(bool groupAllowed) {
+    // A task is never changed under the worker thread.
+    if (m_queue.IsRunning()) {
+        return;
+    }
+    const TreeEntry* selected = m_tree.Selected();
+    // For a group: its first task, as every command of the view reads a group.
+    const int taskIndex = m_tree.SelectedTaskIndex();
+    if (selected == nullptr || taskIndex == -1 || (selected->IsGroup() && !groupAllowed)) {
+        return;
+    }
+    ModalDialogScope modal;
+    CTaskPropertySheet sheet(*m_tasks.TaskAt(taskIndex), &m_view);
+    if (sheet.exec() != QDialog::Accepted) {
+        return;
+    }
+    // A task handed over by another program may have started while the sheet was open:
+    // the change then waits for the run to end.
+    WhenIdle([this, taskIndex, task = sheet.Task(), icon = sheet.DesktopIconWanted()] {
+        ApplyTaskSettings(taskIndex, task, icon);
+    });
+}
+
+void CTarnisView::Impl::ApplyTaskSettings(int taskIndex, TaskRecord changed, bool desktopIcon) {
+    TaskRecord* task = m_tasks.TaskAt(taskIndex);
+    if (m_tasks.IndexOfTask(task) != taskIndex) {
+        return;  // deleted meanwhile
+    }
+    // A launcher carries the task's name: a renamed task gets a new one.
+    if (!task->desktopShortcut.isEmpty() && (!desktopIcon || changed.name != task->name)) {
+        DeleteDesktopShortcut(*task);
+    }
+    changed.desktopShortcut = task->desktopShortcut;
+    if (desktopIcon && changed.desktopShortcut.isEmpty() &&
+        !CreateDesktopShortcut(changed, QCoreApplication::applicationFilePath())) {
+        changed.desktopShortcut.clear();
+    }
+    *task = std::move(changed);
+    m_view.RefreshTask(taskIndex);
+    Log("Task was changed");
+}
+
+void CTarnisView::Impl::WhenIdle(std::function<void()> change) {
+    if (m_queue.IsRunning()) {
+        m_waitingChanges.push_back(std::move(change));
+    } else {
+        change();
+    }
 }
 
 void CTarnisView::Impl::OnNewGroup() {
@@ -690,7 +806,7 @@ void CTarnisView::dropEvent(QDropEvent* event) {
     m_impl->m_droppedFiles = files;
     event->acceptProposedAction();
     // Not inside the drop: the program the files came from waits until it returns.
-    QTimer::singleShot(0, this, [this] { ShowNotAvailable(this); });
+    QTimer::singleShot(0, this, [this] { m_impl->OnNewBackupTask(m_impl->m_droppedFiles); });
 }
 
 void CTarnisView::keyPressEvent(QKeyEvent* event) {

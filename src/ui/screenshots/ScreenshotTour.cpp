@@ -10,9 +10,11 @@
 #include "app/ExitCode.h"
 #include "controls/CLogBar.h"
 #include "ui/CMainFrame.h"
+#include "ui/CNewTaskWizard.h"
 #include "ui/CRestoreDataDialog.h"
 #include "ui/CTarnisApp.h"
 #include "ui/CTarnisView.h"
+#include "ui/CTaskPropertySheet.h"
 
 namespace corvane {
 namespace {
@@ -101,12 +103,42 @@ void ScreenshotTour::GrabRestoreDialog() {
         });
     });
     poll->start(kDialogPollMs);
-    // The program ends when the cancelled restore has left the queue; the log window
-    // has its lines by then.
-    QObject::connect(&view->Queue(), &RunQueue::QueueIdle, frame, [] {
-        QTimer::singleShot(kDialogSettleMs, [] { QCoreApplication::exit(kExitOk); });
-    });
+    // The task pages follow when the cancelled restore has left the queue; the log
+    // window has its lines by then.
+    auto afterRestore = std::make_shared<QMetaObject::Connection>();
+    *afterRestore =
+        QObject::connect(&view->Queue(), &RunQueue::QueueIdle, frame, [this, afterRestore] {
+            QObject::disconnect(*afterRestore);
+            GrabTaskPages();
+        });
     view->Action(ViewCommand::kRestore)->trigger();
+}
+
+void ScreenshotTour::GrabTaskPages() {
+    CMainFrame* frame = m_app.Frame();
+    const TaskRecord task = *m_app.Tasks().TaskAt(frame->View()->Tree().SelectedTaskIndex());
+    auto* wizard = new CNewTaskWizard(task, {}, frame);
+    auto* sheet = new CTaskPropertySheet(task, frame);
+    wizard->show();
+    // One step a tick: grab the wizard's step, go on with Next; then the sheet.
+    auto* tick = new QTimer(frame);
+    QObject::connect(tick, &QTimer::timeout, frame, [this, wizard, sheet, tick] {
+        if (wizard->isVisible()) {
+            const int step = wizard->CurrentStep() + 1;
+            SaveGrab(wizard, m_folder + QStringLiteral("/new-task-wizard-%1.png").arg(step));
+            auto* next = wizard->findChild<QWidget*>(step < 4 ? QStringLiteral("nextButton")
+                                                              : QStringLiteral("cancelButton"));
+            QMetaObject::invokeMethod(next, "click");
+        } else if (!sheet->isVisible()) {
+            sheet->show();
+        } else {
+            tick->stop();
+            SaveGrab(sheet, m_folder + QStringLiteral("/task-settings.png"));
+            sheet->reject();
+            QCoreApplication::exit(kExitOk);
+        }
+    });
+    tick->start(kDialogSettleMs);
 }
 
 }  // namespace corvane

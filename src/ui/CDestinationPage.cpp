@@ -1,0 +1,166 @@
+#include "ui/CDestinationPage.h"
+
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIntValidator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "controls/CHistoryCombo.h"
+#include "platform/UserSettings.h"
+#include "transport/FtpAddress.h"
+#include "ui/CFtpFolderDialog.h"
+#include "ui/ModalDialogScope.h"
+#include "ui/TaskPageCheck.h"
+
+namespace corvane {
+
+CDestinationPage::CDestinationPage(TaskRecord& draft, bool inSheet, QWidget* parent)
+    : CTaskPage(draft, inSheet, parent) {
+    auto* layout = new QVBoxLayout(this);
+    m_folderRadio =
+        new QRadioButton(QStringLiteral("Copy data to local/external/LAN/CD/DVD folder"));
+    m_folderRadio->setObjectName(QStringLiteral("folderRadio"));
+    m_ftpRadio = new QRadioButton(QStringLiteral("Copy data to FTP"));
+    m_ftpRadio->setObjectName(QStringLiteral("ftpRadio"));
+    layout->addWidget(m_folderRadio);
+    layout->addWidget(m_ftpRadio);
+
+    auto* pathRow = new QHBoxLayout;
+    m_destination = new CHistoryCombo;
+    m_destination->setObjectName(QStringLiteral("destinationCombo"));
+    auto* browse = new QPushButton(QStringLiteral("..."));
+    browse->setObjectName(QStringLiteral("browseButton"));
+    pathRow->addWidget(m_destination, 1);
+    pathRow->addWidget(browse);
+    layout->addLayout(pathRow);
+    layout->addWidget(new QLabel(QStringLiteral(
+        "Date pattern: #DD - day, #MM - month, #YY - year, #HH - hour, #MIN - minute")));
+
+    m_accessFrame = new QGroupBox;
+    auto* access = new QFormLayout(m_accessFrame);
+    m_user = new QLineEdit;
+    m_user->setObjectName(QStringLiteral("destUserEdit"));
+    m_user->setMaxLength(kMaxDestinationLoginLength);
+    m_password = new QLineEdit;
+    m_password->setObjectName(QStringLiteral("destPasswordEdit"));
+    m_password->setEchoMode(QLineEdit::Password);
+    m_password->setMaxLength(kMaxDestinationLoginLength);
+    m_portLabel = new QLabel(QStringLiteral("Port:"));
+    m_port = new QLineEdit;
+    m_port->setObjectName(QStringLiteral("portEdit"));
+    m_port->setValidator(new QIntValidator(0, 65535, m_port));
+    access->addRow(QStringLiteral("User name:"), m_user);
+    access->addRow(QStringLiteral("Password:"), m_password);
+    access->addRow(m_portLabel, m_port);
+    layout->addWidget(m_accessFrame);
+
+    m_burner =
+        new QCheckBox(QStringLiteral("Use the installed disc burning program for CD recording"));
+    m_burner->setObjectName(QStringLiteral("burnerCheck"));
+    layout->addWidget(m_burner);
+    layout->addStretch(1);
+
+    connect(m_folderRadio, &QRadioButton::toggled, this, [this] { ShowMediaView(); });
+    connect(browse, &QPushButton::clicked, this, [this] { Browse(); });
+}
+
+QString CDestinationPage::StepTitle() const {
+    return QStringLiteral("New backup wizard, step 2/4");
+}
+
+QString CDestinationPage::TabLabel() const {
+    return QStringLiteral("Destination");
+}
+
+void CDestinationPage::Load() {
+    const DestinationInput input = DestinationInputOf(Draft());
+    (Draft().destination.type == kDestFtp ? m_ftpRadio : m_folderRadio)->setChecked(true);
+    m_destination->setEditText(input.path);
+    m_destination->ShowHistory(UserSettings::PathHistory());
+    m_user->setText(input.user);
+    m_password->setText(input.password);
+    m_port->setText(input.port);
+    m_burner->setChecked(input.useBurner);
+    ShowMediaView();
+}
+
+DestinationInput CDestinationPage::Input() const {
+    return {m_destination->currentText(), m_user->text(), m_password->text(), m_port->text(),
+            m_burner->isChecked()};
+}
+
+void CDestinationPage::Store() {
+    StoreDestinationPage(Draft(), Input());
+}
+
+bool CDestinationPage::Leave() {
+    Store();
+    DraftProblem problem;
+    if (!ShowCheckResult(*this, CheckDestinationPage(Input(), &problem), problem)) {
+        return false;
+    }
+    UserSettings::RememberPath(Draft().destination.path);
+    m_destination->ShowHistory(UserSettings::PathHistory());
+    m_destination->setCurrentIndex(0);
+    return true;
+}
+
+void CDestinationPage::FocusField(DraftField /*field*/) {
+    // The destination is the only field this page checks.
+    m_destination->setFocus();
+}
+
+void CDestinationPage::ShowMediaView() {
+    const bool ftp = m_ftpRadio->isChecked();
+    m_accessFrame->setTitle(ftp ? QStringLiteral("FTP access:")
+                                : QStringLiteral("Settings for network access:"));
+    m_portLabel->setVisible(ftp);
+    m_port->setVisible(ftp);
+    m_burner->setVisible(!ftp);
+}
+
+void CDestinationPage::Browse() {
+    if (m_ftpRadio->isChecked()) {
+        BrowseFtp();
+        return;
+    }
+    ModalDialogScope modal;
+    const QString folder = QFileDialog::getExistingDirectory(
+        this, QStringLiteral("Select folder where data will be placed"),
+        NormalizedDestination(m_destination->currentText()));
+    if (!folder.isEmpty()) {
+        m_destination->setEditText(folder);
+    }
+}
+
+void CDestinationPage::BrowseFtp() {
+    ModalDialogScope modal;
+    CFtpFolderDialog dialog(CFtpFolderDialog::Mode::kDestination, this);
+    dialog.SetAddress(m_destination->currentText(), m_user->text(), m_password->text(),
+                      m_port->text().toInt());
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    // The fields hold the login; the destination keeps the server and folder only. The
+    // shared parser reads a password with an unescaped "@" too.
+    FtpAddress address;
+    if (!ParseFtpAddress(dialog.ResultUrl(), address)) {
+        return;
+    }
+    m_user->setText(address.user);
+    m_password->setText(address.password);
+    m_port->setText(address.port > 0 ? QString::number(address.port) : QString());
+    address.user.clear();
+    address.password.clear();
+    address.port = 0;
+    m_destination->setEditText(FtpAddressText(address));
+}
+
+}  // namespace corvane

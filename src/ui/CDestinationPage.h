@@ -1,0 +1,54 @@
+#pragma once
+
+// The destination page: "New backup wizard, step 2/4" and the "Destination" tab of the
+// task settings sheet. The media radios only change the view (the text decides the
+// media when the page is stored); the destination field offers the path history, and
+// Browse opens a folder dialog or the FTP folder browser. Leaving the wizard step adds
+// the destination to the path history.
+//
+// Main thread only.
+
+#include "ui/CTaskPage.h"
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QRadioButton;
+
+namespace corvane {
+
+class CHistoryCombo;
+
+class CDestinationPage : public CTaskPage {
+    Q_OBJECT
+
+  public:
+    CDestinationPage(TaskRecord& draft, bool inSheet, QWidget* parent = nullptr);
+
+    QString StepTitle() const override;
+    QString TabLabel() const override;
+    void Load() override;
+    void Store() override;
+    bool Leave() override;
+    void FocusField(DraftField field) override;
+
+  private:
+    DestinationInput Input() const;
+    // Shows the frame, port and burner box of the ticked media.
+    void ShowMediaView();
+    void Browse();
+    void BrowseFtp();
+
+    QRadioButton* m_folderRadio;
+    QRadioButton* m_ftpRadio;
+    CHistoryCombo* m_destination;
+    QGroupBox* m_accessFrame;
+    QLineEdit* m_user;
+    QLineEdit* m_password;
+    QLabel* m_portLabel;
+    QLineEdit* m_port;
+    QCheckBox* m_burner;
+};
+
+}  // namespace corvane
