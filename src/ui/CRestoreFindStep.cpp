@@ -1,5 +1,6 @@
 #include "ui/CRestoreFindStep.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QGridLayout>
@@ -84,9 +85,9 @@ CRestoreFindStep::CRestoreFindStep(QWidget* parent) : QDialog(parent) {
 void CRestoreFindStep::BrowseLocal() {
     // Qt's own chooser (the same on every desktop), so that its layout takes the status
     // line; read only, so it offers no button for new folders.
-    const QString chosen =
-        ChooseFolder(this, QStringLiteral("Select folder, where the task was stored..."), QString(),
-                     QFileDialog::DontUseNativeDialog | QFileDialog::ReadOnly, AddStatusLine);
+    const QString chosen = ChooseFolder(
+        this, QStringLiteral("Select folder, where the task was stored..."), QDir::homePath(),
+        QFileDialog::DontUseNativeDialog | QFileDialog::ReadOnly, AddStatusLine);
     if (chosen.isNull()) {
         return;
     }

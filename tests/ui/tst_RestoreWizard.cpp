@@ -167,7 +167,7 @@ class TestRestoreWizard : public QObject {
         }
     }
 
-    void stepTwoRedirectsOnlyFoldersAndFiles() {
+    void stepTwoRedirectsItemsAndNeverTakesSystemFolderSilently() {
         test::TempDir folder;
         test::TempDir target;
         SaveTask(folder.File("Docs.tsk"), "Docs",
