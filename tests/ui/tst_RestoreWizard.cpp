@@ -82,7 +82,6 @@ class TestRestoreWizard : public QObject {
         QVERIFY(QDir().mkpath(server.Home() + "/empty"));
         SaveTask(server.Home() + "/backups/Docs.tsk", "Docs", {});
         SaveTask(server.Home() + "/backups/MAIL.TSK", "Mail", {});
-
         CFtpFolderDialog dialog(static_cast<Mode>(mode));
         auto* statusLabel = Child<QLabel>(&dialog, "statusLabel");
         QCOMPARE(statusLabel->text(), QString("FTP not connected"));
@@ -94,10 +93,8 @@ class TestRestoreWizard : public QObject {
         QVERIFY(backups != nullptr && TopFolder(tree, "empty")->childCount() == 0);
         QCOMPARE(backups->child(0)->text(0), QString("#SUB_FLD"));
         backups->setExpanded(true);
-        QCOMPARE(backups->childCount(), 1);
         QCOMPARE(backups->child(0)->text(0), QString("old"));
         QCOMPARE(backups->child(0)->child(0)->text(0), QString("#SUB_FLD"));
-
         tree->setCurrentItem(TopFolder(tree, folder));
         FtpAddress address{"127.0.0.1", server.Port(), server.User(), server.Password(),
                            "/" + folder};
@@ -165,6 +162,41 @@ class TestRestoreWizard : public QObject {
             QCOMPARE(listed, QStringList{QString("Task \"Docs\" in %1").arg(folder.Path())});
             QCOMPARE(chooserStatus, QString("1 task(s) found in %1").arg(folder.Path()));
         }
+    }
+
+    void wizardReadsTheTaskChosenInAnFtpFolder() {
+        test::FtpTestServer server;
+        QString why;
+        QVERIFY2(server.Start(&why), qPrintable(why));
+        QVERIFY(QDir().mkpath(server.Home() + "/backups"));
+        SaveTask(server.Home() + "/backups/Docs.tsk", "Docs",
+                 {MakePathItem("/home/ann/Docs/", kItemFolder, "Docs")});
+        QString listed;
+        WhenTitled(m_watchers.get(), "New restore wizard, step 1/2", [&](QDialog* step) {
+            WhenTitled(m_watchers.get(), "Select FTP folder, where the data was stored",
+                       [&](QDialog* browser) {
+                           static_cast<CFtpFolderDialog*>(browser)->SetAddress(
+                               server.Address(), server.User(), server.Password(), 0);
+                           Child<QPushButton>(browser, "connectButton")->click();
+                           auto* tree = Child<QTreeWidget>(browser, "folderTree");
+                           tree->setCurrentItem(TopFolder(tree, "backups"));
+                           Child<QPushButton>(browser, "selectButton")->click();
+                       });
+            Child<QPushButton>(step, "browseFtpButton")->click();
+            auto* list = Child<QListWidget>(step, "tasksList");
+            list->setCurrentRow(0);
+            listed = list->currentItem() != nullptr ? list->currentItem()->text() : QString();
+            Child<QPushButton>(step, "nextButton")->click();
+        });
+        WhenTitled(m_watchers.get(), "New restore wizard, step 2/2",
+                   [](QDialog* step) { Child<QPushButton>(step, "nextButton")->click(); });
+        TaskRecord task;
+        QVERIFY(RunRestoreWizard(nullptr, task));
+        QCOMPARE(listed, QString("Task \"Docs\" in ftp://%1@127.0.0.1:%2/backups")
+                             .arg(server.User())
+                             .arg(server.Port()));
+        QCOMPARE(task.name, QString("Docs"));
+        QCOMPARE(task.items, std::vector{MakePathItem("/home/ann/Docs/", kItemFolder, "Docs")});
     }
 
     void stepTwoRedirectsItemsAndNeverTakesSystemFolderSilently() {
