@@ -111,6 +111,7 @@ void CFtpFolderDialog::Impl::Build() {
     m_tree->setHeaderHidden(true);
     m_status = new QLabel(QStringLiteral("FTP not connected"), m_dialog);
     m_status->setObjectName(QStringLiteral("statusLabel"));
+    m_status->setTextFormat(Qt::PlainText);  // names from the server are no markup
     auto* selectButton = new QPushButton(QStringLiteral("Select"), m_dialog);
     selectButton->setObjectName(QStringLiteral("selectButton"));
     auto* cancelButton = new QPushButton(QStringLiteral("Cancel"), m_dialog);

@@ -32,6 +32,7 @@ QString FolderStatus(const QString& path) {
 void AddStatusLine(QFileDialog& chooser) {
     auto* status = new QLabel(&chooser);
     status->setObjectName(QStringLiteral("folderStatus"));
+    status->setTextFormat(Qt::PlainText);  // folder names are no markup
     if (auto* grid = qobject_cast<QGridLayout*>(chooser.layout())) {
         grid->addWidget(status, grid->rowCount(), 0, 1, grid->columnCount());
     }

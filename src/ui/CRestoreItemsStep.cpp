@@ -1,5 +1,6 @@
 #include "ui/CRestoreItemsStep.h"
 
+#include <QDir>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -75,7 +76,7 @@ void CRestoreItemsStep::ChangeItem(QTreeWidgetItem* line) {
     }
     const QString chosen =
         ChooseFolder(this, QStringLiteral("Select folder where this items will be restored"),
-                     QString(), QFileDialog::ReadOnly);
+                     QDir::homePath(), QFileDialog::ReadOnly);
     if (chosen.isNull()) {
         return;
     }
@@ -89,18 +90,30 @@ void CRestoreItemsStep::ChangeItem(QTreeWidgetItem* line) {
 void CRestoreItemsStep::accept() {
     // A task file from a backup medium may name places of the system; restoring there
     // would overwrite the system's files, so that is done only when the user says so.
-    const QString systemPlace = SystemFolderItemPath(m_task);
-    if (!systemPlace.isNull() &&
-        QMessageBox::question(
-            this, QStringLiteral("Warning"),
-            QStringLiteral("This task restores into the system folder %1.\nRestore there "
-                           "anyway? Choose \"No\" and double-click the item to restore it "
-                           "into another folder.")
-                .arg(systemPlace),
-            QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes) {
+    QString systemPlace = SystemFolderItemPath(m_task);
+    if (systemPlace.isNull()) {
+        QDialog::accept();
         return;
     }
-    QDialog::accept();
+    // The path comes from that file too: shown as plain text on one line, so it cannot
+    // dress up the question.
+    for (QChar& c : systemPlace) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f) {
+            c = QLatin1Char('?');
+        }
+    }
+    QMessageBox question(
+        QMessageBox::Question, QStringLiteral("Warning"),
+        QStringLiteral("This task restores into the system folder %1.\nRestore there anyway? "
+                       "Choose \"No\" and double-click the item to restore it into another "
+                       "folder.")
+            .arg(systemPlace),
+        QMessageBox::Yes | QMessageBox::No, this);
+    question.setTextFormat(Qt::PlainText);
+    question.setDefaultButton(QMessageBox::No);
+    if (question.exec() == QMessageBox::Yes) {
+        QDialog::accept();
+    }
 }
 
 bool CRestoreItemsStep::eventFilter(QObject* watched, QEvent* event) {
