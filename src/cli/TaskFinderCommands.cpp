@@ -6,7 +6,6 @@
 
 #include "app/ExitCode.h"
 #include "app/TaskSession.h"
-#include "engine/TaskParameterFile.h"
 #include "log/Log.h"
 #include "log/TerminalLogTarget.h"
 #include "model/TimeText.h"
@@ -108,24 +107,22 @@ int AddRestoreTaskCommand(const QString& dataFolder, const QString& file, const 
 
     // The record starts with the defaults of a new task; reading makes it a restore task.
     auto task = std::make_unique<TaskRecord>();
-    const bool fromFtp = IsFtpAddress(file);
     // The address of a file on FTP holds its password: never print that part.
     const QString shownFile = FtpAddressForDisplay(file);
     bool read = false;
+    QString unsafe;
     {
         const LogToStream log(err);
-        read = ReadTaskParameterFile(*task, file, fromFtp ? kTaskFileFtp : kTaskFileLocal);
+        read = ReadRestoreTask(*task, file, unsafe);
     }
-    if (!read) {
-        std::fprintf(err, "Error: cannot read task file '%s'\n", qUtf8Printable(shownFile));
-        return kExitFailed;
-    }
-    // Checked before any redirection: a file that names hostile places is not trusted
-    // for anything else either.
-    const QString unsafe = UnsafeItemPath(*task);
+    // A file that names hostile places is not trusted for anything else either.
     if (!unsafe.isNull()) {
         std::fprintf(err, "Error: task file '%s' refused: unsafe path '%s'\n",
                      qUtf8Printable(Printable(shownFile)), qUtf8Printable(Printable(unsafe)));
+        return kExitFailed;
+    }
+    if (!read) {
+        std::fprintf(err, "Error: cannot read task file '%s'\n", qUtf8Printable(shownFile));
         return kExitFailed;
     }
     const QString systemPlace = SystemFolderItemPath(*task);

@@ -25,15 +25,16 @@ FtpAddress WithPassword(FtpAddress address, const QString& password) {
     return address;
 }
 
-// The names of the task files directly in the session folder, ordered like
-// FindStoredTasks orders them.
-QStringList TaskFileNames(FtpSession& ftp) {
+}  // namespace
+
+QStringList FtpTaskFileNames(FtpSession& ftp, const QString& folder) {
     QStringList names;
-    ftp.ListTree(QString(), names, false);
+    ftp.ListTree(folder, names, false);
+    // Names come back as "<folder>/<name>", folders with a final "/".
+    const int prefixLength = static_cast<int>(folder.size()) + 1;
     QStringList fileNames;
     for (const QString& name : std::as_const(names)) {
-        // Names of the session folder itself begin with "/"; folders end in one.
-        const QString fileName = name.mid(1);
+        const QString fileName = name.mid(prefixLength);
         if (!name.endsWith(QLatin1Char('/')) && !fileName.contains(QLatin1Char('/')) &&
             fileName.endsWith(QLatin1String(".tsk"), Qt::CaseInsensitive)) {
             fileNames << fileName;
@@ -45,8 +46,6 @@ QStringList TaskFileNames(FtpSession& ftp) {
     });
     return fileNames;
 }
-
-}  // namespace
 
 QString FtpAddressForDisplay(const QString& url) {
     FtpAddress address;
@@ -78,7 +77,7 @@ bool FindFtpStoredTasks(const QString& url, std::vector<FoundTask>& found) {
         return false;
     }
     const QString shownFolder = FtpAddressText(WithPassword(folder, QString()));
-    for (const QString& fileName : TaskFileNames(*ftp)) {
+    for (const QString& fileName : FtpTaskFileNames(*ftp)) {
         // One temporary per file, deleted before the next is fetched.
         RunTemporary temporary;
         if (!temporary.Create(QStringLiteral("tmp_task")) ||

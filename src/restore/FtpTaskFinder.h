@@ -13,12 +13,15 @@
 // Plain functions without shared state; callable from any thread.
 
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 #include "restore/TaskFinder.h"
 #include "transport/FtpAddress.h"
 
 namespace corvane {
+
+class FtpSession;
 
 // The address as it may be shown or logged: the password dropped, the user name kept.
 // A text that is no FTP address comes back unchanged.
@@ -28,6 +31,12 @@ QString FtpAddressForDisplay(const QString& url);
 // can be given apart from the address (which the process list shows). Empty when the
 // text is no FTP address or names no user.
 QString FtpAddressWithPassword(const QString& url, const QString& password);
+
+// The names of the task files directly in `folder` (relative to the connected
+// session's folder; empty: the session folder itself): the files, not folders, whose
+// name ends in ".tsk" (any case), ordered like FindStoredTasks orders them. Nothing
+// is downloaded, so the names are not yet known to hold a task.
+QStringList FtpTaskFileNames(FtpSession& ftp, const QString& folder = QString());
 
 // Lists the named task files of the FTP folder `url` into `found` (emptied first),
 // ordered by file name like FindStoredTasks. Each entry: path = the address of the

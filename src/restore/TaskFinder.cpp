@@ -137,18 +137,26 @@ QString UnsafeItemPath(const TaskRecord& task) {
     return QString();
 }
 
-bool ReadRestoreTask(TaskRecord& task, const QString& path) {
+bool ReadRestoreTask(TaskRecord& task, const QString& path, QString& unsafe) {
+    unsafe.clear();
     const bool fromFtp = IsFtpAddress(path);
     if (!ReadTaskParameterFile(task, path, fromFtp ? kTaskFileFtp : kTaskFileLocal)) {
         return false;
     }
-    const QString unsafe = UnsafeItemPath(task);
+    unsafe = UnsafeItemPath(task);
+    return unsafe.isNull();
+}
+
+bool ReadRestoreTask(TaskRecord& task, const QString& path) {
+    QString unsafe;
+    if (ReadRestoreTask(task, path, unsafe)) {
+        return true;
+    }
     if (!unsafe.isNull()) {
         Log("  Error: unsafe path '%s' in task file %s", qUtf8Printable(unsafe),
             qUtf8Printable(FtpAddressForDisplay(path)));
-        return false;
     }
-    return true;
+    return false;
 }
 
 bool RedirectItem(TaskRecord& task, int itemIndex, const QString& folder) {

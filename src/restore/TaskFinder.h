@@ -64,6 +64,11 @@ QString SystemFolderItemPath(const TaskRecord& task);
 // gives it) is downloaded from the server; the log names it without its password.
 bool ReadRestoreTask(TaskRecord& task, const QString& path);
 
+// The same for a caller that reports the refusal itself (the command line): false with
+// `unsafe` set to the place UnsafeItemPath found, and nothing logged about it; false
+// with `unsafe` null when the file cannot be read.
+bool ReadRestoreTask(TaskRecord& task, const QString& path, QString& unsafe);
+
 // Points a folder or file item at another folder: a folder item's path becomes
 // `folder` with a final "/", a file item's path becomes `folder`, "/" and the file's
 // name as before. False, with the item unchanged, for an index outside the list, for

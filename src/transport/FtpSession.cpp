@@ -490,6 +490,7 @@ class FtpSession::Impl {
     FtpMode m_mode = FtpMode::kActive;
     bool m_mlsd = false;
     char m_error[CURL_ERROR_SIZE] = {};
+    QString m_connectError;  // the reason of the last failed Connect
     std::vector<QByteArray> m_replies;
 };
 
@@ -507,24 +508,32 @@ FtpSession::~FtpSession() {
 bool FtpSession::Connect(const FtpEndpoint& endpoint) {
     Disconnect();
     Impl& d = *m_impl;
-    if (!IsUsableFtpHost(endpoint.host)) {
-        Log("  FTP connection error: %s", "bad host name");
+    d.m_connectError.clear();
+    auto fail = [&d](const QString& reason) {
+        d.m_connectError = reason.left(255);
+        Log("  FTP connection error: %s", qUtf8Printable(d.m_connectError));
         return false;
+    };
+    if (!IsUsableFtpHost(endpoint.host)) {
+        return fail(QStringLiteral("bad host name"));
     }
     if (!d.Open(endpoint)) {
-        Log("  FTP connection error: %s", "cannot start the FTP library");
-        return false;
+        return fail(QStringLiteral("cannot start the FTP library"));
     }
     const CURLcode code = d.LogIn();
     if (code != CURLE_OK) {
-        Log("  FTP connection error: %s", qUtf8Printable(d.FailureText(code).left(255)));
+        const QString reason = d.FailureText(code);
         d.Close();
-        return false;
+        return fail(reason);
     }
     d.m_loginFolder = d.EntryPath();
     d.m_mlsd = d.OffersMlsd();
     d.m_connected = true;
     return true;
+}
+
+QString FtpSession::ConnectError() const {
+    return m_impl->m_connectError;
 }
 
 void FtpSession::Disconnect() {

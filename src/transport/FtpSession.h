@@ -45,6 +45,9 @@ class FtpSession {
     // "  FTP connection error: %s" with the server's or the library's text and answers
     // false.
     bool Connect(const FtpEndpoint& endpoint);
+    // Why the last Connect failed, as its log line gives it (never the password);
+    // empty after a successful one. For a window that shows the reason in place.
+    QString ConnectError() const;
     void Disconnect();
     bool IsConnected() const;
 

@@ -1,14 +1,12 @@
 #include "ui/CDefaultFolderDialog.h"
 
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include "platform/UserSettings.h"
+#include "ui/FolderChooser.h"
 
 namespace corvane {
 
@@ -37,21 +35,9 @@ CDefaultFolderDialog::CDefaultFolderDialog(QWidget* parent) : QDialog(parent) {
 }
 
 void CDefaultFolderDialog::Browse() {
-    QFileDialog chooser(this, QStringLiteral("Select folder where data will be placed"),
-                        m_path->text());
-    chooser.setFileMode(QFileDialog::Directory);
-    chooser.setOption(QFileDialog::ShowDirsOnly, true);
-    if (chooser.exec() != QDialog::Accepted) {
-        return;
-    }
-    // A system chooser may offer places that are no folder of the file system (network
-    // locations without a mount, devices): only a folder of the file system is taken.
-    const QString chosen = chooser.selectedFiles().value(0);
-    if (chosen.isEmpty() || !QFileInfo(chosen).isDir()) {
-        QMessageBox::information(
-            this, QStringLiteral("Warning"),
-            QStringLiteral(
-                "Cannot select this item, you can select only local or network folders"));
+    const QString chosen = ChooseFolder(
+        this, QStringLiteral("Select folder where data will be placed"), m_path->text());
+    if (chosen.isNull()) {
         return;
     }
     m_path->setText(chosen);
