@@ -143,8 +143,8 @@ class TestTaskPages : public QObject {
                                << QString::fromUtf8(focus);
         };
         const QString docs = QStringLiteral("Docs");
-        row("no name", QString(), true, 0, {}, "Task name cannot be empty", "");
-        row("no item", docs, false, 0, {}, "You must add at least one item", "");
+        row("no name", QString(), true, 0, {}, "Task name cannot be empty", "taskNameEdit");
+        row("no item", docs, false, 0, {}, "You must add at least one item", "sourceTree");
         StepValues blank;
         blank.destination = QStringLiteral("   ");
         row("no destination", docs, true, 1, blank, "You must add destination path",
@@ -185,6 +185,8 @@ class TestTaskPages : public QObject {
         const QStringList items = withItem ? QStringList{dir.Path() + "/docs"} : QStringList{};
         CNewTaskWizard wizard(Draft(name), items);
         wizard.show();
+        // The first item names an unnamed task; the name field holds what the row wants.
+        Find<QLineEdit>(&wizard, "taskNameEdit")->setText(name);
         for (int before = 0; before < step; ++before) {
             Fill(&wizard, before, StepValues{});
             QCOMPARE(PressNext(wizard), QString());
