@@ -688,9 +688,12 @@ QTreeWidgetItem* CTarnisView::PlaceNewTask(int taskIndex) {
 }
 
 void CTarnisView::RefreshTask(int taskIndex) {
+    // Refreshing makes the task's item rows afresh, and the display order lists the old
+    // ones: stop at the task, which the tree holds once.
     for (const TreeEntry* entry : m_impl->m_tree.InDisplayOrder()) {
         if (entry->IsTask() && entry->value == taskIndex) {
             m_impl->m_tree.RefreshTaskEntry(const_cast<TreeEntry*>(entry));
+            break;
         }
     }
     m_impl->SaveAll();
