@@ -11,7 +11,10 @@
 
 #include "app/RunQueue.h"
 #include "log/Log.h"
+#include "log/LogList.h"
+#include "log/QueuedLogTarget.h"
 #include "support/WidgetTesting.h"
+#include "ui/CTarnisView.h"
 #include "ui/ModalDialogScope.h"
 
 namespace corvane::test {
@@ -63,6 +66,56 @@ class HeldJob {
 
   private:
     std::atomic<bool> m_open{false};
+};
+
+// The log of a test, safe for lines of the worker thread: they are delivered when counted.
+class WorkerLogCapture {
+  public:
+    WorkerLogCapture() : m_queued(m_list) { SetLogTarget(&m_queued); }
+    ~WorkerLogCapture() { SetLogTarget(nullptr); }
+    WorkerLogCapture(const WorkerLogCapture&) = delete;
+    WorkerLogCapture& operator=(const WorkerLogCapture&) = delete;
+
+    // How many lines end with `text` (a stamped line ends with its own text).
+    int CountEndingWith(const QString& text) {
+        m_queued.DeliverPending();
+        int count = 0;
+        for (int i = 0; i < m_list.Count(); ++i) {
+            count += m_list.Line(i).text.endsWith(text) ? 1 : 0;
+        }
+        return count;
+    }
+
+  private:
+    LogList m_list;
+    QueuedLogTarget m_queued;
+};
+
+// What the frame would do with the view's calls: warnings and estimates recorded, a
+// finished run handed back to the view (when one is set), the two restore questions
+// answered as the test sets them.
+class ViewObserver : public RunObserver {
+  public:
+    void SetQueueStatusText(const QString&) override {}
+    void SetTrayBusy() override {}
+    void SetTrayIdle() override {}
+    void PlayEventSound(int) override {}
+    void ShowWarning(const QString& text) override { warnings << text; }
+    void RequestShutdown() override {}
+    void RunFinished(int taskIndex, RunOutcome outcome) override {
+        if (view != nullptr) {
+            view->OnRunFinished(taskIndex, outcome);
+        }
+    }
+    void EstimateFinished(const QString& sizeText) override { estimates << sizeText; }
+    int ChooseBackupCopy(const TaskRecord&) override { return backupCopy; }
+    bool ChooseRestoreItems(std::vector<RestoreItem>&) override { return restoreAll; }
+
+    CTarnisView* view = nullptr;
+    int backupCopy = -1;      // the copy a restore of a task with several takes; -1 none
+    bool restoreAll = false;  // the restore list is confirmed as it stands
+    QStringList warnings;
+    QStringList estimates;
 };
 
 }  // namespace corvane::test

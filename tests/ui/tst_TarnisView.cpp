@@ -25,46 +25,6 @@ namespace {
 
 const test::WidgetTestEnvironment g_environment;
 
-// The log of a test, safe for lines of the worker thread.
-class LogLines {
-  public:
-    LogLines() : m_queued(m_list) { SetLogTarget(&m_queued); }
-    ~LogLines() { SetLogTarget(nullptr); }
-    int Count(const QString& text) {
-        m_queued.DeliverPending();
-        int count = 0;
-        for (int i = 0; i < m_list.Count(); ++i) {
-            count += m_list.Line(i).text.endsWith(text) ? 1 : 0;
-        }
-        return count;
-    }
-
-  private:
-    LogList m_list;
-    QueuedLogTarget m_queued;
-};
-
-// What the frame would do with the queue's calls, recorded.
-class TestObserver : public RunObserver {
-  public:
-    void SetQueueStatusText(const QString&) override {}
-    void SetTrayBusy() override {}
-    void SetTrayIdle() override {}
-    void PlayEventSound(int) override {}
-    void ShowWarning(const QString& text) override { warnings << text; }
-    void RequestShutdown() override {}
-    void RunFinished(int taskIndex, RunOutcome outcome) override {
-        view->OnRunFinished(taskIndex, outcome);
-    }
-    void EstimateFinished(const QString& sizeText) override { estimates << sizeText; }
-    int ChooseBackupCopy(const TaskRecord&) override { return -1; }
-    bool ChooseRestoreItems(std::vector<RestoreItem>&) override { return false; }
-
-    CTarnisView* view = nullptr;
-    QStringList warnings;
-    QStringList estimates;
-};
-
 // Slots: 0 Docs, 1 Mail (ZIP), 2 Old (restore only), 3 Music, 4 Loose. Tree: Home {Mail,
 // Docs}, Old, Work {Music}, Empty {}, then Loose, which the group list does not name.
 void WriteFixture(const TempDir& dir) {
@@ -172,10 +132,10 @@ class TestTarnisView : public QObject {
         QSettings("Tarnis", "Tarnis").clear();
         m_watchers = std::make_unique<QObject>();
         m_dir = std::make_unique<TempDir>();
-        m_log = std::make_unique<LogLines>();
+        m_log = std::make_unique<test::WorkerLogCapture>();
         WriteFixture(*m_dir);
         m_tasks = std::make_unique<TaskList>();
-        m_observer = std::make_unique<TestObserver>();
+        m_observer = std::make_unique<test::ViewObserver>();
         m_view = std::make_unique<CTarnisView>(*m_tasks, m_dir->Path(), *m_observer);
         m_observer->view = m_view.get();
         m_view->resize(500, 700);
@@ -289,7 +249,7 @@ class TestTarnisView : public QObject {
         m_view->setCurrentItem(Find(*m_view, "Home"));
         m_view->Action(ViewCommand::kStartTask)->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(!m_view->Queue().IsRunning(), 20000);
-        QCOMPARE(m_log->Count("  Task completed"), 2);
+        QCOMPARE(m_log->CountEndingWith("  Task completed"), 2);
         QVERIFY(QFile::exists(m_dir->File("dest/docs/docs/sub/b.txt")));
         QVERIFY(QFile::exists(m_dir->File("dest/mail/mail.zip")));
         TaskList stored;
@@ -305,7 +265,7 @@ class TestTarnisView : public QObject {
         QCOMPARE(m_observer->warnings, QStringList({"You must select the task for restore."}));
         m_view->Action(ViewCommand::kEstimate)->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(!m_view->Queue().IsRunning(), 20000);
-        QCOMPARE(m_log->Count("Estimating group of tasks..."), 1);
+        QCOMPARE(m_log->CountEndingWith("Estimating group of tasks..."), 1);
         QCOMPARE(m_observer->estimates,
                  QStringList({"  Unpacked size of selected task(s) data: 2 KBytes"}));
         m_view->Action(ViewCommand::kShutdownWhenComplete)->trigger();
@@ -315,9 +275,9 @@ class TestTarnisView : public QObject {
   private:
     std::unique_ptr<QObject> m_watchers;
     std::unique_ptr<TempDir> m_dir;
-    std::unique_ptr<LogLines> m_log;
+    std::unique_ptr<test::WorkerLogCapture> m_log;
     std::unique_ptr<TaskList> m_tasks;
-    std::unique_ptr<TestObserver> m_observer;
+    std::unique_ptr<test::ViewObserver> m_observer;
     std::unique_ptr<CTarnisView> m_view;
 };
 

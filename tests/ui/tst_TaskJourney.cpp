@@ -19,8 +19,6 @@
 #include <memory>
 
 #include "WindowTesting.h"
-#include "log/LogList.h"
-#include "log/QueuedLogTarget.h"
 #include "support/FtpTestServer.h"
 #include "support/TempDir.h"
 #include "support/Tools.h"
@@ -68,25 +66,6 @@ void WhenTitled(QObject* owner, const QString& title, std::function<void(QDialog
     });
 }
 
-class JourneyObserver : public RunObserver {
-  public:
-    void SetQueueStatusText(const QString&) override {}
-    void SetTrayBusy() override {}
-    void SetTrayIdle() override {}
-    void PlayEventSound(int) override {}
-    void ShowWarning(const QString& text) override { warnings << text; }
-    void RequestShutdown() override {}
-    void RunFinished(int taskIndex, RunOutcome outcome) override {
-        view->OnRunFinished(taskIndex, outcome);
-    }
-    void EstimateFinished(const QString&) override {}
-    int ChooseBackupCopy(const TaskRecord&) override { return 0; }
-    bool ChooseRestoreItems(std::vector<RestoreItem>&) override { return true; }
-
-    CTarnisView* view = nullptr;
-    QStringList warnings;
-};
-
 // What one wizard run fills in.
 struct NewTask {
     QString source;
@@ -110,7 +89,7 @@ class TestTaskJourney : public QObject {
     void initTestCase() {
         QString why;
         QVERIFY2(m_server.Start(&why), qPrintable(why));
-        SetLogTarget(&m_queuedLog);
+        m_log = std::make_unique<test::WorkerLogCapture>();
         // Launchers go to a desktop folder of the test, never the user's.
         m_dir.Write("config/user-dirs.dirs",
                     ("XDG_DESKTOP_DIR=\"" + m_dir.File("Desktop") + "\"\n").toUtf8());
@@ -123,11 +102,13 @@ class TestTaskJourney : public QObject {
         m_dir.Write("photos/list.txt", "not a picture");
         m_view = std::make_unique<CTarnisView>(m_tasks, m_dir.File("data"), m_observer);
         m_observer.view = m_view.get();
+        m_observer.backupCopy = 0;
+        m_observer.restoreAll = true;
         m_view->show();
     }
     void cleanupTestCase() {
         m_view.reset();
-        SetLogTarget(nullptr);
+        m_log.reset();
     }
     void init() { m_watchers = std::make_unique<QObject>(); }
     void cleanup() { m_watchers.reset(); }
@@ -351,21 +332,13 @@ class TestTaskJourney : public QObject {
 
     void WaitForIdle() { QTRY_VERIFY_WITH_TIMEOUT(!m_view->Queue().IsRunning(), 60000); }
 
-    int LogCount(const QString& text) {
-        m_queuedLog.DeliverPending();
-        int count = 0;
-        for (int i = 0; i < m_log.Count(); ++i) {
-            count += m_log.Line(i).text.endsWith(text) ? 1 : 0;
-        }
-        return count;
-    }
+    int LogCount(const QString& text) { return m_log->CountEndingWith(text); }
 
     TempDir m_dir;
     test::FtpTestServer m_server;
-    LogList m_log;
-    QueuedLogTarget m_queuedLog{m_log};
+    std::unique_ptr<test::WorkerLogCapture> m_log;
     TaskList m_tasks;
-    JourneyObserver m_observer;
+    test::ViewObserver m_observer;
     std::unique_ptr<CTarnisView> m_view;
     std::unique_ptr<QObject> m_watchers;
 };

@@ -72,21 +72,6 @@ Q_DECLARE_METATYPE(StepValues)
 
 namespace {
 
-// The view's calls to its frame are not what these cases check.
-class SilentObserver : public RunObserver {
-  public:
-    void SetQueueStatusText(const QString&) override {}
-    void SetTrayBusy() override {}
-    void SetTrayIdle() override {}
-    void PlayEventSound(int) override {}
-    void ShowWarning(const QString&) override {}
-    void RequestShutdown() override {}
-    void RunFinished(int, RunOutcome) override {}
-    void EstimateFinished(const QString&) override {}
-    int ChooseBackupCopy(const TaskRecord&) override { return -1; }
-    bool ChooseRestoreItems(std::vector<RestoreItem>&) override { return false; }
-};
-
 void Fill(QWidget* wizard, int step, const StepValues& values) {
     if (step == 1) {
         Find<QComboBox>(wizard, "destinationCombo")->setEditText(values.destination);
@@ -333,7 +318,7 @@ class TestTaskPages : public QObject {
         test::TempDir dir;
         dir.Write("docs/a.txt", "a");
         TaskList tasks;
-        SilentObserver observer;
+        test::ViewObserver observer;
         CTarnisView view(tasks, dir.Path(), observer);
         TaskRecord* task = tasks.NewTask(QStringLiteral("Docs"), kTaskBackup);
         view.PlaceNewTask(tasks.IndexOfTask(task));
@@ -380,7 +365,7 @@ class TestTaskPages : public QObject {
     void taskChangedDuringARunWaitsForItsEnd() {
         test::TempDir dir;
         TaskList tasks;
-        SilentObserver observer;
+        test::ViewObserver observer;
         CTarnisView view(tasks, dir.Path(), observer);
         TaskRecord* task = tasks.NewTask(QStringLiteral("Docs"), kTaskBackup);
         task->destination.path = QStringLiteral("/tmp/first/");
