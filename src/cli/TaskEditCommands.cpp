@@ -205,6 +205,13 @@ Passwords ReadPasswords(const TaskOptions& options) {
 void ApplyDestination(const TaskOptions& options, const Passwords& passwords,
                       DestinationInput& input) {
     input.path = options.to.value_or(input.path);
+    // On a command line a relative folder means the current one, as for the sources
+    // (the window, which has no current folder to speak of, takes it below home).
+    const QString typed = input.path.trimmed();
+    if (options.to && !typed.isEmpty() && !DestinationIsFtp(typed) &&
+        !typed.startsWith(QLatin1Char('~')) && QDir::isRelativePath(typed)) {
+        input.path = QDir::current().absoluteFilePath(typed);
+    }
     input.user = options.ftpUser.value_or(input.user);
     input.port = options.ftpPort.value_or(input.port);
     if (options.ftpPassword) {

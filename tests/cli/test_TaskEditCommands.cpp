@@ -58,6 +58,16 @@ TEST_F(TaskEditTest, NewTaskRunsAndEditChangesIt) {
               QStringList{"Backup - Papers.desktop"});
 }
 
+// A relative destination on the command line is the current folder's, as the sources are.
+TEST_F(TaskEditTest, RelativeDestinationIsBelowTheCurrentFolder) {
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(Src("")));  // not the home folder
+    const CliResult made = Cli({"new", "Docs", "--to", "backups", "Docs"});
+    QDir::setCurrent(before);
+    ASSERT_EQ(made.status, 0) << made.err.toStdString();
+    EXPECT_TRUE(Cli({"show", "Docs"}).out.contains("\ndestPath=" + Src("backups/\n")));
+}
+
 // Every refusal ends with status 2 and leaves the saved task list as it was.
 TEST_F(TaskEditTest, RefusedValuesSaveNothing) {
     ASSERT_EQ(Cli({"new", "Docs", "--to", m_dest, Src("Docs")}).status, 0);
