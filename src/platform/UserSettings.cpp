@@ -10,6 +10,7 @@ const QString kApplication = QStringLiteral("Tarnis");
 const QString kShutdownKey = QStringLiteral("Main/ShutdownWhenComplete");
 const QString kDefaultFolderKey = QStringLiteral("Main/DefBackupsFolder");
 const QString kHistoryGroup = QStringLiteral("HistoryPaths");
+const QString kDialogsGroup = QStringLiteral("Dialogs");
 constexpr int kHistoryLength = 10;
 // Older versions may have left more values behind; they are removed up to this index.
 constexpr int kHistoryCleanupLimit = 1000;
@@ -75,6 +76,20 @@ void UserSettings::RememberPath(const QString& path) {
          index < kHistoryCleanupLimit && settings.contains(HistoryKey(index)); ++index) {
         settings.remove(HistoryKey(index));
     }
+}
+
+QSize UserSettings::DialogSize(const QString& dialog) {
+    QSettings settings(kOrganization, kApplication);
+    settings.beginGroup(kDialogsGroup);
+    // A hand-edited value may be text or a size of nothing; neither can be opened at.
+    const QSize size = settings.value(dialog).toSize();
+    return size.isEmpty() ? QSize() : size;
+}
+
+void UserSettings::SetDialogSize(const QString& dialog, QSize size) {
+    QSettings settings(kOrganization, kApplication);
+    settings.beginGroup(kDialogsGroup);
+    settings.setValue(dialog, size);
 }
 
 }  // namespace corvane

@@ -6,6 +6,7 @@
 //
 // Main thread only.
 
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -29,6 +30,11 @@ class UserSettings {
     // everything beyond the tenth, and writes the list back (removing the values of the
     // indexes that follow it). An empty path changes nothing.
     static void RememberPath(const QString& path);
+
+    // "Dialogs"/<dialog>: the size a resizable dialog had when it was last closed. An
+    // invalid QSize when none was stored or the stored value is no usable size.
+    static QSize DialogSize(const QString& dialog);
+    static void SetDialogSize(const QString& dialog, QSize size);
 };
 
 }  // namespace corvane

@@ -1,14 +1,16 @@
 #include "ui/CBackupChoiceDialog.h"
 
 #include <QDialogButtonBox>
-#include <QEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "model/FileName.h"
+#include "ui/ColumnFitter.h"
 #include "ui/ModalDialogScope.h"
+#include "ui/WindowPlacement.h"
 
 namespace corvane {
 
@@ -31,14 +33,17 @@ CBackupChoiceDialog::CBackupChoiceDialog(const TaskRecord& task, QWidget* parent
         titles << BackupChoiceModel::ColumnTitle(column);
     }
     m_list->setHeaderLabels(titles);
-    m_list->header()->setStretchLastSection(false);
+    new ColumnFitter(m_list, {BackupChoiceModel::kFolderColumn});
     for (int row = 0; row < m_model.LineCount(); ++row) {
         auto* item = new QTreeWidgetItem(m_list);
-        for (int column = 0; column < BackupChoiceModel::kColumnCount; ++column) {
-            item->setText(column, m_model.Text(row, column));
-        }
+        item->setText(BackupChoiceModel::kTimeColumn,
+                      m_model.Text(row, BackupChoiceModel::kTimeColumn));
+        // The place may be elided in its column: the tip shows it whole.
+        const QString place =
+            FileNameForDisplay(m_model.Text(row, BackupChoiceModel::kFolderColumn));
+        item->setText(BackupChoiceModel::kFolderColumn, place);
+        item->setToolTip(BackupChoiceModel::kFolderColumn, place);
     }
-    m_list->viewport()->installEventFilter(this);
     layout->addWidget(m_list);
 
     auto* buttons =
@@ -48,17 +53,7 @@ CBackupChoiceDialog::CBackupChoiceDialog(const TaskRecord& task, QWidget* parent
     // A double click on a line chooses it.
     connect(m_list, &QTreeWidget::itemDoubleClicked, this, &CBackupChoiceDialog::accept);
     layout->addWidget(buttons);
-    resize(520, 300);
-}
-
-bool CBackupChoiceDialog::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_list->viewport() && event->type() == QEvent::Resize) {
-        const int width = m_list->viewport()->width();
-        for (int column = 0; column < BackupChoiceModel::kColumnCount; ++column) {
-            m_list->setColumnWidth(column, BackupChoiceModel::ColumnWidth(column, width));
-        }
-    }
-    return QDialog::eventFilter(watched, event);
+    KeepDialogSize(this, QStringLiteral("BackupChoice"), QSize(520, 300));
 }
 
 void CBackupChoiceDialog::accept() {

@@ -32,10 +32,6 @@ class CBackupChoiceDialog : public QDialog {
     // dialog stays open.
     void accept() override;
 
-  protected:
-    // Keeps the folder column at the list's width less the time column.
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
   private:
     BackupChoiceModel m_model;
     QTreeWidget* m_list = nullptr;

@@ -38,6 +38,7 @@
 #include "ui/CWindowObserver.h"
 #include "ui/HelpFile.h"
 #include "ui/ModalDialogScope.h"
+#include "ui/WindowPlacement.h"
 
 // The window's pictures live in a static library: their resource must be registered
 // by name (outside any namespace) before the first use.
@@ -446,8 +447,11 @@ void CMainFrame::ShowMainWindow() {
 void CMainFrame::RestoreLayout() {
     QSettings settings = Settings();
     // The placement holds no bars: it is applied even when Shift asks for the default
-    // bar layout.
-    restoreGeometry(settings.value(QLatin1String(kPlacementKey)).toByteArray());
+    // bar layout. Without one (the first start) the window opens at a useful size rather
+    // than at what its widgets need at least.
+    if (!restoreGeometry(settings.value(QLatin1String(kPlacementKey)).toByteArray())) {
+        PlaceAtFirstStart(this);
+    }
     if (m_options.ignoreSavedLayout) {
         return;
     }

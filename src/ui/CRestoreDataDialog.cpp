@@ -8,7 +8,10 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "model/FileName.h"
+#include "ui/ColumnFitter.h"
 #include "ui/ModalDialogScope.h"
+#include "ui/WindowPlacement.h"
 
 namespace corvane {
 namespace {
@@ -20,6 +23,10 @@ QColor ToColor(const RestoreDataModel::Rgb& rgb) {
 // Background of a selected line: a dark caption blue, on which the light grey text of
 // a selected line stays readable whatever the desktop theme's selection colour is.
 const QColor kSelectedBackground(10, 36, 106);
+
+bool IsPathColumn(int column) {
+    return column == RestoreDataModel::kSourceColumn || column == RestoreDataModel::kArchiveColumn;
+}
 
 }  // namespace
 
@@ -40,9 +47,7 @@ CRestoreDataDialog::CRestoreDataDialog(const std::vector<RestoreItem>& items, QW
         titles << RestoreDataModel::ColumnTitle(column);
     }
     m_list->setHeaderLabels(titles);
-    for (int column = 0; column < RestoreDataModel::kColumnCount; ++column) {
-        m_list->setColumnWidth(column, RestoreDataModel::ColumnWidth(column));
-    }
+    new ColumnFitter(m_list, {RestoreDataModel::kSourceColumn, RestoreDataModel::kArchiveColumn});
     m_list->header()->setSectionsClickable(true);
     QPalette palette = m_list->palette();
     for (const auto group : {QPalette::Active, QPalette::Inactive}) {
@@ -103,7 +108,7 @@ CRestoreDataDialog::CRestoreDataDialog(const std::vector<RestoreItem>& items, QW
     layout->addLayout(endButtons);
 
     Refill();
-    resize(760, 420);
+    KeepDialogSize(this, QStringLiteral("RestoreData"), QSize(760, 420));
 }
 
 void CRestoreDataDialog::Refill() {
@@ -114,7 +119,12 @@ void CRestoreDataDialog::Refill() {
         item->setCheckState(RestoreDataModel::kCheckColumn,
                             m_model.IsChecked(row) ? Qt::Checked : Qt::Unchecked);
         for (int column = 0; column < RestoreDataModel::kColumnCount; ++column) {
-            if (column != RestoreDataModel::kCheckColumn) {
+            if (IsPathColumn(column)) {
+                // A path may be elided in its column: the tip shows it whole.
+                const QString path = FileNameForDisplay(m_model.Text(row, column));
+                item->setText(column, path);
+                item->setToolTip(column, path);
+            } else if (column != RestoreDataModel::kCheckColumn) {
                 item->setText(column, m_model.Text(row, column));
             }
             item->setForeground(column, foreground);

@@ -6,12 +6,14 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QTreeWidget>
 #include <QtTest>
 #include <memory>
 
 #include "WindowTesting.h"
+#include "model/FileName.h"
 #include "platform/SoundSettings.h"
 #include "platform/UserSettings.h"
 #include "support/TempDir.h"
@@ -208,6 +210,47 @@ class TestDialogs : public QObject {
         WhenModal<CBackupChoiceDialog>(m_watchers.get(),
                                        [](CBackupChoiceDialog* dialog) { dialog->reject(); });
         QCOMPARE(CBackupChoiceDialog::Ask(nullptr, task), -1);
+    }
+
+    // A long path (with a byte that is no UTF-8) is elided in the middle of its column
+    // and shown whole in its tip; the times keep their width, the columns fill the list
+    // without scrolling, and the size the user gave the dialog is where it opens next.
+    void restoreListFitsItsPathsAndKeepsItsSize() {
+        std::vector<RestoreItem> items = SampleItems();
+        items[0].sourceName =
+            FileNameFromBytes("/home/ann/" + QByteArray("a rather long folder name/").repeated(12) +
+                              "re\xffport.txt");
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        for (const bool first : {true, false}) {
+            CRestoreDataDialog dialog(items);
+            dialog.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+            if (first) {
+                QVERIFY(dialog.width() >= screen.width() * 2 / 3);
+                QVERIFY(dialog.width() <= screen.width());
+            } else {
+                QCOMPARE(dialog.size(), QSize(640, 380));
+            }
+            auto* list = dialog.findChild<QTreeWidget*>("items");
+            const QAbstractItemView* view = list;  // the tree view hides the content width
+            QCOMPARE(list->textElideMode(), Qt::ElideMiddle);
+            const QModelIndex path = list->model()->index(0, RestoreDataModel::kSourceColumn);
+            QCOMPARE(path.data(Qt::ToolTipRole).toString(),
+                     FileNameForDisplay(items[0].sourceName));
+            QVERIFY(path.data().toString().endsWith("re\\xFFport.txt"));
+            int widths = 0;
+            for (int column = 0; column < RestoreDataModel::kColumnCount; ++column) {
+                widths += list->columnWidth(column);
+            }
+            QTRY_COMPARE(widths, list->viewport()->width());
+            QVERIFY(list->columnWidth(RestoreDataModel::kSourceColumn) <
+                    view->sizeHintForColumn(RestoreDataModel::kSourceColumn));
+            QVERIFY(list->columnWidth(RestoreDataModel::kArchiveTimeColumn) >=
+                    view->sizeHintForColumn(RestoreDataModel::kArchiveTimeColumn));
+            dialog.resize(640, 380);
+            QTRY_COMPARE(dialog.size(), QSize(640, 380));
+            dialog.reject();
+        }
     }
 
   private:

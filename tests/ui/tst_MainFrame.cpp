@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QMenu>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSettings>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
@@ -240,6 +241,22 @@ class TestMainFrame : public QObject {
         bar->LoadSizes(settings, "LogState");
         QCOMPARE(bar->HorizontalSize(), before);
         QCOMPARE(bar->height(), 150);
+    }
+
+    // The first start opens at two thirds of the screen, centred; a saved placement wins.
+    void firstStartOpensAtTwoThirdsOfTheScreen() {
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        CMainFrame* frame = &MakeFrame(false);
+        QVERIFY(qAbs(frame->width() - screen.width() * 2 / 3) <= 1);
+        QVERIFY(qAbs(frame->height() - screen.height() * 2 / 3) <= 1);
+        QVERIFY((frame->geometry().center() - screen.center()).manhattanLength() <= 2);
+        frame->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frame));
+        frame->resize(700, 520);
+        QTRY_COMPARE(frame->size(), QSize(700, 520));
+        QVERIFY(frame->close());
+        frame = &MakeFrame(false);
+        QCOMPARE(frame->size(), QSize(700, 520));
     }
 
   private:
