@@ -40,16 +40,6 @@ QString BackupChoiceModel::ColumnTitle(int column) {
     }
 }
 
-int BackupChoiceModel::ColumnWidth(int column, int listWidth) {
-    switch (column) {
-        case kTimeColumn:
-            return 140;
-        case kFolderColumn:
-            return listWidth - 141;
-        default:
-            return 0;
-    }
-}
 
 int BackupChoiceModel::LineCount() const {
     return static_cast<int>(m_lines.size());

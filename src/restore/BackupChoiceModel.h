@@ -27,8 +27,6 @@ class BackupChoiceModel {
     // The text above the list.
     static QString Prompt();
     static QString ColumnTitle(int column);
-    // Widths in pixels: 140 for the time, the list's width less 141 for the folder.
-    static int ColumnWidth(int column, int listWidth);
 
     int LineCount() const;
     // The time column: short date and time without seconds ("%s, %s"). The folder

@@ -46,10 +46,6 @@ QString RestoreDataModel::ColumnTitle(int column) {
     }
 }
 
-int RestoreDataModel::ColumnWidth(int column) {
-    static constexpr int kWidths[kColumnCount] = {30, 200, 200, 100, 100, 50};
-    return column >= 0 && column < kColumnCount ? kWidths[column] : 0;
-}
 
 int RestoreDataModel::LineCount() const {
     return static_cast<int>(m_lines.size());

@@ -45,7 +45,6 @@ class RestoreDataModel {
 
     static QString Title();                  // "Restore data"
     static QString ColumnTitle(int column);  // the check column has none
-    static int ColumnWidth(int column);      // in pixels: 30, 200, 200, 100, 100, 50
 
     int LineCount() const;
     QString Text(int row, int column) const;
