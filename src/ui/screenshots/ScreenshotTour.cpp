@@ -5,7 +5,7 @@
 #include <QDir>
 #include <QListWidget>
 #include <QTimer>
-#include <QTreeWidgetItem>
+#include <QTreeWidget>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -36,6 +36,7 @@ constexpr int kDialogPollMs = 100;
 
 // The wizard and the settings sheet: room for the source tree's folders and the list.
 constexpr QSize kWizardSize(720, 460);
+constexpr QSize kRestoreDataSize(1200, 420);
 
 void Quit(int exitCode, const char* reason) {
     std::fprintf(stderr, "corvane-screenshots: %s\n", reason);
@@ -153,6 +154,14 @@ void ScreenshotTour::GrabRestoreDialog() {
             return;
         }
         poll->stop();
+        // The sample's paths are longer than the columns' usual widths: the picture
+        // shows them whole.
+        if (auto* list = dialog->findChild<QTreeWidget*>()) {
+            for (int column = 0; column < list->columnCount(); ++column) {
+                list->resizeColumnToContents(column);
+            }
+        }
+        dialog->resize(kRestoreDataSize);
         QTimer::singleShot(kDialogSettleMs, dialog, [this, dialog] {
             SaveGrab(dialog, m_folder + QStringLiteral("/restore-data.png"));
             dialog->reject();
