@@ -58,8 +58,9 @@ void RunOneATick(QObject* owner, std::vector<std::function<void()>> actions) {
 }
 
 // Opens the source tree of the wizard's first step down to the home's Documents folder
-// and selects it, so that its folders and files show.
-void OpenDocumentsInTree(QWidget& wizard) {
+// and selects it, so that its folders and files show. False when the tree holds no such
+// folder.
+bool OpenDocumentsInTree(QWidget& wizard) {
     auto* tree = wizard.findChild<CSourceTree*>(QStringLiteral("sourceTree"));
     QTreeWidgetItem* fileSystem = tree != nullptr ? tree->topLevelItem(0) : nullptr;
     QTreeWidgetItem* home = nullptr;
@@ -69,7 +70,7 @@ void OpenDocumentsInTree(QWidget& wizard) {
         }
     }
     if (home == nullptr) {
-        return;
+        return false;
     }
     home->setExpanded(true);
     for (int i = 0; i < home->childCount(); ++i) {
@@ -78,9 +79,10 @@ void OpenDocumentsInTree(QWidget& wizard) {
             folder->setExpanded(true);
             tree->setCurrentItem(folder);
             tree->scrollToItem(folder, QAbstractItemView::PositionAtTop);
-            return;
+            return true;
         }
     }
+    return false;
 }
 
 bool SaveGrab(QWidget* widget, const QString& path) {
@@ -101,10 +103,8 @@ void ScreenshotTour::Start() {
     CMainFrame* frame = m_app.Frame();
     frame->resize(900, 620);  // the same pictures whatever the screen
     QDir().mkpath(m_folder);
-    QTimer::singleShot(kTourTimeoutMs, frame, [] {
-        std::fputs("corvane-screenshots: the screenshots took too long\n", stderr);
-        QCoreApplication::exit(kExitFailed);
-    });
+    QTimer::singleShot(kTourTimeoutMs, frame,
+                       [] { Quit(kExitFailed, "the screenshots took too long"); });
     if (m_taskName.isEmpty()) {
         GrabWindow();
         return;
@@ -196,7 +196,11 @@ void ScreenshotTour::GrabTaskPages() {
             SaveGrab(wizard, m_folder + QStringLiteral("/new-task-wizard-%1.png").arg(step));
         });
         if (step == 1) {
-            actions.emplace_back([wizard] { OpenDocumentsInTree(*wizard); });
+            actions.emplace_back([wizard] {
+                if (!OpenDocumentsInTree(*wizard)) {
+                    Quit(kExitFailed, "the source tree shows no Documents folder in the home");
+                }
+            });
             actions.emplace_back([this, wizard] {
                 SaveGrab(wizard, m_folder + QStringLiteral("/source-tree.png"));
             });
