@@ -89,11 +89,14 @@ void CRestoreFindStep::BrowseLocal() {
     const QString chosen = ChooseFolder(
         this, QStringLiteral("Select folder, where the task was stored..."), QDir::homePath(),
         QFileDialog::DontUseNativeDialog | QFileDialog::ReadOnly, AddStatusLine);
-    if (chosen.isNull()) {
-        return;
+    if (!chosen.isNull()) {
+        SearchFolder(chosen);
     }
+}
+
+void CRestoreFindStep::SearchFolder(const QString& folder) {
     const WaitCursor wait;
-    ShowFound(FindStoredTasks(chosen));
+    ShowFound(FindStoredTasks(folder));
 }
 
 void CRestoreFindStep::BrowseFtp() {

@@ -30,6 +30,10 @@ class CRestoreFindStep : public QDialog {
     // step open.
     void accept() override;
 
+    // Lists the tasks found in `folder`, as "Browse local folder..." does with the
+    // folder the user chose (the documentation's pictures start from a known one).
+    void SearchFolder(const QString& folder);
+
   private:
     void BrowseLocal();
     void BrowseFtp();

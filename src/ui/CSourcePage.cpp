@@ -4,6 +4,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -58,8 +59,11 @@ class CSourcePage::Impl : public QObject {
         m_list->setObjectName(QStringLiteral("itemList"));
         m_list->setColumnCount(2);
         m_list->setHeaderLabels({QStringLiteral("Items added"), QStringLiteral("Name in archive")});
-        m_list->setColumnWidth(0, 120);
-        m_list->setColumnWidth(1, 100);
+        // The path takes the room the name leaves; a long one keeps both of its ends.
+        m_list->header()->setStretchLastSection(false);
+        m_list->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+        m_list->setColumnWidth(1, 120);
+        m_list->setTextElideMode(Qt::ElideMiddle);
         m_list->setRootIsDecorated(false);
         m_list->setSelectionMode(QAbstractItemView::SingleSelection);
         // Drops reach the list through its viewport; this object takes them.
