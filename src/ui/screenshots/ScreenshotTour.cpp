@@ -154,13 +154,7 @@ void ScreenshotTour::GrabRestoreDialog() {
             return;
         }
         poll->stop();
-        // The sample's paths are longer than the columns' usual widths: the picture
-        // shows them whole.
-        if (auto* list = dialog->findChild<QTreeWidget*>()) {
-            for (int column = 0; column < list->columnCount(); ++column) {
-                list->resizeColumnToContents(column);
-            }
-        }
+        // The dialog fits its columns to its width: a wide picture shows the paths whole.
         dialog->resize(kRestoreDataSize);
         QTimer::singleShot(kDialogSettleMs, dialog, [this, dialog] {
             SaveGrab(dialog, m_folder + QStringLiteral("/restore-data.png"));
