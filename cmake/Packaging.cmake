@@ -20,8 +20,8 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Corvane")
 set(CPACK_PACKAGE_CONTACT "Corvane developers <corvane@users.noreply.github.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop backup program: copies, ZIP archives, FTP")
+# The summary above is the first line; these are the lines under it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "desktop backup program: copies, ZIP archives, FTP\n"
     "Corvane backs up folders and files to a local folder, a network share, a disc or\n"
     "an FTP server, copied as they are or packed into one ZIP archive, with date\n"
     "patterns, filters, schedules and mail notices. Backups can be estimated, compared\n"
