@@ -30,7 +30,7 @@ expect() {
 expect 'list' "$cli" li
 expect '--uncheck-identical --uncheck-newer' "$cli" --data-dir "'$data'" restore Docs --unch
 expect 'Docs My\ Photos' "$cli" --data-dir "'$data'" show ''
-expect 'My\ Photos' "$cli" --data-dir = "${data// /\\ }" run Docs '"My'
+expect 'My Photos' "$cli" --data-dir = "${data// /\\ }" run Docs '"My'
 expect '' "$cli" --data-dir "'$data'" show Docs ''
 expect "$scratch/photos/holiday.jpg" "$cli" --data-dir "'$data'" edit Docs --add "$scratch/photos/h"
 # A data folder written as a command substitution is a name, never run.
