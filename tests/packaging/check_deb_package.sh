@@ -42,7 +42,9 @@ answer=$(env -u LD_LIBRARY_PATH "$root/usr/bin/corvane-cli" --version)
 for program in "$root"/usr/bin/*; do
   libraries=$(ldd "$program")
   for needed in $(objdump -p "$program" | awk '$1 == "NEEDED" {print $2}'); do
-    path=$(awk -v lib="$needed" '$1 == lib && $2 == "=>" {print $3}' <<<"$libraries")
+    # "lib => /path (address)", or "/path (address)" for the dynamic loader.
+    path=$(awk -v lib="$needed" '$1 == lib && $2 == "=>" {print $3}
+      $1 ~ /^\// && substr($1, length($1) - length(lib)) == "/" lib {print $1}' <<<"$libraries")
     [[ -n $path ]] || { fail "$program links $needed, which the system lacks"; continue; }
     owner=$(dpkg-query -S "$path" || dpkg-query -S "/usr$path" || dpkg-query -S "${path#/usr}")
     owner=${owner%%:*}
