@@ -5,8 +5,10 @@
 set -uo pipefail
 build=$1 version=$2 status=0
 fail() { echo "$*"; status=1; }
-for tool in cpack dpkg-deb dpkg-query appstreamcli desktop-file-validate objdump; do
-  command -v "$tool" >/dev/null || { echo "$tool is missing: run scripts/install-deps.sh"; exit 1; }
+for need in cpack:cmake dpkg-deb:dpkg appstreamcli:appstream objdump:binutils \
+  desktop-file-validate:desktop-file-utils; do
+  command -v "${need%:*}" >/dev/null ||
+    { echo "${need%:*} is missing: scripts/install-deps.sh installs ${need#*:}"; exit 1; }
 done
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
