@@ -10,7 +10,7 @@ trap 'rm -rf "$scratch"' EXIT
 data="$scratch/data dir"
 mkdir -p "$scratch/dest" "$scratch/photos" "$data"
 touch "$scratch/photos/holiday.jpg"
-for name in Docs "My Photos"; do
+for name in Docs "My Photos" $'Two\nLines'; do
   "$cli" --data-dir "$data" new "$name" --to "$scratch/dest" "$scratch/photos" >/dev/null ||
     { echo "corvane-cli new $name failed"; exit 1; }
 done
