@@ -17,6 +17,7 @@ else
         qt6-multimedia-dev libqt6svg6 xvfb xauth desktop-file-utils dbus-daemon
         clang  # the fuzz build (CORVANE_FUZZ): libFuzzer comes with it
         man-db  # the manual pages are checked with man --warnings
+        appstream dpkg-dev binutils file  # the .deb and its AppStream data are checked
     )
 fi
 

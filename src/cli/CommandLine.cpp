@@ -30,6 +30,8 @@ const char kUsage[] =
     "Commands:\n"
     "  list           Print the task tree: \"group: NAME\", \"task SLOT: TEXT\" and\n"
     "                 \"item: TEXT\" lines, indented by two blanks per level.\n"
+    "  list --names   Print the task names, one per line (for scripts and shell\n"
+    "                 completion).\n"
     "  show NAME      Print the fields of the task NAME (the first task whose name\n"
     "                 matches without regard to case) as key=value lines; passwords\n"
     "                 are shown as ***.\n"
@@ -260,12 +262,17 @@ int TaskListCommand(const QString& command, const QString& dataFolder, const QSt
     if (command != QLatin1String("list") && !takesName) {
         return UsageError(err, "unknown command");
     }
-    if (args.size() != (takesName ? 1 : 0)) {
-        return UsageError(
-            err, takesName ? "the command needs one task name" : "the command takes no arguments");
+    const bool namesOnly = !takesName && args == QStringList{QStringLiteral("--names")};
+    if (args.size() != (takesName ? 1 : 0) && !namesOnly) {
+        return UsageError(err, takesName ? "the command needs one task name"
+                                         : "list takes no arguments but --names");
     }
     return RunOnTaskSession(dataFolder, command == QLatin1String("delete"), out, err,
                             [&](TaskSession& session) {
+                                if (namesOnly) {
+                                    PrintLines(out, TaskNameLines(session.tasks));
+                                    return kExitOk;
+                                }
                                 if (command == QLatin1String("list")) {
                                     PrintLines(out, TreeListing(session.tree, session.tasks));
                                     return kExitOk;

@@ -45,6 +45,18 @@ QStringList TreeListing(const TaskTree& tree, const TaskList& tasks) {
     return lines;
 }
 
+QStringList TaskNameLines(const TaskList& tasks) {
+    QStringList lines;
+    for (int slot = 0; slot < tasks.TaskCount(); ++slot) {
+        const TaskRecord* task = tasks.TaskAt(slot);
+        if (task != nullptr && !task->name.contains(QLatin1Char('\n')) &&
+            !task->name.contains(QLatin1Char('\r'))) {
+            lines << task->name;
+        }
+    }
+    return lines;
+}
+
 QStringList TaskFieldLines(const TaskRecord& task) {
     QStringList lines;
     auto add = [&lines](const QString& key, const QString& value) {
