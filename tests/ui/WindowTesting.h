@@ -3,6 +3,8 @@
 // Shared by the window tests: what a modal dialog showed before the test closed it, and a
 // backup job that holds the queue's worker.
 
+#include <QAbstractButton>
+#include <QDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <atomic>
@@ -43,6 +45,27 @@ inline void AnswerNextDialog(QObject* owner, SeenDialog& seen,
         } else {
             dialog->reject();
         }
+    });
+}
+
+// The child widget named `name`; a missing one ends the test program with its name.
+template <class W>
+W* Child(QWidget* parent, const char* name) {
+    auto* child = parent->findChild<W*>(QString::fromLatin1(name));
+    if (child == nullptr) {
+        qFatal("no child %s", name);
+    }
+    return child;
+}
+
+inline void Click(QWidget* parent, const char* name) {
+    Child<QAbstractButton>(parent, name)->click();
+}
+
+// Calls `answer` once the active modal window carries `title`.
+inline void WhenTitled(QObject* owner, const QString& title, std::function<void(QDialog*)> answer) {
+    WhenModal<QDialog>(owner, [owner, title, answer](QDialog* dialog) {
+        dialog->windowTitle() == title ? answer(dialog) : WhenTitled(owner, title, answer);
     });
 }
 

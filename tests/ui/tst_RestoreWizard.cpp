@@ -20,22 +20,12 @@
 
 using namespace corvane;
 using Mode = CFtpFolderDialog::Mode;
+using test::Child;
+using test::WhenTitled;
 
 namespace {
 
 const test::WidgetTestEnvironment g_environment;
-
-template <class W>
-W* Child(QWidget* parent, const char* name) {
-    return parent->findChild<W*>(QString::fromLatin1(name));
-}
-
-// Calls `answer` once the active modal window carries `title`.
-void WhenTitled(QObject* owner, const QString& title, std::function<void(QDialog*)> answer) {
-    test::WhenModal<QDialog>(owner, [owner, title, answer](QDialog* dialog) {
-        dialog->windowTitle() == title ? answer(dialog) : WhenTitled(owner, title, answer);
-    });
-}
 
 void SaveTask(const QString& path, const QString& name, const std::vector<SourceItem>& items) {
     TaskRecord task;

@@ -31,24 +31,14 @@
 #include "ui/CTaskPropertySheet.h"
 
 using namespace corvane;
+using test::Child;
+using test::Click;
 using test::TempDir;
+using test::WhenTitled;
 
 namespace {
 
 const test::WidgetTestEnvironment g_environment;
-
-template <class W>
-W* Child(QWidget* parent, const char* name) {
-    auto* child = parent->findChild<W*>(QString::fromLatin1(name));
-    if (child == nullptr) {
-        qFatal("no child %s", name);
-    }
-    return child;
-}
-
-void Click(QWidget* parent, const char* name) {
-    Child<QAbstractButton>(parent, name)->click();
-}
 
 void SetText(QWidget* parent, const char* name, const QString& text) {
     QWidget* field = Child<QWidget>(parent, name);
@@ -57,13 +47,6 @@ void SetText(QWidget* parent, const char* name, const QString& text) {
     } else {
         qobject_cast<QLineEdit*>(field)->setText(text);
     }
-}
-
-// Calls `answer` once the active modal window carries `title`.
-void WhenTitled(QObject* owner, const QString& title, std::function<void(QDialog*)> answer) {
-    test::WhenModal<QDialog>(owner, [owner, title, answer](QDialog* dialog) {
-        dialog->windowTitle() == title ? answer(dialog) : WhenTitled(owner, title, answer);
-    });
 }
 
 // What one wizard run fills in.

@@ -26,24 +26,13 @@
 
 using namespace corvane;
 using test::AnswerNextDialog;
+using test::Child;
+using test::Click;
 using test::SeenDialog;
 
 namespace {
 
 const test::WidgetTestEnvironment g_environment;
-
-template <class W>
-W* Find(QWidget* window, const char* name) {
-    auto* widget = window->findChild<W*>(QString::fromUtf8(name));
-    if (widget == nullptr) {
-        qFatal("no widget %s", name);
-    }
-    return widget;
-}
-
-void Click(QWidget* window, const char* name) {
-    Find<QAbstractButton>(window, name)->click();
-}
 
 // True when the focus was last put on the named control or inside it.
 bool HasFocus(QWidget* window, const QString& name) {
@@ -74,13 +63,13 @@ namespace {
 
 void Fill(QWidget* wizard, int step, const StepValues& values) {
     if (step == 1) {
-        Find<QComboBox>(wizard, "destinationCombo")->setEditText(values.destination);
+        Child<QComboBox>(wizard, "destinationCombo")->setEditText(values.destination);
     } else if (step == 2) {
         Click(wizard, values.zip ? "zipRadio" : "copyRadio");
-        Find<QLineEdit>(wizard, "archivePasswordEdit")->setText(values.password);
-        Find<QLineEdit>(wizard, "archivePasswordAgainEdit")->setText(values.passwordAgain);
-        Find<QComboBox>(wizard, "includeCombo")->setEditText(values.include);
-        Find<QComboBox>(wizard, "excludeCombo")->setEditText(values.exclude);
+        Child<QLineEdit>(wizard, "archivePasswordEdit")->setText(values.password);
+        Child<QLineEdit>(wizard, "archivePasswordAgainEdit")->setText(values.passwordAgain);
+        Child<QComboBox>(wizard, "includeCombo")->setEditText(values.include);
+        Child<QComboBox>(wizard, "excludeCombo")->setEditText(values.exclude);
     } else if (step == 3) {
         Click(wizard, values.scheduleRadio);
         for (QCheckBox* day : wizard->findChildren<QCheckBox*>()) {
@@ -88,7 +77,7 @@ void Fill(QWidget* wizard, int step, const StepValues& values) {
                 day->setChecked(false);
             }
         }
-        Find<QLineEdit>(wizard, "monthDayEdit")->setText(values.monthDay);
+        Child<QLineEdit>(wizard, "monthDayEdit")->setText(values.monthDay);
     }
 }
 
@@ -171,7 +160,7 @@ class TestTaskPages : public QObject {
         CNewTaskWizard wizard(Draft(name), items);
         wizard.show();
         // The first item names an unnamed task; the name field holds what the row wants.
-        Find<QLineEdit>(&wizard, "taskNameEdit")->setText(name);
+        Child<QLineEdit>(&wizard, "taskNameEdit")->setText(name);
         for (int before = 0; before < step; ++before) {
             Fill(&wizard, before, StepValues{});
             QCOMPARE(PressNext(wizard), QString());
@@ -201,15 +190,15 @@ class TestTaskPages : public QObject {
         method.include = QStringLiteral("Text (*.txt)");
         Fill(&wizard, 2, method);
         // Choosing ZIP proposes the task name without blanks and number signs.
-        QCOMPARE(Find<QLineEdit>(&wizard, "archiveNameEdit")->text(),
+        QCOMPARE(Child<QLineEdit>(&wizard, "archiveNameEdit")->text(),
                  QStringLiteral("MyDocs1.zip"));
         Click(&wizard, "previousButton");
         QCOMPARE(wizard.CurrentStep(), 1);
-        QCOMPARE(Find<QComboBox>(&wizard, "destinationCombo")->currentText(),
+        QCOMPARE(Child<QComboBox>(&wizard, "destinationCombo")->currentText(),
                  QStringLiteral("/tmp/backups/"));
         QCOMPARE(PressNext(wizard), QString());
-        QCOMPARE(Find<QComboBox>(&wizard, "includeCombo")->currentText(), method.include);
-        QVERIFY(Find<QRadioButton>(&wizard, "zipRadio")->isChecked());
+        QCOMPARE(Child<QComboBox>(&wizard, "includeCombo")->currentText(), method.include);
+        QVERIFY(Child<QRadioButton>(&wizard, "zipRadio")->isChecked());
         QCOMPARE(PressNext(wizard), QString());
         QCOMPARE(PressNext(wizard), QString());
         QCOMPARE(wizard.result(), int(QDialog::Accepted));
@@ -239,7 +228,7 @@ class TestTaskPages : public QObject {
                                       QStringLiteral("/old/6"),        QStringLiteral("/old/5"),
                                       QStringLiteral("/old/4"),        QStringLiteral("/old/3")};
         QCOMPARE(UserSettings::PathHistory(), expected);
-        QCOMPARE(Find<CHistoryCombo>(&wizard, "destinationCombo")->History(), expected);
+        QCOMPARE(Child<CHistoryCombo>(&wizard, "destinationCombo")->History(), expected);
     }
 
     // "Set date pattern..." shows the dialog over the archive name and takes its Save.
@@ -251,11 +240,11 @@ class TestTaskPages : public QObject {
         sheet.show();
         QObject owner;
         test::WhenModal<CDatePatternDialog>(&owner, [](CDatePatternDialog* dialog) {
-            Find<QListWidget>(dialog, "accuracyList")->setCurrentRow(3);  // "Day"
+            Child<QListWidget>(dialog, "accuracyList")->setCurrentRow(3);  // "Day"
             Click(dialog, "saveButton");
         });
         Click(&sheet, "datePatternButton");
-        QCOMPARE(Find<QLineEdit>(&sheet, "archiveNameEdit")->text(),
+        QCOMPARE(Child<QLineEdit>(&sheet, "archiveNameEdit")->text(),
                  QStringLiteral("Docs #YY_#MM_#DD.zip"));
     }
 
@@ -298,14 +287,14 @@ class TestTaskPages : public QObject {
         task.scheduleDay = 0;
         CTaskPropertySheet sheet(task);
         sheet.show();
-        Find<QLineEdit>(&sheet, "archivePasswordAgainEdit")->setText(passwordAgain);
+        Child<QLineEdit>(&sheet, "archivePasswordAgainEdit")->setText(passwordAgain);
         SeenDialog seen;
         QObject owner;
         AnswerNextDialog(&owner, seen);
         Click(&sheet, "saveButton");
         QCOMPARE(seen.text, message);
         QCOMPARE(sheet.result(), int(message.isEmpty() ? QDialog::Accepted : QDialog::Rejected));
-        QCOMPARE(Find<QTabWidget>(&sheet, "taskTabs")->currentIndex(), tab);
+        QCOMPARE(Child<QTabWidget>(&sheet, "taskTabs")->currentIndex(), tab);
         if (!focus.isEmpty()) {
             QVERIFY(HasFocus(&sheet, focus));
         }
@@ -327,7 +316,7 @@ class TestTaskPages : public QObject {
         for (const char* button : {"cancelButton", "saveButton"}) {
             QObject owner;
             test::WhenModal<CTaskPropertySheet>(&owner, [button](CTaskPropertySheet* sheet) {
-                Find<QComboBox>(sheet, "destinationCombo")->setEditText(QStringLiteral("/tmp/x"));
+                Child<QComboBox>(sheet, "destinationCombo")->setEditText(QStringLiteral("/tmp/x"));
                 Click(sheet, button);
             });
             view.Action(ViewCommand::kModify)->trigger();
@@ -377,7 +366,7 @@ class TestTaskPages : public QObject {
         QObject owner;
         test::WhenModal<CTaskPropertySheet>(&owner, [&view](CTaskPropertySheet* sheet) {
             view.RunTaskByName(QStringLiteral("Docs"));
-            Find<QComboBox>(sheet, "destinationCombo")->setEditText(QStringLiteral("/tmp/x"));
+            Child<QComboBox>(sheet, "destinationCombo")->setEditText(QStringLiteral("/tmp/x"));
             Click(sheet, "saveButton");
         });
         view.Action(ViewCommand::kModify)->trigger();
