@@ -10,6 +10,7 @@
 #include "model/FileName.h"
 #include "model/GroupListFile.h"
 #include "model/TaskListFile.h"
+#include "scheduler/Scheduler.h"
 
 namespace corvane {
 namespace {
@@ -34,6 +35,9 @@ QString GroupListPath(const QString& dataFolder) {
 
 TaskFilesLoad LoadTasksAndTree(TaskList& tasks, TaskTree& tree, const QString& dataFolder) {
     TaskFilesLoad result;
+    // The tasks of a data folder are the user's own: deleting one also removes its job
+    // from the system scheduler.
+    tasks.SetScheduleRemover(UnscheduleTask);
     const QString taskPath = TaskListPath(dataFolder);
     result.taskListError = CannotRead("task list", taskPath, LoadTaskList(tasks, taskPath));
     std::vector<GroupListEntry> entries;

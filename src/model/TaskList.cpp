@@ -97,7 +97,7 @@ void TaskList::DeleteTask(int index) {
         QFile::remove(slot->desktopShortcut);
     }
     if (slot->scheduleMode != kScheduleNone && m_scheduleRemover && !m_scheduleRemover(*slot)) {
-        Log("Warning: cannot delete task activation settings from Microsoft Task Sheduler");
+        Log("Warning: cannot delete task activation settings from the system scheduler");
     }
     slot.reset();
 }

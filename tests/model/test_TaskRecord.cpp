@@ -72,7 +72,7 @@ TEST(TaskList, DeleteRemovesTheShortcutAndReportsAFailedScheduleRemoval) {
     EXPECT_FALSE(QFile::exists(dir.File("Backup - Docs.desktop")));
     EXPECT_EQ(removals, 1);
     EXPECT_EQ(log.CountEndingWith(
-                  "Warning: cannot delete task activation settings from Microsoft Task Sheduler"),
+                  "Warning: cannot delete task activation settings from the system scheduler"),
               1);
 }
 
