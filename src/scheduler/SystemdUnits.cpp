@@ -99,7 +99,7 @@ QString ServiceUnitText(const QString& taskName, const QString& program) {
     return QStringLiteral("[Unit]\nDescription=") + EscapeSpecifiers(WorkItemName(taskName)) +
            QStringLiteral("\n\n[Service]\nType=oneshot\nExecStart=") + QuoteExecArgument(program) +
            QLatin1Char(' ') + QuoteExecArgument(QLatin1Char('/') + taskName) +
-           QStringLiteral("\nRuntimeMaxSec=30min\n");
+           QStringLiteral("\nTimeoutStartSec=30min\n");
 }
 
 QString TaskNameOfTimer(const QString& timerText) {

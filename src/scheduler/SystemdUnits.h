@@ -26,7 +26,8 @@ QString QuoteExecArgument(const QString& word);
 // comment so the job can be listed by task.
 QString TimerUnitText(const QString& taskName, const QStringList& calendars, const QString& rule);
 
-// The .service unit: a oneshot start of `program "/NAME"` for at most 30 minutes.
+// The .service unit: a oneshot start of `program "/NAME"` for at most 30 minutes (for a
+// oneshot service the start is the whole run, so the limit is TimeoutStartSec=).
 QString ServiceUnitText(const QString& taskName, const QString& program);
 
 // The task name and rule written into a timer unit; empty when the text is not ours.
