@@ -105,7 +105,7 @@ TEST_F(UnitFileTest, EveryTaskHasItsOwnUnitsThatSystemdAccepts) {
     const QStringList names = {QStringLiteral("a-b"),
                                QStringLiteral("a/b"),
                                QStringLiteral(".a b"),
-                               QStringLiteral("x \"q\" $HOME 5% c\\d é"),
+                               QStringLiteral("x \"q\" $HOME 5%n c\\d é"),
                                QString(200, QLatin1Char('z')) + QLatin1Char('1'),
                                QString(200, QLatin1Char('z')) + QLatin1Char('2')};
     for (const QString& name : names) {
@@ -135,7 +135,7 @@ TEST_F(UnitFileTest, EveryTaskHasItsOwnUnitsThatSystemdAccepts) {
         QStringLiteral("systemd-analyze"), {QStringLiteral("verify"), QStringLiteral("--man=no"),
                                             service.chopped(6) + QStringLiteral(".service")});
     EXPECT_TRUE(dump.output.contains(
-        QStringLiteral("Command Line: /bin/echo \"/x \\\"q\\\" \\$\\$HOME 5% c\\\\d é\"")))
+        QStringLiteral("Command Line: /bin/echo \"/x \\\"q\\\" \\$\\$HOME 5%n c\\\\d é\"")))
         << dump.output.toStdString();
 }
 
