@@ -53,8 +53,8 @@ class TaskList {
     // the slot. An empty slot or an index outside the list is left alone.
     void DeleteTask(int index);
 
-    // Removes the scheduled activation of a task; answers false when it failed. Set by
-    // the front end once a schedule layer exists.
+    // Removes the scheduled activation of a task; answers false when it failed. Set where
+    // the task list is loaded (the model knows no scheduler).
     using ScheduleRemover = std::function<bool(const TaskRecord&)>;
     void SetScheduleRemover(ScheduleRemover remover) { m_scheduleRemover = std::move(remover); }
 
