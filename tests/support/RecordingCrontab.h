@@ -1,0 +1,38 @@
+#pragma once
+
+// The system scheduler of a test: the crontab backend, its `crontab` command a script
+// that keeps the table in a file of the test's folder, so that no test touches the
+// user's real timers or crontab.
+
+#include <QFile>
+
+#include "support/ScopedEnv.h"
+#include "support/TempDir.h"
+
+namespace corvane::test {
+
+class RecordingCrontab {
+  public:
+    explicit RecordingCrontab(const TempDir& dir)
+        : m_table(dir.File("crontab.table")),
+          m_script(dir.Write("crontab.sh",
+                             "#!/bin/sh\n"
+                             "table=\"$(dirname \"$0\")/crontab.table\"\n"
+                             "if [ \"$1\" = -l ]; then\n"
+                             "  [ -f \"$table\" ] && cat \"$table\"\n"
+                             "  exit 0\n"
+                             "fi\n"
+                             "cat > \"$table\"\n")) {
+        QFile::setPermissions(m_script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    // The table as the last write left it.
+    QString Table() const { return QString::fromUtf8(ReadAll(m_table)); }
+
+  private:
+    QString m_table;
+    QString m_script;
+    ScopedEnv m_kind{"CORVANE_SCHEDULER", "cron"};
+    ScopedEnv m_command{"CORVANE_CRONTAB", m_script.toUtf8()};
+};
+
+}  // namespace corvane::test
