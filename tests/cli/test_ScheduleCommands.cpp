@@ -23,7 +23,7 @@ QStringList Jobs(const QString& data) {
 // each once, and nothing of a name it no longer has.
 TEST(ScheduleCommandsTest, JobsFollowEveryChangeOfTheTask) {
     test::TempDir dir;
-    const test::RecordingCrontab crontab(dir);
+    const test::RecordingCrontab crontab(dir.Path());
     const QString data = dir.File("data");
     dir.Write("src/a.txt", "alpha");
     const struct {
@@ -58,7 +58,7 @@ TEST(ScheduleCommandsTest, JobsFollowEveryChangeOfTheTask) {
 // the job of a task that is gone from the list.
 TEST(ScheduleCommandsTest, SchedulesBringsTheJobsInStepWithTheTasks) {
     test::TempDir dir;
-    const test::RecordingCrontab crontab(dir);
+    const test::RecordingCrontab crontab(dir.Path());
     const QString data = dir.File("data");
     dir.Write("src/a.txt", "alpha");
     ASSERT_EQ(test::RunCli(data, {"new", "Docs", "--to", dir.File("dest"), "--schedule",
