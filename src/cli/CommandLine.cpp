@@ -9,6 +9,7 @@
 #include "app/Version.h"
 #include "cli/EstimateCommand.h"
 #include "cli/RestoreCommands.h"
+#include "cli/ScheduleCommands.h"
 #include "cli/TaskEditCommands.h"
 #include "cli/TaskFinderCommands.h"
 #include "cli/TaskPrinter.h"
@@ -89,6 +90,18 @@ const char kUsage[] =
     "       [--copy | --zip ARCHIVE] [--no-shortcut] [the options of new]\n"
     "                 Change the task NAME with the checks of the task settings.\n"
     "                 A renamed task's desktop launcher is renamed too.\n"
+    "                 new and edit register a task's schedule with the system\n"
+    "                 scheduler (a systemd user timer, else the crontab) and remove\n"
+    "                 it for manual.\n"
+    "  schedule NAME SPEC\n"
+    "                 Set the schedule of the task NAME (SPEC as for --schedule)\n"
+    "                 and register it with the system scheduler, or remove it for\n"
+    "                 manual.\n"
+    "  schedules      Print the tasks the system scheduler starts, one per line:\n"
+    "                 name, rule and next run (\"-\" when unknown), separated by\n"
+    "                 tabs. When no other Corvane process holds the task list, the\n"
+    "                 jobs are first brought in step with it: a missing one is made\n"
+    "                 again, the one of a deleted task removed.\n"
     "  --help         Print this text.\n"
     "  --version      Print the version.\n"
     "\n"
@@ -331,6 +344,15 @@ int RunCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err)
     }
     if (command == QLatin1String("edit")) {
         return EditTaskCommand(dataFolder, args, out, err);
+    }
+    if (command == QLatin1String("schedule")) {
+        return ScheduleCommand(dataFolder, args, out, err);
+    }
+    if (command == QLatin1String("schedules")) {
+        if (!args.isEmpty()) {
+            return UsageError(err, "schedules takes no arguments");
+        }
+        return SchedulesCommand(dataFolder, out, err);
     }
     if (command == QLatin1String("estimate")) {
         if (args.isEmpty()) {

@@ -1,7 +1,6 @@
 #include "cli/TaskEditCommands.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <algorithm>
 #include <optional>
 #include <utility>
@@ -9,8 +8,10 @@
 #include "app/ExitCode.h"
 #include "app/SourceItems.h"
 #include "app/TaskDraft.h"
+#include "app/TaskSchedule.h"
 #include "app/TaskSession.h"
 #include "cli/TaskSessionCommand.h"
+#include "cli/WindowProgram.h"
 #include "platform/DesktopShortcut.h"
 #include "platform/UserSettings.h"
 
@@ -270,14 +271,6 @@ bool ApplySources(const TaskOptions& options, TaskRecord& task, std::FILE* err) 
     return true;
 }
 
-// The program a desktop launcher starts: the window program beside this one, else the
-// one on PATH.
-QString WindowProgram() {
-    const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
-    const QString beside = QFileInfo(self).absolutePath() + QStringLiteral("/corvane");
-    return QFileInfo(beside).isExecutable() ? beside : QStringLiteral("corvane");
-}
-
 TreeEntry* GroupNamed(TaskTree& tree, const QString& name) {
     for (const auto& entry : tree.TopLevel()) {
         if (entry->IsGroup() && entry->label == name) {
@@ -401,8 +394,9 @@ int NewTaskCommand(const QString& dataFolder, const QStringList& args, std::FILE
             DeleteDesktopShortcut(*session.tasks.TaskAt(index));
             return kExitFailed;
         }
+        const bool scheduled = ApplyTaskSchedule(nullptr, task, WindowProgram());
         std::fputs("New task added\n", out);
-        return shortcutMade ? kExitOk : kExitFailed;
+        return shortcutMade && scheduled ? kExitOk : kExitFailed;
     });
 }
 
@@ -436,6 +430,7 @@ int EditTaskCommand(const QString& dataFolder, const QStringList& args, std::FIL
         } else if (options.shortcut || (!task.desktopShortcut.isEmpty() && options.rename)) {
             shortcutMade = CreateDesktopShortcut(task, WindowProgram());
         }
+        const TaskRecord before = *session.tasks.TaskAt(index);
         *session.tasks.TaskAt(index) = task;
         TreeEntry* entry = TaskEntryOf(session.tree, index);
         if (entry != nullptr) {
@@ -447,8 +442,11 @@ int EditTaskCommand(const QString& dataFolder, const QStringList& args, std::FIL
         if (!session.Save(err)) {
             return kExitFailed;
         }
+        // The job follows a new schedule and a new name; other changes leave it alone.
+        const bool scheduled = (!options.schedule && before.name == task.name) ||
+                               ApplyTaskSchedule(&before, task, WindowProgram());
         std::fputs("Task was changed\n", out);
-        return shortcutMade ? kExitOk : kExitFailed;
+        return shortcutMade && scheduled ? kExitOk : kExitFailed;
     });
 }
 

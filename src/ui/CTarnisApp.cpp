@@ -15,6 +15,7 @@
 #include "app/TaskArgument.h"
 #include "app/Version.h"
 #include "platform/DataFolder.h"
+#include "scheduler/Scheduler.h"
 #include "ui/CMainFrame.h"
 #include "ui/DamagedTaskFiles.h"
 
@@ -197,6 +198,10 @@ bool CTarnisApp::OpenWindow(const QString* argument, int& exitCode) {
         QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
     options.showSplash = m_options.showSplash;
     m_frame = std::make_unique<CMainFrame>(m_tasks, options);
+    // Once the tasks are in and the log shows in the window: a job the user removed comes
+    // back, the job of a task deleted elsewhere goes. Scheduled runs without a display
+    // never get here, so a run never changes the jobs.
+    ReconcileScheduledJobs(m_tasks, QCoreApplication::applicationFilePath());
     // The window's own argument starts at its first activation, once the tasks are in,
     // and before any task handed over meanwhile.
     if (argument != nullptr) {

@@ -16,6 +16,7 @@
 #include "app/TaskDraft.h"
 #include "app/TaskFiles.h"
 #include "app/TaskJobs.h"
+#include "app/TaskSchedule.h"
 #include "log/Log.h"
 #include "platform/DataFolder.h"
 #include "platform/DesktopShortcut.h"
@@ -411,6 +412,8 @@ void CTarnisView::Impl::AddNewTask(TaskRecord task, bool desktopIcon) {
     if (desktopIcon && !CreateDesktopShortcut(*added, QCoreApplication::applicationFilePath())) {
         added->desktopShortcut.clear();
     }
+    // The scheduler logs its own failure; the task is kept without its job.
+    (void)ApplyTaskSchedule(nullptr, *added, QCoreApplication::applicationFilePath());
     m_view.PlaceNewTask(m_tasks.IndexOfTask(added));
     m_outer.PlayEventSound(kSoundTaskAdded);
     Log("New task added");
@@ -453,6 +456,7 @@ void CTarnisView::Impl::ApplyTaskSettings(int taskIndex, TaskRecord changed, boo
         !CreateDesktopShortcut(changed, QCoreApplication::applicationFilePath())) {
         changed.desktopShortcut.clear();
     }
+    (void)ApplyTaskSchedule(task, changed, QCoreApplication::applicationFilePath());
     *task = std::move(changed);
     m_view.RefreshTask(taskIndex);
     Log("Task was changed");

@@ -3,6 +3,7 @@
 #include <QDir>
 
 #include "cli/CliTestSupport.h"
+#include "support/RecordingCrontab.h"
 #include "support/ScopedEnv.h"
 #include "support/Tools.h"
 
@@ -24,6 +25,7 @@ class TaskEditTest : public ::testing::Test {
     test::TempDir m_dir;
     test::ScopedEnv m_home{"HOME", m_dir.Path().toUtf8()};
     test::ScopedEnv m_config{"XDG_CONFIG_HOME", m_dir.File("config").toUtf8()};
+    test::RecordingCrontab m_crontab{m_dir.Path()};
     QString m_data = m_dir.File("data");
     QString m_dest = m_dir.File("dest");
 };

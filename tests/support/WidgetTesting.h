@@ -10,6 +10,8 @@
 #include <QTimer>
 #include <functional>
 
+#include "support/RecordingCrontab.h"
+
 namespace corvane::test {
 
 // Settings ($XDG_CONFIG_HOME) and the data folder ($CORVANE_HOME) in a temporary
@@ -22,6 +24,8 @@ struct WidgetTestEnvironment {
         qputenv("CORVANE_NO_SHUTDOWN", "1");
     }
     QTemporaryDir home;
+    // No window test reaches the user's own timers or crontab.
+    RecordingCrontab scheduler{home.path()};
 };
 
 // Calls `answer` once a modal widget of type W is the active one; the answer must close

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "platform/DataFolderLock.h"
+#include "support/RecordingCrontab.h"
 #include "support/TempDir.h"
 #include "support/WidgetTesting.h"
 #include "ui/CMainFrame.h"
@@ -19,6 +20,11 @@ using corvane::CTarnisApp;
 using corvane::test::ReadAll;
 
 namespace {
+
+// The programs these tests start bring the jobs in step with their task lists: never
+// with the user's own.
+const QTemporaryDir g_schedulerFolder;
+const corvane::test::RecordingCrontab g_scheduler(g_schedulerFolder.path());
 
 // Settings and sockets of this test only, in place before the application object
 // exists.

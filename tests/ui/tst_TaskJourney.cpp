@@ -14,11 +14,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTimeEdit>
 #include <QTreeWidget>
 #include <QtTest>
 #include <memory>
 
 #include "WindowTesting.h"
+#include "scheduler/Scheduler.h"
 #include "support/FtpTestServer.h"
 #include "support/TempDir.h"
 #include "support/Tools.h"
@@ -177,6 +179,25 @@ class TestTaskJourney : public QObject {
         Run("Docs");
         QVERIFY(QFile::exists(m_dir.File("backups2/docs/sub/b.txt")));
         QVERIFY(!QFile::exists(m_dir.File("backups2/docs/d.tmp")));
+    }
+
+    // Save with a weekly schedule registers the task's job with the system scheduler.
+    void settingsSheetRegistersAWeeklySchedule() {
+        Select("Docs");
+        WhenTitled(m_watchers.get(), "Task settings", [](QDialog* sheet) {
+            Child<QTabWidget>(sheet, "taskTabs")->setCurrentIndex(kPageSchedule);
+            // Monday and Friday, whichever day the draft proposed; the radio reads them.
+            for (int day = 0; day < 7; ++day) {
+                Child<QCheckBox>(sheet, qPrintable(QString("dayCheck%1").arg(day)))
+                    ->setChecked(day == 0 || day == 4);
+            }
+            Click(sheet, "weeklyRadio");
+            Child<QTimeEdit>(sheet, "runTimeEdit")->setTime(QTime(7, 5));
+            Click(sheet, "saveButton");
+        });
+        m_view->Action(ViewCommand::kModify)->trigger();
+        QCOMPARE(LogCount("  Activation task has been added to the system scheduler"), 1);
+        QVERIFY(g_environment.scheduler.Table().contains(WorkItemName("Docs") + "\n5 7 * * 1,5 "));
     }
 
     void restoreBringsBackADeletedFile() {
