@@ -12,10 +12,10 @@
 
 namespace corvane {
 
-// True when the destination's user name and password are both empty (nothing to do,
-// no log line). Otherwise logs "  Apply network connection...", mounts the share (a
-// share mounted already is used as it is) and logs "  ...Success", or
-// "  ...Error: %s" with the reason and answers false, which stops the run.
+// True when the destination's user name and password are both empty and it is no share
+// or a share that is mounted (nothing to do, no log line). Otherwise logs "  Apply network
+// connection...", mounts the share (a share mounted already is used as it is) and logs "
+// ...Success", or "  ...Error: %s" with the reason and answers false, which stops the run.
 bool ApplyNetworkConnection(const TaskRecord& task);
 
 // Unmounts the share ApplyNetworkConnection mounted for the task, never one it found
