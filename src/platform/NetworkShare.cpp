@@ -1,11 +1,16 @@
 #include "platform/NetworkShare.h"
 
-#include <QFileInfo>
+#include <dirent.h>
+
+#include <QDeadlineTimer>
 #include <QHash>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QThread>
+#include <cerrno>
 #include <cstring>
 
+#include "model/FileName.h"
 #include "platform/GioCommand.h"
 
 namespace corvane {
@@ -14,6 +19,24 @@ namespace {
 // The shares MountShare mounted, by their URI: only these are ever unmounted.
 QMutex g_mountedHereLock;
 QHash<QString, QString> g_mountedHere;  // URI → FUSE folder
+
+// gvfsd-fuse answers EIO for a few seconds on the folder of a share mounted again after
+// an unmount (it still holds the old mount's handles): a second run in one session
+// would fail on its first write without this wait.
+bool WaitUntilReadable(const QString& folder) {
+    const QByteArray path = FileNameToBytes(folder);
+    const QDeadlineTimer deadline(10000);
+    while (true) {
+        if (DIR* listing = ::opendir(path.constData())) {
+            ::closedir(listing);
+            return true;
+        }
+        if (errno != EIO || deadline.hasExpired()) {
+            return false;
+        }
+        QThread::msleep(200);
+    }
+}
 
 // The FUSE folder of a mounted location as gio reports it ("local path: ..."); empty
 // when it is not mounted or gvfsd-fuse gives it no folder.
@@ -25,7 +48,7 @@ QString FuseFolderOf(const QString& uri) {
     for (const QByteArray& line : info.output.split('\n')) {
         if (line.startsWith("local path: ")) {
             const QString folder = QString::fromUtf8(line.mid(12)).trimmed();
-            return QFileInfo(folder).isDir() ? folder : QString();
+            return WaitUntilReadable(folder) ? folder : QString();
         }
     }
     return QString();
