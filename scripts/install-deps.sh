@@ -18,6 +18,7 @@ else
         clang  # the fuzz build (CORVANE_FUZZ): libFuzzer comes with it
         man-db  # the manual pages are checked with man --warnings
         appstream dpkg-dev binutils file  # the .deb and its AppStream data are checked
+        samba gvfs-backends gvfs-fuse fuse3  # the share test: a real smbd mounted through GVfs
     )
 fi
 

@@ -22,6 +22,7 @@
 #include "model/FileName.h"
 #include "platform/CdBurner.h"
 #include "platform/Mailer.h"
+#include "platform/NetworkShare.h"
 
 namespace corvane {
 namespace {
@@ -74,7 +75,7 @@ void BackupRunner::Mail(const QString& text) const {
 }
 
 QString BackupRunner::DestinationFolder() const {
-    QString folder = ResolvedDestFolder(m_task, m_runTime);
+    QString folder = ShareLocalPath(ResolvedDestFolder(m_task, m_runTime));
     if (m_task.destination.useXPBurn && IsCdDrivePath(folder)) {
         folder = MapToCdBurnArea(folder);
     }

@@ -1,10 +1,10 @@
 #pragma once
 
-// The network connection a folder destination may need: a task that names a user and
-// a password for its destination asks for a connection to the server before the run
-// and drops it after. This build has no network layer yet, so such a task is refused
-// before anything is written; tasks without a user name and password (every local,
-// removable and already mounted destination) pass untouched.
+// The network connection a folder destination may need: a task whose destination is a
+// Windows share ("//server/share/folder" or "smb://server/share/folder") and names a
+// user and a password has the share mounted before the run and unmounted after it; the
+// run reads and writes the share through ShareLocalPath. Tasks without a user name and
+// password (every local, removable and already mounted destination) pass untouched.
 //
 // Called on the worker thread by the backup and restore runs.
 
@@ -12,15 +12,15 @@
 
 namespace corvane {
 
-// True when the destination's user name and password are both empty (nothing to do,
-// no log line). Otherwise logs "  Apply network connection..." and
-// "  ...Error: network connections are not supported yet" and answers false, which
-// stops the run.
+// True when the destination's user name and password are both empty and it is no share
+// or a share that is mounted (nothing to do, no log line). Otherwise logs "  Apply network
+// connection...", mounts the share (a share mounted already is used as it is) and logs "
+// ...Success", or "  ...Error: %s" with the reason and answers false, which stops the run.
 bool ApplyNetworkConnection(const TaskRecord& task);
 
-// Drops the connection ApplyNetworkConnection made for the task. Nothing for a task
-// without a user name (a password alone makes no connection to drop); since no
-// connection can be made yet, nothing for the others either.
+// Unmounts the share ApplyNetworkConnection mounted for the task, never one it found
+// mounted. Logs "  Cancel network connection" for a task with a user name, and
+// "  ...Warning: cannot abort network connection - %s" when the unmount fails.
 void CancelNetworkConnection(const TaskRecord& task);
 
 }  // namespace corvane

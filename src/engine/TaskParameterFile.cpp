@@ -9,6 +9,7 @@
 #include "log/Log.h"
 #include "model/DatePattern.h"
 #include "model/StoredTaskParts.h"
+#include "platform/NetworkShare.h"
 #include "transport/FtpAddress.h"
 
 namespace corvane {
@@ -73,7 +74,7 @@ bool FetchTaskFile(const QString& url, RunTemporary& temporary, FtpAddress& addr
 }  // namespace
 
 QString TaskParameterFilePath(const TaskRecord& task, const CalendarTime& moment) {
-    QString folder = ResolvedDestFolder(task, moment);
+    QString folder = ShareLocalPath(ResolvedDestFolder(task, moment));
     if (folder.isEmpty()) {
         return QString();
     }

@@ -794,7 +794,9 @@ bool PropertyStore::SaveXml(const QString& rootName, const QString& path,
     if (!file.Create(AT_FDCWD, FileBehindLinks(FileNameToBytes(path)), mode)) {
         return fail("cannot write");
     }
-    if (::fchmod(file.Fd(), mode) != 0) {
+    // A file system without Unix modes (a Windows share through FUSE) refuses with
+    // ENOTSUP: there the share's own access rules stand instead.
+    if (::fchmod(file.Fd(), mode) != 0 && errno != ENOTSUP) {
         return fail("cannot set the mode of");
     }
     // Synced before the rename, so a power cut leaves the old file or the whole new one.

@@ -16,6 +16,7 @@
 #include "engine/RunTemporary.h"
 #include "log/Log.h"
 #include "model/FileName.h"
+#include "platform/NetworkShare.h"
 #include "restore/SafePath.h"
 #include "restore/ZipReader.h"
 
@@ -316,7 +317,7 @@ bool ListFromFtp(std::vector<RestoreItem>& list, const SourceItem& item,
 }  // namespace
 
 QString ArchivePathOf(const TaskDestination& destination, const QString& archiveName) {
-    return WithSlashOrRoot(destination.path) + archiveName;
+    return WithSlashOrRoot(ShareLocalPath(destination.path)) + archiveName;
 }
 
 bool BuildRestoreList(std::vector<RestoreItem>& list, const SourceItem& item,

@@ -59,8 +59,9 @@ class FtpSession;
                                     const TaskDestination& destination, qint32 method,
                                     const QString& archiveName, FtpSession* ftp = nullptr);
 
-// The path of a stored name in a folder destination: the destination path, a "/" when
-// it does not end in one, and the name (an archive file name or a name in archive).
+// The path of a stored name in a folder destination: the destination path (below the
+// share's local folder for a mounted share), a "/" when it does not end in one, and the
+// name (an archive file name or a name in archive).
 QString ArchivePathOf(const TaskDestination& destination, const QString& archiveName);
 
 }  // namespace corvane

@@ -297,7 +297,7 @@ bool Restorer::ExtractEntry(ZipReader& zip, RestoreTarget& target, const QString
 }
 
 void Restorer::RestoreCopies(const SourceItem& item) {
-    const QString destination = WithSlashOrRoot(m_destination.path);
+    const QString destination = ArchivePathOf(m_destination, QString());
     if (item.kind != kItemFolder) {
         const QString stored = destination + item.nameInArchive;
         if (IsUnchecked(stored)) {

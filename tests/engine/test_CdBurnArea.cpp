@@ -3,7 +3,6 @@
 #include <QFile>
 
 #include "engine/CdBurnArea.h"
-#include "engine/NetworkConnection.h"
 #include "model/FileName.h"
 #include "platform/Volumes.h"
 #include "support/LogCapture.h"
@@ -98,27 +97,6 @@ TEST_F(CdStaging, ReadsTheKernelTableAndDecodesItsEscapes) {
     EXPECT_EQ(table[1].path, "/media/\\04x");  // not three octal digits: kept as it is
     SetMountTableFile(QStringLiteral("/proc/self/mounts"));
     EXPECT_EQ(MountPointOf("/").value_or(MountPoint{}).path, "/");
-}
-
-TEST(NetworkConnection, TaskWithCredentialsIsRefusedBeforeTheRun) {
-    // A user name or a password alone asks for a connection, which this build cannot
-    // make: the run must stop rather than write to a share it never reached.
-    for (const auto& [user, password] :
-         {std::pair<QString, QString>{"", ""}, {"backup", "pw"}, {"backup", ""}, {"", "pw"}}) {
-        TaskRecord task;
-        task.destination.path = "//nas/backup/daily";
-        task.destination.userName = user;
-        task.destination.password = password;
-        test::LogCapture log;
-        const bool applied = ApplyNetworkConnection(task);
-        CancelNetworkConnection(task);  // nothing to drop
-        EXPECT_EQ(applied, user.isEmpty() && password.isEmpty());
-        EXPECT_EQ(log.Texts().size(), applied ? 0 : 2);
-        EXPECT_EQ(log.CountEndingWith("  Apply network connection..."), applied ? 0 : 1);
-        EXPECT_EQ(log.CountEndingWith("  ...Error: network connections are not supported yet"),
-                  applied ? 0 : 1);
-        EXPECT_FALSE(log.Texts().join("\n").contains("pw"));
-    }
 }
 
 }  // namespace
