@@ -122,9 +122,12 @@ class CronBackend final : public SchedulerBackend {
             }
             const QByteArray name = lines[i].mid(prefix.size()).chopped(13);
             const QList<QByteArray> fields = lines[i + 1].simplified().split(' ').mid(0, 5);
-            // Cron does not tell when a line runs next.
-            jobs.push_back({QString::fromUtf8(name),
-                            CronFieldsRuleText(QString::fromUtf8(fields.join(' '))), QString()});
+            // Cron does not tell when a line runs next: it is worked out from the fields.
+            const QString timeFields = QString::fromUtf8(fields.join(' '));
+            const QDateTime next = NextCronRun(timeFields, QDateTime::currentDateTime());
+            jobs.push_back(
+                {QString::fromUtf8(name), CronFieldsRuleText(timeFields),
+                 next.isValid() ? next.toString(QStringLiteral("yyyy-MM-dd HH:mm")) : QString()});
         }
         return jobs;
     }

@@ -194,4 +194,44 @@ QString CronFieldsRuleText(const QString& fields) {
     return ScheduleRuleText(task);
 }
 
+QDateTime NextCronRun(const QString& fields, const QDateTime& now) {
+    const QStringList parts = fields.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    bool minuteOk = false;
+    bool hourOk = false;
+    const int minute = parts.size() == 5 ? parts[0].toInt(&minuteOk) : -1;
+    const int hour = parts.size() == 5 ? parts[1].toInt(&hourOk) : -1;
+    const QTime time(hour, minute);
+    if (!minuteOk || !hourOk || !time.isValid()) {
+        return QDateTime();
+    }
+    // "*" matches every value; a list matches its numbers (week day 7 is Sunday too).
+    const auto matches = [](const QString& field, int value) {
+        if (field == QLatin1String("*")) {
+            return true;
+        }
+        for (const QString& number : field.split(QLatin1Char(','))) {
+            const int n = number.toInt();
+            if (n == value || (value == 0 && n == 7)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    const bool dayRestricted = parts[2] != QLatin1String("*");
+    const bool weekDayRestricted = parts[4] != QLatin1String("*");
+    constexpr int kDaysToSearch = 4 * 366;
+    for (int offset = 0; offset <= kDaysToSearch; ++offset) {
+        const QDate date = now.date().addDays(offset);
+        const bool byDay = matches(parts[2], date.day());
+        const bool byWeekDay = matches(parts[4], date.dayOfWeek() % 7);
+        const bool dayMatches =
+            dayRestricted && weekDayRestricted ? byDay || byWeekDay : byDay && byWeekDay;
+        const QDateTime candidate(date, time);
+        if (dayMatches && matches(parts[3], date.month()) && candidate > now) {
+            return candidate;
+        }
+    }
+    return QDateTime();
+}
+
 }  // namespace corvane

@@ -4,6 +4,7 @@
 // OnCalendar= expressions and the five time fields of a crontab line, and the same rule
 // in words for listings.
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -25,5 +26,11 @@ QString ScheduleRuleText(const TaskRecord& task);
 
 // The same words read back from crontab time fields; empty when they are not ours.
 QString CronFieldsRuleText(const QString& fields);
+
+// The first time after `now` that crontab time fields as ScheduleCronFields writes them
+// (one minute, one hour, "*" or lists of numbers) fire, as cron reads them (day of month
+// and week day both restricted: either matches); invalid when they do not fire within
+// the next four years. Cron cannot say this itself, so listings compute it.
+QDateTime NextCronRun(const QString& fields, const QDateTime& now);
 
 }  // namespace corvane

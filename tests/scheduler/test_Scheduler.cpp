@@ -159,12 +159,31 @@ TEST(CrontabTest, JobLinesAreReplacedAndRemovedAndForeignLinesKeptExactly) {
     ASSERT_EQ(jobs.size(), 1u);
     EXPECT_EQ(jobs[0].taskName, QStringLiteral("it's 5%"));
     EXPECT_EQ(jobs[0].rule, QStringLiteral("monthly on day 31 of Jan, Mar at 07:30"));
+    EXPECT_FALSE(jobs[0].nextRun.isEmpty());
     // The shell cron hands the line to gives the program the name back.
     const test::ToolResult sh = test::RunTool("/bin/sh", {"-c", "printf '%s|' '/it'\\''s 5%'"});
     EXPECT_EQ(sh.output, QStringLiteral("/it's 5%|"));
 
     ASSERT_TRUE(UnscheduleTask(Scheduled("it's 5%", kScheduleDaily, 0, 0)));
     EXPECT_EQ(test::ReadAll(table), foreign);
+}
+
+// Cron cannot say when a line runs next; the listing works it out as cron reads it.
+TEST(CrontabTest, NextRunIsTheFirstMatchingMinuteAfterNow) {
+    const QDateTime sunday(QDate(2026, 12, 6), QTime(12, 0));
+    const struct {
+        const char* fields;
+        QDateTime next;
+    } cases[] = {
+        {"30 7 * * 1,5", QDateTime(QDate(2026, 12, 7), QTime(7, 30))},
+        {"0 12 * * *", QDateTime(QDate(2026, 12, 7), QTime(12, 0))},  // not this very minute
+        {"5 13 * * *", QDateTime(QDate(2026, 12, 6), QTime(13, 5))},
+        {"0 9 31 2,4,5 *", QDateTime(QDate(2027, 5, 31), QTime(9, 0))},  // no Feb or Apr 31
+        {"0 9 30 2 *", QDateTime()},                                     // never
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(NextCronRun(QString::fromLatin1(c.fields), sunday), c.next) << c.fields;
+    }
 }
 
 }  // namespace
