@@ -11,6 +11,7 @@
 #include "scheduler/ScheduleCalendar.h"
 #include "scheduler/Scheduler.h"
 #include "support/LogCapture.h"
+#include "support/RecordingCrontab.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 #include "support/Tools.h"
@@ -142,13 +143,8 @@ TEST_F(UnitFileTest, EveryTaskHasItsOwnUnitsThatSystemdAccepts) {
 TEST(CrontabTest, JobLinesAreReplacedAndRemovedAndForeignLinesKeptExactly) {
     test::TempDir dir;
     const QByteArray foreign = "# mine\n*/5 * * * * /usr/bin/x 'a  b' %\n\nMAILTO=me\n";
-    const QString table = dir.Write("table", foreign);
-    const QString script =
-        dir.Write("crontab", "#!/bin/sh\n[ \"$1\" = -l ] && exec cat \"" + table.toUtf8() +
-                                 "\"\nexec cat > \"" + table.toUtf8() + "\"\n");
-    QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    ScopedEnv scheduler("CORVANE_SCHEDULER", "cron");
-    ScopedEnv crontab("CORVANE_CRONTAB", script.toUtf8());
+    const QString table = dir.Write("crontab.table", foreign);
+    const test::RecordingCrontab crontab(dir.Path());
 
     ASSERT_TRUE(ScheduleTask(Scheduled("it's 5%", kScheduleDaily, 0, 0), "/opt/c d/corvane"));
     ASSERT_TRUE(ScheduleTask(Scheduled("it's 5%", kScheduleMonthly, 0x5, 31), "/opt/c d/corvane"));
