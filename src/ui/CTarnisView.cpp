@@ -408,9 +408,9 @@ void CTarnisView::Impl::OnNewBackupTask(const QStringList& files) {
 void CTarnisView::Impl::AddNewTask(TaskRecord task, bool desktopIcon) {
     task.oid = m_tasks.NewOid();
     TaskRecord* added = m_tasks.Append(std::make_unique<TaskRecord>(std::move(task)));
-    // The launcher logs its own failure; the task is kept without it.
-    if (desktopIcon && !CreateDesktopShortcut(*added, QCoreApplication::applicationFilePath())) {
-        added->desktopShortcut.clear();
+    // The launcher logs its own failure and leaves the task without one.
+    if (desktopIcon) {
+        (void)CreateDesktopShortcut(*added, QCoreApplication::applicationFilePath());
     }
     // The scheduler logs its own failure; the task is kept without its job.
     (void)ApplyTaskSchedule(nullptr, *added, QCoreApplication::applicationFilePath());
@@ -447,14 +447,13 @@ void CTarnisView::Impl::ApplyTaskSettings(int taskIndex, TaskRecord changed, boo
     if (m_tasks.IndexOfTask(task) != taskIndex) {
         return;  // deleted meanwhile
     }
-    // A launcher carries the task's name: a renamed task gets a new one.
-    if (!task->desktopShortcut.isEmpty() && (!desktopIcon || changed.name != task->name)) {
-        DeleteDesktopShortcut(*task);
-    }
+    // A launcher carries the task's name: a renamed task gets a new one, which replaces
+    // the old one only once it is written (the launcher layer's own rule).
     changed.desktopShortcut = task->desktopShortcut;
-    if (desktopIcon && changed.desktopShortcut.isEmpty() &&
-        !CreateDesktopShortcut(changed, QCoreApplication::applicationFilePath())) {
-        changed.desktopShortcut.clear();
+    if (!desktopIcon) {
+        DeleteDesktopShortcut(changed);
+    } else if (changed.desktopShortcut != DesktopShortcutPath(changed.name)) {
+        (void)CreateDesktopShortcut(changed, QCoreApplication::applicationFilePath());
     }
     (void)ApplyTaskSchedule(task, changed, QCoreApplication::applicationFilePath());
     *task = std::move(changed);
