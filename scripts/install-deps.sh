@@ -19,6 +19,8 @@ else
         man-db  # the manual pages are checked with man --warnings
         appstream dpkg-dev binutils file  # the .deb and its AppStream data are checked
         samba gvfs-backends gvfs-fuse fuse3  # the share test: a real smbd mounted through GVfs
+        libdconf-dev dconf-cli dconf-service  # settings keys live in dconf; tests use the dconf tool
+        khard python3-vobject  # contacts: real vdir readers and writers in the tests
     )
 fi
 
