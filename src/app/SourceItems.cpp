@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "model/FileName.h"
+#include "platform/Registry.h"
 
 namespace corvane {
 namespace {
@@ -70,6 +71,33 @@ QString WithoutFinalSlash(const QString& path) {
     return path.size() > 1 && path.endsWith(QLatin1Char('/')) ? path.chopped(1) : path;
 }
 
+const QChar kKeySeparator = QLatin1Char('\\');
+
+QString WithoutFinalBackslash(const QString& keyPath) {
+    return keyPath.endsWith(kKeySeparator) ? keyPath.chopped(1) : keyPath;
+}
+
+// Why `keyPath` (without its final "\") cannot be a registry item; empty when it can.
+// dconf folder names hold no "/" and no empty part.
+QString RegistryKeyPathProblem(const QString& keyPath) {
+    RegistryHive hive = RegistryHive::kCurrentUser;
+    QString subKey;
+    if (!SplitRegistryKeyPath(keyPath, hive, subKey)) {
+        return QStringLiteral("%1 does not begin with a registry hive such as HKEY_CURRENT_USER")
+            .arg(keyPath);
+    }
+    if (hive == RegistryHive::kPerformanceData || hive == RegistryHive::kDynData) {
+        return QStringLiteral("A source item cannot name %1").arg(RegistryHiveName(hive));
+    }
+    const QStringList parts = keyPath.split(kKeySeparator);
+    for (const QString& part : parts) {
+        if (part.isEmpty() || part.contains(QLatin1Char('/'))) {
+            return QStringLiteral("%1 is not a valid registry key path").arg(keyPath);
+        }
+    }
+    return QString();
+}
+
 }  // namespace
 
 QString FolderBaseName(const QString& folderPath) {
@@ -117,6 +145,29 @@ int AddFileSystemSource(TaskRecord& task, const QString& path, DraftProblem* pro
     }
     const QString fileName = absolute.mid(absolute.lastIndexOf(QLatin1Char('/')) + 1);
     return AddPathSource(task, kItemFile, absolute, fileName, problem);
+}
+
+int AddRegistrySource(TaskRecord& task, const QString& keyPath, DraftProblem* problem) {
+    const QString path = WithoutFinalBackslash(keyPath);
+    const QString why = RegistryKeyPathProblem(path);
+    if (!why.isEmpty()) {
+        if (problem != nullptr) {
+            *problem = DraftProblem{why, QString(), DraftField::kSourceTree, kPageSource};
+        }
+        return -1;
+    }
+    return AddPathSource(task, kItemRegistryKey, path, path.section(kKeySeparator, -1), problem);
+}
+
+int FindRegistrySource(const TaskRecord& task, const QString& keyPath) {
+    for (size_t i = 0; i < task.items.size(); ++i) {
+        const SourceItem& item = task.items[i];
+        if (item.kind == kItemRegistryKey &&
+            WithoutFinalBackslash(item.path) == WithoutFinalBackslash(keyPath)) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
 }
 
 int AddAllContactsSource(TaskRecord& task) {

@@ -34,6 +34,16 @@ int AddPathSource(TaskRecord& task, qint32 kind, const QString& path, const QStr
 // exist.
 int AddFileSystemSource(TaskRecord& task, const QString& path, DraftProblem* problem);
 
+// Adds the settings key `keyPath` ("HKEY_CURRENT_USER\org\gnome", a final "\" dropped)
+// as a registry item named after its last component (the hive's name for a hive), with
+// the rules of AddPathSource. Refused (focus kSourceTree, -1) when the path does not
+// begin with a known hive, names one that no item may name (HKEY_PERFORMANCE_DATA,
+// HKEY_DYN_DATA) or holds an empty component. The key need not exist yet.
+int AddRegistrySource(TaskRecord& task, const QString& keyPath, DraftProblem* problem);
+
+// The index of the registry item whose key path is `keyPath` (a final "\" ignored), or -1.
+int FindRegistrySource(const TaskRecord& task, const QString& keyPath);
+
 // Adds all contacts (never a duplicate; an unnamed task is called "Contacts") or one
 // contact (an unnamed task takes the contact's display name). Answer the new index.
 int AddAllContactsSource(TaskRecord& task);

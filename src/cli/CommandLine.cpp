@@ -8,6 +8,7 @@
 #include "app/TaskSession.h"
 #include "app/Version.h"
 #include "cli/EstimateCommand.h"
+#include "cli/RegistryCommands.h"
 #include "cli/RestoreCommands.h"
 #include "cli/ScheduleCommands.h"
 #include "cli/TaskEditCommands.h"
@@ -76,6 +77,9 @@ const char kUsage[] =
     "  new NAME --to DEST [OPTIONS] SOURCE...\n"
     "                 Make a backup task of the folders and files SOURCE with the\n"
     "                 checks and messages of the new-task wizard. OPTIONS:\n"
+    "                 --registry KEY (a settings key such as\n"
+    "                 HKEY_CURRENT_USER\\org\\gnome, saved as KEY's last part\n"
+    "                 with .reg; may be given several times),\n"
     "                 --zip ARCHIVE (an empty ARCHIVE takes a name made from NAME),\n"
     "                 --level N (0-9), --password-stdin, --include FILTER,\n"
     "                 --exclude FILTER, --schedule SPEC (manual, daily@HH:MM,\n"
@@ -86,7 +90,8 @@ const char kUsage[] =
     "                 Passwords come from the standard input only: with both\n"
     "                 options, the archive password on the first line and the FTP\n"
     "                 password on the second.\n"
-    "  edit NAME [--rename NEW] [--add SOURCE]... [--remove SOURCE]...\n"
+    "  edit NAME [--rename NEW] [--add SOURCE]... [--registry KEY]...\n"
+    "       [--remove SOURCE_OR_KEY]...\n"
     "       [--copy | --zip ARCHIVE] [--no-shortcut] [the options of new]\n"
     "                 Change the task NAME with the checks of the task settings.\n"
     "                 A renamed task's desktop launcher is renamed too.\n"
@@ -102,17 +107,25 @@ const char kUsage[] =
     "                 tabs. When no other Corvane process holds the task list, the\n"
     "                 jobs are first brought in step with it: a missing one is made\n"
     "                 again, the one of a deleted task removed.\n"
+    "  reg export KEY FILE\n"
+    "                 Write the settings key KEY and everything below it into FILE\n"
+    "                 as REGEDIT4 text, as a backup stores it. The registry is the\n"
+    "                 dconf database: HKEY_CURRENT_USER\\a\\b is the folder /a/b/\n"
+    "                 of the user's settings, HKEY_LOCAL_MACHINE the system\n"
+    "                 defaults (read only); values are GVariant text.\n"
+    "  reg import FILE\n"
+    "                 Read a REGEDIT4 file back into the settings keys. Stops at\n"
+    "                 the first error; what was written before it stays.\n"
     "  --help         Print this text.\n"
     "  --version      Print the version.\n"
     "\n"
     "A task list file that exists but cannot be read is never written over: every\n"
-    "command but find-tasks then says why and ends with 1.\n"
+    "command but find-tasks and reg then says why and ends with 1.\n"
     "\n"
-    "Exit status: 0 success; 1 a task failed, the task list could not be read or\n"
-    "saved, or the owner of the task list refused a handed-over name; 2 usage error,\n"
-    "unknown task or a value that new or edit refused; 3 the task list is in use by another "
-    "Corvane process that takes\n"
-    "no names; 130 stopped.\n";
+    "Exit status: 0 success; 1 a task, reg export or reg import failed, the task list\n"
+    "could not be read or saved, or the owner of the task list refused a handed-over\n"
+    "name; 2 usage error, unknown task or a value that new or edit refused; 3 the task\n"
+    "list is in use by another Corvane process that takes no names; 130 stopped.\n";
 
 void PrintLines(std::FILE* out, const QStringList& lines) {
     for (const QString& line : lines) {
@@ -317,6 +330,9 @@ int RunCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err)
     // Every part of the engine that needs the data folder (the CD staging area, run
     // temporaries) resolves it again: make them all find this one.
     qputenv("CORVANE_HOME", QFile::encodeName(dataFolder));
+    if (command == QLatin1String("reg")) {
+        return RegistryCommand(args, err);  // touches no task
+    }
     // Every command but the search for task files works on the task list: one that
     // cannot be read stops them all before anything is written ("run" checks for itself,
     // as the window program without a display runs it too).

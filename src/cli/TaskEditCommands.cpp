@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "app/ExitCode.h"
 #include "app/SourceItems.h"
@@ -18,6 +19,12 @@
 namespace corvane {
 namespace {
 
+// A source to add, in the order the command line names it.
+struct SourceArgument {
+    QString text;
+    bool registry = false;  // a settings key (--registry), else a folder or file
+};
+
 // What the command line asks for; an option not given leaves the task's value alone.
 struct TaskOptions {
     QString name;
@@ -25,7 +32,8 @@ struct TaskOptions {
         ftpPort, group;
     std::optional<int> level;
     std::optional<QString> schedule;
-    QStringList add, remove;
+    std::vector<SourceArgument> add;
+    QStringList remove;
     bool copy = false, archivePassword = false, ftpPassword = false, shortcut = false,
          noShortcut = false;
 };
@@ -68,7 +76,8 @@ bool ParseOptions(QStringList args, bool edit, TaskOptions& options, QString& wh
         const auto text = std::find_if(std::begin(kTextOptions), std::end(kTextOptions),
                                        [&](const auto& option) { return option.first == arg; });
         const bool valued = text != std::end(kTextOptions) || arg == QLatin1String("--level") ||
-                            arg == QLatin1String("--add") || arg == QLatin1String("--remove");
+                            arg == QLatin1String("--add") || arg == QLatin1String("--remove") ||
+                            arg == QLatin1String("--registry");
         if (valued && args.isEmpty()) {
             why = QStringLiteral("%1 needs a value").arg(arg);
             return false;
@@ -84,8 +93,8 @@ bool ParseOptions(QStringList args, bool edit, TaskOptions& options, QString& wh
         } else if (arg == QLatin1String("--level")) {
             options.level = args.takeFirst().toInt(&numberOk);
             numberOk = numberOk && *options.level >= 0 && *options.level <= 9;
-        } else if (arg == QLatin1String("--add")) {
-            options.add << args.takeFirst();
+        } else if (arg == QLatin1String("--add") || arg == QLatin1String("--registry")) {
+            options.add.push_back({args.takeFirst(), arg == QLatin1String("--registry")});
         } else if (arg == QLatin1String("--remove")) {
             options.remove << args.takeFirst();
         }
@@ -113,7 +122,7 @@ bool ParseOptions(QStringList args, bool edit, TaskOptions& options, QString& wh
         } else if (options.name.isNull()) {
             options.name = arg;
         } else if (!edit) {
-            options.add << arg;
+            options.add.push_back({arg, false});
         } else {
             why = QStringLiteral("edit takes one task name; sources come with --add");
             return false;
@@ -252,18 +261,23 @@ bool ApplySchedule(const TaskOptions& options, ScheduleInput& input, std::FILE* 
 }
 
 // Adds and removes the sources named on the command line; false after printing why.
+// --remove takes a settings key the task holds as well as a folder or file.
 bool ApplySources(const TaskOptions& options, TaskRecord& task, std::FILE* err) {
     for (const QString& path : options.remove) {
-        const int index =
-            FindPathSource(task, QDir::cleanPath(QDir::current().absoluteFilePath(path)));
+        int index = FindRegistrySource(task, path);
+        if (index < 0) {
+            index = FindPathSource(task, QDir::cleanPath(QDir::current().absoluteFilePath(path)));
+        }
         if (!RemoveSource(task, index)) {
             std::fprintf(err, "Error: the task has no item %s\n", qUtf8Printable(path));
             return false;
         }
     }
-    for (const QString& path : options.add) {
+    for (const SourceArgument& source : options.add) {
         DraftProblem problem;
-        if (AddFileSystemSource(task, path, &problem) < 0) {
+        const int added = source.registry ? AddRegistrySource(task, source.text, &problem)
+                                          : AddFileSystemSource(task, source.text, &problem);
+        if (added < 0) {
             Refused(err, problem);
             return false;
         }

@@ -94,12 +94,33 @@ TEST_F(TaskEditTest, RefusedValuesSaveNothing) {
         {{"edit", "Docs", "--schedule", "monthly:x@01:00"},
          "Day number for sheduling is not valid"},
         {{"edit", "Docs", "--remove", Src("notes.txt")}, "the task has no item"},
+        {{"edit", "Docs", "--registry", "HKEY_NOWHERE\\a"}, "does not begin with a registry hive"},
+        {{"edit", "Docs", "--registry", "HKEY_DYN_DATA\\a"}, "cannot name HKEY_DYN_DATA"},
+        {{"edit", "Docs", "--registry", "HKEY_CURRENT_USER\\a\\\\b"}, "not a valid registry key"},
+        {{"edit", "Docs", "--registry", "HKEY_CURRENT_USER\\a", "--registry",
+          "HKEY_CURRENT_USER\\a\\"},
+         "This item was allready added."},
     };
     for (const auto& c : cases) {
         const CliResult result = Cli(c.args);
         EXPECT_EQ(result.status, 2) << c.message.toStdString();
         EXPECT_TRUE(result.err.contains(c.message)) << result.err.toStdString();
         EXPECT_EQ(TaskList(), before) << c.message.toStdString();
+    }
+}
+
+// A settings key is named after its last part, numbered like folders; --remove takes it.
+TEST_F(TaskEditTest, RegistryKeysAreAddedAndRemovedByTheirPath) {
+    ASSERT_EQ(Cli({"new", "Keys", "--to", m_dest, "--registry", "HKEY_CURRENT_USER\\org\\gnome\\",
+                   "--registry", "HKEY_LOCAL_MACHINE\\sys\\gnome"})
+                  .status,
+              0);
+    ASSERT_EQ(Cli({"edit", "Keys", "--remove", "HKEY_CURRENT_USER\\org\\gnome"}).status, 0);
+    const QString shown = Cli({"show", "Keys"}).out;
+    for (const QString& line :
+         QStringList{"itemsCount=1", "SrcDataType1=6", "SrcFolder1=HKEY_LOCAL_MACHINE\\sys\\gnome",
+                     "DstFolderName1=gnome~1"}) {
+        EXPECT_TRUE(shown.contains("\n" + line + "\n")) << line.toStdString();
     }
 }
 
