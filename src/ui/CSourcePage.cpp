@@ -139,8 +139,12 @@ class CSourcePage::Impl : public QObject {
         // A name typed already is the task's, not the first item's.
         m_page.Store();
         DraftProblem problem;
-        if (AddPathSource(m_page.Draft(), file ? kItemFile : kItemFolder, path, baseName,
-                          &problem) < 0) {
+        // A key is named after its last component, which is the node's text.
+        const int added = kind == kNodeRegistryKey
+                              ? AddRegistrySource(m_page.Draft(), path, &problem)
+                              : AddPathSource(m_page.Draft(), file ? kItemFile : kItemFolder, path,
+                                              baseName, &problem);
+        if (added < 0) {
             Show(problem);
             return;
         }

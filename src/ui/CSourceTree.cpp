@@ -2,12 +2,15 @@
 
 #include <QDir>
 #include <QFileIconProvider>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QStandardPaths>
 #include <algorithm>
+#include <optional>
 
 #include "engine/FolderWalk.h"
 #include "model/FileName.h"
+#include "platform/Registry.h"
 #include "platform/Volumes.h"
 #include "ui/WaitCursor.h"
 
@@ -31,9 +34,12 @@ bool IsFolderNodeKind(int kind) {
            kind == kNodeHome;
 }
 
-// Makes a folder node expandable before it is read.
-void AddPlaceholder(QTreeWidgetItem* node) {
-    auto* placeholder = new QTreeWidgetItem(node, {QStringLiteral("Sub dir ###")});
+const QString kFolderPlaceholder = QStringLiteral("Sub dir ###");
+const QString kRegistryPlaceholder = QStringLiteral("Sub reg ###");
+
+// Makes a folder or key node expandable before it is read.
+void AddPlaceholder(QTreeWidgetItem* node, const QString& text = kFolderPlaceholder) {
+    auto* placeholder = new QTreeWidgetItem(node, {text});
     placeholder->setData(0, kKindRole, kNodeGroup);
 }
 
@@ -121,6 +127,58 @@ void CSourceTree::Fill(const VolumeInfoFolders& folders) {
     FillFolderNode(AddFolderNode(fileSystem, kNodeHome, QStringLiteral("Home folder"),
                                  QDir::homePath(), folderIcon));
     fileSystem->setExpanded(true);
+    AddRegistryRoot();
+}
+
+void CSourceTree::AddRegistryRoot() {
+    auto* root = new QTreeWidgetItem({QStringLiteral("Registry items")});
+    root->setData(0, kKindRole, kNodeGroup);
+    // The icon of the files the keys are saved in.
+    root->setIcon(0, Icons().icon(QFileInfo(QStringLiteral("settings.reg"))));
+    const QList<QTreeWidgetItem*> programs =
+        findItems(QStringLiteral("Program settings"), Qt::MatchExactly);
+    if (programs.isEmpty()) {
+        addTopLevelItem(root);
+    } else {
+        insertTopLevelItem(indexOfTopLevelItem(programs.first()), root);
+    }
+    // The other hives hold nothing here.
+    for (const RegistryHive hive : {RegistryHive::kCurrentUser, RegistryHive::kLocalMachine}) {
+        const QString name = RegistryHiveName(hive);
+        AddPlaceholder(AddRegistryNode(root, name, name), kRegistryPlaceholder);
+    }
+}
+
+QTreeWidgetItem* CSourceTree::AddRegistryNode(QTreeWidgetItem* parent, const QString& text,
+                                              const QString& keyPath) {
+    auto* node = new QTreeWidgetItem(parent, {text});
+    node->setData(0, kKindRole, kNodeRegistryKey);
+    node->setData(0, kPathRole, keyPath);
+    node->setIcon(0, Icons().icon(QFileIconProvider::Folder));
+    return node;
+}
+
+void CSourceTree::FillRegistryNode(QTreeWidgetItem* node) {
+    WaitCursor wait;
+    qDeleteAll(node->takeChildren());
+    const QString keyPath = NodePath(node);
+    RegistryHive hive = RegistryHive::kCurrentUser;
+    QString subKey;
+    if (!SplitRegistryKeyPath(keyPath, hive, subKey)) {
+        return;
+    }
+    const std::optional<RegistryKey> key = RegistryKey::Open(hive, subKey);
+    if (!key) {
+        return;  // a key that cannot be opened simply has no children
+    }
+    const QString prefix = subKey.isEmpty() ? QString() : subKey + u'\\';
+    for (const QString& name : key->SubKeyNames()) {
+        QTreeWidgetItem* child = AddRegistryNode(node, name, keyPath + u'\\' + name);
+        const std::optional<RegistryKey> below = RegistryKey::Open(hive, prefix + name);
+        if (below && below->HasSubKeys()) {
+            AddPlaceholder(child, kRegistryPlaceholder);
+        }
+    }
 }
 
 QTreeWidgetItem* CSourceTree::AddFolderNode(QTreeWidgetItem* parent, int kind, const QString& text,
@@ -162,8 +220,13 @@ void CSourceTree::FillFolderNode(QTreeWidgetItem* node) {
 }
 
 void CSourceTree::FillOnFirstExpand(QTreeWidgetItem* node) {
-    if (IsFolderNodeKind(NodeKind(node)) && HoldsOnlyPlaceholder(node)) {
+    if (!HoldsOnlyPlaceholder(node)) {
+        return;
+    }
+    if (IsFolderNodeKind(NodeKind(node))) {
         FillFolderNode(node);
+    } else if (NodeKind(node) == kNodeRegistryKey) {
+        FillRegistryNode(node);
     }
 }
 

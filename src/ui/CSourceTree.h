@@ -7,8 +7,12 @@
 // expanded. Folders come first, then files, each sorted by name without regard to case;
 // dot-files and dot-folders are listed like any other entry. Names are carried as the
 // bytes on disk (model/FileName.h) and shown escaped where they are not UTF-8.
+// "Registry items" follows with the two hives that hold settings keys here
+// (platform/Registry.h): HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE. A key's sub-keys are
+// read when it is first expanded; a key that cannot be opened has no children.
 //
-// Each node keeps its kind (SourceNodeKind) and full path: a folder's path ends in "/".
+// Each node keeps its kind (SourceNodeKind) and full path: a folder's path ends in "/",
+// a settings key's path is "HIVE\key\sub-key".
 // A drag started here carries the selected node; the source page takes it on its list.
 //
 // Main thread only.
@@ -26,6 +30,7 @@ enum SourceNodeKind : int {
     kNodeDocuments = 3,
     kNodeHome = 4,
     kNodeFile = 5,
+    kNodeRegistryKey = 6,  // a hive or a settings key below one
 };
 
 class CSourceTree : public QTreeWidget {
@@ -53,6 +58,12 @@ class CSourceTree : public QTreeWidget {
                                    const QString& path, const QIcon& icon);
     // Reads the folder of `node` into its children, replacing what it held.
     void FillFolderNode(QTreeWidgetItem* node);
+    // "Registry items" with its hives, before "Program settings" where that exists.
+    void AddRegistryRoot();
+    QTreeWidgetItem* AddRegistryNode(QTreeWidgetItem* parent, const QString& text,
+                                     const QString& keyPath);
+    // Reads the sub-keys of a hive or key node into its children.
+    void FillRegistryNode(QTreeWidgetItem* node);
     void FillOnFirstExpand(QTreeWidgetItem* node);
 };
 

@@ -39,26 +39,22 @@ TEST_F(RegistryCommandsTest, ExportIsRegedit4AndImportRestoresTheKeys) {
     EXPECT_EQ(m_dconf.Dump("/corvane-reg/"), before);
 }
 
-// A failure ends with 1 and its reason on the error output; a wrong call with 2.
+// A failure ends with 1 and its reason on the error output.
 TEST_F(RegistryCommandsTest, FailuresNameTheirReason) {
-    const QString regedit5 = m_dir.Write("five.reg", "REGEDIT5\r\n\r\n");
     const QString system = m_dir.Write(
         "system.reg", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\corvane]\r\n\"a\"=\"1\"\r\n");
     const struct {
         QStringList args;
-        int status;
         QString reason;
     } cases[] = {
-        {{"export", "HKEY_NOWHERE\\x", m_dir.File("x.reg")}, 1, "Invalid argument"},
-        {{"import", m_dir.File("missing.reg")}, 1, "No such file or directory"},
-        {{"import", regedit5}, 1, "Bad message"},
-        {{"import", system}, 1, "Read-only file system"},
-        {{"export", "HKEY_CURRENT_USER\\x"}, 2, "reg needs export KEY FILE or import FILE"},
-        {{"import", ""}, 2, "reg needs export KEY FILE or import FILE"},
+        {{"export", "HKEY_NOWHERE\\x", m_dir.File("x.reg")}, "Invalid argument"},
+        {{"import", m_dir.File("missing.reg")}, "No such file or directory"},
+        {{"import", m_dir.Write("five.reg", "REGEDIT5\r\n\r\n")}, "Bad message"},
+        {{"import", system}, "Read-only file system"},
     };
     for (const auto& c : cases) {
         const CliResult result = test::RunCli(m_dir.Path(), QStringList{"reg"} + c.args);
-        EXPECT_EQ(result.status, c.status) << c.args.join(' ').toStdString();
+        EXPECT_EQ(result.status, 1) << c.args.join(' ').toStdString();
         EXPECT_TRUE(result.err.contains(c.reason)) << result.err.toStdString();
     }
     EXPECT_FALSE(QFile::exists(m_dir.File("x.reg")));

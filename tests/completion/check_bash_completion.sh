@@ -32,11 +32,8 @@ expect '--uncheck-identical --uncheck-newer' "$cli" --data-dir "'$data'" restore
 expect 'Docs My\ Photos' "$cli" --data-dir "'$data'" show ''
 expect 'My Photos' "$cli" --data-dir = "${data// /\\ }" run Docs '"My'
 expect '' "$cli" --data-dir "'$data'" show Docs ''
-expect 'reg restore' "$cli" re
 expect 'export import' "$cli" reg ''
-expect 'HKEY_CURRENT_USER HKEY_LOCAL_MACHINE' "$cli" reg export HKEY
 expect "$scratch/photos/holiday.jpg" "$cli" reg export HKEY_CURRENT_USER "$scratch/photos/h"
-expect '--registry' "$cli" new Docs --reg
 expect 'HKEY_CURRENT_USER' "$cli" edit Docs --registry HKEY_C
 expect "$scratch/photos/holiday.jpg" "$cli" --data-dir "'$data'" edit Docs --add "$scratch/photos/h"
 # A data folder written as a command substitution is a name, never run.

@@ -11,6 +11,7 @@
 
 #include "model/FileName.h"
 #include "platform/Volumes.h"
+#include "support/DconfSandbox.h"
 #include "ui/CSourcePage.h"
 #include "ui/CSourceTree.h"
 #include "ui/WindowTesting.h"
@@ -25,6 +26,7 @@ struct HomeEnvironment : test::WidgetTestEnvironment {
     HomeEnvironment() {
         qputenv("HOME", QFile::encodeName(Path()));
         qputenv("CORVANE_MOUNTS", QFile::encodeName(home.filePath("mounts")));
+        test::DconfSandbox::Get();  // before glib reads its folders
         for (const char* folder : {"Docs/Inner", ".dot", "Empty", "Documents/Docs"}) {
             QDir(Path()).mkpath(folder);
         }
@@ -156,6 +158,25 @@ class TestSourcePage : public QObject {
         m_page->AddPaths({home + "/A.txt", home + "/missing", home + "/A.txt"});
         QCOMPARE(ChildTexts(m_list->invisibleRootItem()),
                  QStringList({home + "/b.txt", home + "/caf\\xE9.txt", home + "/A.txt"}));
+    }
+
+    // Keys are read as they are opened; Add lists the key's path and its name with ".reg".
+    void registryKeysAreReadWhenOpenedAndAddedAsReg() {
+        const test::DconfSandbox& dconf = test::DconfSandbox::Get();
+        QVERIFY2(dconf.Write("/corvane-tree/a/b/x", "1") && dconf.Write("/corvane-tree/c/y", "2"),
+                 qPrintable(dconf.Problem()));
+        QTreeWidgetItem* registry = m_tree->topLevelItem(1);
+        QCOMPARE(registry->text(0) + ChildTexts(registry).join(',') +
+                     ChildTexts(registry->child(0)).join(','),
+                 QString("Registry itemsHKEY_CURRENT_USER,HKEY_LOCAL_MACHINESub reg ###"));
+        registry->child(0)->setExpanded(true);
+        QTreeWidgetItem* top = Child(registry->child(0), "corvane-tree");
+        top->setExpanded(true);
+        QCOMPARE(ChildTexts(top) + ChildTexts(top->child(0)) + ChildTexts(top->child(1)),
+                 QStringList({"a", "c", "Sub reg ###"}));
+        AddNode(top->child(0));
+        QCOMPARE(ChildTexts(m_list->invisibleRootItem()) << m_list->topLevelItem(0)->text(1),
+                 QStringList({"HKEY_CURRENT_USER\\corvane-tree\\a", "a.reg"}));
     }
 
   private:
