@@ -47,13 +47,15 @@ TEST_F(TaskEditTest, NewTaskRunsAndEditChangesIt) {
 
     const CliResult changed =
         Cli({"edit", "docs", "--rename", "Papers", "--add", Src("notes.txt"), "--remove",
-             Src("Docs"), "--zip", "", "--schedule", "weekly:mon,fri@10:05"});
+             Src("Docs"), "--zip", "", "--schedule", "weekly:mon,fri@10:05", "--registry",
+             "HKEY_CURRENT_USER\\org\\gnome\\"});
     ASSERT_TRUE(changed.status == 0 && changed.out.endsWith("Task was changed\n"))
         << changed.err.toStdString();
     const QString shown = Cli({"show", "Papers"}).out;
-    for (const QString& line : QStringList{"itemsCount=1", "SrcFolder1=" + Src("notes.txt"),
-                                           "backupMode=2", "archiveName=Papers.zip", "RecurMode=2",
-                                           "RecurDatePattern=34", "InclFilter=*.txt"}) {
+    for (const QString& line : QStringList{
+             "itemsCount=2", "SrcFolder1=" + Src("notes.txt"),
+             "SrcFolder2=HKEY_CURRENT_USER\\org\\gnome", "DstFolderName2=gnome", "backupMode=2",
+             "archiveName=Papers.zip", "RecurMode=2", "RecurDatePattern=34", "InclFilter=*.txt"}) {
         EXPECT_TRUE(shown.contains("\n" + line + "\n")) << line.toStdString();
     }
     EXPECT_EQ(QDir(m_dir.File("Desktop")).entryList(QDir::Files),
@@ -106,21 +108,6 @@ TEST_F(TaskEditTest, RefusedValuesSaveNothing) {
         EXPECT_EQ(result.status, 2) << c.message.toStdString();
         EXPECT_TRUE(result.err.contains(c.message)) << result.err.toStdString();
         EXPECT_EQ(TaskList(), before) << c.message.toStdString();
-    }
-}
-
-// A settings key is named after its last part, numbered like folders; --remove takes it.
-TEST_F(TaskEditTest, RegistryKeysAreAddedAndRemovedByTheirPath) {
-    ASSERT_EQ(Cli({"new", "Keys", "--to", m_dest, "--registry", "HKEY_CURRENT_USER\\org\\gnome\\",
-                   "--registry", "HKEY_LOCAL_MACHINE\\sys\\gnome"})
-                  .status,
-              0);
-    ASSERT_EQ(Cli({"edit", "Keys", "--remove", "HKEY_CURRENT_USER\\org\\gnome"}).status, 0);
-    const QString shown = Cli({"show", "Keys"}).out;
-    for (const QString& line :
-         QStringList{"itemsCount=1", "SrcDataType1=6", "SrcFolder1=HKEY_LOCAL_MACHINE\\sys\\gnome",
-                     "DstFolderName1=gnome~1"}) {
-        EXPECT_TRUE(shown.contains("\n" + line + "\n")) << line.toStdString();
     }
 }
 
