@@ -105,18 +105,41 @@ bool ReadCardBytes(const QString& path, QByteArray& bytes, mode_t& mode) {
     return true;
 }
 
+struct LoadedCard {
+    ParsedVCard parsed;
+    QByteArray bytes;
+    mode_t mode = 0;
+};
+
 // The card of the file, or false with a warning line: a bad card is left out, never fatal.
-bool LoadCard(const CardFile& file, ParsedVCard& card, QByteArray& bytes, mode_t& mode) {
-    if (!ReadCardBytes(file.path, bytes, mode)) {
+bool LoadCard(const CardFile& file, LoadedCard& card) {
+    if (!ReadCardBytes(file.path, card.bytes, card.mode)) {
         Log("  Warning: cannot read contact card '%s': %s", qUtf8Printable(file.name),
             std::strerror(errno));
         return false;
     }
     QString error;
-    if (!ReadVCard(bytes, card, error)) {
+    if (!ReadVCard(card.bytes, card.parsed, error)) {
         Log("  Warning: contact card '%s' skipped: %s", qUtf8Printable(file.name),
             qUtf8Printable(error));
         return false;
+    }
+    return true;
+}
+
+// Calls `visit` with every card of the folder that reads, by file name, until it answers
+// false. False when the folder cannot be listed.
+template <typename Visit>
+bool ForEachCard(const QString& folder, Visit visit) {
+    std::vector<CardFile> files;
+    if (!ListCardFiles(folder, files)) {
+        return false;
+    }
+    for (const CardFile& file : files) {
+        LoadedCard card;
+        if (LoadCard(file, card) && !visit(file, card)) {
+            break;
+        }
     }
     return true;
 }
@@ -158,39 +181,30 @@ ContactStore::ContactStore(const QString& folder) : m_folder(folder) {}
 
 bool ContactStore::Read(std::vector<StoredContact>& contacts) const {
     contacts.clear();
-    std::vector<CardFile> files;
-    if (!ListCardFiles(m_folder, files)) {
-        return false;
-    }
-    for (const CardFile& file : files) {
-        ParsedVCard card;
-        QByteArray bytes;
-        mode_t mode = 0;
-        if (LoadCard(file, card, bytes, mode)) {
-            contacts.push_back({file.name, card.contact});
-        }
-    }
-    return true;
+    return ForEachCard(m_folder, [&contacts](const CardFile& file, const LoadedCard& card) {
+        contacts.push_back({file.name, card.parsed.contact});
+        return true;
+    });
 }
 
 bool ContactStore::Save(const Contact& contact, QString* fileName) {
-    std::vector<CardFile> files;
-    if (!ListCardFiles(m_folder, files)) {
-        return false;
-    }
-    for (const CardFile& file : files) {
-        ParsedVCard card;
-        QByteArray bytes;
-        mode_t mode = 0;
-        if (!LoadCard(file, card, bytes, mode) || !SameContactName(card.contact, contact)) {
-            continue;
+    bool matched = false;
+    bool written = false;
+    const bool listed = ForEachCard(m_folder, [&](const CardFile& file, const LoadedCard& card) {
+        if (!SameContactName(card.parsed.contact, contact)) {
+            return true;
         }
+        matched = true;
         if (fileName != nullptr) {
             *fileName = file.name;
         }
-        const QByteArray updated = RewriteVCard(card, contact);
+        const QByteArray updated = RewriteVCard(card.parsed, contact);
         // An unchanged card is not written again: its time stays, sync tools see nothing.
-        return updated == bytes || WriteCardFile(file.path, updated, mode);
+        written = updated == card.bytes || WriteCardFile(file.path, updated, card.mode);
+        return false;
+    });
+    if (!listed || matched) {
+        return listed && written;
     }
 
     if (!QDir().mkpath(m_folder)) {
