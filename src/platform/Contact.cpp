@@ -1,5 +1,7 @@
 #include "platform/Contact.h"
 
+#include "model/TaskRecord.h"
+
 namespace corvane {
 
 bool ContactAddress::IsEmpty() const {
@@ -8,13 +10,7 @@ bool ContactAddress::IsEmpty() const {
 }
 
 QString ContactDisplayText(const QString& first, const QString& middle, const QString& last) {
-    QString text;
-    for (const QString* part : {&first, &middle, &last}) {
-        if (!part->isEmpty()) {
-            text += *part + QLatin1Char(' ');
-        }
-    }
-    return text.trimmed();
+    return ContactDisplayName(first, middle, last);
 }
 
 QString ContactDisplayText(const Contact& contact) {
