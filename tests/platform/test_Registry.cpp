@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <map>
+#include <tuple>
 
 #include "platform/Registry.h"
 #include "support/DconfSandbox.h"
@@ -13,12 +13,10 @@
 namespace corvane {
 namespace {
 
-using test::DconfSandbox;
-
 // The sandbox, with system defaults below /sys/ compiled into a database the profile
 // names, set up before the first dconf read of the process.
-const DconfSandbox& Sandbox() {
-    DconfSandbox& sandbox = DconfSandbox::Get();
+const test::DconfSandbox& Sandbox() {
+    test::DconfSandbox& sandbox = test::DconfSandbox::Get();
     static const test::TempDir dir;
     static const bool withDefaults = [&] {
         dir.Write("defaults.d/00", "[sys/app]\nmode='dark'\nsize=uint32 3\n");
@@ -33,167 +31,81 @@ const DconfSandbox& Sandbox() {
     return sandbox;
 }
 
-// "name" -> text of the value lines `dconf dump` prints for one folder.
-std::map<QString, QString> DumpLines(const QString& folder) {
-    std::map<QString, QString> lines;
-    for (const QString& line : Sandbox().Dump(folder).split(u'\n')) {
-        if (line.contains(u'=')) {
-            lines[line.section(u'=', 0, 0)] = line.section(u'=', 1);
-        }
+// The `dconf dump` text of a folder without sub-folders, as the key's values say it.
+QString DumpOf(const RegistryKey& key) {
+    QString dump = "[/]\n";
+    for (const RegistryValue& value : key.Values()) {
+        EXPECT_EQ(value.type, kRegString);
+        dump += (value.name.isEmpty() ? "@" : value.name) + '=' +
+                QString::fromUtf8(value.data.chopped(1)) + '\n';
     }
-    return lines;
-}
-
-QString TextOf(const RegistryValue& value) {
-    EXPECT_EQ(value.type, kRegString);
-    EXPECT_TRUE(value.data.endsWith('\0'));
-    return QString::fromUtf8(value.data.chopped(1));
-}
-
-TEST(Registry, HiveNamesAndKeyPathsSplitExactly) {
-    const struct {
-        const char* path;
-        bool known;
-        RegistryHive hive;
-        const char* subKey;
-    } cases[] = {
-        {"HKEY_CURRENT_USER\\org\\app\\", true, RegistryHive::kCurrentUser, "org\\app"},
-        {"HKEY_DYN_DATA", true, RegistryHive::kDynData, ""},
-        {"HKEY_CLASSES_ROOT\\", true, RegistryHive::kClassesRoot, ""},
-        {"hkey_current_user\\org", false, RegistryHive::kCurrentUser, ""},
-        {"HKEY_CURRENT_USERS\\org", false, RegistryHive::kCurrentUser, ""},
-    };
-    for (const auto& c : cases) {
-        RegistryHive hive{};
-        QString subKey;
-        ASSERT_EQ(SplitRegistryKeyPath(c.path, hive, subKey), c.known) << c.path;
-        if (c.known) {
-            EXPECT_EQ(hive, c.hive);
-            EXPECT_EQ(subKey, c.subKey);
-            EXPECT_EQ(RegistryHiveFromName(QString(c.path).section(u'\\', 0, 0)), hive);
-        }
-    }
+    return dump;
 }
 
 TEST(Registry, EveryDconfTypeReadsAsTheTextDconfDumpPrints) {
-    const QStringList texts = {"'24h'",
-                               "uint32 7",
-                               "true",
-                               "['a', 'b']",
-                               "int64 -5",
-                               "byte 0x10",
-                               "int16 -3",
-                               "uint16 3",
-                               "uint64 9",
-                               "3.5",
-                               "objectpath '/a/b'",
-                               "signature 'as'",
-                               "<'x'>",
-                               "@as []",
-                               "{'k': 1}",
-                               "(1, 'x', false)",
-                               "@mi nothing",
-                               "b'bytes'",
-                               "[byte 0x01, 0xff]",
-                               "'quote \\' back\\\\slash \\u00e9'",
-                               "handle 2",
-                               "@a{sv} {}",
-                               "just 'maybe'"};
+    const QStringList texts = QString(R"('24h'|uint32 7|true|['a', 'b']|int64 -5|byte 0x10|)"
+                                      R"(int16 -3|uint16 3|uint64 9|3.5|objectpath '/a/b'|)"
+                                      R"(signature 'as'|<'x'>|@as []|{'k': 1}|(1, 'x', false)|)"
+                                      R"(@mi nothing|b'bytes'|[byte 0x01, 0xff]|handle 2|)"
+                                      R"(@a{sv} {}|just 'maybe'|'q \' b\\s \u00e9')")
+                                  .split(u'|');
     ASSERT_TRUE(Sandbox().Reset("/types/"));
     for (int i = 0; i < texts.size(); ++i) {
         ASSERT_TRUE(Sandbox().Write(QString("/types/k%1").arg(i, 2, 10, QChar('0')), texts[i]));
     }
-    const std::map<QString, QString> dump = DumpLines("/types/");
-    const std::optional<RegistryKey> key = RegistryKey::Open(RegistryHive::kCurrentUser, "types");
-    ASSERT_TRUE(key);
-    const std::vector<RegistryValue> values = key->Values();
-    ASSERT_EQ(values.size(), dump.size());
-    for (const RegistryValue& value : values) {
-        EXPECT_EQ(TextOf(value), dump.at(value.name)) << qPrintable(value.name);
-    }
+    EXPECT_EQ(DumpOf(RegistryKey::Open(RegistryHive::kCurrentUser, "types").value()),
+              Sandbox().Dump("/types/"));
 }
 
 TEST(Registry, EachValueTypeIsStoredAsItsMapping) {
-    const struct {
-        const char* name;
-        quint32 type;
-        QByteArray data;
-        const char* dumped;
-    } cases[] = {
+    const std::tuple<const char*, quint32, QByteArray, const char*> cases[] = {
         {"", kRegString, QByteArray("default\0", 8), "'default'"},
-        {"typed", kRegString, QByteArray("uint32 7\0", 9), "uint32 7"},
-        {"list", kRegString, QByteArray("['a', 'b']\0", 11), "['a', 'b']"},
-        {"plain", kRegString, QByteArray("C:\\Data\\x \"y\"\0z", 15), "'C:\\\\Data\\\\x \"y\"'"},
-        {"empty", kRegString, QByteArray(), "''"},
+        {"binary", kRegBinary, QByteArray("\x01\xff", 2), "[byte 0x01, 0xff]"},
         {"dword", kRegDword, QByteArray("\x0a\0\0\x80", 4), "uint32 2147483658"},
+        {"empty", kRegString, QByteArray(), "''"},
         {"expand", kRegExpandString, QByteArray("true\0", 5), "'true'"},
         {"multi", kRegMultiString, QByteArray("a\0\xc3\xa9\0\0", 6), "['a', '\u00e9']"},
         {"nomulti", kRegMultiString, QByteArray("\0\0", 2), "@as []"},
-        {"binary", kRegBinary, QByteArray("\x01\xff", 2), "[byte 0x01, 0xff]"},
-        {"nobinary", kRegBinary, QByteArray(), "@ay []"},
+        {"plain", kRegString, QByteArray("C:\\Data\\x \"y\"\0z", 15), "'C:\\\\Data\\\\x \"y\"'"},
+        {"typed", kRegString, QByteArray("uint32 7\0", 9), "uint32 7"},
     };
     ASSERT_TRUE(Sandbox().Reset("/set/"));
-    std::optional<RegistryKey> key = RegistryKey::Create(RegistryHive::kCurrentUser, "set");
-    ASSERT_TRUE(key);
-    for (const auto& c : cases) {
-        EXPECT_EQ(key->SetValue({c.name, c.type, c.data}), 0) << c.name;
+    RegistryKey key = RegistryKey::Create(RegistryHive::kCurrentUser, "set").value();
+    QString dumped = "[/]\n";
+    for (const auto& [name, type, data, text] : cases) {
+        EXPECT_EQ(key.SetValue({name, type, data}), 0) << name;
+        dumped += QString::fromUtf8(*name ? name : "@") + '=' + QString::fromUtf8(text) + '\n';
     }
-    const std::map<QString, QString> dump = DumpLines("/set/");
-    for (const auto& c : cases) {
-        EXPECT_EQ(dump.at(*c.name ? c.name : "@"), QString::fromUtf8(c.dumped)) << c.name;
-        RegistryValue read;
-        ASSERT_TRUE(key->ReadValue(c.name, read));
-        EXPECT_EQ(TextOf(read), QString::fromUtf8(c.dumped));
-    }
+    EXPECT_EQ(Sandbox().Dump("/set/"), dumped);
+    EXPECT_EQ(DumpOf(key), dumped);
 }
 
 TEST(Registry, NamesListInCodePointOrderWithTheDefaultFirst) {
     ASSERT_TRUE(Sandbox().Reset("/order/"));
-    for (const char* key :
-         {"/order/b", "/order/@", "/order/\xc3\xa9", "/order/Z", "/order/!",
-          "/order/\xf0\x9f\x98\x80", "/order/\xef\xbc\xa1", "/order/q \\\"", "/order/y/x/k",
-          "/order/B/k", "/order/back\\slash/k", "/order/gone/k"}) {
-        ASSERT_TRUE(Sandbox().Write(QString::fromUtf8(key), "1"));
+    for (const char* name : {"b", "@", "\xc3\xa9", "Z", "!", "\xf0\x9f\x98\x80", "\xef\xbc\xa1",
+                             "q \\\"", "y/x/k", "B/k", "back\\slash/k", "gone/k"}) {
+        ASSERT_TRUE(Sandbox().Write("/order/" + QString::fromUtf8(name), "1"));
     }
     ASSERT_TRUE(Sandbox().Reset("/order/gone/"));
-    const std::optional<RegistryKey> key = RegistryKey::Open(RegistryHive::kCurrentUser, "order");
-    ASSERT_TRUE(key);
+    const RegistryKey key = RegistryKey::Open(RegistryHive::kCurrentUser, "order").value();
     test::LogCapture log;
-    EXPECT_EQ(key->SubKeyNames(), QStringList({"B", "y"}));
-    EXPECT_EQ(log.CountEndingWith("/order/back\\slash/ cannot be named as a key and is left out"),
-              1);
-    QStringList names;
-    for (const RegistryValue& value : key->Values()) {
-        names << value.name;
-    }
-    EXPECT_EQ(names, QStringList({"", "!", "Z", "b", "q \\\"", "\u00e9", "\uff21",
-                                  QString::fromUtf8("\xf0\x9f\x98\x80")}));
+    EXPECT_EQ(key.SubKeyNames(), QStringList({"B", "y"}));
+    EXPECT_EQ(log.CountEndingWith("back\\slash/ cannot be named as a key and is left out"), 1);
+    EXPECT_EQ(DumpOf(key), QString::fromUtf8("[/]\n@=1\n!=1\nZ=1\nb=1\nq \\\"=1\n\xc3\xa9=1\n"
+                                             "\xef\xbc\xa1=1\n\xf0\x9f\x98\x80=1\n"));
 }
 
-TEST(Registry, SystemDefaultsAreReadOnlyAndApartFromTheUsersValues) {
+TEST(Registry, SystemDefaultsAreApartFromTheUsersValues) {
     ASSERT_TRUE(Sandbox().Write("/sys/app/mode", "'light'"));
-    const std::optional<RegistryKey> machine =
-        RegistryKey::Open(RegistryHive::kLocalMachine, "sys\\app");
-    ASSERT_TRUE(machine);
-    ASSERT_EQ(machine->Values().size(), 2u);
-    EXPECT_EQ(TextOf(machine->Values()[0]), "'dark'");
-    EXPECT_EQ(TextOf(machine->Values()[1]), "uint32 3");
-    const std::optional<RegistryKey> user = RegistryKey::Open(RegistryHive::kCurrentUser, "sys");
-    ASSERT_TRUE(user);
-    EXPECT_EQ(user->SubKeyNames(), QStringList("app"));
-    ASSERT_EQ(RegistryKey::Open(RegistryHive::kCurrentUser, "sys\\app")->Values().size(), 1u);
+    EXPECT_EQ(DumpOf(RegistryKey::Open(RegistryHive::kLocalMachine, "sys\\app").value()),
+              "[/]\nmode='dark'\nsize=uint32 3\n");
+    EXPECT_EQ(DumpOf(RegistryKey::Open(RegistryHive::kCurrentUser, "sys\\app").value()),
+              "[/]\nmode='light'\n");
 }
 
 TEST(Registry, RefusedOperationsAnswerTheirErrorAndLogWhy) {
     Sandbox();
-    const struct {
-        RegistryHive hive;
-        const char* subKey;
-        bool create;
-        RegistryValue value;
-        int error;
-        const char* logged;
-    } cases[] = {
+    const std::tuple<RegistryHive, const char*, bool, RegistryValue, int, const char*> cases[] = {
         {RegistryHive::kUsers, "", false, {}, ENOENT, "HKEY_USERS holds nothing here"},
         {RegistryHive::kCurrentUser, "no\\such", false, {}, ENOENT, "does not exist"},
         {RegistryHive::kClassesRoot, "x", true, {}, ENOENT, "holds nothing here"},
@@ -204,36 +116,31 @@ TEST(Registry, RefusedOperationsAnswerTheirErrorAndLogWhy) {
         {RegistryHive::kCurrentUser, "bad", true, {"d", kRegDword, "123"}, EINVAL, "4 bytes"},
         {RegistryHive::kCurrentUser, "bad", true, {"q", 11, "12345678"}, EINVAL, "type 11"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [hive, subKey, create, value, expected, logged] : cases) {
         test::LogCapture log;
         int error = -1;
-        std::optional<RegistryKey> key = c.create ? RegistryKey::Create(c.hive, c.subKey, &error)
-                                                  : RegistryKey::Open(c.hive, c.subKey, &error);
-        if (key) {
-            error = key->SetValue(c.value);
-        }
-        EXPECT_EQ(error, c.error) << c.subKey;
-        EXPECT_TRUE(log.Texts().join('\n').contains(c.logged))
-            << qPrintable(log.Texts().join('\n'));
+        std::optional<RegistryKey> key = create ? RegistryKey::Create(hive, subKey, &error)
+                                                : RegistryKey::Open(hive, subKey, &error);
+        error = key ? key->SetValue(value) : error;
+        EXPECT_EQ(error, expected) << subKey;
+        EXPECT_TRUE(log.Texts().join('\n').contains(logged)) << logged;
     }
     EXPECT_EQ(Sandbox().Dump("/bad/"), "");
 }
 
-// glib keeps the session bus it found for the whole process: a write without one runs in
-// a fresh process (the test binary started again for this test alone) whose environment
-// names a bus that is not there, and a configuration folder of its own.
+// glib keeps the session bus it found for the whole process: the write runs in the test
+// binary started again for this test alone, told of a bus that is not there.
 TEST(Registry, WriteWithoutSessionBusFailsWithEio) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     const test::TempDir dir;
-    const QString folder = dir.Path();
-    test::ScopedEnv bus("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + folder + "/none").toUtf8());
-    test::ScopedEnv config("XDG_CONFIG_HOME", folder.toUtf8());
-    test::ScopedEnv runtime("XDG_RUNTIME_DIR", folder.toUtf8());
+    test::ScopedEnv bus("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + dir.Path() + "/none").toUtf8());
+    test::ScopedEnv config("XDG_CONFIG_HOME", dir.Path().toUtf8());
+    test::ScopedEnv runtime("XDG_RUNTIME_DIR", dir.Path().toUtf8());
     EXPECT_EXIT(
         {
             test::LogCapture log;
-            std::optional<RegistryKey> key = RegistryKey::Create(RegistryHive::kCurrentUser, "k");
-            const int error = key->SetValue({"v", kRegDword, QByteArray("\1\0\0\0", 4)});
+            RegistryKey key = RegistryKey::Create(RegistryHive::kCurrentUser, "k").value();
+            const int error = key.SetValue({"v", kRegDword, QByteArray("\1\0\0\0", 4)});
             fprintf(stderr, "%s\n", qPrintable(log.Texts().join("\n")));
             std::exit(error);
         },
