@@ -1,0 +1,117 @@
+// Registry items through a real dconf database: backed up to a folder, into a ZIP with a
+// password, to a real FTP server as copies and as a ZIP, the keys wiped, restored, and
+// compared with `dconf dump`; keys that cannot be exported and lines the user unchecked.
+
+#include "engine/BackupRun.h"
+#include "restore/RestoreTesting.h"
+#include "support/DconfSandbox.h"
+#include "support/FtpServerTest.h"
+#include "support/Tools.h"
+
+namespace corvane {
+namespace {
+
+const char* const kKeys[][2] = {
+    {"/corvtest/app/clock", "'24h'"},         {"/corvtest/app/path", R"('C:\\Data "q"')"},
+    {"/corvtest/app/count", "uint32 7"},      {"/corvtest/app/on", "true"},
+    {"/corvtest/app/list", "['a', 'b']"},     {"/corvtest/app/bytes", "[byte 0x01, 0xff]"},
+    {"/corvtest/app/deep/er/name", "'Grüße'"}};
+
+struct Place {
+    const char* name;
+    qint32 method;
+    bool ftp;
+};
+
+class RegistryItemTest : public test::FtpServerTest, public ::testing::WithParamInterface<Place> {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dconf.IsRunning()) << m_dconf.Problem().toStdString();
+        FtpServerTest::SetUp();
+        ASSERT_TRUE(m_dconf.Reset("/corvtest/"));
+        for (const auto& [key, value] : kKeys) {
+            ASSERT_TRUE(m_dconf.Write(key, value)) << key;
+        }
+    }
+
+    TaskRecord* NewTask(const Place& place, const QString& key) {
+        TaskRecord* task = m_tasks.NewTask(place.name, kTaskBackup);
+        task->backupMode = place.method;
+        task->destination.path = m_dir.File(QString("dest/") + place.name);
+        if (place.ftp) {
+            task->destination = m_server.Destination(QString("ftp://127.0.0.1/") + place.name);
+        }
+        task->archiveName = "settings.zip";
+        task->archivePassword = "s3cret pw";
+        task->items.push_back(MakeRegistryItem(key, "AppSettings"));
+        return task;
+    }
+
+    // The .reg file of a copy, or the archive.
+    QString StoredPath(const Place& place) const {
+        const QString folder = place.ftp ? Remote(place.name) : m_dir.File("dest/") + place.name;
+        return folder + (place.method == kMethodCopy ? "/AppSettings.reg" : "/settings.zip");
+    }
+
+    // The .reg file as stored, through the archive tool for a ZIP.
+    QString Stored(const Place& place) const {
+        if (place.method == kMethodCopy) {
+            return QString::fromUtf8(test::ReadAll(StoredPath(place)));
+        }
+        return test::RunTool("unzip",
+                             {"-p", "-P", "s3cret pw", StoredPath(place), "AppSettings.reg"})
+            .output;
+    }
+
+    test::DconfSandbox& m_dconf = test::DconfSandbox::Get();
+    TaskList m_tasks;
+    test::ScriptedQuestions m_questions;
+};
+
+TEST_P(RegistryItemTest, KeysSurviveBackupWipeAndRestoreExactly) {
+    const QString before = m_dconf.Dump("/corvtest/");
+    NewTask(GetParam(), "HKEY_CURRENT_USER\\corvtest\\app");
+    ASSERT_TRUE(RunBackup(m_tasks, 0, StopSignal()));
+    EXPECT_TRUE(
+        Stored(GetParam()).startsWith("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\corvtest\\app]\r\n"))
+        << Stored(GetParam()).toStdString();
+
+    ASSERT_TRUE(m_dconf.Reset("/corvtest/"));
+    ASSERT_TRUE(RunRestore(m_tasks, 0, m_questions, StopSignal()));
+    EXPECT_EQ(m_log.CountEndingWith("  Registry data imported"), 1);
+    EXPECT_EQ(m_dconf.Dump("/corvtest/"), before);
+    ExpectNoTemporaries();
+    ExpectNoPasswordInLog();
+}
+
+// Once, the run logged a warning for such an item and reported success.
+TEST_P(RegistryItemTest, KeyThatCannotBeExportedFailsTheRun) {
+    const TaskRecord* task = NewTask(GetParam(), "HKEY_CURRENT_USER\\corvtest\\missing");
+    EXPECT_FALSE(RunBackup(m_tasks, 0, StopSignal()));
+    EXPECT_EQ(m_log.CountEndingWith("  Error: cannot save registry items"), 1);
+    EXPECT_TRUE(task->history.empty());
+    EXPECT_FALSE(QFileInfo::exists(StoredPath(GetParam())));
+    ExpectNoTemporaries();
+}
+
+TEST_P(RegistryItemTest, UncheckedLineIsSkippedWithItsLine) {
+    NewTask(GetParam(), "HKEY_CURRENT_USER\\corvtest\\app");
+    ASSERT_TRUE(RunBackup(m_tasks, 0, StopSignal()));
+    ASSERT_TRUE(m_dconf.Reset("/corvtest/"));
+    m_questions.edit = [](std::vector<RestoreItem>& items) { items.at(0).checked = false; };
+    ASSERT_TRUE(RunRestore(m_tasks, 0, m_questions, StopSignal()));
+    ASSERT_EQ(m_questions.seen.size(), 1u);
+    EXPECT_EQ(m_questions.seen[0].sourceName, "HKEY_CURRENT_USER\\corvtest\\app");
+    EXPECT_EQ(m_log.CountEndingWith("  Skip resistry file 'AppSettings.reg'..."), 1);
+    EXPECT_EQ(m_dconf.Dump("/corvtest/"), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, RegistryItemTest,
+                         ::testing::Values(Place{"CopyToFolder", kMethodCopy, false},
+                                           Place{"ZipInFolder", kMethodZip, false},
+                                           Place{"CopyToFtp", kMethodCopy, true},
+                                           Place{"ZipOnFtp", kMethodZip, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace corvane
