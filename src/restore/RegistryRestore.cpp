@@ -61,9 +61,10 @@ bool FindStoredEntry(ZipReader& zip, const QString& stored) {
     return false;
 }
 
-bool ImportFromArchive(const QString& archivePath, const QString& archiveName,
+// `shownArchive`: the archive as the user knows it (a downloaded copy's name is ours).
+bool ImportFromArchive(const QString& archivePath, const QString& shownArchive,
                        const QString& stored, const QString& password) {
-    Log("  Unpacking '%s' from %s...", qUtf8Printable(stored), qUtf8Printable(archiveName));
+    Log("  Unpacking '%s' from %s...", qUtf8Printable(stored), qUtf8Printable(shownArchive));
     ZipReader zip;
     if (!zip.Open(archivePath)) {
         Log("  Error: cannot open ZIP file");
@@ -92,7 +93,8 @@ bool ImportStored(const SourceItem& item, const TaskDestination& destination, qi
     const QString stored = RegistryFileName(item);
     if (method == kMethodZip) {
         if (ftp == nullptr) {
-            return ImportFromArchive(ArchivePathOf(destination, archiveName), archiveName, stored,
+            const QString archivePath = ArchivePathOf(destination, archiveName);
+            return ImportFromArchive(archivePath, FileNameForDisplay(archivePath), stored,
                                      archivePassword);
         }
         Log("  Download %s from FTP...", qUtf8Printable(archiveName));

@@ -65,8 +65,7 @@ TEST_F(EstimateTest, SumsTheFilesABackupWouldSaveUntilStopped) {
     EXPECT_TRUE(m_log.Texts().contains("    Warning: 'c.doc' - ignored with exclude filter"));
 }
 
-// A registry item counts the .reg file its backup would store; a key that is not there
-// counts nothing. The export it measured is gone afterwards.
+// A registry item counts the .reg file its backup stores; a missing key counts nothing.
 TEST_F(EstimateTest, RegistryItemCountsTheFileItsBackupStores) {
     test::DconfSandbox& dconf = test::DconfSandbox::Get();
     ASSERT_TRUE(dconf.IsRunning()) << dconf.Problem().toStdString();

@@ -34,7 +34,8 @@ class RegistryItemTest : public test::FtpServerTest, public ::testing::WithParam
         }
     }
 
-    TaskRecord* NewTask(const Place& place, const QString& key) {
+    TaskRecord* NewTask(const QString& key) {
+        const Place& place = GetParam();
         TaskRecord* task = m_tasks.NewTask(place.name, kTaskBackup);
         task->backupMode = place.method;
         task->destination.path = m_dir.File(QString("dest/") + place.name);
@@ -48,19 +49,10 @@ class RegistryItemTest : public test::FtpServerTest, public ::testing::WithParam
     }
 
     // The .reg file of a copy, or the archive.
-    QString StoredPath(const Place& place) const {
+    QString StoredPath() const {
+        const Place& place = GetParam();
         const QString folder = place.ftp ? Remote(place.name) : m_dir.File("dest/") + place.name;
         return folder + (place.method == kMethodCopy ? "/AppSettings.reg" : "/settings.zip");
-    }
-
-    // The .reg file as stored, through the archive tool for a ZIP.
-    QString Stored(const Place& place) const {
-        if (place.method == kMethodCopy) {
-            return QString::fromUtf8(test::ReadAll(StoredPath(place)));
-        }
-        return test::RunTool("unzip",
-                             {"-p", "-P", "s3cret pw", StoredPath(place), "AppSettings.reg"})
-            .output;
     }
 
     test::DconfSandbox& m_dconf = test::DconfSandbox::Get();
@@ -70,11 +62,16 @@ class RegistryItemTest : public test::FtpServerTest, public ::testing::WithParam
 
 TEST_P(RegistryItemTest, KeysSurviveBackupWipeAndRestoreExactly) {
     const QString before = m_dconf.Dump("/corvtest/");
-    NewTask(GetParam(), "HKEY_CURRENT_USER\\corvtest\\app");
+    NewTask("HKEY_CURRENT_USER\\corvtest\\app");
     ASSERT_TRUE(RunBackup(m_tasks, 0, StopSignal()));
-    EXPECT_TRUE(
-        Stored(GetParam()).startsWith("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\corvtest\\app]\r\n"))
-        << Stored(GetParam()).toStdString();
+    // The stored file, read by the archive tool for a ZIP.
+    const QString stored =
+        GetParam().method == kMethodCopy
+            ? QString::fromUtf8(test::ReadAll(StoredPath()))
+            : test::RunTool("unzip", {"-p", "-P", "s3cret pw", StoredPath(), "AppSettings.reg"})
+                  .output;
+    EXPECT_TRUE(stored.startsWith("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\corvtest\\app]\r\n"))
+        << stored.toStdString();
 
     ASSERT_TRUE(m_dconf.Reset("/corvtest/"));
     ASSERT_TRUE(RunRestore(m_tasks, 0, m_questions, StopSignal()));
@@ -86,16 +83,16 @@ TEST_P(RegistryItemTest, KeysSurviveBackupWipeAndRestoreExactly) {
 
 // Once, the run logged a warning for such an item and reported success.
 TEST_P(RegistryItemTest, KeyThatCannotBeExportedFailsTheRun) {
-    const TaskRecord* task = NewTask(GetParam(), "HKEY_CURRENT_USER\\corvtest\\missing");
+    const TaskRecord* task = NewTask("HKEY_CURRENT_USER\\corvtest\\missing");
     EXPECT_FALSE(RunBackup(m_tasks, 0, StopSignal()));
     EXPECT_EQ(m_log.CountEndingWith("  Error: cannot save registry items"), 1);
     EXPECT_TRUE(task->history.empty());
-    EXPECT_FALSE(QFileInfo::exists(StoredPath(GetParam())));
+    EXPECT_FALSE(QFileInfo::exists(StoredPath()));
     ExpectNoTemporaries();
 }
 
-TEST_P(RegistryItemTest, UncheckedLineIsSkippedWithItsLine) {
-    NewTask(GetParam(), "HKEY_CURRENT_USER\\corvtest\\app");
+TEST_P(RegistryItemTest, UncheckedLineIsSkippedAndAFileThatIsGoneFailsTheRestore) {
+    NewTask("HKEY_CURRENT_USER\\corvtest\\app");
     ASSERT_TRUE(RunBackup(m_tasks, 0, StopSignal()));
     ASSERT_TRUE(m_dconf.Reset("/corvtest/"));
     m_questions.edit = [](std::vector<RestoreItem>& items) { items.at(0).checked = false; };
@@ -104,6 +101,12 @@ TEST_P(RegistryItemTest, UncheckedLineIsSkippedWithItsLine) {
     EXPECT_EQ(m_questions.seen[0].sourceName, "HKEY_CURRENT_USER\\corvtest\\app");
     EXPECT_EQ(m_log.CountEndingWith("  Skip resistry file 'AppSettings.reg'..."), 1);
     EXPECT_EQ(m_dconf.Dump("/corvtest/"), "");
+
+    ASSERT_TRUE(QFile::remove(StoredPath()));
+    m_questions.edit = nullptr;
+    EXPECT_FALSE(RunRestore(m_tasks, 0, m_questions, StopSignal()));
+    EXPECT_EQ(m_log.CountEndingWith("  Registry data imported"), 0);
+    ExpectNoTemporaries();
 }
 
 INSTANTIATE_TEST_SUITE_P(Places, RegistryItemTest,
