@@ -70,8 +70,7 @@ TEST_F(EstimateTest, RegistryItemCountsTheFileItsBackupStores) {
     test::DconfSandbox& dconf = test::DconfSandbox::Get();
     ASSERT_TRUE(dconf.IsRunning()) << dconf.Problem().toStdString();
     const test::ScopedEnv home("CORVANE_HOME", m_dir.File("data").toUtf8());
-    ASSERT_TRUE(dconf.Write("/corvest/app/clock", "'24h'"));
-    ASSERT_TRUE(dconf.Write("/corvest/app/deep/count", "uint32 7"));
+    ASSERT_TRUE(dconf.Write("/corvest/app/deep/clock", "'24h'"));
     const SourceItem item = MakeRegistryItem("HKEY_CURRENT_USER\\corvest\\app", "App");
     ASSERT_TRUE(ExportRegistryItem(item.path, m_dir.File("app.reg")));
     EXPECT_EQ(EstimateRegistry(item), QFileInfo(m_dir.File("app.reg")).size());

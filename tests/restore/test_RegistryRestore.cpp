@@ -1,6 +1,5 @@
-// Registry items through a real dconf database: backed up to a folder, into a ZIP with a
-// password, to a real FTP server as copies and as a ZIP, the keys wiped, restored, and
-// compared with `dconf dump`; keys that cannot be exported and lines the user unchecked.
+// Registry items of a real dconf database backed up to every place, wiped, restored and
+// compared with `dconf dump`; keys that cannot be exported, lines the user unchecked.
 
 #include "engine/BackupRun.h"
 #include "restore/RestoreTesting.h"
@@ -64,7 +63,6 @@ TEST_P(RegistryItemTest, KeysSurviveBackupWipeAndRestoreExactly) {
     const QString before = m_dconf.Dump("/corvtest/");
     NewTask("HKEY_CURRENT_USER\\corvtest\\app");
     ASSERT_TRUE(RunBackup(m_tasks, 0, StopSignal()));
-    // The stored file, read by the archive tool for a ZIP.
     const QString stored =
         GetParam().method == kMethodCopy
             ? QString::fromUtf8(test::ReadAll(StoredPath()))
@@ -88,7 +86,6 @@ TEST_P(RegistryItemTest, KeyThatCannotBeExportedFailsTheRun) {
     EXPECT_EQ(m_log.CountEndingWith("  Error: cannot save registry items"), 1);
     EXPECT_TRUE(task->history.empty());
     EXPECT_FALSE(QFileInfo::exists(StoredPath()));
-    ExpectNoTemporaries();
 }
 
 TEST_P(RegistryItemTest, UncheckedLineIsSkippedAndAFileThatIsGoneFailsTheRestore) {
@@ -97,16 +94,13 @@ TEST_P(RegistryItemTest, UncheckedLineIsSkippedAndAFileThatIsGoneFailsTheRestore
     ASSERT_TRUE(m_dconf.Reset("/corvtest/"));
     m_questions.edit = [](std::vector<RestoreItem>& items) { items.at(0).checked = false; };
     ASSERT_TRUE(RunRestore(m_tasks, 0, m_questions, StopSignal()));
-    ASSERT_EQ(m_questions.seen.size(), 1u);
-    EXPECT_EQ(m_questions.seen[0].sourceName, "HKEY_CURRENT_USER\\corvtest\\app");
+    EXPECT_EQ(m_questions.seen.at(0).sourceName, "HKEY_CURRENT_USER\\corvtest\\app");
     EXPECT_EQ(m_log.CountEndingWith("  Skip resistry file 'AppSettings.reg'..."), 1);
     EXPECT_EQ(m_dconf.Dump("/corvtest/"), "");
-
     ASSERT_TRUE(QFile::remove(StoredPath()));
     m_questions.edit = nullptr;
     EXPECT_FALSE(RunRestore(m_tasks, 0, m_questions, StopSignal()));
     EXPECT_EQ(m_log.CountEndingWith("  Registry data imported"), 0);
-    ExpectNoTemporaries();
 }
 
 INSTANTIATE_TEST_SUITE_P(Places, RegistryItemTest,
