@@ -22,6 +22,9 @@ void TerminalObserver::RunFinished(int, RunOutcome outcome) {
     if (!m_session.Save(m_err)) {
         m_anyFailed = true;
     }
+    if (afterRun) {
+        afterRun();
+    }
 }
 
 int TerminalObserver::ChooseBackupCopy(const TaskRecord& task) {
@@ -44,6 +47,12 @@ HeadlessQueue::HeadlessQueue(const QString& dataFolder, std::FILE* out, std::FIL
     SetLogTarget(&m_queuedLog);
     SetProgressTarget(&m_queuedProgress);
     SetTaskJobs(m_queue, m_session.tasks);
+    // A signal that came while the run was ending stops the queue before its next task.
+    m_observer.afterRun = [this] {
+        if (m_signals.Signalled()) {
+            m_queue.Stop();
+        }
+    };
 }
 
 HeadlessQueue::~HeadlessQueue() {

@@ -40,6 +40,8 @@ class TerminalObserver : public RunObserver {
     // cancelled.
     std::function<int(const TaskRecord&)> chooseCopy;
     std::function<bool(std::vector<RestoreItem>&)> chooseItems;
+    // Called when a run has ended, before the queue starts the next one.
+    std::function<void()> afterRun;
 
     bool AnyFailed() const { return m_anyFailed; }
     bool AnyAborted() const { return m_anyAborted; }

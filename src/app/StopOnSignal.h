@@ -20,13 +20,13 @@ class StopOnSignal {
     StopOnSignal(const StopOnSignal&) = delete;
     StopOnSignal& operator=(const StopOnSignal&) = delete;
 
-    // True once a signal arrived.
-    bool Signalled() const { return m_signalled; }
+    // True once a signal arrived, already in the handler: the main thread may take a
+    // finished run before it reads the pipe, and must not start the next one then.
+    bool Signalled() const;
 
   private:
     std::function<void()> m_onSignal;
     std::unique_ptr<QSocketNotifier> m_notifier;
-    bool m_signalled = false;
 };
 
 }  // namespace corvane

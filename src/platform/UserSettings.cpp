@@ -9,6 +9,7 @@ const QString kOrganization = QStringLiteral("Tarnis");
 const QString kApplication = QStringLiteral("Tarnis");
 const QString kShutdownKey = QStringLiteral("Main/ShutdownWhenComplete");
 const QString kDefaultFolderKey = QStringLiteral("Main/DefBackupsFolder");
+const QString kContactsFolderKey = QStringLiteral("Main/ContactsFolder");
 const QString kHistoryGroup = QStringLiteral("HistoryPaths");
 const QString kDialogsGroup = QStringLiteral("Dialogs");
 constexpr int kHistoryLength = 10;
@@ -39,6 +40,17 @@ QString UserSettings::DefaultBackupFolder() {
 void UserSettings::SetDefaultBackupFolder(const QString& folder) {
     QSettings settings(kOrganization, kApplication);
     settings.setValue(kDefaultFolderKey, folder);
+}
+
+QString UserSettings::ContactsFolder() {
+    // A QSettings of this call alone: QSettings is reentrant, so any thread may do this.
+    QSettings settings(kOrganization, kApplication);
+    return settings.value(kContactsFolderKey).toString();
+}
+
+void UserSettings::SetContactsFolder(const QString& folder) {
+    QSettings settings(kOrganization, kApplication);
+    settings.setValue(kContactsFolderKey, folder);
 }
 
 QStringList UserSettings::PathHistory() {

@@ -23,6 +23,12 @@ class UserSettings {
     static QString DefaultBackupFolder();
     static void SetDefaultBackupFolder(const QString& folder);
 
+    // "Main"/"ContactsFolder": the address book (a vdir) the user picked, empty when none.
+    // Unlike the other values it may be read on any thread: the contacts stages of a run
+    // read it on the worker.
+    static QString ContactsFolder();
+    static void SetContactsFolder(const QString& folder);
+
     // "HistoryPaths"/"Combo0".."Combo9": the destinations typed last, newest first, read
     // up to the first empty or missing value.
     static QStringList PathHistory();
