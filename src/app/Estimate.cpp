@@ -5,8 +5,10 @@
 
 #include "engine/FileFilter.h"
 #include "engine/FolderWalk.h"
+#include "engine/RunTemporary.h"
 #include "log/Log.h"
 #include "model/FileName.h"
+#include "sources/RegistryFile.h"
 
 namespace corvane {
 namespace {
@@ -65,6 +67,19 @@ double EstimateFiles(const SourceItem& item, const QString& includeFilter,
     return total;
 }
 
+double EstimateRegistry(const SourceItem& item) {
+    SetProgressRange(0, 10);
+    SetProgressPos(2);
+    double size = 0;
+    RunTemporary exported;
+    if (exported.Create(QStringLiteral("tmp")) && ExportRegistryItem(item.path, exported.Path())) {
+        size = static_cast<double>(FileSize(exported.Path()).value_or(0));
+    }
+    exported.Remove();
+    SetProgressPos(10);
+    return size;
+}
+
 double EstimateTask(const TaskList& tasks, int taskIndex, const StopSignal& stop) {
     if (taskIndex < 0 || taskIndex >= tasks.TaskCount() || tasks.TaskAt(taskIndex) == nullptr) {
         return 0;
@@ -80,6 +95,8 @@ double EstimateTask(const TaskList& tasks, int taskIndex, const StopSignal& stop
         SetProgressLabel(QStringLiteral("Task estimate, stage %1/%2").arg(stage).arg(count));
         if (item.kind == kItemFolder || item.kind == kItemFile) {
             total += EstimateFiles(item, task.includeFilter, task.excludeFilter, stop);
+        } else if (item.kind == kItemRegistryKey) {
+            total += EstimateRegistry(item);
         }
         if (stop.IsSet()) {
             break;

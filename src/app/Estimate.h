@@ -19,8 +19,13 @@ QString FormatSize(double bytes);
 double EstimateFiles(const SourceItem& item, const QString& includeFilter,
                      const QString& excludeFilter, const StopSignal& stop);
 
+// The size of the REGEDIT4 file a backup of the registry item stores: the key exported
+// once into a run temporary, deleted afterwards. 0 when the key cannot be exported (the
+// export logs why). Progress 0..10.
+double EstimateRegistry(const SourceItem& item);
+
 // The size of every item of the task; progress labelled "Task estimate, stage %d/%d".
-// Contact and registry items add nothing until those sources exist.
+// Contact items add nothing until that source exists.
 double EstimateTask(const TaskList& tasks, int taskIndex, const StopSignal& stop);
 
 // The estimate of several tasks: "Estimating task..." and EstimateTask for each, until

@@ -15,6 +15,7 @@
 #include "engine/ItemStages.h"
 #include "engine/LocalPath.h"
 #include "engine/NetworkConnection.h"
+#include "engine/RegistryStage.h"
 #include "engine/RunTemporary.h"
 #include "engine/TaskParameterFile.h"
 #include "log/Log.h"
@@ -46,6 +47,7 @@ class BackupRunner {
     void Mail(const QString& text) const;
     bool StagesMayGoOn() const { return m_runOk && !m_stop.IsSet(); }
     void FilesStage(const SourceItem& item);
+    void RegistryStage(const SourceItem& item);
     void CollectForArchive(const SourceItem& item);
     void CopyToFolder(const SourceItem& item);
     void WriteArchiveToFolder();
@@ -60,6 +62,8 @@ class BackupRunner {
     const LocalClock& m_clock;
     CalendarTime m_runTime;
     ArchiveList m_archive;
+    // Files the stages exported for the archive, kept until it is written.
+    std::vector<std::unique_ptr<RunTemporary>> m_exported;
     // The one FTP session of an FTP run, from the connect to the release.
     std::unique_ptr<FtpSession> m_ftp;
     bool m_runOk = true;
@@ -146,9 +150,10 @@ void BackupRunner::ReleaseDestination() {
 
 // Every item in its stage, then the archive of a ZIP run.
 void BackupRunner::StoreData() {
-    RunItemStages(
-        m_task.items, QStringLiteral("copy"), [this](const SourceItem& item) { FilesStage(item); },
-        [this] { return StagesMayGoOn(); });
+    ItemStageSet stages;
+    stages.files = [this](const SourceItem& item) { FilesStage(item); };
+    stages.registry = [this](const SourceItem& item) { RegistryStage(item); };
+    RunItemStages(m_task.items, QStringLiteral("copy"), stages, [this] { return StagesMayGoOn(); });
     if (StagesMayGoOn() && m_task.backupMode == kMethodZip) {
         if (IsFtp()) {
             WriteArchiveToFtp();
@@ -157,6 +162,7 @@ void BackupRunner::StoreData() {
         }
     }
     m_archive.DeleteTemporaries();
+    m_exported.clear();
 }
 
 void BackupRunner::RecordTheBackup() {
@@ -181,6 +187,25 @@ void BackupRunner::FilesStage(const SourceItem& item) {
         }
     } else {
         CopyToFolder(item);
+    }
+}
+
+// A key that cannot be exported ends the run as failed: the user must not believe the
+// settings were saved. A failed upload lets the other items go on, as for files.
+void BackupRunner::RegistryStage(const SourceItem& item) {
+    RegistryBackup result;
+    if (m_task.backupMode == kMethodZip) {
+        m_exported.push_back(std::make_unique<RunTemporary>());
+        result = AddRegistryToArchive(item, m_archive, *m_exported.back());
+    } else if (IsFtp()) {
+        result = CopyRegistryToFtp(item, *m_ftp);
+    } else {
+        result = CopyRegistryToFolder(item, DestinationFolder());
+    }
+    if (result == RegistryBackup::kNotExported) {
+        m_runOk = false;
+    } else if (result == RegistryBackup::kNotUploaded) {
+        m_uploadFailed = true;
     }
 }
 

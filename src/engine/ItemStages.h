@@ -1,10 +1,10 @@
 #pragma once
 
 // The stages of a backup or restore run: one per item of the task, in the task's order.
-// Each stage names itself on the progress label ("Stage 2/5, copy files"); folders and
-// files go to the run's own step, contacts and registry keys are passed over with a
-// warning (this version has no store for them). Items of another kind get no stage
-// number. Runs on the worker thread.
+// Each stage names itself on the progress label ("Stage 2/5, copy files") and hands the
+// item to the run's step for its kind. A kind whose step the run leaves empty is passed
+// over with a warning (this version has no store for it). Items of another kind get no
+// stage number. Runs on the worker thread.
 
 #include <QString>
 #include <functional>
@@ -14,10 +14,18 @@
 
 namespace corvane {
 
-// `verb` completes the label ("copy", "restore"); `filesStage` handles a folder or file
-// item; after each item the walk ends unless `mayGoOn` answers true.
+using ItemStage = std::function<void(const SourceItem&)>;
+
+// The run's step for each kind of item; an empty one logs that the kind is not supported.
+struct ItemStageSet {
+    ItemStage files;     // a folder or a file
+    ItemStage contacts;  // all contacts or one contact
+    ItemStage registry;  // a registry key
+};
+
+// `verb` completes the label ("copy", "restore"); after each item the walk ends unless
+// `mayGoOn` answers true.
 void RunItemStages(const std::vector<SourceItem>& items, const QString& verb,
-                   const std::function<void(const SourceItem&)>& filesStage,
-                   const std::function<bool()>& mayGoOn);
+                   const ItemStageSet& stages, const std::function<bool()>& mayGoOn);
 
 }  // namespace corvane

@@ -16,6 +16,7 @@
 #include "engine/RunTemporary.h"
 #include "log/Log.h"
 #include "model/FileName.h"
+#include "restore/RegistryRestore.h"
 #include "restore/RestoreList.h"
 #include "restore/RestoreTarget.h"
 #include "restore/SafePath.h"
@@ -170,9 +171,16 @@ void Restorer::RestoreItems() {
     Log("Restore task data...");
     SetProgressLabel(QStringLiteral("Restore data"));
     ShowProgress();
-    RunItemStages(
-        m_task.items, QStringLiteral("restore"),
-        [this](const SourceItem& item) { RestoreFiles(item); }, [this] { return !m_stop.IsSet(); });
+    ItemStageSet stages;
+    stages.files = [this](const SourceItem& item) { RestoreFiles(item); };
+    stages.registry = [this](const SourceItem& item) {
+        if (!RestoreRegistryItem(m_list, item, m_destination, m_task.backupMode, m_archiveName,
+                                 m_task.archivePassword, m_ftp.get())) {
+            m_allRestored = false;
+        }
+    };
+    RunItemStages(m_task.items, QStringLiteral("restore"), stages,
+                  [this] { return !m_stop.IsSet(); });
     HideProgress();
 }
 

@@ -2,8 +2,13 @@
 
 #include <utility>
 
+#include <QDir>
+
 #include "app/Estimate.h"
+#include "sources/RegistryFile.h"
+#include "support/DconfSandbox.h"
 #include "support/LogCapture.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
 namespace corvane {
@@ -58,6 +63,19 @@ TEST_F(EstimateTest, SumsTheFilesABackupWouldSaveUntilStopped) {
     task->excludeFilter = "*.doc";
     EXPECT_EQ(EstimateTask(m_tasks, 0, StopSignal()), 7123);
     EXPECT_TRUE(m_log.Texts().contains("    Warning: 'c.doc' - ignored with exclude filter"));
+}
+
+// A registry item counts the .reg file its backup stores; a missing key counts nothing.
+TEST_F(EstimateTest, RegistryItemCountsTheFileItsBackupStores) {
+    test::DconfSandbox& dconf = test::DconfSandbox::Get();
+    ASSERT_TRUE(dconf.IsRunning()) << dconf.Problem().toStdString();
+    const test::ScopedEnv home("CORVANE_HOME", m_dir.File("data").toUtf8());
+    ASSERT_TRUE(dconf.Write("/corvest/app/deep/clock", "'24h'"));
+    const SourceItem item = MakeRegistryItem("HKEY_CURRENT_USER\\corvest\\app", "App");
+    ASSERT_TRUE(ExportRegistryItem(item.path, m_dir.File("app.reg")));
+    EXPECT_EQ(EstimateRegistry(item), QFileInfo(m_dir.File("app.reg")).size());
+    EXPECT_EQ(EstimateRegistry(MakeRegistryItem("HKEY_CURRENT_USER\\corvest\\none", "N")), 0);
+    EXPECT_TRUE(QDir(m_dir.File("data/tmp")).isEmpty());
 }
 
 }  // namespace

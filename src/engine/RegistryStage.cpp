@@ -1,0 +1,79 @@
+#include "engine/RegistryStage.h"
+
+#include "engine/ArchiveList.h"
+#include "engine/FolderPath.h"
+#include "engine/LocalPath.h"
+#include "engine/RunTemporary.h"
+#include "log/Log.h"
+#include "sources/RegistryFile.h"
+#include "transport/FtpSession.h"
+
+namespace corvane {
+namespace {
+
+// Progress 0..10 for the stage, at 10 whatever way it ends.
+class StageProgress {
+  public:
+    StageProgress() {
+        SetProgressRange(0, 10);
+        SetProgressPos(0);
+    }
+    ~StageProgress() { SetProgressPos(10); }
+    StageProgress(const StageProgress&) = delete;
+    StageProgress& operator=(const StageProgress&) = delete;
+};
+
+// Exports the item's key into the run temporary `exported`; the reasons are logged.
+bool ExportToTemporary(const SourceItem& item, RunTemporary& exported) {
+    if (!exported.Create(QStringLiteral("reg")) ||
+        !ExportRegistryItem(item.path, exported.Path())) {
+        Log("  Error: cannot save registry items");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+QString RegistryFileName(const SourceItem& item) {
+    return item.nameInArchive + QStringLiteral(".reg");
+}
+
+RegistryBackup CopyRegistryToFolder(const SourceItem& item, const QString& folder) {
+    StageProgress progress;
+    CreateFolderPath(folder);
+    Log("  Copy registry...");
+    if (!ExportRegistryItem(item.path, WithSlash(folder) + RegistryFileName(item))) {
+        Log("  Error: cannot save registry items");
+        return RegistryBackup::kNotExported;
+    }
+    return RegistryBackup::kStored;
+}
+
+RegistryBackup CopyRegistryToFtp(const SourceItem& item, FtpSession& ftp) {
+    StageProgress progress;
+    Log("  Create folders on FTP...");
+    ftp.CreateFolders(QString());
+    Log("  Copy registry...");
+    RunTemporary exported;
+    if (!ExportToTemporary(item, exported)) {
+        return RegistryBackup::kNotExported;
+    }
+    if (!ftp.Upload(exported.Path(), RegistryFileName(item))) {
+        Log("  Error: cannot upload file");
+        return RegistryBackup::kNotUploaded;
+    }
+    return RegistryBackup::kStored;
+}
+
+RegistryBackup AddRegistryToArchive(const SourceItem& item, ArchiveList& archive,
+                                    RunTemporary& exported) {
+    StageProgress progress;
+    if (!ExportToTemporary(item, exported)) {
+        return RegistryBackup::kNotExported;
+    }
+    archive.Add(exported.Path(), RegistryFileName(item), true);
+    return RegistryBackup::kStored;
+}
+
+}  // namespace corvane
