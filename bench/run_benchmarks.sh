@@ -44,23 +44,7 @@ LARGE=${LARGE:-1}
 bench_tools rsync time zip unzip python3
 bench_cli
 
-# --- corpus and work folder ---------------------------------------------------------
-if [[ ! -f $CORPUS/.corpus-complete ]]; then
-  echo "building the corpus in $CORPUS (about 80 s)"
-  bash "$MAKE_CORPUS" "$CORPUS"
-fi
-CORPUS=$(cd "$CORPUS" && pwd)
-mkdir -p "$WORK"
-WORK=$(cd "$WORK" && pwd)
-case "$WORK/" in "$CORPUS/"*) echo "WORK_DIR must not lie inside the corpus" >&2; exit 2 ;; esac
-
-TRASH=$WORK/trash
-STAMP=$WORK/.last-bulk-delete
-mkdir -p "$TRASH"
-# Leftovers of an earlier, interrupted run go to the trash like everything else.
-for old in src dst zip data logs results.tsv sizes.tsv summary.md meta.tsv; do
-  if [[ -e $WORK/$old ]]; then mv "$WORK/$old" "$TRASH/$old.old.$$.$RANDOM"; fi
-done
+bench_prepare src dst zip data logs results.tsv sizes.tsv summary.md meta.tsv
 mkdir -p "$WORK/dst" "$WORK/zip/corv" "$WORK/zip/peer" "$WORK/data" "$WORK/logs"
 RESULTS=$WORK/results.tsv   # case, tool, rep, seconds, max RSS KiB, exit status
 : > "$RESULTS"

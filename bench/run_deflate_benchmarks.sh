@@ -28,19 +28,7 @@ TREES=${TREES:-small large}
 bench_tools time zip unzip pigz python3
 bench_cli
 
-if [[ ! -f $CORPUS/.corpus-complete ]]; then
-  echo "building the corpus in $CORPUS (about 80 s)"
-  bash "$MAKE_CORPUS" "$CORPUS"
-fi
-CORPUS=$(cd "$CORPUS" && pwd)
-mkdir -p "$WORK"
-WORK=$(cd "$WORK" && pwd)
-TRASH=$WORK/trash
-STAMP=$WORK/.last-bulk-delete
-mkdir -p "$TRASH"
-for old in zip data logs results.tsv sizes.tsv summary.md meta.tsv; do
-  if [[ -e $WORK/$old ]]; then mv "$WORK/$old" "$TRASH/$old.old.$$.$RANDOM"; fi
-done
+bench_prepare zip data logs results.tsv sizes.tsv summary.md meta.tsv
 mkdir -p "$WORK/zip" "$WORK/data" "$WORK/logs"
 RESULTS=$WORK/results.tsv
 : > "$RESULTS"
