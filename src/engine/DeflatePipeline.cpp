@@ -1,10 +1,16 @@
 #include "engine/DeflatePipeline.h"
 
+#include <algorithm>
+#include <system_error>
+
 namespace corvane {
 
 namespace {
 
 constexpr int kMemoryLevel = 8;  // zlib's default
+// More threads than this would only cost memory (blocks and compressors) on any
+// machine this runs on.
+constexpr int kMaxThreads = 32;
 
 bool InitRawDeflate(z_stream& stream, int level) {
     return deflateInit2(&stream, level, Z_DEFLATED, -MAX_WBITS, kMemoryLevel, Z_DEFAULT_STRATEGY) ==
@@ -13,7 +19,8 @@ bool InitRawDeflate(z_stream& stream, int level) {
 
 }  // namespace
 
-DeflatePipeline::DeflatePipeline(int level, int threads) : m_level(level) {
+DeflatePipeline::DeflatePipeline(int level, int requestedThreads) : m_level(level) {
+    const int threads = std::min(requestedThreads, kMaxThreads);
     // Two blocks in flight per worker keep each busy while the caller reads and writes;
     // one thread needs two: the block being filled and the one before, its dictionary.
     const int blockCount = threads <= 1 ? 2 : 2 * threads + 2;
@@ -21,13 +28,16 @@ DeflatePipeline::DeflatePipeline(int level, int threads) : m_level(level) {
         m_blocks.push_back(std::make_unique<DeflateBlock>());
         m_free.push_back(m_blocks.back().get());
     }
-    if (threads <= 1) {
+    for (int i = 0; threads > 1 && i < threads; ++i) {
+        try {
+            m_workers.emplace_back([this] { Work(); });
+        } catch (const std::system_error&) {
+            break;  // the system gives no more threads: those there are serve
+        }
+    }
+    if (m_workers.empty()) {
         m_inlineReady = InitRawDeflate(m_inlineStream, m_level);
         m_ready = m_inlineReady;
-        return;
-    }
-    for (int i = 0; i < threads; ++i) {
-        m_workers.emplace_back([this] { Work(); });
     }
 }
 

@@ -28,8 +28,8 @@ namespace corvane {
 
 class DeflatePipeline {
   public:
-    // `level` 0..9; `threads` >= 1.
-    DeflatePipeline(int level, int threads);
+    // `level` 0..9; `threads` >= 1 (more than 32 count as 32).
+    DeflatePipeline(int level, int requestedThreads);
     ~DeflatePipeline();
     DeflatePipeline(const DeflatePipeline&) = delete;
     DeflatePipeline& operator=(const DeflatePipeline&) = delete;
