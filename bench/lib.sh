@@ -1,6 +1,7 @@
 # Shared by the benchmark scripts: moving old trees to the trash, waiting after bulk
-# deletes, noting the load, and timing one command. Expects WORK, TRASH, STAMP, LOG and
-# RESULTS to be set by the script that sources it.
+# deletes, noting the load, timing one command, and writing the sections of a task
+# list. Expects WORK, TRASH, STAMP, LOG and RESULTS to be set by the script that
+# sources it.
 
 trash_n=0
 to_trash() {  # moves each existing path into the trash
@@ -45,4 +46,22 @@ timed() {
   printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$case" "$tool" "$rep" "$secs" "$rss" "$rc" >> "$RESULTS"
   printf "  %-${CASE_WIDTH:-14}s %-8s rep %s  %7s s  %7s KiB  rc=%s\n" "$case" "$tool" "$rep" "$secs" "$rss" "$rc"
   rm -f "$tf"
+}
+
+# A task list is written by hand in the property-store form (doc/formats/task-list.md,
+# doc/formats/property-store.md): sections in byte order of their names, keys too.
+xml_attr() {  # escapes a value for a double-quoted attribute
+  local v=$1
+  v=${v//&/&amp;}; v=${v//</&lt;}; v=${v//>/&gt;}; v=${v//\"/&quot;}
+  printf '%s' "$v"
+}
+task_section() {  # NAME INDEX OID MODE DEST SRC DSTNAME [ARCHIVE LEVEL]
+  local name=$1 index=$2 oid=$3 mode=$4 dest=$5 src=$6 dstname=$7 archive=${8:-} level=${9:-}
+  printf '<Task%s DstFolderName1="%s" SrcDataType1="1" SrcFolder1="%s"' \
+    "$index" "$(xml_attr "$dstname")" "$(xml_attr "$src")"
+  if [[ $mode == 2 ]]; then
+    printf ' archiveCmpVal="%s" archiveName="%s"' "$level" "$(xml_attr "$archive")"
+  fi
+  printf ' backupMode="%s" destPath="%s" destType="1" itemsCount="1" taskName="%s" taskOID="%s" taskType="1" useXPBurn="0"/>' \
+    "$mode" "$(xml_attr "$dest")" "$(xml_attr "$name")" "$oid"
 }

@@ -44,23 +44,7 @@ LARGE=${LARGE:-1}
 bench_tools rsync time zip unzip python3
 bench_cli
 
-# --- corpus and work folder ---------------------------------------------------------
-if [[ ! -f $CORPUS/.corpus-complete ]]; then
-  echo "building the corpus in $CORPUS (about 80 s)"
-  bash "$MAKE_CORPUS" "$CORPUS"
-fi
-CORPUS=$(cd "$CORPUS" && pwd)
-mkdir -p "$WORK"
-WORK=$(cd "$WORK" && pwd)
-case "$WORK/" in "$CORPUS/"*) echo "WORK_DIR must not lie inside the corpus" >&2; exit 2 ;; esac
-
-TRASH=$WORK/trash
-STAMP=$WORK/.last-bulk-delete
-mkdir -p "$TRASH"
-# Leftovers of an earlier, interrupted run go to the trash like everything else.
-for old in src dst zip data logs results.tsv sizes.tsv summary.md meta.tsv; do
-  if [[ -e $WORK/$old ]]; then mv "$WORK/$old" "$TRASH/$old.old.$$.$RANDOM"; fi
-done
+bench_prepare src dst zip data logs results.tsv sizes.tsv summary.md meta.tsv
 mkdir -p "$WORK/dst" "$WORK/zip/corv" "$WORK/zip/peer" "$WORK/data" "$WORK/logs"
 RESULTS=$WORK/results.tsv   # case, tool, rep, seconds, max RSS KiB, exit status
 : > "$RESULTS"
@@ -74,21 +58,6 @@ source "$(dirname "$0")/lib.sh"
 # CorvTasks.bin written by hand in the property-store form (doc/formats/task-list.md,
 # doc/formats/property-store.md): sections in byte order of their names, keys in byte
 # order too. One copy task and four ZIP tasks.
-xml_attr() {  # escapes a value for a double-quoted attribute
-  local v=$1
-  v=${v//&/&amp;}; v=${v//</&lt;}; v=${v//>/&gt;}; v=${v//\"/&quot;}
-  printf '%s' "$v"
-}
-task_section() {  # NAME INDEX OID MODE DEST SRC DSTNAME [ARCHIVE LEVEL]
-  local name=$1 index=$2 oid=$3 mode=$4 dest=$5 src=$6 dstname=$7 archive=${8:-} level=${9:-}
-  printf '<Task%s DstFolderName1="%s" SrcDataType1="1" SrcFolder1="%s"' \
-    "$index" "$(xml_attr "$dstname")" "$(xml_attr "$src")"
-  if [[ $mode == 2 ]]; then
-    printf ' archiveCmpVal="%s" archiveName="%s"' "$level" "$(xml_attr "$archive")"
-  fi
-  printf ' backupMode="%s" destPath="%s" destType="1" itemsCount="1" taskName="%s" taskOID="%s" taskType="1" useXPBurn="0"/>' \
-    "$mode" "$(xml_attr "$dest")" "$(xml_attr "$name")" "$oid"
-}
 write_tasks() {
   {
     printf '<TasksList><Main TasksCount="5"/>'

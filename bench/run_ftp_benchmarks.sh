@@ -35,19 +35,7 @@ REPS=${REPS:-3}
 bench_tools curl zip time python3 python3-pyftpdlib
 bench_cli
 
-if [[ ! -f $CORPUS/.corpus-complete ]]; then
-  echo "building the corpus in $CORPUS (about 80 s)"
-  bash "$MAKE_CORPUS" "$CORPUS"
-fi
-CORPUS=$(cd "$CORPUS" && pwd)
-mkdir -p "$WORK"
-WORK=$(cd "$WORK" && pwd)
-TRASH=$WORK/trash
-STAMP=$WORK/.last-bulk-delete
-mkdir -p "$TRASH"
-for old in ftp data logs tmpzip results.tsv summary.md meta.tsv; do
-  if [[ -e $WORK/$old ]]; then mv "$WORK/$old" "$TRASH/$old.old.$$.$RANDOM"; fi
-done
+bench_prepare ftp data logs tmpzip results.tsv summary.md meta.tsv
 mkdir -p "$WORK/ftp" "$WORK/data" "$WORK/logs" "$WORK/tmpzip"
 RESULTS=$WORK/results.tsv
 : > "$RESULTS"

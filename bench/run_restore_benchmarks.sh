@@ -52,24 +52,8 @@ PASSWORD=${PASSWORD:-1}
 bench_tools rsync time unzip python3 diffutils
 bench_cli
 
-# --- corpus and work folder ---------------------------------------------------------
-if [[ ! -f $CORPUS/.corpus-complete ]]; then
-  echo "building the corpus in $CORPUS (about 80 s)"
-  bash "$MAKE_CORPUS" "$CORPUS"
-fi
-CORPUS=$(cd "$CORPUS" && pwd)
-mkdir -p "$WORK"
-WORK=$(cd "$WORK" && pwd)
-case "$WORK/" in "$CORPUS/"*) echo "WORK_DIR must not lie inside the corpus" >&2; exit 2 ;; esac
+bench_prepare backup restore data logs results.tsv checks.tsv summary.md meta.tsv
 SMALL=$CORPUS/small
-
-TRASH=$WORK/trash
-STAMP=$WORK/.last-bulk-delete
-mkdir -p "$TRASH"
-# Leftovers of an earlier, interrupted run go to the trash like everything else.
-for old in backup restore data logs results.tsv checks.tsv summary.md meta.tsv; do
-  if [[ -e $WORK/$old ]]; then mv "$WORK/$old" "$TRASH/$old.old.$$.$RANDOM"; fi
-done
 mkdir -p "$WORK/backup/zip" "$WORK/backup/copy" "$WORK/restore" "$WORK/data" "$WORK/logs"
 RESULTS=$WORK/results.tsv   # case, tool, rep, seconds, max RSS KiB, exit status
 CHECKS=$WORK/checks.tsv     # case, tool, rep, what, ok|FAIL, detail

@@ -30,3 +30,24 @@ bench_cli() {
   fi
   [[ -x $CLI ]] || { echo "corvane-cli not found: $CLI" >&2; exit 1; }
 }
+
+# bench_prepare OLD...: builds the corpus when it is missing, makes CORPUS and WORK
+# absolute, sets TRASH and STAMP, and moves the named leftovers of an earlier,
+# interrupted run from WORK into the trash.
+bench_prepare() {
+  if [[ ! -f $CORPUS/.corpus-complete ]]; then
+    echo "building the corpus in $CORPUS (about 80 s)"
+    bash "$MAKE_CORPUS" "$CORPUS"
+  fi
+  CORPUS=$(cd "$CORPUS" && pwd)
+  mkdir -p "$WORK"
+  WORK=$(cd "$WORK" && pwd)
+  case "$WORK/" in "$CORPUS/"*) echo "WORK_DIR must not lie inside the corpus" >&2; exit 2 ;; esac
+  TRASH=$WORK/trash
+  STAMP=$WORK/.last-bulk-delete
+  mkdir -p "$TRASH"
+  local old
+  for old in "$@"; do
+    if [[ -e $WORK/$old ]]; then mv "$WORK/$old" "$TRASH/$old.old.$$.$RANDOM"; fi
+  done
+}

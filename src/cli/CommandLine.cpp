@@ -15,6 +15,7 @@
 #include "cli/TaskFinderCommands.h"
 #include "cli/TaskPrinter.h"
 #include "cli/TaskSessionCommand.h"
+#include "engine/ArchiveThreads.h"
 #include "log/Log.h"
 #include "platform/DataFolder.h"
 #include "restore/FtpTaskFinder.h"
@@ -23,7 +24,7 @@ namespace corvane {
 namespace {
 
 const char kUsage[] =
-    "Usage: corvane-cli [--data-dir DIR] COMMAND [ARGS]\n"
+    "Usage: corvane-cli [--data-dir DIR] [--threads N] COMMAND [ARGS]\n"
     "\n"
     "Works on the task list of the data folder: DIR when given, else $CORVANE_HOME,\n"
     "else the program's folder when it holds CorvTasks.bin, else\n"
@@ -207,6 +208,9 @@ int TakeGlobalOptions(QStringList& args, QString& dataDir, std::FILE* out, std::
             dataDir = args.takeFirst();
         } else if (option.startsWith(QLatin1String("--data-dir="))) {
             dataDir = option.mid(11);
+        } else if (option == QLatin1String("--threads") && !args.isEmpty() &&
+                   args.front().toInt() > 0) {
+            SetArchiveThreads(args.takeFirst().toInt());  // deflating threads of ZIP runs
         } else {
             return UsageError(err, "unknown option");
         }

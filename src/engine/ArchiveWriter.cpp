@@ -10,10 +10,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <random>
 
+#include "engine/ArchiveThreads.h"
+#include "engine/DeflateBlock.h"
+#include "engine/DeflatePipeline.h"
 #include "engine/DosTime.h"
 #include "engine/LocalPath.h"
 #include "engine/ZipCrypto.h"
@@ -26,7 +30,6 @@ namespace corvane {
 
 namespace {
 
-constexpr size_t kDataBlockSize = 65535;      // one read from a source file
 constexpr size_t kCrcBlockSize = 131072;      // one read of the CRC pass
 constexpr size_t kOutputBufferSize = 262144;  // archive bytes gathered before a write
 constexpr int kMaxProgressBound = 65535;      // the progress bar's bounds are 16-bit
@@ -206,12 +209,50 @@ bool CrcOfRest(int fd, unsigned char* buffer, quint32& crc, quint64& size) {
     return true;
 }
 
+// Reads up to `want` bytes onto the end of the block's data; fewer where the file ends.
+bool FillBlock(int fd, DeflateBlock& block, size_t want, quint64 statSize, quint64& read) {
+    while (want > 0) {
+        const ssize_t got = ReadSource(fd, block.Data() + block.Size(), want);
+        if (got < 0) {
+            return false;
+        }
+        if (got == 0) {
+            break;
+        }
+        block.SetSize(block.Size() + size_t(got));
+        read += quint64(got);
+        // A short read of a regular file that reached its known size is its end; this
+        // saves the read that would answer 0. (Files of size 0 in /proc and the like
+        // are read until a read answers 0.)
+        if (size_t(got) < want && statSize > 0 && read >= statSize) {
+            break;
+        }
+        want -= size_t(got);
+    }
+    return true;
+}
+
+bool MayReach4GiB(quint64 size) {
+    // Each block's output is at most its input plus zlib's bound for incompressible data
+    // and the sync flush's empty stored block; the cipher adds its header.
+    const quint64 blocks = size / DeflateBlock::kBlockSize + 1;
+    const quint64 blockMargin =
+        compressBound(DeflateBlock::kBlockSize) - DeflateBlock::kBlockSize + 5;
+    return size + blocks * blockMargin + ZipCrypto::kHeaderSize >= kZip32Limit;
+}
+
 // ---------------------------------------------------------------------------------------
 // One WriteArchive call.
+//
+// The calling thread reads the sources and writes the archive; the pipeline's workers
+// deflate the blocks of data in between. Reading runs ahead of writing by at most the
+// pipeline's blocks: an entry waits in m_pending from its first block read to its last
+// written, and blocks go into the archive in the order they were read. Every failure is
+// found and logged on the calling thread.
 
 class ArchiveJob {
   public:
-    ArchiveJob(int level, const QString& password);
+    ArchiveJob(int level, const QString& password, int threads);
     ~ArchiveJob();
     ArchiveJob(const ArchiveJob&) = delete;
     ArchiveJob& operator=(const ArchiveJob&) = delete;
@@ -219,50 +260,61 @@ class ArchiveJob {
     bool Run(const ArchiveList& list, const QString& archivePath, const StopSignal& stop);
 
   private:
-    bool AddFolder(const ArchiveListEntry& entry);
-    bool AddFile(const ArchiveListEntry& entry);
-    // What the passes over one source file saw.
-    struct FileData {
+    // An entry read, or being read, whose last block is not written yet.
+    struct PendingEntry {
+        QString sourcePath;
+        size_t index = 0;  // in the list
+        QByteArray name;
+        bool utf8Name = true;  // the name's bytes are UTF-8 (else a file name's raw bytes)
+        quint32 dosDateTime = 0;
+        quint32 attributes = 0;
+        bool encrypted = false;
+        bool zip64 = false;
         quint64 statSize = 0;      // the size fstat gave when the file was opened
         quint64 expectedSize = 0;  // bytes the CRC pass read (encrypted entries)
         quint32 expectedCrc = 0;   // their CRC-32
-        quint64 total = 0;         // bytes the data pass compressed
-        quint32 crc = 0;           // their CRC-32
+        quint64 total = 0;         // bytes read for the data, known with the last block
+        quint32 crc = 0;           // CRC-32 of the data written so far
     };
-    enum class DataPass { kDone, kReadFailed, kWriteFailed };
-    bool ReadCrcFirst(int fd, FileData& data);
-    DataPass CompressFileData(int fd, bool encrypted, FileData& data);
-    bool EntryIsTheFile(const FileData& data, bool encrypted, bool zip64) const;
-    bool AddLink(const ArchiveListEntry& entry);
+    enum class DataPass { kDone, kReadFailed, kWriteFailed, kStopped };
+
+    bool AddFolder(const ArchiveListEntry& entry, size_t index);
+    bool AddFile(const ArchiveListEntry& entry, size_t index, const StopSignal& stop);
+    bool AddLink(const ArchiveListEntry& entry, size_t index);
+    bool CheckName(const ArchiveListEntry& entry, size_t index, PendingEntry& pending);
+    bool ReadCrcFirst(int fd, PendingEntry& entry);
+    DataPass QueueFileData(int fd, PendingEntry& entry, const StopSignal& stop);
+    // Data known in full (a link's text, nothing for a folder): one block.
+    bool QueueWhole(PendingEntry&& entry, const QByteArray& data);
+    // A free block, writing out the oldest deflated ones while there is none.
+    DeflateBlock* AcquireBlock();
+    bool WriteOldest();
+    bool EntryIsTheFile(const PendingEntry& entry) const;
     // The 12-byte header that starts an encrypted entry's data; `crc` of the plain data.
     bool WriteEncryptionHeader(quint32 crc);
-    bool CheckName(const ArchiveListEntry& entry, QByteArray& name);
     // The reason of the output's failure for a log line: ": " and the system's text,
     // or nothing when the system gave none.
     QString OutputReason() const;
-    // `utf8Name`: the name's bytes are UTF-8 (else the raw bytes of a file name).
-    bool OpenEntry(const QByteArray& name, bool utf8Name, quint32 dosDateTime, quint32 attributes,
-                   bool encrypted, bool zip64);
-    bool Compress(const unsigned char* data, size_t size, int flush);
+    bool OpenEntry(const PendingEntry& entry);
     // Encrypts (in place) when the entry is encrypted, then writes.
     bool WriteToEntry(unsigned char* data, size_t size);
     bool WriteRawToEntry(const unsigned char* data, size_t size);
     bool CloseEntry(quint64 size, quint32 crc);
     bool WriteFailed();
     void RandomBytes(unsigned char* out, size_t count);
-    bool MayReach4GiB(quint64 size);
     bool CompleteZip64(const QString& path);
 
     int m_level = 9;
+    int m_threads = 1;
     std::optional<ZipCrypto> m_crypto;
-    z_stream m_stream = {};
-    bool m_streamReady = false;
-    std::unique_ptr<unsigned char[]> m_dataBuffer;
-    // The CRC pass reads into it; the data pass, which follows it, compresses into it.
+    std::unique_ptr<DeflatePipeline> m_pipeline;
+    std::deque<PendingEntry> m_pending;
+    // The CRC pass of encrypted entries reads into it.
     std::unique_ptr<unsigned char[]> m_crcBuffer;
     OutputFile m_output;
     zipFile m_zip = nullptr;
     QString m_archivePath;
+    size_t m_listSize = 0;
     bool m_writeErrorLogged = false;
     bool m_entryEncrypted = false;
     quint64 m_entryCompressed = 0;  // bytes written to the current entry
@@ -274,10 +326,10 @@ class ArchiveJob {
     size_t m_randomLeft = 0;
 };
 
-ArchiveJob::ArchiveJob(int level, const QString& password)
+ArchiveJob::ArchiveJob(int level, const QString& password, int threads)
     // zlib refuses other levels; the task's default level is 9.
     : m_level(level >= 0 && level <= 9 ? level : 9),
-      m_dataBuffer(new unsigned char[kDataBlockSize]),
+      m_threads(threads > 0 ? threads : ArchiveThreads()),
       m_crcBuffer(new unsigned char[kCrcBlockSize]) {
     if (!password.isEmpty()) {
         m_crypto.emplace(password.toUtf8());
@@ -288,9 +340,6 @@ ArchiveJob::~ArchiveJob() {
     if (m_zip != nullptr) {
         zipClose(m_zip, nullptr);
     }
-    if (m_streamReady) {
-        deflateEnd(&m_stream);
-    }
 }
 
 bool ArchiveJob::Run(const ArchiveList& list, const QString& archivePath, const StopSignal& stop) {
@@ -298,14 +347,13 @@ bool ArchiveJob::Run(const ArchiveList& list, const QString& archivePath, const 
     const QString tempPath = TemporaryArchivePath(archivePath);
     const QByteArray nativeTemp = FileNameToBytes(tempPath);
 
-    // Entries are deflated here in raw mode rather than by minizip, so one compressor
-    // serves every entry instead of one set up and torn down per entry, and encrypted
-    // entries can carry our own cipher (minizip 1.1's own writes unreadable entries).
-    m_streamReady = deflateInit2(&m_stream, m_level, Z_DEFLATED, -MAX_WBITS, DEF_MEM_LEVEL,
-                                 Z_DEFAULT_STRATEGY) == Z_OK;
+    // Entries are deflated by us in raw mode rather than by minizip, so blocks can be
+    // deflated on several threads, and encrypted entries can carry our own cipher
+    // (minizip 1.1's own writes unreadable entries).
+    m_pipeline = std::make_unique<DeflatePipeline>(m_level, m_threads);
     zlib_filefunc64_def io = {OpenOutput, ReadOutput,  WriteOutput, TellOutput,
                               SeekOutput, CloseOutput, ErrorOutput, &m_output};
-    if (m_streamReady) {
+    if (m_pipeline->Ready()) {
         m_zip = zipOpen2_64(nativeTemp.constData(), APPEND_STATUS_CREATE, nullptr, &io);
     }
     if (m_zip == nullptr) {
@@ -315,21 +363,27 @@ bool ArchiveJob::Run(const ArchiveList& list, const QString& archivePath, const 
     }
 
     const std::vector<ArchiveListEntry>& entries = list.Entries();
-    const size_t count = entries.size();
-    // Long lists are scaled onto the bar's 16-bit range.
-    const bool scaled = count > size_t(kMaxProgressBound);
-    SetProgressRange(0, scaled ? kMaxProgressBound : int(count));
+    m_listSize = entries.size();
+    // Long lists are scaled onto the bar's 16-bit range (see WriteOldest).
+    SetProgressRange(0,
+                     m_listSize > size_t(kMaxProgressBound) ? kMaxProgressBound : int(m_listSize));
 
     bool ok = true;
-    for (size_t i = 0; i < count && ok && !stop.IsSet(); ++i) {
+    for (size_t i = 0; i < m_listSize && ok && !stop.IsSet(); ++i) {
         const ArchiveListEntry& entry = entries[i];
         if (entry.link) {
-            ok = AddLink(entry);
+            ok = AddLink(entry, i);
+        } else if (entry.nameInArchive.endsWith(QLatin1Char('/'))) {
+            ok = AddFolder(entry, i);
         } else {
-            ok = entry.nameInArchive.endsWith(QLatin1Char('/')) ? AddFolder(entry) : AddFile(entry);
+            ok = AddFile(entry, i, stop);
         }
-        SetProgressPos(scaled ? int(quint64(i) * kMaxProgressBound / count) : int(i));
     }
+    while (ok && !stop.IsSet() && m_pipeline->HasSubmitted()) {
+        ok = WriteOldest();
+    }
+    // Blocks still on their way are dropped; each worker ends after the one it holds.
+    m_pipeline.reset();
 
     m_directoryOffset = m_output.position;  // zipClose writes the directory from here
     const int closed = zipClose(m_zip, nullptr);
@@ -354,21 +408,24 @@ bool ArchiveJob::Run(const ArchiveList& list, const QString& archivePath, const 
     return false;
 }
 
-bool ArchiveJob::CheckName(const ArchiveListEntry& entry, QByteArray& name) {
+bool ArchiveJob::CheckName(const ArchiveListEntry& entry, size_t index, PendingEntry& pending) {
     // The exact bytes of the source's name: a name that is not UTF-8 goes in as it is
-    // (OpenEntry then leaves the UTF-8 flag off).
-    name = FileNameToBytes(entry.nameInArchive);
+    // (without the UTF-8 flag).
+    pending.name = FileNameToBytes(entry.nameInArchive);
+    pending.utf8Name = !FileNameIsRaw(entry.nameInArchive);
+    pending.sourcePath = entry.sourcePath;
+    pending.index = index;
     // A ZIP header holds 16 bits of name length.
-    if (name.size() > 0xFFFF || name.contains('\0')) {
+    if (pending.name.size() > 0xFFFF || pending.name.contains('\0')) {
         Log("  Error: cannot add %s to zip", qUtf8Printable(FileNameForDisplay(entry.sourcePath)));
         return false;
     }
     return true;
 }
 
-bool ArchiveJob::AddFolder(const ArchiveListEntry& entry) {
-    QByteArray name;
-    if (!CheckName(entry, name)) {
+bool ArchiveJob::AddFolder(const ArchiveListEntry& entry, size_t index) {
+    PendingEntry pending;
+    if (!CheckName(entry, index, pending)) {
         return false;
     }
     const QString folder = WithoutTrailingSlash(entry.sourcePath);
@@ -379,17 +436,16 @@ bool ArchiveJob::AddFolder(const ArchiveListEntry& entry) {
     }
     // "Made by" Unix: the high 16 bits hold the mode, so extracting tools restore the
     // folder's permissions; the low byte keeps the MS-DOS folder bit for DOS readers.
-    const quint32 attributes =
+    pending.attributes =
         (quint32(S_IFDIR | (status.st_mode & 07777)) << 16) | kDosDirectoryAttribute;
+    pending.dosDateTime = DosDateTimeFromUnix(status.st_mtime);
     // A folder entry holds no data: only the compressor's end marker.
-    return OpenEntry(name, !FileNameIsRaw(entry.nameInArchive),
-                     DosDateTimeFromUnix(status.st_mtime), attributes, false, false) &&
-           Compress(nullptr, 0, Z_FINISH) && CloseEntry(0, 0);
+    return QueueWhole(std::move(pending), QByteArray());
 }
 
-bool ArchiveJob::AddFile(const ArchiveListEntry& entry) {
-    QByteArray name;
-    if (!CheckName(entry, name)) {
+bool ArchiveJob::AddFile(const ArchiveListEntry& entry, size_t index, const StopSignal& stop) {
+    PendingEntry pending;
+    if (!CheckName(entry, index, pending)) {
         return false;
     }
     FileDescriptor source;
@@ -398,88 +454,142 @@ bool ArchiveJob::AddFile(const ArchiveListEntry& entry) {
         Log("  Error: cannot add %s to zip", qUtf8Printable(FileNameForDisplay(entry.sourcePath)));
         return false;
     }
-    FileData data;
-    data.statSize = quint64(std::max<off_t>(status.st_size, 0));
-    const bool encrypted = m_crypto.has_value();
-    if (encrypted && !ReadCrcFirst(source.Get(), data)) {
+    pending.statSize = quint64(std::max<off_t>(status.st_size, 0));
+    pending.encrypted = m_crypto.has_value();
+    if (pending.encrypted && !ReadCrcFirst(source.Get(), pending)) {
         Log("  Error: cannot read file %s", qUtf8Printable(FileNameForDisplay(entry.sourcePath)));
         return false;
     }
-    const bool zip64 = MayReach4GiB(encrypted ? data.expectedSize : data.statSize);
-    if (!OpenEntry(name, !FileNameIsRaw(entry.nameInArchive), DosDateTimeFromUnix(status.st_mtime),
-                   quint32(S_IFREG | (status.st_mode & 07777)) << 16, encrypted, zip64) ||
-        (encrypted && !WriteEncryptionHeader(data.expectedCrc))) {
-        return false;
-    }
-    switch (CompressFileData(source.Get(), encrypted, data)) {
+    pending.zip64 = MayReach4GiB(pending.encrypted ? pending.expectedSize : pending.statSize);
+    pending.dosDateTime = DosDateTimeFromUnix(status.st_mtime);
+    pending.attributes = quint32(S_IFREG | (status.st_mode & 07777)) << 16;
+    m_pending.push_back(std::move(pending));
+    switch (QueueFileData(source.Get(), m_pending.back(), stop)) {
         case DataPass::kReadFailed:
             Log("  Error: cannot read file %s",
                 qUtf8Printable(FileNameForDisplay(entry.sourcePath)));
             return false;
         case DataPass::kWriteFailed:
+        case DataPass::kStopped:
             return false;
         case DataPass::kDone:
             break;
     }
-    if (!Compress(nullptr, 0, Z_FINISH)) {
-        return false;
-    }
-    if (!EntryIsTheFile(data, encrypted, zip64)) {
-        Log("  Error: file %s changed while it was archived",
-            qUtf8Printable(FileNameForDisplay(entry.sourcePath)));
-        return false;
-    }
-    return CloseEntry(data.total, data.crc);
+    return true;
 }
 
 // An encrypted entry's header needs the CRC before the data: a first pass over the
 // file. The data pass then takes exactly that many bytes and must see the same CRC,
 // else the entry would open with no password.
-bool ArchiveJob::ReadCrcFirst(int fd, FileData& data) {
-    return CrcOfRest(fd, m_crcBuffer.get(), data.expectedCrc, data.expectedSize) &&
+bool ArchiveJob::ReadCrcFirst(int fd, PendingEntry& entry) {
+    return CrcOfRest(fd, m_crcBuffer.get(), entry.expectedCrc, entry.expectedSize) &&
            ::lseek(fd, 0, SEEK_SET) == 0;
 }
 
-ArchiveJob::DataPass ArchiveJob::CompressFileData(int fd, bool encrypted, FileData& data) {
-    uLong crc = crc32(0, Z_NULL, 0);
+ArchiveJob::DataPass ArchiveJob::QueueFileData(int fd, PendingEntry& entry,
+                                               const StopSignal& stop) {
+    DeflateBlock* block = AcquireBlock();
+    if (block == nullptr) {
+        return DataPass::kWriteFailed;
+    }
+    block->StartFirst();
+    quint64 read = 0;
     for (;;) {
-        size_t want = kDataBlockSize;
-        if (encrypted) {
-            want = size_t(std::min<quint64>(want, data.expectedSize - data.total));
-            if (want == 0) {
-                break;
-            }
+        // One byte past the block, to know whether the data goes on.
+        quint64 want = DeflateBlock::kInputCapacity - block->Size();
+        if (entry.encrypted) {
+            want = std::min(want, entry.expectedSize - read);
         }
-        const ssize_t got = ReadSource(fd, m_dataBuffer.get(), want);
-        if (got < 0) {
+        if (!FillBlock(fd, *block, size_t(want), entry.statSize, read)) {
             return DataPass::kReadFailed;
         }
-        if (got == 0) {
-            break;
+        block->last = block->Size() <= DeflateBlock::kBlockSize;
+        DeflateBlock* next = nullptr;
+        if (block->last) {
+            entry.total = read;
+        } else {
+            next = AcquireBlock();
+            if (next == nullptr) {
+                return DataPass::kWriteFailed;
+            }
+            next->ContinueFrom(*block);
         }
-        data.total += quint64(got);
-        crc = crc32(crc, m_dataBuffer.get(), uInt(got));
-        if (!Compress(m_dataBuffer.get(), size_t(got), Z_NO_FLUSH)) {
-            return DataPass::kWriteFailed;
+        m_pipeline->Submit(block);
+        if (next == nullptr) {
+            return DataPass::kDone;
         }
-        // A short read of a regular file that reached its known size is its end; this
-        // saves the read that would answer 0. (Files of size 0 in /proc and the like
-        // are read until a read answers 0.)
-        if (size_t(got) < want && data.statSize > 0 && data.total >= data.statSize) {
-            break;
+        if (stop.IsSet()) {
+            return DataPass::kStopped;
+        }
+        block = next;
+    }
+}
+
+bool ArchiveJob::QueueWhole(PendingEntry&& entry, const QByteArray& data) {
+    DeflateBlock* block = AcquireBlock();
+    if (block == nullptr) {
+        return false;
+    }
+    block->StartFirst();
+    block->last = true;
+    std::memcpy(block->Data(), data.constData(), size_t(data.size()));
+    block->SetSize(size_t(data.size()));
+    entry.total = quint64(data.size());
+    m_pending.push_back(std::move(entry));
+    m_pipeline->Submit(block);
+    return true;
+}
+
+DeflateBlock* ArchiveJob::AcquireBlock() {
+    for (;;) {
+        if (DeflateBlock* block = m_pipeline->FreeBlock()) {
+            return block;
+        }
+        if (!m_pipeline->HasSubmitted() || !WriteOldest()) {
+            return nullptr;
         }
     }
-    data.crc = quint32(crc);
-    return DataPass::kDone;
+}
+
+bool ArchiveJob::WriteOldest() {
+    bool deflated = false;
+    DeflateBlock* block = m_pipeline->WaitOldest(deflated);
+    if (block == nullptr || !deflated) {
+        return WriteFailed();
+    }
+    PendingEntry& entry = m_pending.front();
+    const bool written =
+        (!block->first || OpenEntry(entry)) && WriteToEntry(block->Output(), block->OutputSize());
+    entry.crc = quint32(crc32_combine(entry.crc, block->Crc(), z_off_t(block->Size())));
+    const bool last = block->last;
+    m_pipeline->Release(block);
+    if (!written || !last) {
+        return written;
+    }
+    if (!EntryIsTheFile(entry)) {
+        Log("  Error: file %s changed while it was archived",
+            qUtf8Printable(FileNameForDisplay(entry.sourcePath)));
+        return false;
+    }
+    if (!CloseEntry(entry.total, entry.crc)) {
+        return false;
+    }
+    const quint64 index = entry.index;
+    SetProgressPos(m_listSize > size_t(kMaxProgressBound)
+                       ? int(index * kMaxProgressBound / m_listSize)
+                       : int(index));
+    m_pending.pop_front();
+    return true;
 }
 
 // Shorter than its size said or than the CRC pass saw, or (encrypted) other bytes than
 // the CRC pass saw, or grown past 4 GiB after it was opened as a small entry: the entry
 // would not be the file.
-bool ArchiveJob::EntryIsTheFile(const FileData& data, bool encrypted, bool zip64) const {
-    const bool shrank = data.total < std::max(data.statSize, data.expectedSize);
-    const bool differs = encrypted && data.crc != data.expectedCrc;
-    const bool outgrew = !zip64 && (data.total >= kZip32Limit || m_entryCompressed >= kZip32Limit);
+bool ArchiveJob::EntryIsTheFile(const PendingEntry& entry) const {
+    const bool shrank = entry.total < std::max(entry.statSize, entry.expectedSize);
+    const bool differs = entry.encrypted && entry.crc != entry.expectedCrc;
+    const bool outgrew =
+        !entry.zip64 && (entry.total >= kZip32Limit || m_entryCompressed >= kZip32Limit);
     return !shrank && !differs && !outgrew;
 }
 
@@ -495,42 +605,34 @@ bool ArchiveJob::WriteEncryptionHeader(quint32 crc) {
 // A link goes in as zip -y stores it: S_IFLNK and its permission bits in the Unix half
 // of the external attributes, the link's text as the entry's data. Its target is never
 // read, so a link out of the tree, a dangling one or a loop is stored like any other.
-bool ArchiveJob::AddLink(const ArchiveListEntry& entry) {
-    QByteArray name;
-    if (!CheckName(entry, name)) {
+bool ArchiveJob::AddLink(const ArchiveListEntry& entry, size_t index) {
+    PendingEntry pending;
+    if (!CheckName(entry, index, pending)) {
         return false;
     }
     QByteArray text;
     struct stat status = {};
+    // A link's text is at most a path; one that fills a block is no link of this system.
     if (::lstat(FileNameToBytes(entry.sourcePath).constData(), &status) != 0 ||
-        !S_ISLNK(status.st_mode) || !ReadLinkText(entry.sourcePath, text)) {
+        !S_ISLNK(status.st_mode) || !ReadLinkText(entry.sourcePath, text) ||
+        size_t(text.size()) > DeflateBlock::kBlockSize) {
         Log("  Error: cannot add %s to zip", qUtf8Printable(FileNameForDisplay(entry.sourcePath)));
         return false;
     }
-    const auto* data = reinterpret_cast<const unsigned char*>(text.constData());
-    const auto size = size_t(text.size());
-    const auto crc = quint32(crc32(crc32(0, Z_NULL, 0), data, uInt(size)));
-    const bool encrypted = m_crypto.has_value();
-    return OpenEntry(name, !FileNameIsRaw(entry.nameInArchive),
-                     DosDateTimeFromUnix(status.st_mtime),
-                     quint32(S_IFLNK | (status.st_mode & 07777)) << 16, encrypted, false) &&
-           (!encrypted || WriteEncryptionHeader(crc)) && Compress(data, size, Z_FINISH) &&
-           CloseEntry(size, crc);
+    pending.dosDateTime = DosDateTimeFromUnix(status.st_mtime);
+    pending.attributes = quint32(S_IFLNK | (status.st_mode & 07777)) << 16;
+    pending.encrypted = m_crypto.has_value();
+    pending.expectedSize = quint64(text.size());
+    pending.expectedCrc = quint32(crc32(
+        crc32(0, Z_NULL, 0), reinterpret_cast<const Bytef*>(text.constData()), uInt(text.size())));
+    return QueueWhole(std::move(pending), text);
 }
 
-bool ArchiveJob::MayReach4GiB(quint64 size) {
-    // deflateBound is the largest output of `size` input bytes (stored blocks for
-    // incompressible data); the cipher adds its header.
-    const quint64 bound = quint64(deflateBound(&m_stream, uLong(size))) + ZipCrypto::kHeaderSize;
-    return size >= kZip32Limit || bound >= kZip32Limit;
-}
-
-bool ArchiveJob::OpenEntry(const QByteArray& name, bool utf8Name, quint32 dosDateTime,
-                           quint32 attributes, bool encrypted, bool zip64) {
+bool ArchiveJob::OpenEntry(const PendingEntry& entry) {
     zip_fileinfo info = {};
-    info.dosDate = dosDateTime;
-    info.external_fa = attributes;
-    m_entryEncrypted = encrypted;
+    info.dosDate = entry.dosDateTime;
+    info.external_fa = entry.attributes;
+    m_entryEncrypted = entry.encrypted;
     m_entryStart = m_output.position;
     m_entryCompressed = 0;
     // Raw mode: the data arrives deflated (and encrypted) from us; the level only sets
@@ -538,38 +640,15 @@ bool ArchiveJob::OpenEntry(const QByteArray& name, bool utf8Name, quint32 dosDat
     // 4 GiB: a ZIP64 field on a small entry makes some readers report a header error.
     // Bit 11 promises UTF-8; raw bytes of a name that is not UTF-8 go without it, for
     // readers to take as the bytes they are.
-    const uLong nameFlag = utf8Name ? kFlagUtf8Name : 0;
+    const uLong nameFlag = entry.utf8Name ? kFlagUtf8Name : 0;
     const int result = zipOpenNewFileInZip4_64(
-        m_zip, name.constData(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, m_level, 1,
-        -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, kMadeByUnix20,
-        nameFlag | (encrypted ? kFlagEncrypted : 0), zip64 ? 1 : 0);
+        m_zip, entry.name.constData(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, m_level,
+        1, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, kMadeByUnix20,
+        nameFlag | (entry.encrypted ? kFlagEncrypted : 0), entry.zip64 ? 1 : 0);
     if (result != ZIP_OK) {
         return WriteFailed();
     }
-    deflateReset(&m_stream);
-    return true;
-}
-
-bool ArchiveJob::Compress(const unsigned char* data, size_t size, int flush) {
-    m_stream.next_in = const_cast<Bytef*>(data);
-    m_stream.avail_in = uInt(size);
-    for (;;) {
-        m_stream.next_out = m_crcBuffer.get();
-        m_stream.avail_out = uInt(kCrcBlockSize);
-        const int result = deflate(&m_stream, flush);
-        if (result == Z_STREAM_ERROR) {
-            return WriteFailed();
-        }
-        const size_t produced = kCrcBlockSize - m_stream.avail_out;
-        if (produced > 0 && !WriteToEntry(m_crcBuffer.get(), produced)) {
-            return false;
-        }
-        // Without flushing, deflate is done when it left room in the output; finishing,
-        // when it reports the end of the stream.
-        if (flush == Z_FINISH ? result == Z_STREAM_END : m_stream.avail_out != 0) {
-            return true;
-        }
-    }
+    return !entry.encrypted || WriteEncryptionHeader(entry.expectedCrc);
 }
 
 bool ArchiveJob::WriteToEntry(unsigned char* data, size_t size) {
@@ -733,8 +812,8 @@ bool ArchiveJob::CompleteZip64(const QString& path) {
 }  // namespace
 
 bool WriteArchive(const ArchiveList& list, const QString& archivePath, int level,
-                  const QString& password, const StopSignal& stop) {
-    ArchiveJob job(level, password);
+                  const QString& password, const StopSignal& stop, int threads) {
+    ArchiveJob job(level, password, threads);
     return job.Run(list, archivePath, stop);
 }
 

@@ -14,8 +14,12 @@
 // temporary file and leaves an older archive of the final name as it was. Every failure
 // is logged where it happens.
 //
-// Memory stays flat whatever the sizes: one 65535-byte read buffer, one 128 KiB buffer,
-// one compressor and one output buffer per call, reused for every entry.
+// Entry data is deflated in blocks of 128 KiB on `threads` worker threads (each block
+// primed with the 32 KiB before it, so the compression stays close to one stream) and
+// written in list order by the calling thread, which also reads the sources. The
+// archive holds the same bytes whatever the thread count (with a password: the same
+// content behind fresh random cipher headers). Memory stays flat whatever the sizes: a
+// fixed number of blocks in flight and one compressor per thread.
 //
 // Called on the worker thread of a run; no shared state, so calls on several threads
 // for different archives do not disturb each other (the log aside).
@@ -35,9 +39,11 @@ namespace corvane {
 // Unix half of the external attributes, the link's text as data, as zip -y writes it).
 // `level` is the deflate level 0..9; any other value is taken as 9. An empty password
 // means no encryption. The folder of archivePath must exist. Polls `stop` after every
-// entry: a stop ends the archive after the current entry and answers false.
+// block read: a stop ends the archive, every worker after the block it holds, and
+// answers false. `threads` 0 takes ArchiveThreads() (engine/ArchiveThreads.h); 1
+// deflates on the calling thread.
 bool WriteArchive(const ArchiveList& list, const QString& archivePath, int level,
-                  const QString& password, const StopSignal& stop);
+                  const QString& password, const StopSignal& stop, int threads = 0);
 
 // The CRC-32 of a whole regular file, read in 128 KiB blocks; false when the file cannot
 // be opened or read to its end (nothing is logged).

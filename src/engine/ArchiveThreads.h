@@ -1,0 +1,14 @@
+#pragma once
+
+// How many threads deflate the entries of an archive: a process-wide choice (the
+// command line's --threads), by default the number of cores.
+
+namespace corvane {
+
+// 0 (the default) or less stands for the number of cores.
+void SetArchiveThreads(int threads);
+
+// The count WriteArchive uses when its caller names none: always at least 1.
+int ArchiveThreads();
+
+}  // namespace corvane
