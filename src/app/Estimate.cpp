@@ -6,8 +6,10 @@
 #include "engine/FileFilter.h"
 #include "engine/FolderWalk.h"
 #include "engine/RunTemporary.h"
+#include "engine/RunTemporaryFolder.h"
 #include "log/Log.h"
 #include "model/FileName.h"
+#include "sources/ContactExport.h"
 #include "sources/RegistryFile.h"
 
 namespace corvane {
@@ -80,6 +82,24 @@ double EstimateRegistry(const SourceItem& item) {
     return size;
 }
 
+double EstimateContacts(const SourceItem& item) {
+    SetProgressRange(0, 10);
+    SetProgressPos(2);
+    double size = 0;
+    RunTemporaryFolder exported;
+    QStringList written;
+    if (exported.Create(QStringLiteral("tmp")) &&
+        ExportContacts(item.firstName, item.middleName, item.lastName,
+                       item.kind == kItemAllContacts, exported.Path(), written)) {
+        for (const QString& name : std::as_const(written)) {
+            size += static_cast<double>(
+                FileSize(exported.Path() + QLatin1Char('/') + name).value_or(0));
+        }
+    }
+    SetProgressPos(10);
+    return size;
+}
+
 double EstimateTask(const TaskList& tasks, int taskIndex, const StopSignal& stop) {
     if (taskIndex < 0 || taskIndex >= tasks.TaskCount() || tasks.TaskAt(taskIndex) == nullptr) {
         return 0;
@@ -97,6 +117,8 @@ double EstimateTask(const TaskList& tasks, int taskIndex, const StopSignal& stop
             total += EstimateFiles(item, task.includeFilter, task.excludeFilter, stop);
         } else if (item.kind == kItemRegistryKey) {
             total += EstimateRegistry(item);
+        } else if (item.kind == kItemAllContacts || item.kind == kItemContact) {
+            total += EstimateContacts(item);
         }
         if (stop.IsSet()) {
             break;

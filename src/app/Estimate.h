@@ -24,8 +24,12 @@ double EstimateFiles(const SourceItem& item, const QString& includeFilter,
 // export logs why). Progress 0..10.
 double EstimateRegistry(const SourceItem& item);
 
+// The size of the vCard files a backup of the contact item stores: the contacts exported
+// once into a run temporary folder, deleted afterwards. 0 when they cannot be exported
+// (the export logs why). Progress 0..10.
+double EstimateContacts(const SourceItem& item);
+
 // The size of every item of the task; progress labelled "Task estimate, stage %d/%d".
-// Contact items add nothing until that source exists.
 double EstimateTask(const TaskList& tasks, int taskIndex, const StopSignal& stop);
 
 // The estimate of several tasks: "Estimating task..." and EstimateTask for each, until

@@ -6,6 +6,7 @@
 #include "engine/ArchiveWriter.h"
 #include "engine/BackupHistory.h"
 #include "engine/CdBurnArea.h"
+#include "engine/ContactStage.h"
 #include "engine/FileCopy.h"
 #include "engine/FileFilter.h"
 #include "engine/FolderPath.h"
@@ -17,6 +18,7 @@
 #include "engine/NetworkConnection.h"
 #include "engine/RegistryStage.h"
 #include "engine/RunTemporary.h"
+#include "engine/RunTemporaryFolder.h"
 #include "engine/TaskParameterFile.h"
 #include "log/Log.h"
 #include "model/DatePattern.h"
@@ -48,6 +50,7 @@ class BackupRunner {
     bool StagesMayGoOn() const { return m_runOk && !m_stop.IsSet(); }
     void FilesStage(const SourceItem& item);
     void RegistryStage(const SourceItem& item);
+    void ContactsStage(const SourceItem& item);
     void CollectForArchive(const SourceItem& item);
     void CopyToFolder(const SourceItem& item);
     void WriteArchiveToFolder();
@@ -64,6 +67,7 @@ class BackupRunner {
     ArchiveList m_archive;
     // Files the stages exported for the archive, kept until it is written.
     std::vector<std::unique_ptr<RunTemporary>> m_exported;
+    std::vector<std::unique_ptr<RunTemporaryFolder>> m_exportedFolders;
     // The one FTP session of an FTP run, from the connect to the release.
     std::unique_ptr<FtpSession> m_ftp;
     bool m_runOk = true;
@@ -152,6 +156,7 @@ void BackupRunner::ReleaseDestination() {
 void BackupRunner::StoreData() {
     ItemStageSet stages;
     stages.files = [this](const SourceItem& item) { FilesStage(item); };
+    stages.contacts = [this](const SourceItem& item) { ContactsStage(item); };
     stages.registry = [this](const SourceItem& item) { RegistryStage(item); };
     RunItemStages(m_task.items, QStringLiteral("copy"), stages, [this] { return StagesMayGoOn(); });
     if (StagesMayGoOn() && m_task.backupMode == kMethodZip) {
@@ -163,6 +168,7 @@ void BackupRunner::StoreData() {
     }
     m_archive.DeleteTemporaries();
     m_exported.clear();
+    m_exportedFolders.clear();
 }
 
 void BackupRunner::RecordTheBackup() {
@@ -205,6 +211,25 @@ void BackupRunner::RegistryStage(const SourceItem& item) {
     if (result == RegistryBackup::kNotExported) {
         m_runOk = false;
     } else if (result == RegistryBackup::kNotUploaded) {
+        m_uploadFailed = true;
+    }
+}
+
+// As for registry keys: contacts that cannot be exported fail the run, a failed upload
+// lets the other items go on.
+void BackupRunner::ContactsStage(const SourceItem& item) {
+    ContactBackup result;
+    if (m_task.backupMode == kMethodZip) {
+        m_exportedFolders.push_back(std::make_unique<RunTemporaryFolder>());
+        result = AddContactsToArchive(item, m_archive, *m_exportedFolders.back());
+    } else if (IsFtp()) {
+        result = CopyContactsToFtp(item, *m_ftp);
+    } else {
+        result = CopyContactsToFolder(item, DestinationFolder());
+    }
+    if (result == ContactBackup::kNotExported) {
+        m_runOk = false;
+    } else if (result == ContactBackup::kNotUploaded) {
         m_uploadFailed = true;
     }
 }

@@ -2,9 +2,9 @@
 
 // The stages of a backup or restore run: one per item of the task, in the task's order.
 // Each stage names itself on the progress label ("Stage 2/5, copy files") and hands the
-// item to the run's step for its kind. A kind whose step the run leaves empty is passed
-// over with a warning (this version has no store for it). Items of another kind get no
-// stage number. Runs on the worker thread.
+// item to the run's step for its kind: files, contacts (all or one) or a registry key. A
+// kind whose step the run leaves empty is passed over with a warning. Items of another
+// kind get no stage number. Runs on the worker thread.
 
 #include <QString>
 #include <functional>

@@ -4,24 +4,13 @@
 #include "engine/FolderPath.h"
 #include "engine/LocalPath.h"
 #include "engine/RunTemporary.h"
+#include "engine/StageProgress.h"
 #include "log/Log.h"
 #include "sources/RegistryFile.h"
 #include "transport/FtpSession.h"
 
 namespace corvane {
 namespace {
-
-// Progress 0..10 for the stage, at 10 whatever way it ends.
-class StageProgress {
-  public:
-    StageProgress() {
-        SetProgressRange(0, 10);
-        SetProgressPos(0);
-    }
-    ~StageProgress() { SetProgressPos(10); }
-    StageProgress(const StageProgress&) = delete;
-    StageProgress& operator=(const StageProgress&) = delete;
-};
 
 // Exports the item's key into the run temporary `exported`; the reasons are logged.
 bool ExportToTemporary(const SourceItem& item, RunTemporary& exported) {

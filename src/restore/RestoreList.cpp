@@ -8,6 +8,7 @@
 #include <zlib.h>
 #include <memory>
 
+#include "engine/ContactStage.h"
 #include "engine/DatesFile.h"
 #include "engine/FolderWalk.h"
 #include "engine/FtpCopy.h"
@@ -73,7 +74,7 @@ void AddContactLine(std::vector<RestoreItem>& list, const SourceItem& item) {
     const QString name = ContactDisplayName(item.firstName, item.middleName, item.lastName);
     RestoreItem record;
     record.sourceName = QStringLiteral("Contact: ") + name;
-    record.archiveName = name + QStringLiteral(".vcf");
+    record.archiveName = ContactItemFileName(item);
     list.push_back(record);
 }
 

@@ -16,6 +16,7 @@
 #include "engine/RunTemporary.h"
 #include "log/Log.h"
 #include "model/FileName.h"
+#include "restore/ContactRestore.h"
 #include "restore/RegistryRestore.h"
 #include "restore/RestoreList.h"
 #include "restore/RestoreTarget.h"
@@ -173,6 +174,12 @@ void Restorer::RestoreItems() {
     ShowProgress();
     ItemStageSet stages;
     stages.files = [this](const SourceItem& item) { RestoreFiles(item); };
+    stages.contacts = [this](const SourceItem& item) {
+        if (!RestoreContactItem(m_list, item, m_destination, m_task.backupMode, m_archiveName,
+                                m_task.archivePassword, m_ftp.get())) {
+            m_allRestored = false;
+        }
+    };
     stages.registry = [this](const SourceItem& item) {
         if (!RestoreRegistryItem(m_list, item, m_destination, m_task.backupMode, m_archiveName,
                                  m_task.archivePassword, m_ftp.get())) {

@@ -5,7 +5,9 @@
 #include <QDir>
 
 #include "app/Estimate.h"
+#include "platform/ContactStore.h"
 #include "sources/RegistryFile.h"
+#include "sources/VCard21.h"
 #include "support/DconfSandbox.h"
 #include "support/LogCapture.h"
 #include "support/ScopedEnv.h"
@@ -75,6 +77,31 @@ TEST_F(EstimateTest, RegistryItemCountsTheFileItsBackupStores) {
     ASSERT_TRUE(ExportRegistryItem(item.path, m_dir.File("app.reg")));
     EXPECT_EQ(EstimateRegistry(item), QFileInfo(m_dir.File("app.reg")).size());
     EXPECT_EQ(EstimateRegistry(MakeRegistryItem("HKEY_CURRENT_USER\\corvest\\none", "N")), 0);
+    EXPECT_TRUE(QDir(m_dir.File("data/tmp")).isEmpty());
+}
+
+// A contact item counts the vCard files its backup stores; a missing contact nothing.
+TEST_F(EstimateTest, ContactItemCountsTheCardsItsBackupStores) {
+    const test::ScopedEnv config("XDG_CONFIG_HOME", m_dir.File("config").toUtf8());
+    const test::ScopedEnv home("CORVANE_HOME", m_dir.File("data").toUtf8());
+    ContactStore::SetConfiguredFolder(m_dir.File("book"));
+    Contact ann;
+    ann.firstName = "Ann";
+    ann.lastName = "Lee";
+    ann.company = "Acme";
+    Contact bob;
+    bob.firstName = "Bob";
+    bob.lastName = "Stone";
+    bob.note = "A note";
+    ContactStore store(m_dir.File("book"));
+    ASSERT_TRUE(store.Save(ann) && store.Save(bob));
+    const std::pair<SourceItem, qsizetype> cases[] = {
+        {MakeAllContactsItem(), VCard21Text(ann).size() + VCard21Text(bob).size()},
+        {MakeContactItem("Bob", "", "Stone"), VCard21Text(bob).size()},
+        {MakeContactItem("Cy", "", "Dee"), 0}};
+    for (const auto& [item, size] : cases) {
+        EXPECT_EQ(EstimateContacts(item), size) << DescribeItem(item).toStdString();
+    }
     EXPECT_TRUE(QDir(m_dir.File("data/tmp")).isEmpty());
 }
 

@@ -1,0 +1,21 @@
+#pragma once
+
+// The progress of one item's stage: range 0..10, at 0 when made and at 10 when it goes,
+// whichever way the stage ends.
+
+#include "log/Log.h"
+
+namespace corvane {
+
+class StageProgress {
+  public:
+    StageProgress() {
+        SetProgressRange(0, 10);
+        SetProgressPos(0);
+    }
+    ~StageProgress() { SetProgressPos(10); }
+    StageProgress(const StageProgress&) = delete;
+    StageProgress& operator=(const StageProgress&) = delete;
+};
+
+}  // namespace corvane
