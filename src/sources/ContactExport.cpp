@@ -56,7 +56,9 @@ bool ExportContacts(const QString& first, const QString& middle, const QString& 
     }
     if (contacts.empty()) {
         Log("  Warning: contacts list is empty");
-        return true;
+        if (all) {
+            return true;
+        }
     }
     QSet<QString> used;
     for (const StoredContact& stored : contacts) {

@@ -15,8 +15,9 @@ namespace corvane {
 // the given ones (case-sensitive). The names written are appended to `fileNames`. A
 // second contact with the same display text gets a numbered name ("Ann Lee~1.vcf"), with
 // a warning, instead of replacing the first one's file. An empty store logs "  Warning:
-// contacts list is empty" and writes nothing (true). False when the store cannot be read,
-// the wanted single contact is not in it, or a file cannot be written.
+// contacts list is empty" and writes nothing. False when the store cannot be read, the
+// wanted single contact is not in it (an empty store included), or a file cannot be
+// written.
 [[nodiscard]] bool ExportContacts(const QString& first, const QString& middle, const QString& last,
                                   bool all, const QString& folder, QStringList& fileNames);
 

@@ -51,7 +51,6 @@ TEST_F(EstimateTest, SumsTheFilesABackupWouldSaveUntilStopped) {
     TaskRecord* task = m_tasks.NewTask("Docs", kTaskBackup);
     task->items.push_back(MakePathItem(m_dir.File("src"), kItemFolder, "src"));
     task->items.push_back(MakePathItem(m_dir.File("single.bin"), kItemFile, "single.bin"));
-    task->items.push_back(MakeAllContactsItem());  // adds nothing yet
     m_tasks.NewTask("Copy", kTaskBackup)->items = task->items;
     EXPECT_EQ(EstimateTasks(m_tasks, {0}, StopSignal()), 8123);
     EXPECT_EQ(m_log.CountEndingWith(": Estimating task..."), 1);

@@ -126,13 +126,19 @@ TEST_P(ContactItemTest, ContactsComeBackOnceWithTheirUidsAndOldValues) {
 }
 
 // Once, the run warned and said it completed while no contact was stored.
-TEST_P(ContactItemTest, UnreadableStoreFailsTheRun) {
+TEST_P(ContactItemTest, UnreadableStoreOrMissingContactFailsTheRun) {
     m_dir.Write("book", "a file where the address book folder should be");
     const TaskRecord* task = NewTask();
     EXPECT_FALSE(RunBackup(m_tasks, 0, StopSignal()));
     EXPECT_EQ(
         m_log.CountEndingWith("  Error: cannot read contacts from the contact store " + m_book), 1);
     EXPECT_TRUE(task->history.empty());
+    // An empty store holds no contact to back up alone: that fails too, all contacts do not.
+    ASSERT_TRUE(QFile::remove(m_book) && QDir().mkpath(m_book));
+    const bool all = std::get<1>(GetParam());
+    EXPECT_EQ(RunBackup(m_tasks, 0, StopSignal()), all);
+    EXPECT_EQ(m_log.CountEndingWith("  Error: cannot find contact 'Ann Lee' in the contact store"),
+              all ? 0 : 1);
     ExpectNoTemporaries();
 }
 
