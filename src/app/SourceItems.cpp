@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "model/FileName.h"
+#include "platform/ContactStore.h"
 #include "platform/Registry.h"
 
 namespace corvane {
@@ -67,6 +68,21 @@ int AppendItem(TaskRecord& task, SourceItem item, const QString& nameForTask) {
     return static_cast<int>(task.items.size()) - 1;
 }
 
+// True (and the message in `problem`) when an item of `kind` already names `path`.
+bool AlreadyAdded(const TaskRecord& task, qint32 kind, const QString& path, DraftProblem* problem) {
+    for (const SourceItem& item : task.items) {
+        if (item.kind == kind && item.path == path) {
+            if (problem != nullptr) {
+                *problem = DraftProblem{QStringLiteral("This item was allready added."),
+                                        QStringLiteral("Information"), DraftField::kSourceTree,
+                                        kPageSource};
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
 QString WithoutFinalSlash(const QString& path) {
     return path.size() > 1 && path.endsWith(QLatin1Char('/')) ? path.chopped(1) : path;
 }
@@ -110,15 +126,8 @@ QString FolderBaseName(const QString& folderPath) {
 
 int AddPathSource(TaskRecord& task, qint32 kind, const QString& path, const QString& baseName,
                   DraftProblem* problem) {
-    for (const SourceItem& item : task.items) {
-        if (item.kind == kind && item.path == path) {
-            if (problem != nullptr) {
-                *problem = DraftProblem{QStringLiteral("This item was allready added."),
-                                        QStringLiteral("Information"), DraftField::kSourceTree,
-                                        kPageSource};
-            }
-            return -1;
-        }
+    if (AlreadyAdded(task, kind, path, problem)) {
+        return -1;
     }
     const QString name = UniqueNameInArchive(task, kind, baseName);
     return AppendItem(task, MakePathItem(path, kind, name), name);
@@ -178,6 +187,26 @@ int AddContactSource(TaskRecord& task, const QString& firstName, const QString& 
                      const QString& lastName) {
     return AppendItem(task, MakeContactItem(firstName, middleName, lastName),
                       ContactDisplayName(firstName, middleName, lastName));
+}
+
+int AddWellKnownSource(TaskRecord& task, const WellKnownSource& source,
+                       const WellKnownPlaces& places, DraftProblem* problem) {
+    ResolvedSource resolved = ResolveWellKnownSource(source, places);
+    if (!resolved.Found()) {
+        if (problem != nullptr) {
+            *problem = DraftProblem{resolved.warning, QStringLiteral("Warning"),
+                                    DraftField::kSourceTree, kPageSource};
+        }
+        return -1;
+    }
+    if (AlreadyAdded(task, resolved.item.kind, resolved.item.path, problem)) {
+        return -1;
+    }
+    return AppendItem(task, std::move(resolved.item), resolved.taskName);
+}
+
+WellKnownPlaces UserWellKnownPlaces() {
+    return WellKnownPlaces{QDir::homePath(), ContactStore::ConfiguredFolder()};
 }
 
 bool RemoveSource(TaskRecord& task, int index) {

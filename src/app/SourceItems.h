@@ -11,6 +11,7 @@
 
 #include "app/TaskDraft.h"
 #include "model/TaskRecord.h"
+#include "sources/WellKnownSources.h"
 
 namespace corvane {
 
@@ -49,6 +50,16 @@ int FindRegistrySource(const TaskRecord& task, const QString& keyPath);
 int AddAllContactsSource(TaskRecord& task);
 int AddContactSource(TaskRecord& task, const QString& firstName, const QString& middleName,
                      const QString& lastName);
+
+// Adds the item a well-known data set resolves to, with the row's fixed name in archive
+// (never numbered). The same path of the same kind is refused with "This item was
+// allready added." ("Information"); data that is not there with the row's "Cannot find
+// ..." titled "Warning". An unnamed task takes the row's task name. -1 when refused.
+int AddWellKnownSource(TaskRecord& task, const WellKnownSource& source,
+                       const WellKnownPlaces& places, DraftProblem* problem);
+
+// Where this user's data sets lie: the home folder and the configured contact store.
+WellKnownPlaces UserWellKnownPlaces();
 
 // Removes the item at `index`; the later items move down by one. False for an index
 // outside the list.

@@ -19,10 +19,26 @@
 namespace corvane {
 namespace {
 
+// What a source named on the command line is.
+enum class SourceType {
+    kPath,         // a folder or file (a plain word, --add)
+    kRegistry,     // --registry KEY
+    kAllContacts,  // --all-contacts
+    kContact,      // --contact "FIRST|MIDDLE|LAST"
+    kWellKnown,    // --well-known NODE
+};
+
 // A source to add, in the order the command line names it.
 struct SourceArgument {
     QString text;
-    bool registry = false;  // a settings key (--registry), else a folder or file
+    SourceType type = SourceType::kPath;
+};
+
+const std::pair<QLatin1String, SourceType> kSourceOptions[] = {
+    {QLatin1String("--add"), SourceType::kPath},
+    {QLatin1String("--registry"), SourceType::kRegistry},
+    {QLatin1String("--contact"), SourceType::kContact},
+    {QLatin1String("--well-known"), SourceType::kWellKnown},
 };
 
 // What the command line asks for; an option not given leaves the task's value alone.
@@ -75,9 +91,10 @@ bool ParseOptions(QStringList args, bool edit, TaskOptions& options, QString& wh
         }
         const auto text = std::find_if(std::begin(kTextOptions), std::end(kTextOptions),
                                        [&](const auto& option) { return option.first == arg; });
-        const bool valued = text != std::end(kTextOptions) || arg == QLatin1String("--level") ||
-                            arg == QLatin1String("--add") || arg == QLatin1String("--remove") ||
-                            arg == QLatin1String("--registry");
+        const auto source = std::find_if(std::begin(kSourceOptions), std::end(kSourceOptions),
+                                         [&](const auto& option) { return option.first == arg; });
+        const bool valued = text != std::end(kTextOptions) || source != std::end(kSourceOptions) ||
+                            arg == QLatin1String("--level") || arg == QLatin1String("--remove");
         if (valued && args.isEmpty()) {
             why = QStringLiteral("%1 needs a value").arg(arg);
             return false;
@@ -93,8 +110,8 @@ bool ParseOptions(QStringList args, bool edit, TaskOptions& options, QString& wh
         } else if (arg == QLatin1String("--level")) {
             options.level = args.takeFirst().toInt(&numberOk);
             numberOk = numberOk && *options.level >= 0 && *options.level <= 9;
-        } else if (arg == QLatin1String("--add") || arg == QLatin1String("--registry")) {
-            options.add.push_back({args.takeFirst(), arg == QLatin1String("--registry")});
+        } else if (source != std::end(kSourceOptions)) {
+            options.add.push_back({args.takeFirst(), source->second});
         } else if (arg == QLatin1String("--remove")) {
             options.remove << args.takeFirst();
         }
@@ -112,6 +129,8 @@ bool ParseOptions(QStringList args, bool edit, TaskOptions& options, QString& wh
             options.archivePassword = true;
         } else if (arg == QLatin1String("--ftp-password-stdin")) {
             options.ftpPassword = true;
+        } else if (arg == QLatin1String("--all-contacts")) {
+            options.add.push_back({QString(), SourceType::kAllContacts});
         } else if (arg == QLatin1String("--shortcut")) {
             options.shortcut = true;
         } else if (arg == QLatin1String("--no-shortcut")) {
@@ -122,7 +141,7 @@ bool ParseOptions(QStringList args, bool edit, TaskOptions& options, QString& wh
         } else if (options.name.isNull()) {
             options.name = arg;
         } else if (!edit) {
-            options.add.push_back({arg, false});
+            options.add.push_back({arg, SourceType::kPath});
         } else {
             why = QStringLiteral("edit takes one task name; sources come with --add");
             return false;
@@ -260,6 +279,62 @@ bool ApplySchedule(const TaskOptions& options, ScheduleInput& input, std::FILE* 
     return true;
 }
 
+// A value of an option that names no source.
+DraftProblem BadSourceValue(const QString& message) {
+    return DraftProblem{message, QString(), DraftField::kSourceTree, kPageSource};
+}
+
+// Adds the contact "FIRST|MIDDLE|LAST": exactly three fields, one of them not empty, so
+// that a name is never split where the user did not mean it.
+int AddNamedContact(TaskRecord& task, const QString& text, DraftProblem* problem) {
+    const QStringList names = text.split(QLatin1Char('|'));
+    if (names.size() != 3 || text.size() == 2) {
+        *problem = BadSourceValue(
+            QStringLiteral("--contact needs FIRST|MIDDLE|LAST (empty fields allowed), not %1")
+                .arg(text));
+        return -1;
+    }
+    for (const QString& name : names) {
+        if (name.size() > kMaxContactNameLength) {
+            *problem =
+                BadSourceValue(QStringLiteral("--contact: a name is longer than %1 characters")
+                                   .arg(kMaxContactNameLength));
+            return -1;
+        }
+    }
+    return AddContactSource(task, names[0], names[1], names[2]);
+}
+
+int AddNamedWellKnownSource(TaskRecord& task, const QString& node, DraftProblem* problem) {
+    const WellKnownSource* source = FindWellKnownSource(node);
+    if (source == nullptr) {
+        QStringList nodes;
+        for (const WellKnownSource& row : WellKnownSources()) {
+            nodes << QLatin1Char('"') + QString::fromUtf8(row.node) + QLatin1Char('"');
+        }
+        *problem = BadSourceValue(QStringLiteral("--well-known takes one of %1, not \"%2\"")
+                                      .arg(nodes.join(QStringLiteral(", ")), node));
+        return -1;
+    }
+    return AddWellKnownSource(task, *source, UserWellKnownPlaces(), problem);
+}
+
+int AddSourceArgument(TaskRecord& task, const SourceArgument& source, DraftProblem* problem) {
+    switch (source.type) {
+        case SourceType::kRegistry:
+            return AddRegistrySource(task, source.text, problem);
+        case SourceType::kAllContacts:
+            return AddAllContactsSource(task);
+        case SourceType::kContact:
+            return AddNamedContact(task, source.text, problem);
+        case SourceType::kWellKnown:
+            return AddNamedWellKnownSource(task, source.text, problem);
+        case SourceType::kPath:
+            break;
+    }
+    return AddFileSystemSource(task, source.text, problem);
+}
+
 // Adds and removes the sources named on the command line; false after printing why.
 // --remove takes a settings key the task holds as well as a folder or file.
 bool ApplySources(const TaskOptions& options, TaskRecord& task, std::FILE* err) {
@@ -275,9 +350,7 @@ bool ApplySources(const TaskOptions& options, TaskRecord& task, std::FILE* err) 
     }
     for (const SourceArgument& source : options.add) {
         DraftProblem problem;
-        const int added = source.registry ? AddRegistrySource(task, source.text, &problem)
-                                          : AddFileSystemSource(task, source.text, &problem);
-        if (added < 0) {
+        if (AddSourceArgument(task, source, &problem) < 0) {
             Refused(err, problem);
             return false;
         }

@@ -1,9 +1,7 @@
 #include "ui/CDefaultFolderDialog.h"
 
-#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 #include "platform/UserSettings.h"
 #include "ui/FolderChooser.h"
@@ -15,23 +13,10 @@ CDefaultFolderDialog::CDefaultFolderDialog(QWidget* parent) : QDialog(parent) {
     m_path = new QLineEdit(UserSettings::DefaultBackupFolder(), this);
     m_path->setObjectName(QStringLiteral("defaultFolder"));
     m_path->setMinimumWidth(320);
-    m_browse = new QPushButton(QStringLiteral("..."), this);
-    m_browse->setAutoDefault(false);
-    m_browse->setMaximumWidth(m_browse->fontMetrics().horizontalAdvance("...") + 24);
-    m_save = new QPushButton(QStringLiteral("Save"), this);
-    m_save->setDefault(true);
-    connect(m_browse, &QPushButton::clicked, this, &CDefaultFolderDialog::Browse);
-    connect(m_save, &QPushButton::clicked, this, &CDefaultFolderDialog::Save);
-
-    auto* field = new QHBoxLayout;
-    field->addWidget(m_path, 1);
-    field->addWidget(m_browse);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(m_save);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(field);
-    layout->addLayout(buttons);
+    const FolderDialogButtons buttons = LayOutFolderDialog(
+        *this, nullptr, m_path, [this] { Browse(); }, [this] { Save(); });
+    m_browse = buttons.browse;
+    m_save = buttons.save;
 }
 
 void CDefaultFolderDialog::Browse() {

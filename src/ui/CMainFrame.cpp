@@ -31,6 +31,7 @@
 #include "log/QueuedProgressTarget.h"
 #include "platform/desktop/SoundPlayer.h"
 #include "ui/CAboutDialog.h"
+#include "ui/CContactsFolderDialog.h"
 #include "ui/CDefaultFolderDialog.h"
 #include "ui/CSoundsDialog.h"
 #include "ui/CSplashScreen.h"
@@ -97,6 +98,8 @@ constexpr FrameCommandText kFrameCommandTexts[] = {
      "Set parameters for play sounds", nullptr},
     {FrameCommand::kDefaultFolder, "&Default backup folder...", "Set default backup folder",
      "Set default backup folder", nullptr},
+    {FrameCommand::kContactsFolder, "C&ontacts folder...", "Set the folder contacts are kept in",
+     "Set contacts folder", nullptr},
     {FrameCommand::kHelpTopics, "&Help Topics", "List Help topics", "Help Topics", nullptr},
     {FrameCommand::kAbout, "&About Corvane...",
      "Display program information, version number and copyright", "About", "about"},
@@ -234,6 +237,7 @@ void CMainFrame::ConnectActions() {
     });
     on(FrameCommand::kSoundSettings, [this] { OnSoundSettings(); });
     on(FrameCommand::kDefaultFolder, [this] { OnDefaultFolder(); });
+    on(FrameCommand::kContactsFolder, [this] { OnContactsFolder(); });
     on(FrameCommand::kHelpTopics, [this] { OnHelpTopics(); });
     on(FrameCommand::kAbout, [this] { OnAbout(); });
     on(FrameCommand::kContextHelp, [] { QWhatsThis::enterWhatsThisMode(); });
@@ -287,6 +291,7 @@ void CMainFrame::CreateMenus() {
     QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
     options->addAction(Action(FrameCommand::kSoundSettings));
     options->addAction(Action(FrameCommand::kDefaultFolder));
+    options->addAction(Action(FrameCommand::kContactsFolder));
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(Action(FrameCommand::kHelpTopics));
@@ -550,6 +555,12 @@ void CMainFrame::OnSoundSettings() {
 void CMainFrame::OnDefaultFolder() {
     ModalDialogScope modal;
     CDefaultFolderDialog dialog(this);
+    dialog.exec();
+}
+
+void CMainFrame::OnContactsFolder() {
+    ModalDialogScope modal;
+    CContactsFolderDialog dialog(this);
     dialog.exec();
 }
 

@@ -55,6 +55,7 @@ class CMainFrame : public QMainWindow {
         kHideToTray,
         kSoundSettings,
         kDefaultFolder,
+        kContactsFolder,
         kHelpTopics,
         kAbout,
         kContextHelp,
@@ -128,6 +129,7 @@ class CMainFrame : public QMainWindow {
     void OnAbout();
     void OnSoundSettings();
     void OnDefaultFolder();
+    void OnContactsFolder();
 
     TaskList& m_tasks;
     const Options m_options;

@@ -33,7 +33,7 @@ QStringList ItemColumns(const SourceItem& item) {
         case kItemRegistryKey:
             return {item.path, item.nameInArchive + QStringLiteral(".reg")};
         case kItemAllContacts:
-            return {DescribeItem(item), QStringLiteral("Contacts")};
+            return {QStringLiteral("All contacts"), QStringLiteral("Contacts")};
         case kItemContact:
             return {DescribeItem(item), DescribeItem(item)};
         default:
@@ -133,22 +133,47 @@ class CSourcePage::Impl : public QObject {
                   DraftField::kSourceTree});
             return;
         }
-        const QString path = CSourceTree::NodePath(node);
-        const bool file = kind == kNodeFile;
-        const QString baseName = file ? path.mid(path.lastIndexOf(u'/') + 1) : FolderBaseName(path);
         // A name typed already is the task's, not the first item's.
         m_page.Store();
         DraftProblem problem;
-        // A key is named after its last component, which is the node's text.
-        const int added = kind == kNodeRegistryKey
-                              ? AddRegistrySource(m_page.Draft(), path, &problem)
-                              : AddPathSource(m_page.Draft(), file ? kItemFile : kItemFolder, path,
-                                              baseName, &problem);
-        if (added < 0) {
-            Show(problem);
+        if (AddNode(node, kind, problem) < 0) {
+            // The marker of an empty contact store adds nothing and says nothing.
+            if (!problem.message.isEmpty()) {
+                Show(problem);
+            }
             return;
         }
         ItemsChanged();
+    }
+
+    // Makes the item of a tree node; -1 with `problem` set (or empty) when none is made.
+    int AddNode(const QTreeWidgetItem* node, int kind, DraftProblem& problem) {
+        TaskRecord& draft = m_page.Draft();
+        const QString path = CSourceTree::NodePath(node);
+        switch (kind) {
+            case kNodeNoContacts:
+                return -1;
+            case kNodeContacts:
+                return AddAllContactsSource(draft);
+            case kNodeContact: {
+                const ContactNodeNames names = CSourceTree::ContactNames(node);
+                return AddContactSource(draft, names.first, names.middle, names.last);
+            }
+            case kNodeWellKnown: {
+                const WellKnownSource* source = FindWellKnownSource(node->text(0));
+                return source != nullptr
+                           ? AddWellKnownSource(draft, *source, UserWellKnownPlaces(), &problem)
+                           : -1;
+            }
+            case kNodeRegistryKey:
+                // A key is named after its last component, which is the node's text.
+                return AddRegistrySource(draft, path, &problem);
+            case kNodeFile:
+                return AddPathSource(draft, kItemFile, path, path.mid(path.lastIndexOf(u'/') + 1),
+                                     &problem);
+            default:
+                return AddPathSource(draft, kItemFolder, path, FolderBaseName(path), &problem);
+        }
     }
 
     void RemoveSelectedRow() {

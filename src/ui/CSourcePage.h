@@ -4,7 +4,8 @@
 // settings sheet. On the left the tree of what can be backed up ("File system" with the
 // documents folder, one node per mounted file system a user would back up, and the home
 // folder; folders are read when they are opened, files follow folders; "Registry items"
-// with the settings keys, read as they are opened); on the right
+// with the settings keys, read as they are opened; "Contacts", the contact store, read
+// when opened; "Program settings", the well-known data sets); on the right
 // the items of the task ("Items added", "Name in archive"). Add, Remove and a drag from
 // the tree onto the list change the draft's items at once (app/SourceItems.h); the task
 // name and "&Put task icon on desktop" are read on Store.

@@ -10,8 +10,10 @@
 
 #include "engine/FolderWalk.h"
 #include "model/FileName.h"
+#include "platform/ContactStore.h"
 #include "platform/Registry.h"
 #include "platform/Volumes.h"
+#include "sources/WellKnownSources.h"
 #include "ui/WaitCursor.h"
 
 namespace corvane {
@@ -19,6 +21,7 @@ namespace {
 
 constexpr int kKindRole = Qt::UserRole;
 constexpr int kPathRole = Qt::UserRole + 1;
+constexpr int kContactNamesRole = Qt::UserRole + 2;  // first, middle and last name
 
 const QFileIconProvider& Icons() {
     static const QFileIconProvider provider;
@@ -36,6 +39,19 @@ bool IsFolderNodeKind(int kind) {
 
 const QString kFolderPlaceholder = QStringLiteral("Sub dir ###");
 const QString kRegistryPlaceholder = QStringLiteral("Sub reg ###");
+const QString kContactPlaceholder = QStringLiteral("Contact ###");
+
+// The icon the desktop gives files of a type (".vcf", ".txt").
+QIcon FileTypeIcon(const char* sampleName) {
+    return Icons().icon(QFileInfo(QString::fromLatin1(sampleName)));
+}
+
+QTreeWidgetItem* AddRoot(QTreeWidget* tree, const QString& text, const QIcon& icon) {
+    auto* root = new QTreeWidgetItem(tree, {text});
+    root->setData(0, kKindRole, kNodeGroup);
+    root->setIcon(0, icon);
+    return root;
+}
 
 // Makes a folder or key node expandable before it is read.
 void AddPlaceholder(QTreeWidgetItem* node, const QString& text = kFolderPlaceholder) {
@@ -79,6 +95,14 @@ QString CSourceTree::NodePath(const QTreeWidgetItem* node) {
     return node != nullptr ? node->data(0, kPathRole).toString() : QString();
 }
 
+ContactNodeNames CSourceTree::ContactNames(const QTreeWidgetItem* node) {
+    if (NodeKind(node) != kNodeContact) {
+        return {};
+    }
+    const QStringList names = node->data(0, kContactNamesRole).toStringList();
+    return names.size() == 3 ? ContactNodeNames{names[0], names[1], names[2]} : ContactNodeNames{};
+}
+
 QString CSourceTree::DragFormat() {
     return QStringLiteral("application/x-corvane-source-node");
 }
@@ -101,9 +125,8 @@ QMimeData* CSourceTree::mimeData(const QList<QTreeWidgetItem*>& nodes) const {
 void CSourceTree::Fill(const VolumeInfoFolders& folders) {
     WaitCursor wait;
     clear();
-    auto* fileSystem = new QTreeWidgetItem(this, {QStringLiteral("File system")});
-    fileSystem->setData(0, kKindRole, kNodeGroup);
-    fileSystem->setIcon(0, Icons().icon(QFileIconProvider::Computer));
+    QTreeWidgetItem* fileSystem =
+        AddRoot(this, QStringLiteral("File system"), Icons().icon(QFileIconProvider::Computer));
 
     const QIcon folderIcon = Icons().icon(QFileIconProvider::Folder);
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
@@ -127,21 +150,60 @@ void CSourceTree::Fill(const VolumeInfoFolders& folders) {
     FillFolderNode(AddFolderNode(fileSystem, kNodeHome, QStringLiteral("Home folder"),
                                  QDir::homePath(), folderIcon));
     fileSystem->setExpanded(true);
+    AddContactsRoot();
     AddRegistryRoot();
+    AddProgramSettingsRoot();
+}
+
+void CSourceTree::AddContactsRoot() {
+    QTreeWidgetItem* root = AddRoot(this, QStringLiteral("Contacts"), FileTypeIcon("contact.vcf"));
+    root->setData(0, kKindRole, kNodeContacts);
+    AddPlaceholder(root, kContactPlaceholder);
+}
+
+void CSourceTree::FillContactsNode(QTreeWidgetItem* node) {
+    WaitCursor wait;
+    qDeleteAll(node->takeChildren());
+    std::vector<StoredContact> contacts;
+    // A store that cannot be read has logged why; the tree shows it as empty.
+    if (!ContactStore().Read(contacts)) {
+        contacts.clear();
+    }
+    const QIcon icon = FileTypeIcon("contact.vcf");
+    for (const StoredContact& stored : contacts) {
+        const Contact& contact = stored.contact;
+        QString text = ContactDisplayText(contact);
+        // A card without names is still a contact the user can find by its file.
+        if (text.isEmpty()) {
+            text = stored.fileName;
+        }
+        auto* child = new QTreeWidgetItem(node, {text});
+        child->setData(0, kKindRole, kNodeContact);
+        child->setData(0, kContactNamesRole,
+                       QStringList{contact.firstName, contact.middleName, contact.lastName});
+        child->setIcon(0, icon);
+    }
+    if (contacts.empty()) {
+        auto* marker = new QTreeWidgetItem(node, {QStringLiteral("no contacts")});
+        marker->setData(0, kKindRole, kNodeNoContacts);
+    }
+}
+
+void CSourceTree::AddProgramSettingsRoot() {
+    QTreeWidgetItem* root =
+        AddRoot(this, QStringLiteral("Program settings"), Icons().icon(QFileIconProvider::Drive));
+    const QIcon icon = FileTypeIcon("settings.txt");
+    for (const WellKnownSource& source : WellKnownSources()) {
+        auto* node = new QTreeWidgetItem(root, {QString::fromUtf8(source.node)});
+        node->setData(0, kKindRole, kNodeWellKnown);
+        node->setIcon(0, icon);
+    }
 }
 
 void CSourceTree::AddRegistryRoot() {
-    auto* root = new QTreeWidgetItem({QStringLiteral("Registry items")});
-    root->setData(0, kKindRole, kNodeGroup);
     // The icon of the files the keys are saved in.
-    root->setIcon(0, Icons().icon(QFileInfo(QStringLiteral("settings.reg"))));
-    const QList<QTreeWidgetItem*> programs =
-        findItems(QStringLiteral("Program settings"), Qt::MatchExactly);
-    if (programs.isEmpty()) {
-        addTopLevelItem(root);
-    } else {
-        insertTopLevelItem(indexOfTopLevelItem(programs.first()), root);
-    }
+    QTreeWidgetItem* root =
+        AddRoot(this, QStringLiteral("Registry items"), FileTypeIcon("settings.reg"));
     // The other hives hold nothing here.
     for (const RegistryHive hive : {RegistryHive::kCurrentUser, RegistryHive::kLocalMachine}) {
         const QString name = RegistryHiveName(hive);
@@ -227,6 +289,8 @@ void CSourceTree::FillOnFirstExpand(QTreeWidgetItem* node) {
         FillFolderNode(node);
     } else if (NodeKind(node) == kNodeRegistryKey) {
         FillRegistryNode(node);
+    } else if (NodeKind(node) == kNodeContacts) {
+        FillContactsNode(node);
     }
 }
 

@@ -10,9 +10,14 @@
 // "Registry items" follows with the two hives that hold settings keys here
 // (platform/Registry.h): HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE. A key's sub-keys are
 // read when it is first expanded; a key that cannot be opened has no children.
+// "Contacts" (the contact store, platform/ContactStore.h) sits between the two: its
+// contacts are read when it is first opened, one node per contact, or "no contacts".
+// "Program settings" comes last, one node per row of sources/WellKnownSources.h.
 //
 // Each node keeps its kind (SourceNodeKind) and full path: a folder's path ends in "/",
-// a settings key's path is "HIVE\key\sub-key".
+// a settings key's path is "HIVE\key\sub-key". A contact node keeps the contact's three
+// names instead, so any number of contacts can be picked; a program-settings node is
+// known by its text.
 // A drag started here carries the selected node; the source page takes it on its list.
 //
 // Main thread only.
@@ -31,6 +36,17 @@ enum SourceNodeKind : int {
     kNodeHome = 4,
     kNodeFile = 5,
     kNodeRegistryKey = 6,  // a hive or a settings key below one
+    kNodeNoContacts = 7,   // the marker of an empty (or unreadable) contact store
+    kNodeContacts = 8,     // the root of the contacts: all of them
+    kNodeContact = 1024,   // one contact, whatever its place in the store
+    kNodeWellKnown = 2048,
+};
+
+// The names a contact item is made of.
+struct ContactNodeNames {
+    QString first;
+    QString middle;
+    QString last;
 };
 
 class CSourceTree : public QTreeWidget {
@@ -48,6 +64,8 @@ class CSourceTree : public QTreeWidget {
     static int NodeKind(const QTreeWidgetItem* node);
     // The node's full path; empty for kNodeGroup.
     static QString NodePath(const QTreeWidgetItem* node);
+    // The names of a kNodeContact node; empty for any other node.
+    static ContactNodeNames ContactNames(const QTreeWidgetItem* node);
 
   protected:
     QStringList mimeTypes() const override;
@@ -58,8 +76,13 @@ class CSourceTree : public QTreeWidget {
                                    const QString& path, const QIcon& icon);
     // Reads the folder of `node` into its children, replacing what it held.
     void FillFolderNode(QTreeWidgetItem* node);
-    // "Registry items" with its hives, before "Program settings" where that exists.
+    // "Contacts" with its placeholder; the contacts are read on the first expand.
+    void AddContactsRoot();
+    // Reads the contact store into the children of the contacts root.
+    void FillContactsNode(QTreeWidgetItem* node);
+    // "Registry items" with its hives.
     void AddRegistryRoot();
+    void AddProgramSettingsRoot();
     QTreeWidgetItem* AddRegistryNode(QTreeWidgetItem* parent, const QString& text,
                                      const QString& keyPath);
     // Reads the sub-keys of a hive or key node into its children.

@@ -1,7 +1,10 @@
 #include "ui/FolderChooser.h"
 
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
 
 namespace corvane {
 
@@ -29,6 +32,32 @@ void ShowNotAFolderWarning(QWidget* parent) {
     QMessageBox::information(
         parent, QStringLiteral("Warning"),
         QStringLiteral("Cannot select this item, you can select only local or network folders"));
+}
+
+FolderDialogButtons LayOutFolderDialog(QDialog& dialog, QWidget* above, QWidget* field,
+                                       const std::function<void()>& browse,
+                                       const std::function<void()>& save) {
+    FolderDialogButtons buttons{new QPushButton(QStringLiteral("..."), &dialog),
+                                new QPushButton(QStringLiteral("Save"), &dialog)};
+    buttons.browse->setAutoDefault(false);
+    buttons.browse->setMaximumWidth(buttons.browse->fontMetrics().horizontalAdvance("...") + 24);
+    buttons.save->setDefault(true);
+    QObject::connect(buttons.browse, &QPushButton::clicked, &dialog, browse);
+    QObject::connect(buttons.save, &QPushButton::clicked, &dialog, save);
+
+    auto* fieldRow = new QHBoxLayout;
+    fieldRow->addWidget(field, 1);
+    fieldRow->addWidget(buttons.browse);
+    auto* saveRow = new QHBoxLayout;
+    saveRow->addStretch(1);
+    saveRow->addWidget(buttons.save);
+    auto* layout = new QVBoxLayout(&dialog);
+    if (above != nullptr) {
+        layout->addWidget(above);
+    }
+    layout->addLayout(fieldRow);
+    layout->addLayout(saveRow);
+    return buttons;
 }
 
 }  // namespace corvane

@@ -11,6 +11,8 @@
 #include <QString>
 #include <functional>
 
+class QPushButton;
+
 namespace corvane {
 
 // Shows the chooser modally, titled `title`, starting at `start` (empty: the current
@@ -20,6 +22,17 @@ namespace corvane {
 QString ChooseFolder(QWidget* parent, const QString& title, const QString& start,
                      QFileDialog::Options options = {},
                      const std::function<void(QFileDialog&)>& prepare = {});
+
+// The dialogs that edit one folder: a "..." button (never the default, so Return in the
+// field saves) and "Save" (the default), wired to `browse` and `save`, laid out as
+// `above` (may be null), the field with "..." beside it, and "Save" below on the right.
+struct FolderDialogButtons {
+    QPushButton* browse = nullptr;
+    QPushButton* save = nullptr;
+};
+FolderDialogButtons LayOutFolderDialog(QDialog& dialog, QWidget* above, QWidget* field,
+                                       const std::function<void()>& browse,
+                                       const std::function<void()>& save);
 
 // The refusal ChooseFolder shows, for a folder that cannot serve for another reason.
 void ShowNotAFolderWarning(QWidget* parent);

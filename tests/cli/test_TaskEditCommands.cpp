@@ -62,6 +62,20 @@ TEST_F(TaskEditTest, NewTaskRunsAndEditChangesIt) {
               QStringList{"Backup - Papers.desktop"});
 }
 
+// Contacts and well-known data sets as the source tree adds them (fixed name in archive).
+TEST_F(TaskEditTest, ContactsAndWellKnownSourcesAreAdded) {
+    ASSERT_TRUE(QDir(m_dir.Path()).mkpath(".ssh"));
+    const CliResult made = Cli({"new", "People", "--to", m_dest, "--all-contacts", "--contact",
+                                "Ann||Lee", "--well-known", "SSH keys and settings"});
+    ASSERT_EQ(made.status, 0) << made.err.toStdString();
+    const QString shown = Cli({"show", "People"}).out;
+    for (const QString& line : QStringList{
+             "itemsCount=3", "SrcDataType1=4", "SrcDataType2=5", "SrcFN2=Ann",
+             "SrcMN2=", "SrcLN2=Lee", "SrcFolder3=" + m_dir.File(".ssh/"), "DstFolderName3=SSH"}) {
+        EXPECT_TRUE(shown.contains("\n" + line + "\n")) << line.toStdString();
+    }
+}
+
 // A relative destination on the command line is the current folder's, as the sources are.
 TEST_F(TaskEditTest, RelativeDestinationIsBelowTheCurrentFolder) {
     const QString before = QDir::currentPath();
@@ -101,6 +115,13 @@ TEST_F(TaskEditTest, RefusedValuesSaveNothing) {
         {{"edit", "Docs", "--registry", "HKEY_CURRENT_USER\\a\\\\b"}, "not a valid registry key"},
         {{"edit", "Docs", "--registry", "HKEY_CURRENT_USER\\a", "--registry",
           "HKEY_CURRENT_USER\\a\\"},
+         "This item was allready added."},
+        {{"edit", "Docs", "--contact", "Ann Lee"}, "--contact needs FIRST|MIDDLE|LAST"},
+        {{"edit", "Docs", "--contact", "||"}, "--contact needs FIRST|MIDDLE|LAST"},
+        {{"edit", "Docs", "--well-known", "SSH"}, "--well-known takes one of"},
+        {{"edit", "Docs", "--well-known", "GnuPG keys"}, "Cannot find GnuPG keys folder"},
+        {{"edit", "Docs", "--well-known", "GNOME desktop settings", "--registry",
+          "HKEY_CURRENT_USER\\org\\gnome\\desktop"},
          "This item was allready added."},
     };
     for (const auto& c : cases) {

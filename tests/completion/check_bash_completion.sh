@@ -35,6 +35,9 @@ expect '' "$cli" --data-dir "'$data'" show Docs ''
 expect 'export import' "$cli" reg ''
 expect "$scratch/photos/holiday.jpg" "$cli" reg export HKEY_CURRENT_USER "$scratch/photos/h"
 expect 'HKEY_CURRENT_USER' "$cli" edit Docs --registry HKEY_C
+expect 'GnuPG\ keys' "$cli" edit Docs --well-known Gn
+expect 'GIMP settings' "$cli" new Docs --well-known "'GI"
+expect '--all-contacts' "$cli" new Docs --all
 expect "$scratch/photos/holiday.jpg" "$cli" --data-dir "'$data'" edit Docs --add "$scratch/photos/h"
 # A data folder written as a command substitution is a name, never run.
 expect '' "$cli" --data-dir "\$(touch $scratch/ran)" show ''

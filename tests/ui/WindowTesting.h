@@ -24,6 +24,7 @@ namespace corvane::test {
 struct SeenDialog {
     QString className;
     QString text;
+    QString title;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     bool modalFlagRaised = false;
 };
@@ -34,6 +35,7 @@ inline void AnswerNextDialog(QObject* owner, SeenDialog& seen,
                              QMessageBox::StandardButton button = QMessageBox::NoButton) {
     WhenModal<QDialog>(owner, [&seen, button](QDialog* dialog) {
         seen.className = dialog->metaObject()->className();
+        seen.title = dialog->windowTitle();
         seen.modalFlagRaised = ModalDialogScope::IsRaised();
         auto* box = qobject_cast<QMessageBox*>(dialog);
         if (box != nullptr) {

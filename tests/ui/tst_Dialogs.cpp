@@ -2,6 +2,7 @@
 // restore dialogs reach their models and write the answer back.
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -14,10 +15,13 @@
 
 #include "WindowTesting.h"
 #include "model/FileName.h"
+#include "platform/ContactStore.h"
 #include "platform/SoundSettings.h"
 #include "platform/UserSettings.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 #include "ui/CBackupChoiceDialog.h"
+#include "ui/CContactsFolderDialog.h"
 #include "ui/CDefaultFolderDialog.h"
 #include "ui/CRestoreDataDialog.h"
 #include "ui/CShutdownDialog.h"
@@ -112,6 +116,20 @@ class TestDialogs : public QObject {
         QCOMPARE(dialog.PathField()->text(), QString("/kept"));
         dialog.SaveButton()->click();
         QCOMPARE(UserSettings::DefaultBackupFolder(), QString("/kept"));
+    }
+
+    void contactsFolderOffersAddressBooksAndKeepsAnyFolder() {
+        test::TempDir data;
+        test::ScopedEnv dataHome("XDG_DATA_HOME", data.Path().toUtf8());
+        QVERIFY(QDir().mkpath(data.File("contacts/work/")) &&
+                QDir().mkpath(data.File("contacts/default")));
+        CContactsFolderDialog dialog;
+        QComboBox* field = dialog.FolderField();
+        QCOMPARE(field->itemText(1) + '|' + field->currentText(),
+                 data.File("contacts/work") + '|' + data.File("contacts/default"));
+        field->setEditText("/books/other/");
+        dialog.SaveButton()->click();
+        QCOMPARE(ContactStore::ConfiguredFolder(), QString("/books/other"));
     }
 
     void countdownStopsWhenEnded_data() {

@@ -10,8 +10,12 @@
 #include <fstream>
 
 #include "model/FileName.h"
+#include "platform/ContactStore.h"
 #include "platform/Volumes.h"
 #include "support/DconfSandbox.h"
+#include "support/LogCapture.h"
+#include "support/ScopedEnv.h"
+#include "support/Tools.h"
 #include "ui/CSourcePage.h"
 #include "ui/CSourceTree.h"
 #include "ui/WindowTesting.h"
@@ -47,6 +51,20 @@ QStringList ChildTexts(const QTreeWidgetItem* node) {
 
 QTreeWidgetItem* Child(QTreeWidgetItem* node, const QString& text) {
     return node->child(ChildTexts(node).indexOf(text));
+}
+
+// A vdir of `count` cards as vobject writes them: "Ann<i> Lee".
+bool WriteContacts(const QString& folder, int count) {
+    return test::RunPython(
+               "import sys, vobject\n"
+               "for i in range(int(sys.argv[2])):\n"
+               "    c = vobject.vCard()\n"
+               "    c.add('uid').value = 'u%d' % i\n"
+               "    c.add('n').value = vobject.vcard.Name(family='Lee', given='Ann%d' % i)\n"
+               "    c.add('fn').value = 'Ann%d Lee' % i\n"
+               "    open('%s/%05d.vcf' % (sys.argv[1], i), 'w').write(c.serialize())\n",
+               {folder, QString::number(count)})
+               .exitCode == 0;
 }
 
 enum Step { kAddNothing, kAddRootGroup, kRemoveNothing, kAddTwice, kLeaveEmpty, kLeaveUnnamed };
@@ -161,11 +179,95 @@ class TestSourcePage : public QObject {
     }
 
     // Keys are read as they are opened; Add lists the key's path and its name with ".reg".
+    // More contacts than the store's node kinds could number: every one carries its names.
+    void contactsAreReadOnFirstOpenAndEachIsAddable() {
+        QTemporaryDir store;
+        QVERIFY(WriteContacts(store.path(), 1100));
+        ContactStore::SetConfiguredFolder(store.path());
+        QTreeWidgetItem* contacts = m_tree->topLevelItem(1);
+        QCOMPARE(ChildTexts(m_tree->invisibleRootItem()) + ChildTexts(contacts),
+                 QStringList({"File system", "Contacts", "Registry items", "Program settings",
+                              "Contact ###"}));
+        contacts->setExpanded(true);
+        QCOMPARE(contacts->childCount(), 1100);
+        for (int i : {0, 1023, 1099}) {
+            AddNode(contacts->child(i));
+        }
+        AddNode(contacts);
+        AddNode(contacts);
+        QCOMPARE(m_draft.name, QString("Ann0 Lee"));
+        QCOMPARE(m_draft.items.at(2), MakeContactItem("Ann1099", "", "Lee"));
+        QCOMPARE(m_list->topLevelItem(1)->text(1) + '/' + m_list->topLevelItem(4)->text(0) + '/' +
+                     m_list->topLevelItem(4)->text(1),
+                 QString("Ann1023 Lee/All contacts/Contacts"));
+        ContactStore::SetConfiguredFolder(QString());
+    }
+
+    void emptyOrUnreadableStoreShowsNoContacts_data() {
+        QTest::addColumn<bool>("folderIsFile");
+        QTest::newRow("empty store") << false;
+        QTest::newRow("store is a file") << true;
+    }
+    void emptyOrUnreadableStoreShowsNoContacts() {
+        QFETCH(bool, folderIsFile);
+        QTemporaryDir store;
+        const QString folder = store.filePath("book");
+        QVERIFY(folderIsFile ? QFile(folder).open(QIODevice::WriteOnly) : QDir().mkpath(folder));
+        ContactStore::SetConfiguredFolder(folder);
+        test::LogCapture log;
+        QTreeWidgetItem* contacts = m_tree->topLevelItem(1);
+        contacts->setExpanded(true);
+        ContactStore::SetConfiguredFolder(QString());
+        QCOMPARE(ChildTexts(contacts), QStringList{"no contacts"});
+        QCOMPARE(log.Texts().join('\n').contains("cannot read contacts folder"), folderIsFile);
+        AddNode(contacts->child(0));  // nothing to add, nothing to say
+        QVERIFY(m_draft.items.empty());
+    }
+
+    // Each node resolves in the home folder of the moment; a fixed name is never numbered.
+    void programSettingsAddWithFixedNames() {
+        const struct {
+            const char* node;
+            const char* made;      // folders made in the home folder first
+            const char* expected;  // the new row ("<home>": the home folder), or the message
+        } cases[] = {
+            {"SSH keys and settings", ".ssh", "<home>/.ssh/|SSH"},
+            {"GIMP settings", ".config/GIMP/3.0 .config/GIMP/2.10",
+             "<home>/.config/GIMP/3.0/|GIMP Settings"},
+            {"GNOME desktop settings", "",
+             "HKEY_CURRENT_USER\\org\\gnome\\desktop|GNOME Desktop Settings.reg"},
+            {"GnuPG keys", "", "Warning|Cannot find GnuPG keys folder"},
+            {"SSH keys and settings", "", "Information|This item was allready added."},
+        };
+        QTemporaryDir home;
+        test::ScopedEnv homeEnv("HOME", QFile::encodeName(home.path()));
+        m_draft.items.push_back(MakePathItem("/elsewhere/SSH/", kItemFolder, "SSH"));
+        m_page->Load();
+        for (const auto& c : cases) {
+            for (const QString& folder : QString(c.made).split(' ', Qt::SkipEmptyParts)) {
+                QVERIFY(QDir(home.path()).mkpath(folder));
+            }
+            const int rows = m_list->topLevelItemCount();
+            const bool refused = QStringList{"Warning", "Information"}.contains(
+                QString(c.expected).section('|', 0, 0));
+            test::SeenDialog seen;
+            if (refused) {
+                test::AnswerNextDialog(this, seen);
+            }
+            AddNode(Child(m_tree->topLevelItem(3), c.node));
+            const QTreeWidgetItem* last = m_list->topLevelItem(m_list->topLevelItemCount() - 1);
+            QCOMPARE(refused ? seen.title + '|' + seen.text : last->text(0) + '|' + last->text(1),
+                     QString(c.expected).replace("<home>", home.path()));
+            QCOMPARE(m_list->topLevelItemCount(), rows + (refused ? 0 : 1));
+        }
+        QCOMPARE(m_draft.name, QString("SSH Keys"));
+    }
+
     void registryKeysAreReadWhenOpenedAndAddedAsReg() {
         const test::DconfSandbox& dconf = test::DconfSandbox::Get();
         QVERIFY2(dconf.Write("/corvane-tree/a/b/x", "1") && dconf.Write("/corvane-tree/c/y", "2"),
                  qPrintable(dconf.Problem()));
-        QTreeWidgetItem* registry = m_tree->topLevelItem(1);
+        QTreeWidgetItem* registry = m_tree->topLevelItem(2);
         QCOMPARE(registry->text(0) + ChildTexts(registry).join(',') +
                      ChildTexts(registry->child(0)).join(','),
                  QString("Registry itemsHKEY_CURRENT_USER,HKEY_LOCAL_MACHINESub reg ###"));
