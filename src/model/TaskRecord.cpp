@@ -79,7 +79,7 @@ QString DescribeItem(const SourceItem& item) {
         case kItemRegistryKey:
             return item.path;
         case kItemAllContacts:
-            return QStringLiteral("All Outlook contacts");
+            return QStringLiteral("All contacts");
         case kItemContact:
             return ContactDisplayName(item.firstName, item.middleName, item.lastName);
         default:

@@ -33,7 +33,7 @@ TEST_F(CommandLineTest, ListShowsTheTreeAndDeleteSavesItCompacted) {
         "group: Home\n"
         "  task %1: Mail archive. Backup and compress items to ftp://backup.example.org/ann/"
         " in mail #YY_#MM_#DD.zip\n"
-        "    item: All Outlook contacts\n"
+        "    item: All contacts\n"
         "    item: Ann Cole\n"
         "%2"
         "task %3: Restore old. Restore items from /srv/old/\n"

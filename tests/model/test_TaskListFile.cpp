@@ -169,10 +169,10 @@ TEST(TaskListFile, HandWrittenFilesFollowTheReadRules) {
             R"(itemsCount="7" SrcDataType1="2" SrcDataType2="1" SrcFolder2="/a" )"
             R"(DstFolderName2="a" SrcDataType3="7" SrcDataType4="5" SrcFN4="Ann" SrcLN4="Cole" )"
             R"(SrcDataType5="4" SrcDataType6="3" SrcDataType07="1")",
-            {"items=1:/a:a,5:Ann Cole:,4:All Outlook contacts:,3::"}},
+            {"items=1:/a:a,5:Ann Cole:,4:All contacts:,3::"}},
         {"ItemCountLimitsTheItems",
             R"(itemsCount="2" SrcDataType1="4" SrcDataType2="3" SrcDataType3="4")",
-            {"items=4:All Outlook contacts:,3::"}},
+            {"items=4:All contacts:,3::"}},
         {"HistoryNeedsFolderAndBothTimes",
             R"(backupMode="1" PrevBackupsNmb="3" PrevBackup1DestFld="/a/" )"
             R"(PrevBackup1TimeLo="-1112259072" PrevBackup1TimeHi="29696756" )"
@@ -183,7 +183,7 @@ TEST(TaskListFile, HandWrittenFilesFollowTheReadRules) {
         {"HugeStoredCountsCostNothing",
             R"(itemsCount="2000000000" SrcDataType1="4" PrevBackupsNmb="2000000000" )"
             R"(PrevBackup1DestFld="/a/" PrevBackup1TimeLo="0" PrevBackup1TimeHi="0")",
-            {"items=4:All Outlook contacts:", "history=/a/||1601-1-1 0:0"}},
+            {"items=4:All contacts:", "history=/a/||1601-1-1 0:0"}},
     };
     // clang-format on
     TempDir dir;

@@ -109,7 +109,7 @@ TEST(DescribeItem, ShowsEachKind) {
     const std::pair<SourceItem, const char*> cases[] = {
         {MakePathItem("/home/ann/Docs", kItemFolder, "Docs"), "/home/ann/Docs"},
         {MakeRegistryItem("HKEY_CURRENT_USER\\Software\\X", "X"), "HKEY_CURRENT_USER\\Software\\X"},
-        {MakeAllContactsItem(), "All Outlook contacts"}, {odd, "Unknown item"},
+        {MakeAllContactsItem(), "All contacts"}, {odd, "Unknown item"},
         {MakeContactItem("", "", "Cole"), "Cole"}, {MakeContactItem(" Ann", "", ""), "Ann"},
         {MakeContactItem("Ann", "B.", "Cole"), "Ann B. Cole"},
         {MakeContactItem("Ann", "", "Cole"), "Ann Cole"}};

@@ -171,11 +171,10 @@ TEST(StepTwoLinesTest, OneLinePerKnownItemWithItsColumns) {
     for (const StepTwoLine& line : StepTwoLines(task)) {
         lines << QString("%1 %2 | %3").arg(line.itemIndex).arg(line.pathInArchive, line.sourcePath);
     }
-    EXPECT_EQ(
-        lines,
-        QStringList({"0 Documents | /home/u/Documents/", "2 notes.txt | /home/u/notes.txt",
-                     "3 *.vcf files | All Outlook contacts", "4 Ann B. Smith.vcf | Ann B. Smith",
-                     "5 Settings.reg | HKEY_CURRENT_USER\\Software\\Corvane"}));
+    EXPECT_EQ(lines,
+              QStringList({"0 Documents | /home/u/Documents/", "2 notes.txt | /home/u/notes.txt",
+                           "3 *.vcf files | All contacts", "4 Ann B. Smith.vcf | Ann B. Smith",
+                           "5 Settings.reg | HKEY_CURRENT_USER\\Software\\Corvane"}));
     // After a redirection the line shows the new place.
     ASSERT_TRUE(RedirectItem(task, 2, "/restore"));
     EXPECT_EQ(StepTwoLines(task)[1].sourcePath, "/restore/notes.txt");
