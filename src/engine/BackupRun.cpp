@@ -51,6 +51,8 @@ class BackupRunner {
     void FilesStage(const SourceItem& item);
     void RegistryStage(const SourceItem& item);
     void ContactsStage(const SourceItem& item);
+    // A stage that could not export fails the run; a failed upload lets it go on.
+    void CountStageResult(StageResult result);
     void CollectForArchive(const SourceItem& item);
     void CopyToFolder(const SourceItem& item);
     void WriteArchiveToFolder();
@@ -199,7 +201,7 @@ void BackupRunner::FilesStage(const SourceItem& item) {
 // A key that cannot be exported ends the run as failed: the user must not believe the
 // settings were saved. A failed upload lets the other items go on, as for files.
 void BackupRunner::RegistryStage(const SourceItem& item) {
-    RegistryBackup result;
+    StageResult result;
     if (m_task.backupMode == kMethodZip) {
         m_exported.push_back(std::make_unique<RunTemporary>());
         result = AddRegistryToArchive(item, m_archive, *m_exported.back());
@@ -208,17 +210,13 @@ void BackupRunner::RegistryStage(const SourceItem& item) {
     } else {
         result = CopyRegistryToFolder(item, DestinationFolder());
     }
-    if (result == RegistryBackup::kNotExported) {
-        m_runOk = false;
-    } else if (result == RegistryBackup::kNotUploaded) {
-        m_uploadFailed = true;
-    }
+    CountStageResult(result);
 }
 
 // As for registry keys: contacts that cannot be exported fail the run, a failed upload
 // lets the other items go on.
 void BackupRunner::ContactsStage(const SourceItem& item) {
-    ContactBackup result;
+    StageResult result;
     if (m_task.backupMode == kMethodZip) {
         m_exportedFolders.push_back(std::make_unique<RunTemporaryFolder>());
         result = AddContactsToArchive(item, m_archive, *m_exportedFolders.back());
@@ -227,9 +225,13 @@ void BackupRunner::ContactsStage(const SourceItem& item) {
     } else {
         result = CopyContactsToFolder(item, DestinationFolder());
     }
-    if (result == ContactBackup::kNotExported) {
+    CountStageResult(result);
+}
+
+void BackupRunner::CountStageResult(StageResult result) {
+    if (result == StageResult::kNotExported) {
         m_runOk = false;
-    } else if (result == ContactBackup::kNotUploaded) {
+    } else if (result == StageResult::kNotUploaded) {
         m_uploadFailed = true;
     }
 }

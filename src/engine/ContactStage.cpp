@@ -33,14 +33,14 @@ QString ContactItemFileName(const SourceItem& item) {
     return ContactFileName(contact);
 }
 
-ContactBackup CopyContactsToFolder(const SourceItem& item, const QString& folder) {
+StageResult CopyContactsToFolder(const SourceItem& item, const QString& folder) {
     StageProgress progress;
     CreateFolderPath(folder);
     QStringList written;
-    return Export(item, folder, written) ? ContactBackup::kStored : ContactBackup::kNotExported;
+    return Export(item, folder, written) ? StageResult::kStored : StageResult::kNotExported;
 }
 
-ContactBackup CopyContactsToFtp(const SourceItem& item, FtpSession& ftp) {
+StageResult CopyContactsToFtp(const SourceItem& item, FtpSession& ftp) {
     StageProgress progress;
     Log("  Create folders on FTP...");
     ftp.CreateFolders(QString());
@@ -48,30 +48,30 @@ ContactBackup CopyContactsToFtp(const SourceItem& item, FtpSession& ftp) {
     RunTemporaryFolder exported;
     QStringList written;
     if (!exported.Create(QStringLiteral("vcf")) || !Export(item, exported.Path(), written)) {
-        return ContactBackup::kNotExported;
+        return StageResult::kNotExported;
     }
-    ContactBackup result = ContactBackup::kStored;
+    StageResult result = StageResult::kStored;
     for (const QString& name : std::as_const(written)) {
         if (!ftp.Upload(exported.Path() + QLatin1Char('/') + name, name)) {
             Log("  Error: cannot upload file");
-            result = ContactBackup::kNotUploaded;
+            result = StageResult::kNotUploaded;
         }
     }
     return result;
 }
 
-ContactBackup AddContactsToArchive(const SourceItem& item, ArchiveList& archive,
-                                   RunTemporaryFolder& exported) {
+StageResult AddContactsToArchive(const SourceItem& item, ArchiveList& archive,
+                                 RunTemporaryFolder& exported) {
     StageProgress progress;
     Log("  Copy contacts...");
     QStringList written;
     if (!exported.Create(QStringLiteral("vcf")) || !Export(item, exported.Path(), written)) {
-        return ContactBackup::kNotExported;
+        return StageResult::kNotExported;
     }
     for (const QString& name : std::as_const(written)) {
         archive.Add(exported.Path() + QLatin1Char('/') + name, name, true);
     }
-    return ContactBackup::kStored;
+    return StageResult::kStored;
 }
 
 }  // namespace corvane

@@ -11,6 +11,7 @@
 
 #include <QString>
 
+#include "engine/StageProgress.h"
 #include "model/TaskRecord.h"
 
 namespace corvane {
@@ -19,13 +20,6 @@ class ArchiveList;
 class FtpSession;
 class RunTemporaryFolder;
 
-enum class ContactBackup {
-    kStored,
-    kNotExported,  // the store could not be read, the contact is not there, or a card
-                   // could not be written (logged)
-    kNotUploaded,  // logged "  Error: cannot upload file"
-};
-
 // The file a backup stores a one-contact item under: "<display text>.vcf" of its names,
 // made safe as a file name.
 QString ContactItemFileName(const SourceItem& item);
@@ -33,17 +27,17 @@ QString ContactItemFileName(const SourceItem& item);
 // Copy as is to a folder: makes `folder` (the run's destination folder, its date
 // patterns filled) and its parents and exports into it ("  Copy all contacts from the
 // contact store:" first for all contacts).
-[[nodiscard]] ContactBackup CopyContactsToFolder(const SourceItem& item, const QString& folder);
+[[nodiscard]] StageResult CopyContactsToFolder(const SourceItem& item, const QString& folder);
 
 // Copy as is to FTP: "  Create folders on FTP...", the session folder made, "  Copy
 // contacts...", the export into a run temporary folder and every card uploaded under its
 // file name.
-[[nodiscard]] ContactBackup CopyContactsToFtp(const SourceItem& item, FtpSession& ftp);
+[[nodiscard]] StageResult CopyContactsToFtp(const SourceItem& item, FtpSession& ftp);
 
 // ZIP: "  Copy contacts...", the export into `exported` (created here) and each card
 // added to `archive` under its file name, marked as a temporary the archive step
 // deletes. The caller keeps `exported` until the archive is written.
-[[nodiscard]] ContactBackup AddContactsToArchive(const SourceItem& item, ArchiveList& archive,
-                                                 RunTemporaryFolder& exported);
+[[nodiscard]] StageResult AddContactsToArchive(const SourceItem& item, ArchiveList& archive,
+                                               RunTemporaryFolder& exported);
 
 }  // namespace corvane

@@ -28,41 +28,41 @@ QString RegistryFileName(const SourceItem& item) {
     return item.nameInArchive + QStringLiteral(".reg");
 }
 
-RegistryBackup CopyRegistryToFolder(const SourceItem& item, const QString& folder) {
+StageResult CopyRegistryToFolder(const SourceItem& item, const QString& folder) {
     StageProgress progress;
     CreateFolderPath(folder);
     Log("  Copy registry...");
     if (!ExportRegistryItem(item.path, WithSlash(folder) + RegistryFileName(item))) {
         Log("  Error: cannot save registry items");
-        return RegistryBackup::kNotExported;
+        return StageResult::kNotExported;
     }
-    return RegistryBackup::kStored;
+    return StageResult::kStored;
 }
 
-RegistryBackup CopyRegistryToFtp(const SourceItem& item, FtpSession& ftp) {
+StageResult CopyRegistryToFtp(const SourceItem& item, FtpSession& ftp) {
     StageProgress progress;
     Log("  Create folders on FTP...");
     ftp.CreateFolders(QString());
     Log("  Copy registry...");
     RunTemporary exported;
     if (!ExportToTemporary(item, exported)) {
-        return RegistryBackup::kNotExported;
+        return StageResult::kNotExported;
     }
     if (!ftp.Upload(exported.Path(), RegistryFileName(item))) {
         Log("  Error: cannot upload file");
-        return RegistryBackup::kNotUploaded;
+        return StageResult::kNotUploaded;
     }
-    return RegistryBackup::kStored;
+    return StageResult::kStored;
 }
 
-RegistryBackup AddRegistryToArchive(const SourceItem& item, ArchiveList& archive,
-                                    RunTemporary& exported) {
+StageResult AddRegistryToArchive(const SourceItem& item, ArchiveList& archive,
+                                 RunTemporary& exported) {
     StageProgress progress;
     if (!ExportToTemporary(item, exported)) {
-        return RegistryBackup::kNotExported;
+        return StageResult::kNotExported;
     }
     archive.Add(exported.Path(), RegistryFileName(item), true);
-    return RegistryBackup::kStored;
+    return StageResult::kStored;
 }
 
 }  // namespace corvane

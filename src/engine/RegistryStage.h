@@ -11,6 +11,7 @@
 
 #include <QString>
 
+#include "engine/StageProgress.h"
 #include "model/TaskRecord.h"
 
 namespace corvane {
@@ -19,27 +20,21 @@ class ArchiveList;
 class FtpSession;
 class RunTemporary;
 
-enum class RegistryBackup {
-    kStored,
-    kNotExported,  // logged "  Error: cannot save registry items" (and the export's reason)
-    kNotUploaded,  // logged "  Error: cannot upload file"
-};
-
 // "<name in archive>.reg": the file name a backup stores a registry item under.
 QString RegistryFileName(const SourceItem& item);
 
 // Copy as is to a folder: makes `folder` (the run's destination folder, its date
 // patterns filled) and its parents, logs "  Copy registry..." and exports into it.
-[[nodiscard]] RegistryBackup CopyRegistryToFolder(const SourceItem& item, const QString& folder);
+[[nodiscard]] StageResult CopyRegistryToFolder(const SourceItem& item, const QString& folder);
 
 // Copy as is to FTP: logs "  Create folders on FTP...", makes the session folder, exports
 // into a run temporary ("  Copy registry...") and uploads it as "<name>.reg".
-[[nodiscard]] RegistryBackup CopyRegistryToFtp(const SourceItem& item, FtpSession& ftp);
+[[nodiscard]] StageResult CopyRegistryToFtp(const SourceItem& item, FtpSession& ftp);
 
 // ZIP: exports into `exported` (created here) and adds it to `archive` as "<name>.reg",
 // marked as a temporary the archive step deletes. The caller keeps `exported` until the
 // archive is written; it deletes the file at the latest when it dies.
-[[nodiscard]] RegistryBackup AddRegistryToArchive(const SourceItem& item, ArchiveList& archive,
-                                                  RunTemporary& exported);
+[[nodiscard]] StageResult AddRegistryToArchive(const SourceItem& item, ArchiveList& archive,
+                                               RunTemporary& exported);
 
 }  // namespace corvane
