@@ -4,6 +4,8 @@
 #include <atomic>
 #include <thread>
 
+#include "platform/UserSettings.h"
+
 namespace corvane {
 
 namespace {
@@ -20,6 +22,9 @@ int ArchiveThreads() {
     const int chosen = g_archiveThreads.load(std::memory_order_relaxed);
     if (chosen > 0) {
         return chosen;
+    }
+    if (const int setting = UserSettings::ArchiveThreads(); setting > 0) {
+        return setting;
     }
     // hardware_concurrency answers 0 when it cannot tell.
     return std::max(1, int(std::thread::hardware_concurrency()));

@@ -1,7 +1,8 @@
 #pragma once
 
 // How many threads deflate the entries of an archive: a process-wide choice (the
-// command line's --threads), by default the number of cores.
+// command line's --threads), else the user setting "Main"/"ArchiveThreads", else the
+// number of cores.
 
 namespace corvane {
 

@@ -10,6 +10,7 @@ const QString kApplication = QStringLiteral("Tarnis");
 const QString kShutdownKey = QStringLiteral("Main/ShutdownWhenComplete");
 const QString kDefaultFolderKey = QStringLiteral("Main/DefBackupsFolder");
 const QString kContactsFolderKey = QStringLiteral("Main/ContactsFolder");
+const QString kArchiveThreadsKey = QStringLiteral("Main/ArchiveThreads");
 const QString kHistoryGroup = QStringLiteral("HistoryPaths");
 const QString kDialogsGroup = QStringLiteral("Dialogs");
 constexpr int kHistoryLength = 10;
@@ -51,6 +52,13 @@ QString UserSettings::ContactsFolder() {
 void UserSettings::SetContactsFolder(const QString& folder) {
     QSettings settings(kOrganization, kApplication);
     settings.setValue(kContactsFolderKey, folder);
+}
+
+int UserSettings::ArchiveThreads() {
+    QSettings settings(kOrganization, kApplication);
+    bool ok = false;
+    const int threads = settings.value(kArchiveThreadsKey).toInt(&ok);
+    return ok && threads > 0 ? threads : 0;
 }
 
 QStringList UserSettings::PathHistory() {

@@ -27,6 +27,9 @@ class UserSettings {
     // Unlike the other values it may be read on any thread: the contacts stages of a run
     // read it on the worker.
     static QString ContactsFolder();
+    // "Main"/"ArchiveThreads": how many threads deflate a ZIP run; 0 (the default, and
+    // any value that is no positive number) stands for the number of cores. Any thread.
+    static int ArchiveThreads();
     static void SetContactsFolder(const QString& folder);
 
     // "HistoryPaths"/"Combo0".."Combo9": the destinations typed last, newest first, read

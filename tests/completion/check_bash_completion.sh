@@ -32,6 +32,7 @@ expect '--uncheck-identical --uncheck-newer' "$cli" --data-dir "'$data'" restore
 expect 'Docs My\ Photos' "$cli" --data-dir "'$data'" show ''
 expect 'My Photos' "$cli" --data-dir = "${data// /\\ }" run Docs '"My'
 expect '' "$cli" --data-dir "'$data'" show Docs ''
+expect 'Docs My\ Photos' "$cli" --threads 2 --data-dir "'$data'" show ''
 expect 'export import' "$cli" reg ''
 expect "$scratch/photos/holiday.jpg" "$cli" reg export HKEY_CURRENT_USER "$scratch/photos/h"
 expect 'HKEY_CURRENT_USER' "$cli" edit Docs --registry HKEY_C
