@@ -5,7 +5,11 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <iterator>
+#include <list>
 #include <memory>
 
 #include "engine/FolderPath.h"
@@ -163,6 +167,10 @@ bool FileCopier::ReadWrite(int in, int out, off_t& total, QString& reason) {
     }
 }
 
+bool SameTime(const struct timespec& a, const struct timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
 bool SameModificationTime(const struct timespec& source, const struct timespec& copy) {
     if (source.tv_sec != copy.tv_sec) {
         return false;
@@ -181,18 +189,92 @@ bool SameModificationTime(const struct timespec& source, const struct timespec& 
     return false;
 }
 
+// The fields the unchanged test needs, and nothing the kernel would have to fetch for
+// the rest. `flags` is AT_SYMLINK_NOFOLLOW where a link must be seen as itself.
+bool LookUp(int folderFd, const char* name, int flags, struct statx& info) {
+    constexpr unsigned kFields = STATX_TYPE | STATX_SIZE | STATX_MTIME;
+    return ::statx(folderFd, name, flags, kFields, &info) == 0 &&
+           (info.stx_mask & kFields) == kFields;
+}
+
+bool SameFile(const struct statx& source, const struct statx& copy) {
+    return S_ISREG(source.stx_mode) && S_ISREG(copy.stx_mode) && source.stx_size == copy.stx_size &&
+           SameModificationTime({source.stx_mtime.tv_sec, source.stx_mtime.tv_nsec},
+                                {copy.stx_mtime.tv_sec, copy.stx_mtime.tv_nsec});
+}
+
+// Keeps the folders of the last paths looked up open. A walk lists a folder's files
+// with the contents of its subfolders in between, so the few folders on the way down
+// are looked up again and again; relative to an open folder the kernel resolves only the
+// file's own name instead of the whole path.
+class FolderLookup {
+  public:
+    // The folder's descriptor for `path` (AT_FDCWD for a bare name, -1 when the folder
+    // cannot be opened); `name` points at the last part of `path`.
+    int FolderOf(const QByteArray& path, const char*& name) {
+        const char* slash =
+            static_cast<const char*>(::memrchr(path.constData(), '/', size_t(path.size())));
+        if (slash == nullptr) {
+            name = path.constData();
+            return AT_FDCWD;
+        }
+        name = slash + 1;
+        const QByteArrayView folder = slash == path.constData()
+                                          ? QByteArrayView("/")
+                                          : QByteArrayView(path.constData(), slash);
+        auto found = std::find_if(m_open.begin(), m_open.end(),
+                                  [&](const OpenFolder& open) { return open.path == folder; });
+        if (found == m_open.end()) {
+            if (m_open.size() == kKept) {
+                m_open.pop_back();
+            }
+            auto& opened = m_open.emplace_back();
+            opened.path = folder.toByteArray();
+            opened.fd.Reset(::open(opened.path.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+            found = std::prev(m_open.end());
+        }
+        // The most recent first, so that the one left out next is the oldest.
+        m_open.splice(m_open.begin(), m_open, found);
+        return m_open.front().fd.Get();
+    }
+
+  private:
+    // Deeper than any tree a walk usually goes down at once.
+    static constexpr size_t kKept = 16;
+    struct OpenFolder {
+        QByteArray path;
+        FileDescriptor fd;
+    };
+    std::list<OpenFolder> m_open;
+};
+
+// IsSameFile for a run over many files: both sides are looked up through FolderLookup.
+class UnchangedTest {
+  public:
+    bool IsSame(const QString& source, const QString& destination) {
+        const QByteArray sourceBytes = FileNameToBytes(source);
+        const QByteArray destinationBytes = FileNameToBytes(destination);
+        const char* sourceName = nullptr;
+        const char* destinationName = nullptr;
+        const int sourceFolder = m_source.FolderOf(sourceBytes, sourceName);
+        const int destinationFolder = m_destination.FolderOf(destinationBytes, destinationName);
+        struct statx a {};
+        struct statx b {};
+        // A link at the destination is not the copy of a file, whatever it points to.
+        return sourceFolder != -1 && destinationFolder != -1 &&
+               LookUp(sourceFolder, sourceName, 0, a) &&
+               LookUp(destinationFolder, destinationName, AT_SYMLINK_NOFOLLOW, b) && SameFile(a, b);
+    }
+
+  private:
+    FolderLookup m_source;
+    FolderLookup m_destination;
+};
+
 }  // namespace
 
 bool IsSameFile(const QString& source, const QString& destination) {
-    struct stat a {};
-    struct stat b {};
-    // A link at the destination is not the copy of a file, whatever it points to.
-    if (::stat(FileNameToBytes(source).constData(), &a) != 0 ||
-        ::lstat(FileNameToBytes(destination).constData(), &b) != 0) {
-        return false;
-    }
-    return S_ISREG(a.st_mode) && S_ISREG(b.st_mode) && a.st_size == b.st_size &&
-           SameModificationTime(a.st_mtim, b.st_mtim);
+    return UnchangedTest().IsSame(source, destination);
 }
 
 bool CopyFileList(const QString& sourceBase, const FileList& list, const QString& targetFolder,
@@ -204,6 +286,7 @@ bool CopyFileList(const QString& sourceBase, const FileList& list, const QString
     SetProgressRange(0, count);
     const QString target = WithSlash(targetFolder);
     FileCopier copier;
+    UnchangedTest unchanged;
     for (int i = 0; i < count; ++i) {
         const FileListEntry& entry = list[static_cast<size_t>(i)];
         const QString relative =
@@ -212,10 +295,10 @@ bool CopyFileList(const QString& sourceBase, const FileList& list, const QString
             const QString& source = entry.path;
             const QString destination = target + relative;
             QString reason;
-            const bool saved =
-                entry.kind == kListLink
-                    ? CopyLink(source, destination, reason)
-                    : IsSameFile(source, destination) || copier.Copy(source, destination, reason);
+            const bool saved = entry.kind == kListLink
+                                   ? CopyLink(source, destination, reason)
+                                   : unchanged.IsSame(source, destination) ||
+                                         copier.Copy(source, destination, reason);
             if (!saved) {
                 Log("  Error: cannot save file %s",
                     qUtf8Printable(FileNameForDisplay(destination)));
@@ -237,14 +320,20 @@ void MakeListedFolders(const QString& source, const FileList& list, const QStrin
     for (const FileListEntry& entry : list) {
         const QString relative =
             IsFolderKind(entry.kind) ? PathBelow(source, entry.path) : QString();
-        if (relative.isEmpty() || !CreateFolderPath(to + relative)) {
+        if (relative.isEmpty()) {
             continue;
+        }
+        // On a later run the folders are there: one look at each, nothing made.
+        const QByteArray folder = FileNameToBytes(to + relative);
+        struct stat info {};
+        if (::stat(folder.constData(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+            if (!CreateFolderPath(to + relative) || ::stat(folder.constData(), &info) != 0) {
+                continue;
+            }
         }
         // A copy of a read-only folder must still take its files; FinishListedFolders
         // gives it the source's bits at the end.
-        const QByteArray folder = FileNameToBytes(to + relative);
-        struct stat info {};
-        if (::stat(folder.constData(), &info) == 0 && (info.st_mode & S_IRWXU) != S_IRWXU) {
+        if ((info.st_mode & S_IRWXU) != S_IRWXU) {
             ::chmod(folder.constData(), (info.st_mode & 07777) | S_IRWXU);
         }
     }
@@ -254,14 +343,23 @@ void FinishListedFolders(const QString& source, const FileList& list, const QStr
     const QString to = WithSlash(target);
     auto finish = [](const QString& from, const QString& onto) {
         struct stat info {};
+        struct stat copy {};
         const QByteArray folder = FileNameToBytes(onto);
         if (::lstat(FileNameToBytes(from).constData(), &info) != 0 || !S_ISDIR(info.st_mode)) {
             return;
         }
-        // Courtesies, as for files: file systems without them (FAT) may refuse.
-        ::chmod(folder.constData(), info.st_mode & 07777);
-        const struct timespec times[2] = {info.st_atim, info.st_mtim};
-        ::utimensat(AT_FDCWD, folder.constData(), times, AT_SYMLINK_NOFOLLOW);
+        // A folder that already has the bits and times is left alone: setting them again
+        // would write its inode (a new change time) on every run over an unchanged tree.
+        const bool hasStat = ::lstat(folder.constData(), &copy) == 0 && S_ISDIR(copy.st_mode);
+        if (!hasStat || (copy.st_mode & 07777) != (info.st_mode & 07777)) {
+            // Courtesies, as for files: file systems without them (FAT) may refuse.
+            ::chmod(folder.constData(), info.st_mode & 07777);
+        }
+        if (!hasStat || !SameTime(copy.st_atim, info.st_atim) ||
+            !SameTime(copy.st_mtim, info.st_mtim)) {
+            const struct timespec times[2] = {info.st_atim, info.st_mtim};
+            ::utimensat(AT_FDCWD, folder.constData(), times, AT_SYMLINK_NOFOLLOW);
+        }
     };
     // The walk lists a folder after its contents, so a folder's time is set after
     // everything that is made in it.

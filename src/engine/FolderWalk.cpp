@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <string>
+#include <vector>
 
 #include "io/DescriptorIo.h"
 #include "io/ReplacingFile.h"
@@ -24,8 +26,8 @@ enum class EntryClass { System, File, Folder, Link };
 // Sorts one directory entry. The type from the directory entry itself spares a stat
 // call for nearly every entry; only file systems that leave the type open cost one.
 // Links are never followed: a link is listed as itself, whatever it points to.
-EntryClass Classify(int folderFd, const dirent* entry) {
-    switch (entry->d_type) {
+EntryClass Classify(int folderFd, const char* name, unsigned char type) {
+    switch (type) {
         case DT_REG:
             return EntryClass::File;
         case DT_DIR:
@@ -34,7 +36,7 @@ EntryClass Classify(int folderFd, const dirent* entry) {
             return EntryClass::Link;
         case DT_UNKNOWN: {
             struct stat info {};
-            if (::fstatat(folderFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (::fstatat(folderFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
                 return EntryClass::System;  // gone since it was read
             }
             if (S_ISREG(info.st_mode)) {
@@ -50,8 +52,7 @@ EntryClass Classify(int folderFd, const dirent* entry) {
     }
 }
 
-bool IsDotOrDotDot(const dirent* entry) {
-    const char* name = entry->d_name;
+bool IsDotOrDotDot(const char* name) {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
@@ -75,6 +76,43 @@ bool HoldsCacheTag(int folderFd) {
     ::close(fd);
     return valid;
 }
+
+// The entries of one folder, read in one go before any is listed, so that the cache tag
+// is known from the names alone: a folder without one costs no look for it.
+class FolderEntries {
+  public:
+    explicit FolderEntries(DIR* folder) {
+        while (const dirent* entry = ::readdir(folder)) {
+            if (!IsDotOrDotDot(entry->d_name)) {
+                m_entries.push_back({m_names.size(), entry->d_type});
+                m_names.append(entry->d_name).push_back('\0');
+            }
+        }
+    }
+
+    size_t Count() const { return m_entries.size(); }
+    const char* Name(size_t i) const { return m_names.c_str() + m_entries[i].offset; }
+    unsigned char Type(size_t i) const { return m_entries[i].type; }
+
+    // Whether an entry named CACHEDIR.TAG may be a regular file (only then can it be a tag).
+    bool MayHoldCacheTag() const {
+        for (size_t i = 0; i < Count(); ++i) {
+            if ((Type(i) == DT_REG || Type(i) == DT_UNKNOWN) &&
+                std::strcmp(Name(i), kCacheTagName) == 0) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+  private:
+    struct Entry {
+        size_t offset;
+        unsigned char type;
+    };
+    std::string m_names;  // every name followed by its NUL
+    std::vector<Entry> m_entries;
+};
 
 // Opens a subfolder of an open folder. O_NOFOLLOW refuses a folder that was replaced
 // by a link after it was listed, so the walk never leaves the tree through a link.
@@ -102,7 +140,8 @@ bool HasVisibleEntries(DIR* folder) {
     const int fd = ::dirfd(folder);
     bool visible = false;
     while (const dirent* entry = ::readdir(folder)) {
-        if (!IsDotOrDotDot(entry) && Classify(fd, entry) != EntryClass::System) {
+        if (!IsDotOrDotDot(entry->d_name) &&
+            Classify(fd, entry->d_name, entry->d_type) != EntryClass::System) {
             visible = true;
             break;
         }
@@ -121,23 +160,23 @@ class Walker {
     // spares a second reading to learn its kind.
     bool Walk(DIR* folder, const QString& prefix) {
         const int fd = ::dirfd(folder);
-        if (m_recursive && !(m_what & kListStoredCopy) && HoldsCacheTag(fd)) {
+        const FolderEntries entries(folder);
+        if (m_recursive && !(m_what & kListStoredCopy) && entries.MayHoldCacheTag() &&
+            HoldsCacheTag(fd)) {
             ::closedir(folder);
             return ListCacheTag(prefix);
         }
         bool visible = false;
-        while (const dirent* entry = ::readdir(folder)) {
-            if (IsDotOrDotDot(entry)) {
-                continue;
-            }
+        for (size_t i = 0; i < entries.Count(); ++i) {
+            const char* entryName = entries.Name(i);
             // A stored copy may hold the temporary of a write that a kill cut off: it is
             // no part of the backup.
-            if ((m_what & kListStoredCopy) && IsTemporaryName(entry->d_name)) {
+            if ((m_what & kListStoredCopy) && IsTemporaryName(entryName)) {
                 continue;
             }
-            const EntryClass entryClass = Classify(fd, entry);
+            const EntryClass entryClass = Classify(fd, entryName, entries.Type(i));
             // Any bytes are a name: one that is not UTF-8 keeps them as escapes.
-            const QString name = FileNameFromBytes(entry->d_name);
+            const QString name = FileNameFromBytes(entryName);
             if (entryClass == EntryClass::System) {
                 if ((m_what & kListFiles) && !(m_what & (kListStoredCopy | kListQuiet))) {
                     Log("  Warning: '%s' is not a regular file, folder or link, skipped",
@@ -156,11 +195,11 @@ class Walker {
             // A folder: its contents first, then its own record.
             bool folderVisible = false;
             if (m_recursive) {
-                if (DIR* subfolder = OpenSubfolder(fd, entry->d_name)) {
+                if (DIR* subfolder = OpenSubfolder(fd, entryName)) {
                     folderVisible = Walk(subfolder, prefix + name + u'/');
                 }
             } else if (m_what & kListFolders) {
-                folderVisible = HasVisibleEntries(OpenSubfolder(fd, entry->d_name));
+                folderVisible = HasVisibleEntries(OpenSubfolder(fd, entryName));
             }
             if (m_what & kListFolders) {
                 m_list.push_back({m_fullPaths ? prefix + name : name,
