@@ -169,7 +169,7 @@ void ContactStore::SetConfiguredFolder(const QString& folder) {
 }
 
 QString ContactStore::DefaultFolder() {
-    // The base directory specification ignores a relative XDG_DATA_HOME.
+    // A relative XDG_DATA_HOME is not valid and counts as unset, as XDG tools treat it.
     QString data = qEnvironmentVariable("XDG_DATA_HOME");
     if (data.isEmpty() || QDir::isRelativePath(data)) {
         data = QDir::homePath() + QLatin1String("/.local/share");

@@ -10,6 +10,7 @@
 #include "io/ReplacingFile.h"
 #include "log/Log.h"
 #include "model/FileName.h"
+#include "platform/VCardLine.h"
 #include "sources/VCard21Fields.h"
 #include "sources/VCard21Reader.h"
 #include "sources/VCard21Value.h"
@@ -26,10 +27,9 @@ constexpr qsizetype kMaxFileNameBytes = 255;
 
 // The four name parts, collapsed so absent parts leave no gaps.
 QString FullNameLine(const Contact& contact) {
-    QString line =
-        QStringLiteral("FN:%1 %2 %3 %4")
-            .arg(EscapeVCardValue(contact.title), EscapeVCardValue(contact.firstName),
-                 EscapeVCardValue(contact.middleName), EscapeVCardValue(contact.lastName));
+    QString line = QStringLiteral("FN:%1 %2 %3 %4")
+                       .arg(EscapeVCardText(contact.title), EscapeVCardText(contact.firstName),
+                            EscapeVCardText(contact.middleName), EscapeVCardText(contact.lastName));
     while (line.contains(QLatin1String("  "))) {
         line.replace(QLatin1String("  "), QLatin1String(" "));
     }
@@ -55,9 +55,9 @@ QString FieldValue(const Contact& contact, const VCard21Field& field) {
     using Kind = VCard21Field::Kind;
     switch (field.kind) {
         case Kind::kText:
-            return EscapeVCardValue(contact.*field.text);
+            return EscapeVCardText(contact.*field.text);
         case Kind::kEmail:
-            return EscapeVCardValue(contact.emails[field.email]);
+            return EscapeVCardText(contact.emails[field.email]);
         case Kind::kDate:
             return DateValue(contact.*field.date);
         case Kind::kAddress:

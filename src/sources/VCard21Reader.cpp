@@ -3,6 +3,7 @@
 #include <QStringDecoder>
 #include <vector>
 
+#include "platform/VCardLine.h"
 #include "sources/VCard21Fields.h"
 #include "sources/VCard21Value.h"
 
@@ -54,10 +55,10 @@ void Apply(const VCard21Field& field, const QString& value, Contact& contact) {
     using Kind = VCard21Field::Kind;
     switch (field.kind) {
         case Kind::kText:
-            contact.*field.text = UnescapeVCardValue(value);
+            contact.*field.text = UnescapeVCardText(value);
             break;
         case Kind::kEmail:
-            contact.emails[field.email] = UnescapeVCardValue(value);
+            contact.emails[field.email] = UnescapeVCardText(value);
             break;
         case Kind::kDate:
             if (const QDate date = ReadDate(value); date.isValid()) {
