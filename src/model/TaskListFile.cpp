@@ -53,11 +53,16 @@ std::unique_ptr<TaskRecord> ReadTask(const PropertyStore& store, const QString& 
         text("archiveName", task->archiveName);
         task->compressionLevel = has("archiveCmpVal") ? number("archiveCmpVal") : 9;
         text("archBurn", task->archivePassword);
+        // Files written before the choice existed hold traditionally encrypted archives.
+        if (has("archCipher") && OneOf(number("archCipher"), {kCipherTraditional, kCipherAes256})) {
+            task->archiveCipher = number("archCipher");
+        }
     } else {
         task->compressionLevel = 9;
     }
     text("InclFilter", task->includeFilter);
     text("ExclFilter", task->excludeFilter);
+    task->keepLast = std::max(0, number("KeepLastBackups"));
     text("DeskShortcut", task->desktopShortcut);
     text("MailAddress", task->mailAddress);
     text("MailAccount", task->mailAccount);
@@ -100,8 +105,10 @@ void WriteTask(PropertyStore& store, const QString& s, const TaskRecord& task) {
     text("archiveName", task.archiveName);
     number("archiveCmpVal", task.compressionLevel);
     text("archBurn", task.archivePassword);
+    number("archCipher", task.archiveCipher);
     text("InclFilter", task.includeFilter);
     text("ExclFilter", task.excludeFilter);
+    number("KeepLastBackups", task.keepLast);
     text("DeskShortcut", task.desktopShortcut);
     text("MailAddress", task.mailAddress);
     text("MailAccount", task.mailAccount);

@@ -16,6 +16,9 @@ namespace corvane {
 enum TaskType : qint32 { kTaskBackup = 1, kTaskRestore = 2, kTaskSync = 3 };
 enum BackupMethod : qint32 { kMethodCopy = 1, kMethodZip = 2, kMethodThird = 3 };
 enum DestinationType : qint32 { kDestFolder = 1, kDestFtp = 2 };
+// How the entries of a password-protected archive are encrypted: the traditional ZIP
+// cipher every tool opens, or AES-256 with authentication (the AE-2 layout).
+enum ArchiveCipher : qint32 { kCipherTraditional = 0, kCipherAes256 = 1 };
 enum ScheduleMode : qint32 {
     kScheduleNone = 0,
     kScheduleDaily = 1,
@@ -86,11 +89,13 @@ struct TaskRecord {
     TaskDestination destination;
     qint32 backupMode = kMethodCopy;
     QString archiveName;
-    qint32 compressionLevel = 9;  // "archiveCmpVal", 0..9
-    QString archivePassword;      // "archBurn"
+    qint32 compressionLevel = 9;                // "archiveCmpVal", 0..9
+    QString archivePassword;                    // "archBurn"
+    qint32 archiveCipher = kCipherTraditional;  // "archCipher"
     QString includeFilter;
     QString excludeFilter;
     std::vector<BackupHistoryEntry> history;
+    qint32 keepLast = 0;  // "KeepLastBackups": dated backups kept, 0 = all
     QString desktopShortcut;
     QString mailAddress;
     QString mailAccount;
