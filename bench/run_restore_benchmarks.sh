@@ -20,7 +20,9 @@
 #   REPS          repetitions per case (default 3)
 #   PASSWORD      1 to time the ZIP restore with a password as well (default 1)
 #
-# Cases (each restores corpus/small, 20,000 files, into an empty folder):
+# Cases (each restores corpus/small, 20,000 files, into an empty folder); ours runs twice
+# per repetition, as corvane-t1 (`--threads 1`: files written on the run thread) and
+# corvane-t2 (`--threads 2`: on two workers), each against the same peer:
 #   zip6      a level-6 ZIP made once by corvane-cli; ours: `corvane-cli restore` of a
 #             restore task (taskType 2) whose folder item points at the empty target;
 #             peer: `unzip -q -o ARCHIVE -d TARGET` of the same archive
@@ -35,7 +37,7 @@
 #   into WORK_DIR/trash, never deleted during the run: this file system re-creates
 #   recently deleted inodes slowly. The trash is emptied at the end and the time of that
 #   delete is stamped; a following run waits until 65 s have passed before it starts.
-# - Within a repetition the two tools take turns; the order flips every repetition.
+# - Within a repetition the three runs take turns; the order flips every repetition.
 # - After every timed run its output is checked, untimed: `diff -r` against the corpus.
 #   The modification times of the last repetition's files are compared too (a ZIP
 #   entry's DOS time has two-second steps, so up to 2 s off counts as equal there).
@@ -207,38 +209,43 @@ run_case() {
   shift 5
   local peer_target=$WORK/restore/$case-$peer
   local -a peer_cmd=()
-  local a
+  local a tool
   for a in "$@"; do peer_cmd+=("${a//TARGET/$peer_target}"); done
   echo "restore: $case"
   note_load "$case"
   for ((r = 1; r <= REPS; r++)); do
-    to_trash "$target" "$peer_target"
-    mkdir -p "$target" "$peer_target"
-    if (( r % 2 )); then
-      timed "$case" corvane "$r" "${CORV[@]}" restore "$task" --yes
-      timed "$case" "$peer" "$r" "${peer_cmd[@]}"
-    else
-      timed "$case" "$peer" "$r" "${peer_cmd[@]}"
-      timed "$case" corvane "$r" "${CORV[@]}" restore "$task" --yes
-    fi
-    check_tree "$case" corvane "$r" "$target"
-    check_tree "$case" "$peer" "$r" "$peer_target$sub"
+    local -a order=(corvane-t1 "$peer" corvane-t2)
+    if (( r % 2 == 0 )); then order=(corvane-t2 "$peer" corvane-t1); fi
+    for tool in "${order[@]}"; do
+      if [[ $tool == "$peer" ]]; then
+        to_trash "$peer_target"
+        mkdir -p "$peer_target"
+        timed "$case" "$peer" "$r" "${peer_cmd[@]}"
+        check_tree "$case" "$peer" "$r" "$peer_target$sub"
+      else
+        # Our target is the task's own folder: checked before the next run moves it away.
+        to_trash "$target"
+        mkdir -p "$target"
+        timed "$case" "$tool" "$r" "${CORV[@]}" --threads "${tool#corvane-t}" restore "$task" --yes
+        check_tree "$case" "$tool" "$r" "$target"
+        if (( r == REPS )); then check_times "$case" "$tool" "$target" "$TIME_TOLERANCE"; fi
+      fi
+    done
   done
 }
 
+TIME_TOLERANCE=2
 run_case zip6 RestoreZip6 "$T_ZIP" unzip /small \
   unzip -q -o "$WORK/backup/zip/zip6.zip" -d TARGET
-check_times zip6 corvane "$T_ZIP" 2
 check_times zip6 unzip "$WORK/restore/zip6-unzip/small" 2
 if [[ $PASSWORD == 1 ]]; then
   run_case zip6-pw RestoreZip6Pw "$T_ZIPPW" unzip /small \
     unzip -q -o -P secret "$WORK/backup/zip/zip6pw.zip" -d TARGET
-  check_times zip6-pw corvane "$T_ZIPPW" 2
   check_times zip6-pw unzip "$WORK/restore/zip6-pw-unzip/small" 2
 fi
+TIME_TOLERANCE=0
 run_case copy RestoreCopy "$T_COPY" rsync "" \
   rsync -a "$WORK/backup/copy/small/" TARGET/
-check_times copy corvane "$T_COPY" 0
 check_times copy rsync "$WORK/restore/copy-rsync" 0
 echo "load_end	$(uptime)" >> "$WORK/meta.tsv"
 
@@ -278,22 +285,25 @@ cases = [
 print("| case | tool | runs | median s | MB/s | ours / peer (time) | peak RSS MiB | diff -r equal |")
 print("|---|---|---|---|---|---|---|---|")
 mem_rows = []
+ours_tools = ["corvane-t1", "corvane-t2"]
 for case, label, peer in cases:
-    ours = med(case, "corvane")
-    if ours is None:
-        continue
-    for tool in ["corvane", peer]:
+    peer_median = med(case, peer)
+    for tool in ours_tools + [peer]:
         m = med(case, tool)
         if m is None:
             continue
         v = runs[(case, tool)]
-        ratio = "" if tool == "corvane" else f"{ours / m:.2f}"
-        name = label if tool == "corvane" else ""
+        # Ours against the peer in the same run; every repetition's ratio as well, for
+        # goals that hold in each of them.
+        ratio = ""
+        if tool != peer and peer_median:
+            per_rep = [s / p for (s, _), (p, _) in zip(v, runs[(case, peer)])]
+            ratio = f"{m / peer_median:.2f} (each: {', '.join(f'{x:.2f}' for x in per_rep)})"
+        name = label if tool == ours_tools[0] else ""
         rss = max(x for _, x in v) / 1024
         print(f"| {name} | {tool} | {len(v)} | {m:.3f} | {small_bytes / 1e6 / m:.0f} | {ratio} | {rss:.1f} | {check_text(case, tool)} |")
-    p = max(x for _, x in runs[(case, "corvane")])
-    limit = 64 * 1024 + small_files          # KiB: 64 MiB plus 1 KiB per listed file
-    mem_rows.append((label, p, limit))
+        if tool != peer:
+            mem_rows.append((f"{label} ({tool})", max(x for _, x in v), 64 * 1024 + small_files))
 print()
 print("| our run | peak RSS MiB | limit MiB (64 MiB + 1 KiB per file) | within |")
 print("|---|---|---|---|")

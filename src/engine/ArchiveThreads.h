@@ -1,6 +1,6 @@
 #pragma once
 
-// How many threads deflate the entries of an archive: a process-wide choice (the
+// How many threads deflate an archive or write a restore: a process-wide choice (the
 // command line's --threads), else the user setting "Main"/"ArchiveThreads", else the
 // number of cores.
 

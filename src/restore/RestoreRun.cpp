@@ -4,8 +4,11 @@
 #include <sys/stat.h>
 #include <QHash>
 #include <QSet>
+#include <atomic>
 #include <memory>
+#include <optional>
 
+#include "engine/ArchiveThreads.h"
 #include "engine/DatesFile.h"
 #include "engine/FolderWalk.h"
 #include "engine/FtpCopy.h"
@@ -20,7 +23,9 @@
 #include "restore/RegistryRestore.h"
 #include "restore/RestoreList.h"
 #include "restore/RestoreTarget.h"
+#include "restore/RestoreWorkers.h"
 #include "restore/SafePath.h"
+#include "restore/ZipEntryWriter.h"
 #include "restore/ZipReader.h"
 
 namespace corvane {
@@ -69,8 +74,11 @@ class Restorer {
     void RestoreFromArchive(const SourceItem& item);
     QString DownloadArchive(RunTemporary& downloaded);
     int UnpackEntries(ZipReader& zip, RestoreTarget& target, const SourceItem& item,
-                      const QString& prefix);
+                      const QString& prefix, RestoreWorkers* workers);
     bool ExtractEntry(ZipReader& zip, RestoreTarget& target, const QString& relative);
+    void HandOverEntry(ZipReader& zip, RestoreTarget& target, RestoreWorkers& workers,
+                       const QString& relative, std::atomic<int>& unpacked);
+    void ExtractFailed(bool passwordMayBeWrong, const QString& path);
     void RestoreCopies(const SourceItem& item);
     void RestoreFtpCopies(const SourceItem& item);
     QString RelativeOfListed(const SourceItem& item, const QString& name);
@@ -90,7 +98,10 @@ class Restorer {
     QSet<QString> m_unchecked;
     // The session of a restore from FTP, from the connect to the release.
     std::unique_ptr<FtpSession> m_ftp;
-    bool m_allRestored = true;
+    // Files are written on this many threads; 1 writes them on the run thread.
+    int m_threads = 1;
+    // Also cleared by the workers.
+    std::atomic<bool> m_allRestored = true;
 };
 
 bool Restorer::ChooseBackup() {
@@ -114,6 +125,7 @@ bool Restorer::IsUnchecked(const QString& archiveKey) const {
 bool Restorer::Run() {
     m_destination = m_task.destination;
     m_archiveName = m_task.archiveName;
+    m_threads = ArchiveThreads();
     if (!ChooseBackup()) {
         return false;
     }
@@ -238,7 +250,12 @@ void Restorer::RestoreFromArchive(const SourceItem& item) {
     }
     // A folder item fills its folder; a file item is written under its own live name.
     RestoreTarget target(folderItem ? WithoutTrailingSlash(item.path) : FolderOfFile(item.path));
-    const int restored = UnpackEntries(zip, target, item, prefix);
+    target.StopOn(m_stop);
+    std::optional<RestoreWorkers> workers;
+    if (folderItem && m_threads > 1) {
+        workers.emplace(target.Root(), m_threads, m_stop);
+    }
+    const int restored = UnpackEntries(zip, target, item, prefix, workers ? &*workers : nullptr);
     target.FinishFolders();
     zip.Close();
     if (folderItem) {
@@ -257,12 +274,14 @@ QString Restorer::DownloadArchive(RunTemporary& downloaded) {
 }
 
 // The entries of the item: a file item is exactly its own entry, a folder item
-// everything below `prefix`. Answers how many files were unpacked.
+// everything below `prefix`. Answers how many files were unpacked; every worker is done
+// by then.
 int Restorer::UnpackEntries(ZipReader& zip, RestoreTarget& target, const SourceItem& item,
-                            const QString& prefix) {
+                            const QString& prefix, RestoreWorkers* workers) {
     const bool folderItem = item.kind == kItemFolder;
     const QString liveName = item.path.section(QLatin1Char('/'), -1);
     int restored = 0;
+    std::atomic<int> unpacked = 0;  // files the workers wrote
     SetProgressRange(0, static_cast<int>(std::min<quint64>(zip.Count(), 65535)));
     for (bool more = zip.First(); more && !m_stop.IsSet(); more = zip.Next()) {
         const ZipEntryInfo& entry = zip.Info();
@@ -285,6 +304,8 @@ int Restorer::UnpackEntries(ZipReader& zip, RestoreTarget& target, const SourceI
             if (!folderItem) {
                 Log("  %s missed", qUtf8Printable(Shown(item.path)));
             }
+        } else if (workers != nullptr && !entry.isFolder) {
+            HandOverEntry(zip, target, *workers, relative, unpacked);
         } else if (ExtractEntry(zip, target, relative)) {
             if (!entry.isFolder) {
                 ++restored;
@@ -293,22 +314,59 @@ int Restorer::UnpackEntries(ZipReader& zip, RestoreTarget& target, const SourceI
                 Log("  %s unpacked", qUtf8Printable(Shown(item.path)));
             }
         }
-        SetProgressPos(restored);
+        SetProgressPos(restored + unpacked.load(std::memory_order_relaxed));
     }
-    return restored;
+    if (workers != nullptr) {
+        workers->Finish();
+    }
+    return restored + unpacked.load();
 }
 
 bool Restorer::ExtractEntry(ZipReader& zip, RestoreTarget& target, const QString& relative) {
     if (zip.ExtractTo(target, relative, m_task.archivePassword)) {
         return true;
     }
-    if (zip.PasswordMayBeWrong()) {
+    ExtractFailed(zip.PasswordMayBeWrong(), target.PathOf(relative));
+    return false;
+}
+
+// The reader's part of the entry happens here, in order; a file's data is written by a
+// worker (a link or a failure is done with here).
+void Restorer::HandOverEntry(ZipReader& zip, RestoreTarget& target, RestoreWorkers& workers,
+                             const QString& relative, std::atomic<int>& unpacked) {
+    ZipEntryData data;
+    switch (zip.PrepareExtract(target, relative, m_task.archivePassword, data)) {
+        case ZipReader::Prepared::kDone:
+            ++unpacked;
+            return;
+        case ZipReader::Prepared::kFailed:
+            ExtractFailed(zip.PasswordMayBeWrong(), target.PathOf(relative));
+            return;
+        case ZipReader::Prepared::kFile:
+            break;
+    }
+    workers.Add([this, &unpacked, data = std::move(data), relative, fd = zip.ArchiveFd(),
+                 password = m_task.archivePassword.toUtf8()](RestoreWorkers::Worker& worker) {
+        if (worker.zip.WriteFile(fd, data, password, worker.target, relative)) {
+            ++unpacked;
+        } else {
+            ExtractFailed(worker.zip.PasswordMayBeWrong(), worker.target.PathOf(relative));
+        }
+    });
+}
+
+// Logs a file that could not be extracted, on whichever thread it failed; a file a stop
+// cut short is no failure of its own.
+void Restorer::ExtractFailed(bool passwordMayBeWrong, const QString& path) {
+    if (m_stop.IsSet()) {
+        return;
+    }
+    if (passwordMayBeWrong) {
         Log("  Error: cannot extract file, maybe archive is encrypted");
     } else {
-        Log("  Error: cannot extract file %s", qUtf8Printable(Shown(target.PathOf(relative))));
+        Log("  Error: cannot extract file %s", qUtf8Printable(Shown(path)));
     }
     m_allRestored = false;
-    return false;
 }
 
 void Restorer::RestoreCopies(const SourceItem& item) {
@@ -330,6 +388,7 @@ void Restorer::RestoreCopies(const SourceItem& item) {
     }
     const QString stored = WithoutTrailingSlash(destination + item.nameInArchive);
     RestoreTarget target(WithoutTrailingSlash(item.path));
+    target.StopOn(m_stop);
     // One walk of the stored copy makes every folder under the target (empty ones too)
     // and lists the files and links to copy.
     FileList list;
@@ -356,22 +415,44 @@ void Restorer::RestoreCopies(const SourceItem& item) {
     }
     Log("  Restore %d items to %s...", count, qUtf8Printable(Shown(item.path)));
     SetProgressRange(0, static_cast<int>(list.size()));
+    // The first failed file ends this item's copying; a link refused for leading outside
+    // the target leaves the files around it to come back. With workers, the copies
+    // already under way when one fails still finish.
+    std::atomic<bool> fileFailed = false;
+    auto copyIn = [this, &fileFailed](RestoreTarget& into, const FileListEntry& entry,
+                                      const QString& relative) {
+        if (!into.CopyIn(entry.path, relative) && !m_stop.IsSet()) {
+            m_allRestored = false;
+            if (entry.kind != kListLink) {
+                fileFailed = true;
+            }
+        }
+    };
+    std::optional<RestoreWorkers> workers;
+    if (m_threads > 1) {
+        workers.emplace(target.Root(), m_threads, m_stop);
+    }
     int done = 0;
     for (const FileListEntry& entry : list) {
         ++done;
-        if (!IsFolderKind(entry.kind) && !entry.path.isEmpty() &&
-            !target.CopyIn(entry.path, entry.path.mid(skip))) {
-            m_allRestored = false;
-            // The first failed file ends this item's copying; a link refused for
-            // leading outside the target leaves the files around it to come back.
-            if (entry.kind != kListLink) {
-                break;
+        if (!IsFolderKind(entry.kind) && !entry.path.isEmpty()) {
+            if (!workers) {
+                copyIn(target, entry, entry.path.mid(skip));
+            } else {
+                workers->Add([&copyIn, &fileFailed, &entry, skip](RestoreWorkers::Worker& worker) {
+                    if (!fileFailed) {
+                        copyIn(worker.target, entry, entry.path.mid(skip));
+                    }
+                });
             }
         }
         SetProgressPos(done);
-        if (m_stop.IsSet()) {
+        if (fileFailed || m_stop.IsSet()) {
             break;
         }
+    }
+    if (workers) {
+        workers->Finish();
     }
     target.FinishFolders();
 }

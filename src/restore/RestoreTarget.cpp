@@ -184,6 +184,9 @@ bool RestoreTarget::CopyIn(const QString& source, const QString& relative) {
     if (CopyFileIn(source, relative, reason)) {
         return true;
     }
+    if (Stopped()) {
+        return false;
+    }
     Log("  Error: cannot save file %s", qUtf8Printable(Shown(PathOf(relative))));
     if (!reason.isEmpty()) {
         Log("  ...%s", qUtf8Printable(reason));
@@ -231,6 +234,9 @@ bool RestoreTarget::CopyFileIn(const QString& source, const QString& relative, Q
         m_buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
     }
     for (;;) {
+        if (Stopped()) {
+            return false;
+        }
         const ssize_t got = ReadSome(in, m_buffer.get(), kBufferSize);
         if (got < 0 || !WriteAll(out.Fd(), m_buffer.get(), size_t(std::max<ssize_t>(got, 0)))) {
             reason = qt_error_string(errno);

@@ -13,7 +13,8 @@
 //
 // Paths are carried as text and reach the file system through FileNameToBytes; every
 // refusal and failure is logged where it happens, naming the path with
-// FileNameForDisplay. One object belongs to one thread.
+// FileNameForDisplay. One object belongs to one thread; several objects on the same root
+// may write side by side on their own threads (a folder another one just made is fine).
 
 #include <sys/stat.h>
 
@@ -21,6 +22,8 @@
 #include <QString>
 #include <memory>
 #include <vector>
+
+#include "engine/StopSignal.h"
 
 namespace corvane {
 
@@ -50,6 +53,11 @@ class RestoreTarget {
     // modification second is kept. A stored symbolic link is made again by MakeLink,
     // never followed. A failure logs "  Error: cannot save file %s" with the reason.
     [[nodiscard]] bool CopyIn(const QString& source, const QString& relative);
+
+    // A stop cuts a file being written short (it stays a temporary and is removed);
+    // CopyIn then fails without a line of its own.
+    void StopOn(const StopSignal& stop) { m_stop = stop; }
+    bool Stopped() const { return m_stop.IsSet(); }
 
     // Remembers the permission bits and times the folder `relative` gets from
     // FinishFolders.
@@ -81,6 +89,7 @@ class RestoreTarget {
         timespec times[2];
     };
     std::vector<FolderLook> m_folderLooks;
+    StopSignal m_stop;
 };
 
 // Splits a relative path into its folder part ("" at the top) and its last name.

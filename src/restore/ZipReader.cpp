@@ -15,12 +15,11 @@
 #include "engine/DosTime.h"
 #include "engine/ZipStreamSeek.h"
 #include "io/DescriptorIo.h"
-#include "io/ReplacingFile.h"
 #include "log/Log.h"
 #include "model/FileName.h"
 #include "restore/RestoreTarget.h"
 #include "restore/ZipDirectoryCheck.h"
-#include "restore/ZipEntryDecoder.h"
+#include "restore/ZipEntryWriter.h"
 #include "restore/ZipExtraField.h"
 #include "restore/ZipNameText.h"
 
@@ -29,18 +28,13 @@ namespace corvane {
 namespace {
 
 constexpr quint32 kFlagEncrypted = 1u << 0;
-constexpr quint32 kFlagDataDescriptor = 1u << 3;
 constexpr quint32 kFlagStrongEncryption = 1u << 6;
 constexpr int kMethodStored = 0;
 constexpr int kMethodDeflated = 8;
 constexpr quint32 kHostUnix = 3;
 
-// One read of raw entry data.
-constexpr size_t kReadSize = 64 * 1024;
 // A name field holds at most 65535 bytes, an extra field as many.
 constexpr uLong kFieldBufferSize = 65536;
-// A link target longer than a path can be is damage.
-constexpr size_t kMaxLinkTarget = 4095;
 
 QString Shown(const QString& name) {
     return FileNameForDisplay(name);
@@ -48,17 +42,6 @@ QString Shown(const QString& name) {
 
 QString LastComponent(const QString& name) {
     return name.mid(name.lastIndexOf(u'/') + 1);
-}
-
-// The permission bits of an entry made on Unix whose type is `type` (or left unset);
-// 0 for other entries.
-mode_t UnixPermissionsOf(const ZipEntryInfo& info, mode_t type) {
-    const quint32 mode = info.externalAttributes >> 16;
-    if ((info.versionMadeBy >> 8) != kHostUnix ||
-        ((mode & S_IFMT) != 0 && (mode & S_IFMT) != type)) {
-        return 0;
-    }
-    return mode_t(mode & 07777);
 }
 
 }  // namespace
@@ -81,17 +64,12 @@ struct ZipReader::State {
     ZipEntryInfo emptyInfo;
     QByteArray nameBuffer;
     QByteArray extraBuffer;
-    // Raw entry data passes through this buffer; made on the first Extract and kept.
-    std::unique_ptr<unsigned char[]> readBuffer;
-    ZipEntryDecoder decoder;
+    // Entry data read on the reader's own thread.
+    ZipEntryWriter writer;
 
     bool ReadEntryInfo();
     bool Matches(const QString& extension) const;
     bool LocateData(quint64& start);
-    bool Decode(const QByteArray& password, const ZipEntryDecoder::Sink& sink, int& writeError,
-                QString& reason);
-    bool ExtractFile(RestoreTarget& target, const QString& relative, const QByteArray& password);
-    bool ExtractLink(RestoreTarget& target, const QString& relative, const QByteArray& password);
 };
 
 // Fills `info` from the central directory entry minizip stands on; no entry data is read.
@@ -354,50 +332,97 @@ bool ZipReader::PasswordMayBeWrong() const {
 }
 
 bool ZipReader::ExtractTo(RestoreTarget& target, const QString& relative, const QString& password) {
+    ZipEntryData data;
+    switch (PrepareExtract(target, relative, password, data)) {
+        case Prepared::kDone:
+            return true;
+        case Prepared::kFailed:
+            return false;
+        case Prepared::kFile:
+            break;
+    }
+    State& s = *m_state;
+    const bool written = s.writer.WriteFile(s.fd, data, password.toUtf8(), target, relative);
+    s.passwordMayBeWrong = s.writer.PasswordMayBeWrong();
+    return written;
+}
+
+int ZipReader::ArchiveFd() const {
+    return m_state->fd;
+}
+
+ZipReader::Prepared ZipReader::PrepareExtract(RestoreTarget& target, const QString& relative,
+                                              const QString& password, ZipEntryData& data) {
     State& s = *m_state;
     s.passwordMayBeWrong = false;
     if (s.zip == nullptr || !s.hasEntry) {
-        return false;
+        return Prepared::kFailed;
     }
     const ZipEntryInfo& info = s.info;
     if (!IsSafeEntryName(info.name) || (!relative.isEmpty() && !IsSafeEntryName(relative))) {
         LogUnsafePath(info.name);
-        return false;
+        return Prepared::kFailed;
     }
     if (info.isFolder) {
         if (target.Folder(relative) < 0) {
-            return false;
+            return Prepared::kFailed;
         }
         // Applied by the restore once the folder's contents are written.
-        if (const mode_t bits = UnixPermissionsOf(info, S_IFDIR); bits != 0) {
+        if (const mode_t bits = ZipUnixPermissions(info, S_IFDIR); bits != 0) {
             const timespec time =
                 info.time >= 0 ? timespec{time_t(info.time), 0} : timespec{0, UTIME_OMIT};
             target.KeepFolderLook(relative, bits, time, time);
         }
-        return true;
+        return Prepared::kDone;
     }
     // What cannot be read is refused before any folder is made for it.
     const QString last = LastComponent(relative);
     if (last.isEmpty() || last == u"." || last == u"..") {
         LogUnsafePath(info.name);
-        return false;
+        return Prepared::kFailed;
     }
     if (info.method != kMethodStored && info.method != kMethodDeflated) {
         Log("  Error: unsupported compression method %d in '%s'", int(info.method),
             qUtf8Printable(Shown(info.name)));
-        return false;
+        return Prepared::kFailed;
     }
     if ((info.flags & kFlagStrongEncryption) != 0) {
         Log("  Error: unsupported encryption in '%s'", qUtf8Printable(Shown(info.name)));
-        return false;
+        return Prepared::kFailed;
     }
     if (info.encrypted && password.isEmpty()) {
         s.passwordMayBeWrong = true;
         Log("  ...'%s' is encrypted and no password was given", qUtf8Printable(Shown(info.name)));
-        return false;
+        return Prepared::kFailed;
     }
-    return info.isSymlink ? s.ExtractLink(target, relative, password.toUtf8())
-                          : s.ExtractFile(target, relative, password.toUtf8());
+    data.info = info;
+    if (info.isSymlink) {
+        // A link entry's data is the link's target; it is made only when the target
+        // stays inside the restore target.
+        QByteArray linkTarget;
+        if (!s.LocateData(data.start)) {
+            Log("  ...cannot read '%s' from the archive", qUtf8Printable(Shown(info.name)));
+            return Prepared::kFailed;
+        }
+        if (!s.writer.ReadLink(s.fd, data, password.toUtf8(), linkTarget)) {
+            s.passwordMayBeWrong = s.writer.PasswordMayBeWrong();
+            return Prepared::kFailed;
+        }
+        return target.MakeLink(relative, linkTarget) ? Prepared::kDone : Prepared::kFailed;
+    }
+    // The file's folder is made here, in the order of the entries, so that the threads
+    // writing files never race to make one.
+    QString folder;
+    QString name;
+    SplitRelative(relative, folder, name);
+    if (target.Folder(folder) < 0) {
+        return Prepared::kFailed;
+    }
+    if (!s.LocateData(data.start)) {
+        Log("  ...cannot read '%s' from the archive", qUtf8Printable(Shown(info.name)));
+        return Prepared::kFailed;
+    }
+    return Prepared::kFile;
 }
 
 // Where the current entry's stored bytes begin. minizip finds them from the local
@@ -424,143 +449,6 @@ bool ZipReader::State::LocateData(quint64& start) {
     start = unzGetCurrentFileZStreamPos64(zip);
     unzCloseCurrentFile(zip);
     return true;
-}
-
-// Streams the current entry's content to `sink`: the stored bytes are read from our own
-// handle by position, with the directory's (ZIP64-aware) compressed size. On failure
-// `reason` says why, for a "  ..." line.
-bool ZipReader::State::Decode(const QByteArray& password, const ZipEntryDecoder::Sink& sink,
-                              int& writeError, QString& reason) {
-    const QString name = Shown(info.name);
-    quint64 position = 0;
-    if (!LocateData(position)) {
-        reason = QStringLiteral("cannot read '%1' from the archive").arg(name);
-        return false;
-    }
-    // With a data descriptor (flag bit 3) the writer did not know the CRC when it wrote
-    // the encryption header, so the check byte is the high byte of the DOS time.
-    const unsigned char checkByte = (info.flags & kFlagDataDescriptor) != 0
-                                        ? static_cast<unsigned char>(info.dosDateTime >> 8)
-                                        : static_cast<unsigned char>(info.crc >> 24);
-    decoder.Start(info.method == kMethodDeflated, info.encrypted, password, checkByte,
-                  info.uncompressedSize, info.crc);
-    if (!readBuffer) {
-        readBuffer = std::make_unique_for_overwrite<unsigned char[]>(kReadSize);
-    }
-    auto failed = [&](ZipEntryDecoder::Status status) {
-        // Without the right key the data decrypts to noise: its inflate or CRC fails.
-        passwordMayBeWrong = info.encrypted && status != ZipEntryDecoder::Status::kSinkFailed;
-        switch (status) {
-            case ZipEntryDecoder::Status::kWrongPassword:
-                reason = QStringLiteral("wrong password for '%1'").arg(name);
-                break;
-            case ZipEntryDecoder::Status::kSinkFailed:
-                reason = qt_error_string(writeError);
-                break;
-            default:
-                reason = info.encrypted
-                             ? QStringLiteral("wrong password or damaged data in '%1'").arg(name)
-                             : QStringLiteral("damaged data in '%1'").arg(name);
-        }
-        return false;
-    };
-    for (quint64 left = info.compressedSize; left > 0;) {
-        const ssize_t got =
-            ReadSomeAt(fd, readBuffer.get(), size_t(std::min<quint64>(left, kReadSize)), position);
-        if (got <= 0) {
-            reason = got < 0 ? QStringLiteral("cannot read '%1' from the archive: %2")
-                                   .arg(name, qt_error_string(errno))
-                             : QStringLiteral("the archive ends inside '%1'").arg(name);
-            return false;
-        }
-        position += quint64(got);
-        left -= quint64(got);
-        const ZipEntryDecoder::Status status = decoder.Feed(readBuffer.get(), size_t(got), sink);
-        if (status != ZipEntryDecoder::Status::kOk) {
-            return failed(status);
-        }
-    }
-    const ZipEntryDecoder::Status status = decoder.Finish();
-    return status == ZipEntryDecoder::Status::kOk || failed(status);
-}
-
-// Streams the current entry into a new file beside its target and renames it over the
-// target once the content proved whole; every failure removes the new file.
-bool ZipReader::State::ExtractFile(RestoreTarget& target, const QString& relative,
-                                   const QByteArray& password) {
-    QString folder;
-    QString name;
-    SplitRelative(relative, folder, name);
-    const int folderFd = target.Folder(folder);
-    if (folderFd < 0) {
-        return false;
-    }
-    const QString shown = Shown(target.PathOf(relative));
-    ReplacingFile out;
-    if (!out.Create(folderFd, FileNameToBytes(name))) {
-        Log("  ...cannot write %s: %s", qUtf8Printable(shown),
-            qUtf8Printable(qt_error_string(errno)));
-        return false;
-    }
-    int writeError = 0;
-    const ZipEntryDecoder::Sink sink = [&](const char* data, size_t size) {
-        if (WriteAll(out.Fd(), data, size)) {
-            return true;
-        }
-        writeError = errno;
-        return false;
-    };
-    QString reason;
-    if (!Decode(password, sink, writeError, reason)) {
-        Log("  ...%s", qUtf8Printable(writeError != 0
-                                          ? QStringLiteral("cannot write %1: %2").arg(shown, reason)
-                                          : reason));
-        return false;
-    }
-    // An entry made on Unix carries its permission bits; the restored file stays
-    // readable and writable by its owner whatever they say.
-    if (const mode_t bits = UnixPermissionsOf(info, S_IFREG); bits != 0) {
-        ::fchmod(out.Fd(), (bits & 0777) | S_IRUSR | S_IWUSR);
-    }
-    if (info.time >= 0) {
-        const struct timespec times[2] = {{time_t(info.time), 0}, {time_t(info.time), 0}};
-        if (::futimens(out.Fd(), times) != 0) {
-            Log("  ...cannot set the time of %s: %s", qUtf8Printable(shown),
-                qUtf8Printable(qt_error_string(errno)));
-            return false;
-        }
-    }
-    if (!out.Commit()) {
-        Log("  ...cannot replace %s: %s", qUtf8Printable(shown),
-            qUtf8Printable(qt_error_string(errno)));
-        return false;
-    }
-    return true;
-}
-
-// A link entry's data is the link's target; it is made only when the target stays
-// inside the restore target.
-bool ZipReader::State::ExtractLink(RestoreTarget& target, const QString& relative,
-                                   const QByteArray& password) {
-    QByteArray linkTarget;
-    int writeError = 0;
-    const ZipEntryDecoder::Sink sink = [&](const char* data, size_t size) {
-        if (size_t(linkTarget.size()) + size > kMaxLinkTarget) {
-            writeError = ENAMETOOLONG;
-            return false;
-        }
-        linkTarget.append(data, qsizetype(size));
-        return true;
-    };
-    QString reason;
-    if (!Decode(password, sink, writeError, reason)) {
-        Log("  ...%s", qUtf8Printable(writeError != 0 ? QStringLiteral("the target of link '%1' "
-                                                                       "is too long")
-                                                            .arg(Shown(info.name))
-                                                      : reason));
-        return false;
-    }
-    return target.MakeLink(relative, linkTarget);
 }
 
 }  // namespace corvane

@@ -18,7 +18,8 @@
 // caller says what a missing archive means to it; OpenFailure says why); Extract logs
 // the reason of every failure.
 //
-// One reader belongs to one thread.
+// One reader belongs to one thread. The data of a file entry may be written on other
+// threads: PrepareExtract does the reader's part, a ZipEntryWriter the rest.
 
 #include <QString>
 #include <QtGlobal>
@@ -29,6 +30,7 @@
 namespace corvane {
 
 class RestoreTarget;
+struct ZipEntryData;
 
 struct ZipEntryInfo {
     QString name;             // "/" separators; a folder entry ends in "/"
@@ -91,6 +93,15 @@ class ZipReader {
     // is no current entry.
     [[nodiscard]] bool ExtractTo(RestoreTarget& target, const QString& relative,
                                  const QString& password);
+    // ExtractTo in two halves. This one does everything but write a regular file's data
+    // (the checks, a folder entry, a link entry, the file's folder, where its data
+    // starts): kFile leaves `data` for ZipEntryWriter::WriteFile on any thread with
+    // ArchiveFd, which must stay open until it is done.
+    enum class Prepared { kDone, kFailed, kFile };
+    [[nodiscard]] Prepared PrepareExtract(RestoreTarget& target, const QString& relative,
+                                          const QString& password, ZipEntryData& data);
+    // The archive's descriptor, read by position only; -1 when not open.
+    int ArchiveFd() const;
     // ExtractTo with `folder` as the target: the entry under its whole name, or with
     // `flatten` under the part after its last "/".
     [[nodiscard]] bool Extract(const QString& folder, bool flatten, const QString& password);
