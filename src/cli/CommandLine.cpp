@@ -216,7 +216,7 @@ int TakeGlobalOptions(QStringList& args, QString& dataDir, std::FILE* out, std::
             dataDir = option.mid(11);
         } else if (option == QLatin1String("--threads") && !args.isEmpty() &&
                    args.front().toInt() > 0) {
-            SetArchiveThreads(args.takeFirst().toInt());  // deflating threads of ZIP runs
+            SetArchiveThreads(args.takeFirst().toInt());  // threads of ZIP runs and restores
         } else {
             return UsageError(err, "unknown option");
         }
