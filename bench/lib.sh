@@ -65,3 +65,13 @@ task_section() {  # NAME INDEX OID MODE DEST SRC DSTNAME [ARCHIVE LEVEL]
   printf ' backupMode="%s" destPath="%s" destType="1" itemsCount="1" taskName="%s" taskOID="%s" taskType="1" useXPBurn="0"/>' \
     "$mode" "$(xml_attr "$dest")" "$(xml_attr "$name")" "$oid"
 }
+
+tree_files() {  # the number of files below a folder
+  find "$1" -type f | wc -l
+}
+tree_bytes() {  # the bytes of the files below a folder
+  find "$1" -type f -printf '%s\n' | awk '{s += $1} END {printf "%d\n", s}'
+}
+free_bytes() {  # the bytes free to this user on the file system of a path
+  df --output=avail -B1 "$1" | tail -1 | tr -d ' '
+}

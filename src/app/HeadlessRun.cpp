@@ -24,11 +24,28 @@ void ReportLocked(const QString& dataFolder, std::FILE* err) {
                  qUtf8Printable(dataFolder));
 }
 
+// The hand-over record carries a task name only, so a thread count chosen for this
+// process cannot travel with it: the serving program compresses with its own count.
+// Says so once, with where that count is set, instead of dropping the option silently.
+void NoteThreadsNotPassedOn(int& threads, InstanceChannel::Owner owner, std::FILE* err) {
+    if (threads <= 0) {
+        return;
+    }
+    std::fprintf(err,
+                 "Note: --threads %d applies only to tasks this program runs itself; the running "
+                 "%s compresses with its own thread count (Options > \"Archive threads...\" "
+                 "in the window, also used by corvane-cli without --threads)\n",
+                 threads,
+                 owner == InstanceChannel::Owner::kWindow ? "Corvane window" : "corvane-cli run");
+    threads = 0;
+}
+
 // Hands the names, in order, to the program that serves the data folder. Removes each
 // name that program answered for from `pending`; stops at the first name nobody
-// answers for. A refused name is reported on `err` and sets `refused`.
-void HandOver(const QString& dataFolder, QStringList& pending, bool& refused, std::FILE* out,
-              std::FILE* err) {
+// answers for. A refused name is reported on `err` and sets `refused`. `threads` is
+// the count of --threads still to be noted as not passed on (0: none).
+void HandOver(const QString& dataFolder, QStringList& pending, bool& refused, int& threads,
+              std::FILE* out, std::FILE* err) {
     while (!pending.isEmpty()) {
         QString reply;
         InstanceChannel::Owner owner = InstanceChannel::Owner::kWindow;
@@ -36,6 +53,7 @@ void HandOver(const QString& dataFolder, QStringList& pending, bool& refused, st
             std::fprintf(
                 out, "Task '%s' handed over to the running %s\n", qUtf8Printable(pending.front()),
                 owner == InstanceChannel::Owner::kWindow ? "Corvane window" : "corvane-cli run");
+            NoteThreadsNotPassedOn(threads, owner, err);
         } else if (reply.isEmpty()) {
             return;  // nobody serves the folder (any more)
         } else {
@@ -50,7 +68,8 @@ void HandOver(const QString& dataFolder, QStringList& pending, bool& refused, st
 // -1 when this run holds the lock and runs the names left in `pending`; otherwise the
 // exit status of a run that is done.
 int TakeTaskListOrHandOver(DataFolderLock& lock, const QString& dataFolder, bool all,
-                           QStringList& pending, bool& refused, std::FILE* out, std::FILE* err) {
+                           QStringList& pending, bool& refused, int threads, std::FILE* out,
+                           std::FILE* err) {
     if (all) {
         return LockDataFolder(lock, dataFolder, err) ? -1 : kExitLocked;
     }
@@ -59,7 +78,7 @@ int TakeTaskListOrHandOver(DataFolderLock& lock, const QString& dataFolder, bool
         return kExitLocked;
     }
     for (int attempt = 1; !lock.TryLock(dataFolder); ++attempt) {
-        HandOver(dataFolder, pending, refused, out, err);
+        HandOver(dataFolder, pending, refused, threads, out, err);
         if (pending.isEmpty()) {
             return refused ? kExitFailed : kExitOk;
         }
@@ -101,14 +120,15 @@ bool LockDataFolder(DataFolderLock& lock, const QString& dataFolder, std::FILE* 
 }
 
 int RunTasksHeadless(const QString& dataFolder, const QStringList& names, bool all, std::FILE* out,
-                     std::FILE* err) {
+                     std::FILE* err, int threads) {
     if (!CheckTaskFiles(dataFolder, err)) {
         return kExitFailed;
     }
     DataFolderLock lock;
     QStringList pending = names;
     bool refused = false;
-    const int done = TakeTaskListOrHandOver(lock, dataFolder, all, pending, refused, out, err);
+    const int done =
+        TakeTaskListOrHandOver(lock, dataFolder, all, pending, refused, threads, out, err);
     if (done >= 0) {
         return done;
     }

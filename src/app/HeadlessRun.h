@@ -21,8 +21,12 @@ namespace corvane {
 // list cannot be read: nothing is written then, or the owner refused a name),
 // kExitStopped when stopped (SIGINT or SIGTERM press Stop), kExitUsage for an unknown
 // name, kExitLocked when another process holds the task list and takes no names.
+//
+// `threads` is the deflating thread count the caller chose for this process (0: none
+// chosen). Names handed to another program run with that program's count; the first
+// hand-over then says so on `err`.
 int RunTasksHeadless(const QString& dataFolder, const QStringList& names, bool all, std::FILE* out,
-                     std::FILE* err);
+                     std::FILE* err, int threads = 0);
 
 // Takes the data folder's lock; says so on `err` when another process holds it.
 [[nodiscard]] bool LockDataFolder(DataFolderLock& lock, const QString& dataFolder, std::FILE* err);

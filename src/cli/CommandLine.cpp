@@ -194,9 +194,11 @@ int DeleteCommand(TaskSession& session, const QString& name, std::FILE* err) {
     return session.Save(err) ? kExitOk : kExitFailed;
 }
 
-// The options before the command: --help, --version and --data-dir. Answers -1 to go on with
-// the command; otherwise the exit status (the help was printed, or a usage error).
-int TakeGlobalOptions(QStringList& args, QString& dataDir, std::FILE* out, std::FILE* err) {
+// The options before the command: --help, --version, --data-dir and --threads (whose count
+// lands in `threads`). Answers -1 to go on with the command; otherwise the exit status (the
+// help was printed, or a usage error).
+int TakeGlobalOptions(QStringList& args, QString& dataDir, int& threads, std::FILE* out,
+                      std::FILE* err) {
     while (!args.isEmpty() && args.front().startsWith(QLatin1String("--"))) {
         const QString option = args.takeFirst();
         if (option == QLatin1String("--help")) {
@@ -216,7 +218,8 @@ int TakeGlobalOptions(QStringList& args, QString& dataDir, std::FILE* out, std::
             dataDir = option.mid(11);
         } else if (option == QLatin1String("--threads") && !args.isEmpty() &&
                    args.front().toInt() > 0) {
-            SetArchiveThreads(args.takeFirst().toInt());  // threads of ZIP runs and restores
+            threads = args.takeFirst().toInt();
+            SetArchiveThreads(threads);  // threads of ZIP runs and restores
         } else {
             return UsageError(err, "unknown option");
         }
@@ -224,12 +227,13 @@ int TakeGlobalOptions(QStringList& args, QString& dataDir, std::FILE* out, std::
     return -1;
 }
 
-int RunCommand(const QString& dataFolder, const QStringList& args, std::FILE* out, std::FILE* err) {
+int RunCommand(const QString& dataFolder, const QStringList& args, int threads, std::FILE* out,
+               std::FILE* err) {
     const bool all = args == QStringList{QStringLiteral("--all")};
     if (args.isEmpty() || (!all && args.contains(QStringLiteral("--all")))) {
         return UsageError(err, "run needs task names or --all");
     }
-    return RunTasksHeadless(dataFolder, all ? QStringList() : args, all, out, err);
+    return RunTasksHeadless(dataFolder, all ? QStringList() : args, all, out, err, threads);
 }
 
 // `compare` and `restore`: a task name and the options of the command.
@@ -329,7 +333,8 @@ int TaskListCommand(const QString& command, const QString& dataFolder, const QSt
 int RunCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     QStringList args = arguments;
     QString dataDir;
-    if (const int status = TakeGlobalOptions(args, dataDir, out, err); status >= 0) {
+    int threads = 0;
+    if (const int status = TakeGlobalOptions(args, dataDir, threads, out, err); status >= 0) {
         return status;
     }
     if (args.isEmpty()) {
@@ -351,7 +356,7 @@ int RunCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err)
         return kExitFailed;
     }
     if (command == QLatin1String("run")) {
-        return RunCommand(dataFolder, args, out, err);
+        return RunCommand(dataFolder, args, threads, out, err);
     }
     if (command == QLatin1String("compare") || command == QLatin1String("restore")) {
         return CompareOrRestoreCommand(command, dataFolder, args, out, err);

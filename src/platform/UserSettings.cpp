@@ -1,6 +1,7 @@
 #include "platform/UserSettings.h"
 
 #include <QSettings>
+#include <algorithm>
 
 namespace corvane {
 namespace {
@@ -59,6 +60,11 @@ int UserSettings::ArchiveThreads() {
     bool ok = false;
     const int threads = settings.value(kArchiveThreadsKey).toInt(&ok);
     return ok && threads > 0 ? threads : 0;
+}
+
+void UserSettings::SetArchiveThreads(int threads) {
+    QSettings settings(kOrganization, kApplication);
+    settings.setValue(kArchiveThreadsKey, std::max(threads, 0));
 }
 
 QStringList UserSettings::PathHistory() {

@@ -30,6 +30,8 @@ class UserSettings {
     // "Main"/"ArchiveThreads": how many threads deflate a ZIP run; 0 (the default, and
     // any value that is no positive number) stands for the number of cores. Any thread.
     static int ArchiveThreads();
+    // Stores 0 for "the number of cores"; a negative count is stored as 0.
+    static void SetArchiveThreads(int threads);
     static void SetContactsFolder(const QString& folder);
 
     // "HistoryPaths"/"Combo0".."Combo9": the destinations typed last, newest first, read

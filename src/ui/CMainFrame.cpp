@@ -31,6 +31,7 @@
 #include "log/QueuedProgressTarget.h"
 #include "platform/desktop/SoundPlayer.h"
 #include "ui/CAboutDialog.h"
+#include "ui/CArchiveThreadsDialog.h"
 #include "ui/CContactsFolderDialog.h"
 #include "ui/CDefaultFolderDialog.h"
 #include "ui/CSoundsDialog.h"
@@ -100,6 +101,8 @@ constexpr FrameCommandText kFrameCommandTexts[] = {
      "Set default backup folder", nullptr},
     {FrameCommand::kContactsFolder, "C&ontacts folder...", "Set the folder contacts are kept in",
      "Set contacts folder", nullptr},
+    {FrameCommand::kArchiveThreads, "Archive &threads...",
+     "Set how many threads compress a ZIP archive", "Set archive threads", nullptr},
     {FrameCommand::kHelpTopics, "&Help Topics", "List Help topics", "Help Topics", nullptr},
     {FrameCommand::kAbout, "&About Corvane...",
      "Display program information, version number and copyright", "About", "about"},
@@ -238,6 +241,7 @@ void CMainFrame::ConnectActions() {
     on(FrameCommand::kSoundSettings, [this] { OnSoundSettings(); });
     on(FrameCommand::kDefaultFolder, [this] { OnDefaultFolder(); });
     on(FrameCommand::kContactsFolder, [this] { OnContactsFolder(); });
+    on(FrameCommand::kArchiveThreads, [this] { OnArchiveThreads(); });
     on(FrameCommand::kHelpTopics, [this] { OnHelpTopics(); });
     on(FrameCommand::kAbout, [this] { OnAbout(); });
     on(FrameCommand::kContextHelp, [] { QWhatsThis::enterWhatsThisMode(); });
@@ -292,6 +296,7 @@ void CMainFrame::CreateMenus() {
     options->addAction(Action(FrameCommand::kSoundSettings));
     options->addAction(Action(FrameCommand::kDefaultFolder));
     options->addAction(Action(FrameCommand::kContactsFolder));
+    options->addAction(Action(FrameCommand::kArchiveThreads));
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(Action(FrameCommand::kHelpTopics));
@@ -561,6 +566,12 @@ void CMainFrame::OnDefaultFolder() {
 void CMainFrame::OnContactsFolder() {
     ModalDialogScope modal;
     CContactsFolderDialog dialog(this);
+    dialog.exec();
+}
+
+void CMainFrame::OnArchiveThreads() {
+    ModalDialogScope modal;
+    CArchiveThreadsDialog dialog(this);
     dialog.exec();
 }
 

@@ -56,6 +56,7 @@ class CMainFrame : public QMainWindow {
         kSoundSettings,
         kDefaultFolder,
         kContactsFolder,
+        kArchiveThreads,
         kHelpTopics,
         kAbout,
         kContextHelp,
@@ -130,6 +131,7 @@ class CMainFrame : public QMainWindow {
     void OnSoundSettings();
     void OnDefaultFolder();
     void OnContactsFolder();
+    void OnArchiveThreads();
 
     TaskList& m_tasks;
     const Options m_options;

@@ -132,6 +132,22 @@ TEST_F(RunCommandsTest, InterruptStopsTheRun) {
     EXPECT_FALSE(QFileInfo::exists(m_dir.File("dst/copy")));  // the second task never ran
 }
 
+// The hand-over record holds only the name, so the running program compresses with its
+// own count: --threads must say so instead of being dropped without a word.
+TEST_F(RunCommandsTest, ThreadsOfAHandedOverNameAreNotDroppedSilently) {
+    QProcess owner;
+    const int hold = StartHeld(owner, {"run", "Broken"});
+    ASSERT_GE(hold, 0);
+    const CliResult handed = Cli({"--threads", "2", "run", "My Docs", "Zipped"});
+    Release(hold);
+    ASSERT_TRUE(owner.waitForFinished(120000));
+    EXPECT_EQ(handed.status, 0) << handed.err.toStdString();
+    EXPECT_EQ(handed.out.count("handed over to the running corvane-cli run\n"), 2);
+    EXPECT_EQ(handed.err.count("Note: --threads 2 applies only to tasks this program runs"), 1)
+        << handed.err.toStdString();
+    EXPECT_EQ(ReadAll(m_dir.File("dst/copy/Docs/same.txt")), "same");  // the owner ran it
+}
+
 // Compare prints one line per stored file: status, live name, archive name and both
 // times, by tabs. Restore without --yes and without a terminal restores nothing.
 TEST_F(RunCommandsTest, CompareAndRestoreAfterChanges) {

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
+#include <QSpinBox>
 #include <QTreeWidget>
 #include <QtTest>
 #include <memory>
@@ -20,6 +21,7 @@
 #include "platform/UserSettings.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
+#include "ui/CArchiveThreadsDialog.h"
 #include "ui/CBackupChoiceDialog.h"
 #include "ui/CContactsFolderDialog.h"
 #include "ui/CDefaultFolderDialog.h"
@@ -95,6 +97,20 @@ class TestDialogs : public QObject {
             (save ? dialog.SaveButton() : dialog.CancelButton())->click();
             QCOMPARE(IsSoundEnabled(4), !save);
             QCOMPARE(GetSoundFile(1), save ? QString("/snd/hello.wav") : QString());
+        }
+    }
+
+    // 0 reads as every core; only Save stores.
+    void archiveThreadsStoresOnlyOnSave() {
+        QSettings("Tarnis", "Tarnis").setValue("Main/ArchiveThreads", 3);
+        for (const bool save : {false, true}) {
+            CArchiveThreadsDialog dialog;
+            QSpinBox* field = dialog.ThreadsField();
+            QCOMPARE(field->value(), 3);
+            field->setValue(0);
+            QVERIFY(field->text().startsWith("All cores ("));
+            (save ? dialog.SaveButton() : dialog.CancelButton())->click();
+            QCOMPARE(UserSettings::ArchiveThreads(), save ? 0 : 3);
         }
     }
 

@@ -63,7 +63,8 @@ class TestMainFrame : public QObject {
         const std::pair<Command, const char*> dialogs[] = {
             {Command::kAbout, "corvane::CAboutDialog"},
             {Command::kSoundSettings, "corvane::CSoundsDialog"},
-            {Command::kDefaultFolder, "corvane::CDefaultFolderDialog"}};
+            {Command::kDefaultFolder, "corvane::CDefaultFolderDialog"},
+            {Command::kArchiveThreads, "corvane::CArchiveThreadsDialog"}};
         for (const auto& [command, className] : dialogs) {
             SeenDialog seen;
             AnswerNextDialog(m_watchers.get(), seen);
