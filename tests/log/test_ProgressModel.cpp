@@ -17,10 +17,6 @@ TEST(ProgressModelTest, RangeAndPositionAreIgnoredWhileHidden) {
     EXPECT_EQ(model.Upper(), 100);
     EXPECT_EQ(model.Position(), 0);
 
-    // The label is taken while hidden.
-    model.SetLabel("Copying");
-    EXPECT_EQ(model.Label(), "Copying");
-
     model.Show();
     model.SetPosition(70);
     model.Hide();

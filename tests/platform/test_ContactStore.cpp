@@ -48,16 +48,13 @@ Contact FullContact() {
     c.company = "NewCo";
     c.jobTitle = "Chief, Engineer";
     c.role = "Lead";
-    c.businessPhone = "+1 555 0101";
-    c.business2Phone = "+1 555 0102";
-    c.homePhone = "+1 555 0103";
-    c.home2Phone = "+1 555 0104";
-    c.primaryPhone = "+1 555 0105";
-    c.mobilePhone = "+1 555 0106";
-    c.carPhone = "+1 555 0107";
-    c.businessFax = "+1 555 0108";
-    c.homeFax = "+1 555 0109";
-    c.pager = "+1 555 0110";
+    int n = 100;
+    for (QString Contact::*phone :
+         {&Contact::businessPhone, &Contact::business2Phone, &Contact::homePhone,
+          &Contact::home2Phone, &Contact::primaryPhone, &Contact::mobilePhone, &Contact::carPhone,
+          &Contact::businessFax, &Contact::homeFax, &Contact::pager}) {
+        c.*phone = QString("+1 555 0%1").arg(++n);
+    }
     c.webPage = "https://example.org/ann";
     c.emails = {"ann@example.org", "ann@work.example", "a.lee@example.net"};
     c.birthday = QDate(1980, 1, 2);

@@ -5,7 +5,6 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusVirtualObject>
-#include <QDataStream>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
@@ -53,29 +52,19 @@ class TestApp {
     QCoreApplication m_app;
 };
 
-// A 16-bit mono PCM WAV file of `milliseconds` of silence.
-QByteArray SilenceWav(int milliseconds) {
-    const quint32 rate = 8000;
-    const quint32 bytes = rate * static_cast<quint32>(milliseconds) / 1000 * 2;
-    QByteArray wav;
-    QDataStream out(&wav, QIODevice::WriteOnly);
-    out.setByteOrder(QDataStream::LittleEndian);
-    out.writeRawData("RIFF", 4);
-    out << quint32(36 + bytes);
-    out.writeRawData("WAVEfmt ", 8);
-    // PCM, mono, rate, bytes a second, bytes a frame, bits a sample
-    out << quint32(16) << quint16(1) << quint16(1) << rate << rate * 2 << quint16(2) << quint16(16);
-    out.writeRawData("data", 4);
-    out << bytes;
-    return wav + QByteArray(static_cast<int>(bytes), '\0');
-}
+// 300 ms of silence: a 16-bit mono PCM WAV file at 8000 frames a second.
+const QByteArray kSilenceWav =
+    QByteArray::fromHex(
+        "52494646e412000057415645666d74201000000001000100401f0000803e0000"
+        "0200100064617461c0120000") +
+    QByteArray(4800, '\0');
 
 // A sound is a courtesy: it never blocks the caller, never logs, and its player goes
 // when it has ended, whether or not the machine has an audio device.
 TEST(SoundPlayer, PlayingNeverBlocksNorLogsAndReleasesItsPlayer) {
     TempDir dir;
     LogCapture log;
-    const QString tone = dir.Write("tone.wav", SilenceWav(300));
+    const QString tone = dir.Write("tone.wav", kSilenceWav);
     SetSoundFile(4, tone);
     EXPECT_FALSE(PlayEventSound(4));  // no application yet
 

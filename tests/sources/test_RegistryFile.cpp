@@ -81,9 +81,7 @@ TEST(RegistryFile, FailuresAnswerTheirErrorAndLeaveFilesAlone) {
         EXPECT_FALSE(cases[i].first()) << i;
         EXPECT_EQ(LastRegistryFileError(), cases[i].second) << i;
     }
-    QFile file(kept);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), "old");
+    EXPECT_EQ(test::ReadAll(kept), "old");
     EXPECT_FALSE(QFile::exists(dir.File("no/such.reg")));
     // What came before the error stays written; the error names the file and the line.
     EXPECT_EQ(Sandbox().Dump("/bad/"), "[/]\na='x'\n");

@@ -83,16 +83,4 @@ bool DconfSandbox::Reset(const QString& dir) const {
     return RunTool("dconf", {"reset", "-f", dir}, 30000).exitCode == 0;
 }
 
-bool DconfSandbox::Load(const QString& dir, const QString& keyfileText) const {
-    QProcess load;
-    load.start("dconf", {"load", dir});
-    if (!load.waitForStarted(30000)) {
-        return false;
-    }
-    load.write(keyfileText.toUtf8());
-    load.closeWriteChannel();
-    return load.waitForFinished(30000) && load.exitStatus() == QProcess::NormalExit &&
-           load.exitCode() == 0;
-}
-
 }  // namespace corvane::test

@@ -21,7 +21,6 @@ class DconfSandbox {
     static DconfSandbox& Get();
 
     bool IsRunning() const { return !m_busAddress.isEmpty(); }
-    const QString& Folder() const { return m_folder; }
     // The reason the sandbox could not start (empty when it runs).
     const QString& Problem() const { return m_problem; }
 
@@ -31,8 +30,6 @@ class DconfSandbox {
     QString Dump(const QString& dir) const;
     // `dconf reset -f DIR`: removes every value below the folder.
     bool Reset(const QString& dir) const;
-    // `dconf load DIR` of keyfile text as `dconf dump` prints it.
-    bool Load(const QString& dir, const QString& keyfileText) const;
 
   private:
     DconfSandbox();
