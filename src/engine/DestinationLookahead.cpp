@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <algorithm>
+#include <limits>
 #include <system_error>
 
 #include "engine/LocalPath.h"
@@ -11,9 +12,13 @@ namespace corvane {
 
 namespace {
 
-// Entries per batch, and batches in circulation: the worker runs at most this far ahead.
-constexpr size_t kBatchSize = 256;
-constexpr size_t kBatchCount = 4;
+// How far the worker may run ahead of the copy loop, in entries.
+constexpr size_t kRingSize = 1024;
+// Where the worker resumes when the copy loop has caught up with it: far enough ahead
+// that the two do not look up the same entries.
+constexpr size_t kLeap = 64;
+// Entries the copy loop takes between two wake-ups of a waiting worker.
+constexpr size_t kWakeStretch = 256;
 
 }  // namespace
 
@@ -30,59 +35,46 @@ DestinationLookahead::DestinationLookahead(const QString& sourceBase, const File
                                            const QString& target, const StopSignal& stop,
                                            int threads)
     : m_sourceBase(sourceBase), m_list(list), m_target(WithSlash(target)), m_stop(stop) {
-    if (threads <= 1 || list.size() <= kBatchSize) {
+    if (threads <= 1 || list.size() <= kRingSize) {
         return;
     }
-    for (size_t i = 0; i < kBatchCount; ++i) {
-        m_batches.push_back(std::make_unique<Batch>());
-        m_batches.back()->figures.resize(kBatchSize);
-        m_freeBatches.push_back(m_batches.back().get());
-    }
+    m_slots = std::make_unique<Slot[]>(kRingSize);
     try {
         m_worker = std::thread([this] { Work(); });
     } catch (const std::system_error&) {
-        m_batches.clear();  // no thread to be had: Next looks up inline
-        m_freeBatches.clear();
+        // No thread to be had: every entry is looked up inline.
     }
 }
 
 DestinationLookahead::~DestinationLookahead() {
     if (m_worker.joinable()) {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_quit = true;
-        }
-        m_freed.notify_one();
+        m_quit.store(true, std::memory_order_relaxed);
+        m_taken.store(std::numeric_limits<size_t>::max(), std::memory_order_release);
+        m_taken.notify_one();
         m_worker.join();
     }
 }
 
 DestinationFigures DestinationLookahead::Next() {
-    const size_t index = m_next++;
-    if (!m_worker.joinable()) {
-        return LookUpEntry(index);
+    const size_t index = m_taken.load(std::memory_order_relaxed);
+    DestinationFigures figures;
+    if (m_worker.joinable() &&
+        m_slots[index % kRingSize].entry.load(std::memory_order_acquire) == index + 1) {
+        figures = m_slots[index % kRingSize].figures;
+    } else {
+        figures = LookUpEntry(m_inlineLookup, index);
     }
-    if (m_current == nullptr) {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_filled.wait(lock, [this] { return !m_filledBatches.empty(); });
-        m_current = m_filledBatches.front();
-        m_filledBatches.pop_front();
-        m_currentRead = 0;
-    }
-    const DestinationFigures figures = m_current->figures[m_currentRead++];
-    if (m_currentRead == m_current->count) {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_freeBatches.push_back(m_current);
-        }
-        m_freed.notify_one();
-        m_current = nullptr;
+    // Lets the worker write this slot again, for an entry a ring further on. A worker
+    // that waits for room is woken once per stretch of entries, not for each.
+    m_taken.store(index + 1, std::memory_order_release);
+    if (m_worker.joinable() && (index + 1) % kWakeStretch == 0) {
+        m_taken.notify_one();
     }
     return figures;
 }
 
 // The same choice of entries as the copy loop: files below the source folder.
-DestinationFigures DestinationLookahead::LookUpEntry(size_t index) {
+DestinationFigures DestinationLookahead::LookUpEntry(FolderLookup& lookup, size_t index) const {
     if (index >= m_list.size()) {
         return {};
     }
@@ -92,33 +84,30 @@ DestinationFigures DestinationLookahead::LookUpEntry(size_t index) {
     }
     const QString relative = PathBelow(m_sourceBase, entry.path);
     return relative.isEmpty() ? DestinationFigures{}
-                              : LookUpDestination(m_lookup, m_target + relative);
+                              : LookUpDestination(lookup, m_target + relative);
 }
 
 void DestinationLookahead::Work() {
-    for (size_t first = 0; first < m_list.size(); first += kBatchSize) {
-        Batch* batch = nullptr;
-        {
-            std::unique_lock<std::mutex> lock(m_mutex);
-            m_freed.wait(lock, [this] { return m_quit || !m_freeBatches.empty(); });
-            if (m_quit) {
-                return;
-            }
-            batch = m_freeBatches.front();
-            m_freeBatches.pop_front();
+    size_t next = 0;
+    while (next < m_list.size()) {
+        const size_t taken = m_taken.load(std::memory_order_acquire);
+        if (m_quit.load(std::memory_order_relaxed) || m_stop.IsSet()) {
+            return;
         }
-        batch->count = std::min(kBatchSize, m_list.size() - first);
-        for (size_t i = 0; i < batch->count; ++i) {
-            // After a stop the copy loop takes at most one more entry, and empty figures
-            // copy it rather than skip it.
-            const bool ended = m_quit.load(std::memory_order_relaxed) || m_stop.IsSet();
-            batch->figures[i] = ended ? DestinationFigures{} : LookUpEntry(first + i);
+        if (next >= taken + kRingSize) {
+            // The ring is full: wait until the copy loop takes an entry (or the
+            // destructor moves the position to end the worker).
+            m_taken.wait(taken, std::memory_order_acquire);
+            continue;
         }
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_filledBatches.push_back(batch);
+        if (next < taken) {
+            next = taken + kLeap;  // the copy loop looked these up itself
+            continue;
         }
-        m_filled.notify_one();
+        Slot& slot = m_slots[next % kRingSize];
+        slot.figures = LookUpEntry(m_workerLookup, next);
+        slot.entry.store(next + 1, std::memory_order_release);
+        ++next;
     }
 }
 

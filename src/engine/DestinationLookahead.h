@@ -8,25 +8,24 @@
 // this run writes to the paths of the list; the source is looked up by the copy loop at
 // the moment it decides, so a file changed at any time before then is seen as changed.
 //
-// A fixed set of batches of figures circulates between the two threads, taken back in
-// the order of the list: memory stays the same whatever the list's length. With one
-// thread, or a list shorter than a batch, no worker starts and Next looks up inline.
+// The copy loop never waits for the worker: an entry the worker has not looked up yet
+// (a busy machine may not run it at all for a while) is looked up inline, and the worker
+// jumps ahead of the loop. It runs at most a fixed number of entries ahead, into a ring
+// of slots: memory stays the same whatever the list's length. With one thread, or a
+// list shorter than the ring, no worker starts.
 //
 // Every member function is called from one thread, the copy loop's. The worker reads
-// the list, which must not change while the lookahead lives. The destructor ends the
-// worker within one lookup and joins it.
+// the list, which must not change while the lookahead lives; the threads share the
+// slots and two atomic positions. The destructor ends the worker within one lookup and
+// joins it.
 
 #include <QString>
 
 #include <sys/stat.h>
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <memory>
-#include <mutex>
 #include <thread>
-#include <vector>
 
 #include "engine/FileList.h"
 #include "engine/FolderLookup.h"
@@ -50,8 +49,7 @@ class DestinationLookahead {
   public:
     // Looks up `target` followed by each file entry's path relative to `sourceBase`
     // (entries CopyFileList passes over and links get empty figures). `threads` > 1
-    // starts the worker. A set `stop` ends the worker; the entries it has not looked up
-    // then get empty figures, which make a copy loop copy rather than skip.
+    // starts the worker. A set `stop` ends the worker.
     DestinationLookahead(const QString& sourceBase, const FileList& list, const QString& target,
                          const StopSignal& stop, int threads);
     ~DestinationLookahead();
@@ -63,30 +61,24 @@ class DestinationLookahead {
     DestinationFigures Next();
 
   private:
-    struct Batch {
-        std::vector<DestinationFigures> figures;
-        size_t count = 0;
+    struct Slot {
+        std::atomic<size_t> entry{0};  // 1 + the index of the entry whose figures it holds
+        DestinationFigures figures;
     };
-    DestinationFigures LookUpEntry(size_t index);
+    DestinationFigures LookUpEntry(FolderLookup& lookup, size_t index) const;
     void Work();
 
     const QString m_sourceBase;
     const FileList& m_list;
     const QString m_target;
     const StopSignal m_stop;
-    FolderLookup m_lookup;  // the worker's, or the caller's when none runs
-    size_t m_next = 0;      // the caller's: the entry Next gives
-
-    std::vector<std::unique_ptr<Batch>> m_batches;
-    Batch* m_current = nullptr;  // the caller's: taken from m_filled, read up to its end
-    size_t m_currentRead = 0;
-
-    std::mutex m_mutex;
-    std::condition_variable m_freed;
-    std::condition_variable m_filled;
-    std::deque<Batch*> m_freeBatches;
-    std::deque<Batch*> m_filledBatches;  // in the order of the list
-    std::atomic<bool> m_quit{false};     // set by the destructor
+    FolderLookup m_inlineLookup;  // the caller's
+    FolderLookup m_workerLookup;  // the worker's
+    std::unique_ptr<Slot[]> m_slots;
+    // Entries the caller has taken; the worker writes only slots of entries after them
+    // and within the ring. Set to its largest value when the worker must end.
+    std::atomic<size_t> m_taken{0};
+    std::atomic<bool> m_quit{false};
     std::thread m_worker;
 };
 
