@@ -17,6 +17,8 @@ constexpr size_t kRingSize = 1024;
 // Where the worker resumes when the copy loop has caught up with it: far enough ahead
 // that the two do not look up the same entries.
 constexpr size_t kLeap = 64;
+// A shorter list is looked up faster than a thread starts.
+constexpr size_t kWorkerFrom = 256;
 // Entries the copy loop takes between two wake-ups of a waiting worker.
 constexpr size_t kWakeStretch = 256;
 
@@ -35,7 +37,7 @@ DestinationLookahead::DestinationLookahead(const QString& sourceBase, const File
                                            const QString& target, const StopSignal& stop,
                                            int threads)
     : m_sourceBase(sourceBase), m_list(list), m_target(WithSlash(target)), m_stop(stop) {
-    if (threads <= 1 || list.size() <= kRingSize) {
+    if (threads <= 1 || list.size() <= kWorkerFrom) {
         return;
     }
     m_slots = std::make_unique<Slot[]>(kRingSize);

@@ -12,7 +12,7 @@
 // (a busy machine may not run it at all for a while) is looked up inline, and the worker
 // jumps ahead of the loop. It runs at most a fixed number of entries ahead, into a ring
 // of slots: memory stays the same whatever the list's length. With one thread, or a
-// list shorter than the ring, no worker starts.
+// list of a few hundred entries, no worker starts.
 //
 // Every member function is called from one thread, the copy loop's. The worker reads
 // the list, which must not change while the lookahead lives; the threads share the

@@ -15,7 +15,7 @@ namespace {
 using test::ReadAll;
 using test::TempDir;
 
-constexpr int kFiles = 600;  // more than two batches of the destination lookahead
+constexpr int kFiles = 600;  // enough for the destination lookahead to start its worker
 
 struct stat StatOf(const QString& path) {
     struct stat info {};
