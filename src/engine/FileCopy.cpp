@@ -9,9 +9,11 @@
 #include <cerrno>
 #include <cstring>
 #include <iterator>
-#include <list>
 #include <memory>
 
+#include "engine/ArchiveThreads.h"
+#include "engine/DestinationLookahead.h"
+#include "engine/FolderLookup.h"
 #include "engine/FolderPath.h"
 #include "engine/FolderWalk.h"
 #include "engine/LinkCopy.h"
@@ -189,92 +191,34 @@ bool SameModificationTime(const struct timespec& source, const struct timespec& 
     return false;
 }
 
-// The fields the unchanged test needs, and nothing the kernel would have to fetch for
-// the rest. `flags` is AT_SYMLINK_NOFOLLOW where a link must be seen as itself.
-bool LookUp(int folderFd, const char* name, int flags, struct statx& info) {
-    constexpr unsigned kFields = STATX_TYPE | STATX_SIZE | STATX_MTIME;
-    return ::statx(folderFd, name, flags, kFields, &info) == 0 &&
-           (info.stx_mask & kFields) == kFields;
-}
-
-bool SameFile(const struct statx& source, const struct statx& copy) {
-    return S_ISREG(source.stx_mode) && S_ISREG(copy.stx_mode) && source.stx_size == copy.stx_size &&
+bool SameFile(const struct statx& source, const DestinationFigures& copy) {
+    return S_ISREG(source.stx_mode) && copy.regularFile && source.stx_size == copy.size &&
            SameModificationTime({source.stx_mtime.tv_sec, source.stx_mtime.tv_nsec},
-                                {copy.stx_mtime.tv_sec, copy.stx_mtime.tv_nsec});
+                                {copy.seconds, copy.nanoseconds});
 }
 
-// Keeps the folders of the last paths looked up open. A walk lists a folder's files
-// with the contents of its subfolders in between, so the few folders on the way down
-// are looked up again and again; relative to an open folder the kernel resolves only the
-// file's own name instead of the whole path.
-class FolderLookup {
-  public:
-    // The folder's descriptor for `path` (AT_FDCWD for a bare name, -1 when the folder
-    // cannot be opened); `name` points at the last part of `path`.
-    int FolderOf(const QByteArray& path, const char*& name) {
-        const char* slash =
-            static_cast<const char*>(::memrchr(path.constData(), '/', size_t(path.size())));
-        if (slash == nullptr) {
-            name = path.constData();
-            return AT_FDCWD;
-        }
-        name = slash + 1;
-        const QByteArrayView folder = slash == path.constData()
-                                          ? QByteArrayView("/")
-                                          : QByteArrayView(path.constData(), slash);
-        auto found = std::find_if(m_open.begin(), m_open.end(),
-                                  [&](const OpenFolder& open) { return open.path == folder; });
-        if (found == m_open.end()) {
-            if (m_open.size() == kKept) {
-                m_open.pop_back();
-            }
-            auto& opened = m_open.emplace_back();
-            opened.path = folder.toByteArray();
-            opened.fd.Reset(::open(opened.path.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-            found = std::prev(m_open.end());
-        }
-        // The most recent first, so that the one left out next is the oldest.
-        m_open.splice(m_open.begin(), m_open, found);
-        return m_open.front().fd.Get();
-    }
-
-  private:
-    // Deeper than any tree a walk usually goes down at once.
-    static constexpr size_t kKept = 16;
-    struct OpenFolder {
-        QByteArray path;
-        FileDescriptor fd;
-    };
-    std::list<OpenFolder> m_open;
-};
-
-// IsSameFile for a run over many files: both sides are looked up through FolderLookup.
+// The unchanged test of a run over many files. The destination's figures may come from
+// a lookahead; the source is looked up here, at the moment of the decision, so a file
+// changed since the walk listed it is copied.
 class UnchangedTest {
   public:
-    bool IsSame(const QString& source, const QString& destination) {
-        const QByteArray sourceBytes = FileNameToBytes(source);
-        const QByteArray destinationBytes = FileNameToBytes(destination);
-        const char* sourceName = nullptr;
-        const char* destinationName = nullptr;
-        const int sourceFolder = m_source.FolderOf(sourceBytes, sourceName);
-        const int destinationFolder = m_destination.FolderOf(destinationBytes, destinationName);
-        struct statx a {};
-        struct statx b {};
-        // A link at the destination is not the copy of a file, whatever it points to.
-        return sourceFolder != -1 && destinationFolder != -1 &&
-               LookUp(sourceFolder, sourceName, 0, a) &&
-               LookUp(destinationFolder, destinationName, AT_SYMLINK_NOFOLLOW, b) && SameFile(a, b);
+    bool IsSame(const QString& source, const DestinationFigures& copy) {
+        if (!copy.regularFile) {
+            return false;  // nothing to compare with: no need to look at the source
+        }
+        struct statx info {};
+        return m_source.LookUp(FileNameToBytes(source), 0, info) && SameFile(info, copy);
     }
 
   private:
     FolderLookup m_source;
-    FolderLookup m_destination;
 };
 
 }  // namespace
 
 bool IsSameFile(const QString& source, const QString& destination) {
-    return UnchangedTest().IsSame(source, destination);
+    FolderLookup lookup;
+    return UnchangedTest().IsSame(source, LookUpDestination(lookup, destination));
 }
 
 bool CopyFileList(const QString& sourceBase, const FileList& list, const QString& targetFolder,
@@ -287,18 +231,21 @@ bool CopyFileList(const QString& sourceBase, const FileList& list, const QString
     const QString target = WithSlash(targetFolder);
     FileCopier copier;
     UnchangedTest unchanged;
+    // One thread, as for archives, looks the destination up inline.
+    DestinationLookahead destinations(sourceBase, list, target, stop, ArchiveThreads());
     for (int i = 0; i < count; ++i) {
         const FileListEntry& entry = list[static_cast<size_t>(i)];
+        const DestinationFigures there = destinations.Next();
         const QString relative =
             !IsFolderKind(entry.kind) ? PathBelow(sourceBase, entry.path) : QString();
         if (!relative.isEmpty()) {
             const QString& source = entry.path;
             const QString destination = target + relative;
             QString reason;
-            const bool saved = entry.kind == kListLink
-                                   ? CopyLink(source, destination, reason)
-                                   : unchanged.IsSame(source, destination) ||
-                                         copier.Copy(source, destination, reason);
+            const bool saved =
+                entry.kind == kListLink
+                    ? CopyLink(source, destination, reason)
+                    : unchanged.IsSame(source, there) || copier.Copy(source, destination, reason);
             if (!saved) {
                 Log("  Error: cannot save file %s",
                     qUtf8Printable(FileNameForDisplay(destination)));

@@ -11,7 +11,9 @@
 // as it was.
 //
 // Thread safety: the functions keep no state between calls; they run on the worker
-// thread of a run (or any one thread).
+// thread of a run (or any one thread). CopyFileList looks the destination up ahead on a
+// thread of its own when ArchiveThreads() allows more than one (DestinationLookahead.h);
+// the source is always looked up when a file's turn comes.
 
 #include <QString>
 
