@@ -8,6 +8,7 @@
 #include "app/TaskSession.h"
 #include "app/Version.h"
 #include "cli/EstimateCommand.h"
+#include "cli/PruneCommand.h"
 #include "cli/RegistryCommands.h"
 #include "cli/RestoreCommands.h"
 #include "cli/ScheduleCommands.h"
@@ -91,7 +92,8 @@ const char kUsage[] =
     "                 --level N (0-9), --password-stdin, --include FILTER,\n"
     "                 --exclude FILTER, --schedule SPEC (manual, daily@HH:MM,\n"
     "                 weekly:mon,fri@HH:MM or monthly:D@HH:MM), --mail ADDRESS,\n"
-    "                 --mail-account NAME, --ftp-user USER, --ftp-port PORT,\n"
+    "                 --mail-account NAME, --ftp-user USER, --ftp-port PORT,
+                 --keep N (keep the newest N dated backups, 0 = all),\n"
     "                 --ftp-password-stdin, --shortcut (a desktop launcher) and\n"
     "                 --group GROUP (the task goes last into that group).\n"
     "                 Passwords come from the standard input only: with both\n"
@@ -379,6 +381,9 @@ int RunCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err)
             return UsageError(err, "schedules takes no arguments");
         }
         return SchedulesCommand(dataFolder, out, err);
+    }
+    if (command == QLatin1String("prune")) {
+        return PruneCommand(dataFolder, args, out, err);
     }
     if (command == QLatin1String("estimate")) {
         if (args.isEmpty()) {
