@@ -118,7 +118,7 @@ TEST_F(FtpBackupTest, KeepingOneRemovesTheOldRemoteArchiveAndCopyFolder) {
         EXPECT_EQ(task->history.size(), 1u);
     }
     EXPECT_EQ(QDir(Remote("zips")).entryList(QDir::Files),
-              (QStringList{"Docs.TSK", "docs 1002.zip"}));
+              (QStringList{"docs 1002.zip", "Docs.TSK"}));
     EXPECT_EQ(QDir(Remote("copies")).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
               QStringList{"1002"});
     ExpectNoPasswordInLog();
