@@ -1,8 +1,10 @@
 #include "app/TaskDraft.h"
 
 #include <QDir>
+#include <algorithm>
 
 #include "engine/FileFilter.h"
+#include "model/DatePattern.h"
 
 namespace corvane {
 namespace {
@@ -67,7 +69,14 @@ DestinationInput DestinationInputOf(const TaskRecord& task) {
     input.port =
         task.destination.ftpPort == 0 ? QString() : QString::number(task.destination.ftpPort);
     input.useBurner = task.destination.useXPBurn;
+    input.keepLast = task.keepLast;
     return input;
+}
+
+bool OffersKeepLast(const TaskRecord& task, const QString& path) {
+    TaskRecord withPath = task;
+    withPath.destination.path = path;
+    return IsDatedTask(withPath);
 }
 
 bool DestinationIsFtp(const QString& text) {
@@ -101,6 +110,7 @@ void StoreDestinationPage(TaskRecord& task, const DestinationInput& input) {
     const int port = input.port.trimmed().toInt(&ok, 10);
     task.destination.ftpPort = ok ? port : 0;
     task.destination.useXPBurn = input.useBurner;
+    task.keepLast = std::clamp(input.keepLast, 0, kMaxKeepLast);
 }
 
 bool CheckDestinationPage(const DestinationInput& input, DraftProblem* problem) {

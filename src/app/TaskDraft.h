@@ -75,7 +75,15 @@ struct DestinationInput {
     QString password;  // "destBurn"
     QString port;      // decimal text, empty for the default
     bool useBurner = false;
+    int keepLast = 0;  // dated backups kept, 0 = all
 };
+
+// Most dated backups a task can be told to keep.
+inline constexpr int kMaxKeepLast = 9999;
+
+// Whether "Keep the last N dated backups" means anything for the task with the
+// destination `path`: the path or, for ZIP, the archive name holds a date pattern.
+bool OffersKeepLast(const TaskRecord& task, const QString& path);
 
 // The values of a task as the page shows them: the port as decimal text, empty for 0.
 DestinationInput DestinationInputOf(const TaskRecord& task);

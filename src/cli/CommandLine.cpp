@@ -8,6 +8,7 @@
 #include "app/TaskSession.h"
 #include "app/Version.h"
 #include "cli/EstimateCommand.h"
+#include "cli/PruneCommand.h"
 #include "cli/RegistryCommands.h"
 #include "cli/RestoreCommands.h"
 #include "cli/ScheduleCommands.h"
@@ -62,6 +63,11 @@ const char kUsage[] =
     "                 restored (exit 2).\n"
     "  history NAME   Print the task's backups, numbered from 1 (the numbers that\n"
     "                 --backup takes).\n"
+    "  prune NAME [--dry-run]\n"
+    "                 Remove the task's dated backups beyond the newest N it keeps\n"
+    "                 (--keep N), from their destination and from its history, as a\n"
+    "                 successful run does; with --dry-run only print \"would remove:\n"
+    "                 PLACE\" lines.\n"
     "  find-tasks FOLDER\n"
     "                 List the tasks whose task files (*.tsk) lie in FOLDER: the\n"
     "                 backups that can be restored without their task. FOLDER may\n"
@@ -92,6 +98,7 @@ const char kUsage[] =
     "                 --exclude FILTER, --schedule SPEC (manual, daily@HH:MM,\n"
     "                 weekly:mon,fri@HH:MM or monthly:D@HH:MM), --mail ADDRESS,\n"
     "                 --mail-account NAME, --ftp-user USER, --ftp-port PORT,\n"
+    "                 --keep N (keep the newest N dated backups, 0 = all),\n"
     "                 --ftp-password-stdin, --shortcut (a desktop launcher) and\n"
     "                 --group GROUP (the task goes last into that group).\n"
     "                 Passwords come from the standard input only: with both\n"
@@ -384,6 +391,9 @@ int RunCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err)
             return UsageError(err, "schedules takes no arguments");
         }
         return SchedulesCommand(dataFolder, out, err);
+    }
+    if (command == QLatin1String("prune")) {
+        return PruneCommand(dataFolder, args, out, err);
     }
     if (command == QLatin1String("estimate")) {
         if (args.isEmpty()) {

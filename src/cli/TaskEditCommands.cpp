@@ -46,7 +46,7 @@ struct TaskOptions {
     QString name;
     std::optional<QString> rename, to, zipArchive, include, exclude, mail, mailAccount, ftpUser,
         ftpPort, group;
-    std::optional<int> level;
+    std::optional<int> level, keep;
     std::optional<QString> schedule;
     std::vector<SourceArgument> add;
     QStringList remove;
@@ -94,7 +94,8 @@ bool ParseOptions(QStringList args, bool edit, TaskOptions& options, QString& wh
         const auto source = std::find_if(std::begin(kSourceOptions), std::end(kSourceOptions),
                                          [&](const auto& option) { return option.first == arg; });
         const bool valued = text != std::end(kTextOptions) || source != std::end(kSourceOptions) ||
-                            arg == QLatin1String("--level") || arg == QLatin1String("--remove");
+                            arg == QLatin1String("--level") || arg == QLatin1String("--keep") ||
+                            arg == QLatin1String("--remove");
         if (valued && args.isEmpty()) {
             why = QStringLiteral("%1 needs a value").arg(arg);
             return false;
@@ -110,13 +111,18 @@ bool ParseOptions(QStringList args, bool edit, TaskOptions& options, QString& wh
         } else if (arg == QLatin1String("--level")) {
             options.level = args.takeFirst().toInt(&numberOk);
             numberOk = numberOk && *options.level >= 0 && *options.level <= 9;
+        } else if (arg == QLatin1String("--keep")) {
+            options.keep = args.takeFirst().toInt(&numberOk);
+            numberOk = numberOk && *options.keep >= 0 && *options.keep <= kMaxKeepLast;
         } else if (source != std::end(kSourceOptions)) {
             options.add.push_back({args.takeFirst(), source->second});
         } else if (arg == QLatin1String("--remove")) {
             options.remove << args.takeFirst();
         }
         if (!numberOk) {
-            why = QStringLiteral("%1 needs a number in its range (level 0 to 9, port 1 to 65535)")
+            why = QStringLiteral(
+                      "%1 needs a number in its range (level 0 to 9, port 1 to 65535, keep 0 to "
+                      "9999)")
                       .arg(arg);
             return false;
         }
@@ -243,6 +249,7 @@ void ApplyDestination(const TaskOptions& options, const Passwords& passwords,
     }
     input.user = options.ftpUser.value_or(input.user);
     input.port = options.ftpPort.value_or(input.port);
+    input.keepLast = options.keep.value_or(input.keepLast);
     if (options.ftpPassword) {
         input.password = passwords.ftp;
     }

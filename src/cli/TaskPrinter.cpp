@@ -93,6 +93,7 @@ QStringList TaskFieldLines(const TaskRecord& task) {
     add(QStringLiteral("archBurn"), Hidden(task.archivePassword));
     add(QStringLiteral("InclFilter"), task.includeFilter);
     add(QStringLiteral("ExclFilter"), task.excludeFilter);
+    number(QStringLiteral("KeepLastBackups"), task.keepLast);
     number(QStringLiteral("PrevBackupsNmb"), static_cast<qint64>(task.history.size()));
     n = 1;
     for (const BackupHistoryEntry& entry : task.history) {

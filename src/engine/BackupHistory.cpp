@@ -4,22 +4,24 @@
 
 namespace corvane {
 
-void RecordBackupHistory(TaskRecord& task, const CalendarTime& runTime) {
-    RecordBackupHistory(task, runTime, CurrentLocalTime());
+int RecordBackupHistory(TaskRecord& task, const CalendarTime& runTime) {
+    return RecordBackupHistory(task, runTime, CurrentLocalTime());
 }
 
-void RecordBackupHistory(TaskRecord& task, const CalendarTime& runTime,
-                         const CalendarTime& entryTime) {
+int RecordBackupHistory(TaskRecord& task, const CalendarTime& runTime,
+                        const CalendarTime& entryTime) {
     const QString folder = ResolvedDestFolder(task, runTime);
     const QString archive =
         task.backupMode == kMethodCopy ? QString() : ResolvedArchiveName(task, runTime);
-    for (BackupHistoryEntry& entry : task.history) {
+    for (size_t i = 0; i < task.history.size(); ++i) {
+        BackupHistoryEntry& entry = task.history[i];
         if (entry.folder == folder && entry.archiveName == archive) {
             entry.time = entryTime;
-            return;
+            return static_cast<int>(i);
         }
     }
     task.history.push_back({folder, archive, entryTime});
+    return static_cast<int>(task.history.size()) - 1;
 }
 
 }  // namespace corvane

@@ -17,6 +17,7 @@
 #include "engine/LocalPath.h"
 #include "engine/NetworkConnection.h"
 #include "engine/RegistryStage.h"
+#include "engine/Retention.h"
 #include "engine/RunTemporary.h"
 #include "engine/RunTemporaryFolder.h"
 #include "engine/TaskParameterFile.h"
@@ -174,8 +175,22 @@ void BackupRunner::StoreData() {
 }
 
 void BackupRunner::RecordTheBackup() {
-    RecordBackupHistory(m_task, m_runTime, m_clock());
+    const int written = RecordBackupHistory(m_task, m_runTime, m_clock());
     if (!WriteTaskParameterFile(m_task, m_ftp.get(), m_runTime)) {
+        Mail(QStringLiteral("Cannot save task info data, maybe backup was not complete"));
+        m_runOk = false;
+        return;
+    }
+    // Old backups go only after a complete one: a run whose uploads failed keeps them.
+    // One that cannot be removed is logged and kept; the run stays a success.
+    if (m_uploadFailed || m_stop.IsSet()) {
+        return;
+    }
+    const size_t before = m_task.history.size();
+    (void)PruneOldBackups(m_task, m_ftp.get(), written);
+    // The parameter file beside the new backup lists only backups that still exist.
+    if (m_task.history.size() != before &&
+        !WriteTaskParameterFile(m_task, m_ftp.get(), m_runTime)) {
         Mail(QStringLiteral("Cannot save task info data, maybe backup was not complete"));
         m_runOk = false;
     }

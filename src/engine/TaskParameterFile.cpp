@@ -73,6 +73,10 @@ bool FetchTaskFile(const QString& url, RunTemporary& temporary, FtpAddress& addr
 
 }  // namespace
 
+QString TaskParameterFileName(const TaskRecord& task) {
+    return TaskFileName(task);
+}
+
 QString TaskParameterFilePath(const TaskRecord& task, const CalendarTime& moment) {
     QString folder = ShareLocalPath(ResolvedDestFolder(task, moment));
     if (folder.isEmpty()) {

@@ -40,6 +40,9 @@ inline constexpr char kTaskParameterSection[] = "TaskParameters";
 // path.
 QString TaskParameterFilePath(const TaskRecord& task, const CalendarTime& moment);
 
+// The name of the task parameter file inside a backup's folder.
+QString TaskParameterFileName(const TaskRecord& task);
+
 // The document of a task (what the file holds).
 PropertyStore TaskParameterStore(const TaskRecord& task);
 

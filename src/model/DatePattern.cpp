@@ -1,6 +1,16 @@
 #include "model/DatePattern.h"
 
+#include <QRegularExpression>
+
 namespace corvane {
+namespace {
+
+const QRegularExpression& TokenExpression() {
+    static const QRegularExpression expression(QStringLiteral("#(DD|MM|YY|HH|MIN)"));
+    return expression;
+}
+
+}  // namespace
 
 QString ExpandDatePattern(const QString& text, const CalendarTime* moment) {
     if (moment == nullptr) {
@@ -27,6 +37,30 @@ QString ResolvedDestFolder(const TaskRecord& task, const CalendarTime& moment) {
 
 QString ResolvedArchiveName(const TaskRecord& task, const CalendarTime& moment) {
     return ExpandDatePattern(task.archiveName, &moment);
+}
+
+bool IsDatedTask(const TaskRecord& task) {
+    return task.destination.path.contains(QLatin1Char('#')) ||
+           (task.backupMode == kMethodZip && task.archiveName.contains(QLatin1Char('#')));
+}
+
+bool HoldsDatePattern(const QString& text) {
+    return text.contains(TokenExpression());
+}
+
+bool MatchesDatePattern(const QString& pattern, const QString& text) {
+    QString expression = QStringLiteral("\\A");
+    qsizetype done = 0;
+    QRegularExpressionMatchIterator tokens = TokenExpression().globalMatch(pattern);
+    while (tokens.hasNext()) {
+        const QRegularExpressionMatch token = tokens.next();
+        expression += QRegularExpression::escape(pattern.mid(done, token.capturedStart() - done));
+        expression += token.captured(1) == QLatin1String("YY") ? QStringLiteral("[0-9]+")
+                                                               : QStringLiteral("[0-9]{2}");
+        done = token.capturedEnd();
+    }
+    expression += QRegularExpression::escape(pattern.mid(done)) + QStringLiteral("\\z");
+    return QRegularExpression(expression).match(text).hasMatch();
 }
 
 }  // namespace corvane

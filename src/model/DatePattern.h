@@ -26,4 +26,16 @@ QString ResolvedDestFolder(const TaskRecord& task, const CalendarTime& moment);
 // The task's archive name with its tokens expanded; nothing appended.
 QString ResolvedArchiveName(const TaskRecord& task, const CalendarTime& moment);
 
+// A dated task writes each backup to a new place (its destination path, or for ZIP
+// its archive name, holds a date pattern): a restore must choose one from the history,
+// and old ones may be pruned.
+bool IsDatedTask(const TaskRecord& task);
+
+// True when the text holds at least one token.
+bool HoldsDatePattern(const QString& text);
+
+// True when `text` is what `pattern` gives for some moment: every token stands for
+// its digits (two, or any number for "#YY"), everything else for itself.
+bool MatchesDatePattern(const QString& pattern, const QString& text);
+
 }  // namespace corvane

@@ -565,11 +565,6 @@ void Restorer::RestoreFtpDates(const SourceItem& item, const QHash<QString, QStr
 
 }  // namespace
 
-bool IsDatedTask(const TaskRecord& task) {
-    return task.destination.path.contains(QLatin1Char('#')) ||
-           (task.backupMode == kMethodZip && task.archiveName.contains(QLatin1Char('#')));
-}
-
 bool UseHistoryEntry(const TaskRecord& task, int chosen, TaskDestination& destination,
                      QString& archiveName) {
     if (task.history.empty()) {

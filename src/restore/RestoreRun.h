@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/StopSignal.h"
+#include "model/DatePattern.h"  // IsDatedTask
 #include "model/RestoreItem.h"
 #include "model/TaskList.h"
 
@@ -27,10 +28,6 @@ class RestoreQuestions {
     // Ends the run as aborted (after a cancelled question).
     virtual void RequestStop() = 0;
 };
-
-// A dated task writes each backup to a new place (its destination path, or for ZIP
-// its archive name, holds a date pattern): a restore must choose one from the history.
-bool IsDatedTask(const TaskRecord& task);
 
 // The destination and archive name of the history entry `chosen` (an index outside the
 // history counts as 0); false for an empty history.

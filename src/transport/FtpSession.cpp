@@ -697,4 +697,49 @@ void FtpSession::ListTree(const QString& folder, QStringList& names, bool recurs
     m_impl->ListInto(start, names, recursive, 0);
 }
 
+void FtpSession::SetFolder(const QString& folder) {
+    m_impl->m_folder = CleanSlashes(folder);
+}
+
+bool FtpSession::DeleteFile(const QString& name) {
+    Impl& d = *m_impl;
+    return d.m_connected && !StripSlashes(CleanSlashes(name)).isEmpty() &&
+           d.Command(QStringLiteral("DELE ") + RemotePath(name));
+}
+
+bool FtpSession::RemoveFolder(const QString& folder) {
+    Impl& d = *m_impl;
+    return d.m_connected && !StripSlashes(CleanSlashes(folder)).isEmpty() &&
+           d.Command(QStringLiteral("RMD ") + RemotePath(folder));
+}
+
+bool FtpSession::RemoveFolderTree(const QString& folder) {
+    Impl& d = *m_impl;
+    const QString start = StripSlashes(CleanSlashes(folder));
+    // An empty name would be the session folder, "." or ".." a place above what was asked.
+    if (!d.m_connected || start.isEmpty() ||
+        start.split(QLatin1Char('/')).contains(QLatin1String(".")) ||
+        start.split(QLatin1Char('/')).contains(QLatin1String(".."))) {
+        return false;
+    }
+    QStringList names;
+    ListTree(start, names, true);
+    bool removed = true;
+    QStringList folders;
+    for (const QString& name : std::as_const(names)) {
+        if (name.endsWith(QLatin1Char('/'))) {
+            folders << name;
+        } else if (!d.Command(QStringLiteral("DELE ") + RemotePath(name))) {
+            removed = false;
+        }
+    }
+    // A recursive listing puts every folder before its sub-folders.
+    std::reverse(folders.begin(), folders.end());
+    folders << start;
+    for (const QString& name : std::as_const(folders)) {
+        removed = d.Command(QStringLiteral("RMD ") + RemotePath(name)) && removed;
+    }
+    return removed;
+}
+
 }  // namespace corvane

@@ -89,6 +89,22 @@ class FtpSession {
     // offers it and parses Unix and DOS style LIST lines otherwise.
     void ListTree(const QString& folder, QStringList& names, bool recursive);
 
+    // Points the session at another folder below the login folder: names are relative
+    // to it from then on. For work on several places of one server over one connection.
+    void SetFolder(const QString& folder);
+
+    // Deletes the remote file `name` (DELE); a link is deleted as a link. False when
+    // the server refused.
+    [[nodiscard]] bool DeleteFile(const QString& name);
+    // Removes the remote folder `folder` when it is empty (RMD). False when the server
+    // refused (it may hold something).
+    [[nodiscard]] bool RemoveFolder(const QString& folder);
+    // Removes the remote folder `folder` with everything a recursive ListTree finds in
+    // it, files first, then the folders deepest first, the folder itself last. False
+    // when anything stayed (the server refused a deletion; what it allowed is gone) or
+    // when `folder` is empty or holds "." or ".." (the session folder or a place above).
+    [[nodiscard]] bool RemoveFolderTree(const QString& folder);
+
   private:
     class Impl;
     std::unique_ptr<Impl> m_impl;

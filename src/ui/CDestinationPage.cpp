@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "controls/CHistoryCombo.h"
@@ -65,10 +66,21 @@ CDestinationPage::CDestinationPage(TaskRecord& draft, bool inSheet, QWidget* par
         new QCheckBox(QStringLiteral("Use the installed disc burning program for CD recording"));
     m_burner->setObjectName(QStringLiteral("burnerCheck"));
     layout->addWidget(m_burner);
+
+    auto* keepRow = new QHBoxLayout;
+    m_keepLast = new QSpinBox;
+    m_keepLast->setObjectName(QStringLiteral("keepLastSpin"));
+    m_keepLast->setRange(0, kMaxKeepLast);
+    keepRow->addWidget(new QLabel(QStringLiteral("Keep the last")));
+    keepRow->addWidget(m_keepLast);
+    keepRow->addWidget(new QLabel(QStringLiteral("dated backups (0 = all)")));
+    keepRow->addStretch(1);
+    layout->addLayout(keepRow);
     layout->addStretch(1);
 
     connect(m_folderRadio, &QRadioButton::toggled, this, [this] { ShowMediaView(); });
     connect(browse, &QPushButton::clicked, this, [this] { Browse(); });
+    connect(m_destination, &QComboBox::editTextChanged, this, [this] { EnableKeepLast(); });
 }
 
 QString CDestinationPage::StepTitle() const {
@@ -88,12 +100,14 @@ void CDestinationPage::Load() {
     m_password->setText(input.password);
     m_port->setText(input.port);
     m_burner->setChecked(input.useBurner);
+    m_keepLast->setValue(input.keepLast);
     ShowMediaView();
+    EnableKeepLast();
 }
 
 DestinationInput CDestinationPage::Input() const {
-    return {m_destination->currentText(), m_user->text(), m_password->text(), m_port->text(),
-            m_burner->isChecked()};
+    return {m_destination->currentText(), m_user->text(),     m_password->text(), m_port->text(),
+            m_burner->isChecked(),        m_keepLast->value()};
 }
 
 void CDestinationPage::Store() {
@@ -124,6 +138,10 @@ void CDestinationPage::ShowMediaView() {
     m_portLabel->setVisible(ftp);
     m_port->setVisible(ftp);
     m_burner->setVisible(!ftp);
+}
+
+void CDestinationPage::EnableKeepLast() {
+    m_keepLast->setEnabled(OffersKeepLast(Draft(), m_destination->currentText()));
 }
 
 void CDestinationPage::Browse() {

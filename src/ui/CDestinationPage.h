@@ -15,6 +15,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
+class QSpinBox;
 
 namespace corvane {
 
@@ -39,6 +40,9 @@ class CDestinationPage : public CTaskPage {
     void ShowMediaView();
     void Browse();
     void BrowseFtp();
+    // "Keep the last N" means something only for a destination or archive name with a
+    // date pattern.
+    void EnableKeepLast();
 
     QRadioButton* m_folderRadio;
     QRadioButton* m_ftpRadio;
@@ -49,6 +53,7 @@ class CDestinationPage : public CTaskPage {
     QLabel* m_portLabel;
     QLineEdit* m_port;
     QCheckBox* m_burner;
+    QSpinBox* m_keepLast;
 };
 
 }  // namespace corvane

@@ -13,6 +13,7 @@
 #include "model/FileName.h"
 #include "model/PropertyStore.h"
 #include "support/FtpServerTest.h"
+#include "support/Times.h"
 #include "support/Tools.h"
 
 namespace corvane {
@@ -104,6 +105,25 @@ TEST_F(FtpBackupTest, CopyRunSendsEveryFileAndItsDatesIntoTheDatedFolder) {
 }
 
 // A server holds no links: a file link sends its file, other links are named.
+// The archive's name or the folder of a copy holds the date: the older one goes.
+TEST_F(FtpBackupTest, KeepingOneRemovesTheOldRemoteArchiveAndCopyFolder) {
+    for (const qint32 method : {kMethodZip, kMethodCopy}) {
+        TaskRecord* task = NewTask(method, method == kMethodZip ? "zips" : "copies/#HH#MIN");
+        task->archiveName = "docs #HH#MIN.zip";
+        task->keepLast = 1;
+        for (const int minute : {1, 2}) {
+            const LocalClock clock = [minute] { return test::MakeTime(2024, 5, 6, 10, minute); };
+            ASSERT_TRUE(RunBackup(m_tasks, m_tasks.TaskCount() - 1, StopSignal(), clock));
+        }
+        EXPECT_EQ(task->history.size(), 1u);
+    }
+    EXPECT_EQ(QDir(Remote("zips")).entryList(QDir::Files),
+              (QStringList{"docs 1002.zip", "Docs.TSK"}));
+    EXPECT_EQ(QDir(Remote("copies")).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+              QStringList{"1002"});
+    ExpectNoPasswordInLog();
+}
+
 TEST_F(FtpBackupTest, FileLinkSendsItsFileOtherLinksAreNamedAndLeftOut) {
     const QString docs = m_dir.File("src/Docs/");
     for (const auto& [target, link] :
