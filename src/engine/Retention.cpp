@@ -1,5 +1,6 @@
 #include "engine/Retention.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -110,6 +111,63 @@ QString CheckPlace(const TaskRecord& task, const std::vector<bool>& gone, size_t
     return QString();
 }
 
+// Whether a copy run of the task writes an entry of this name at the top of its dated
+// folder: an item under its name in the backup (with the dates file or settings-key file
+// beside it), a contact card, or the task's parameter file.
+bool TaskWritesTopName(const TaskRecord& task, const QString& name) {
+    if (name == TaskParameterFileName(task)) {
+        return true;
+    }
+    for (const SourceItem& item : task.items) {
+        if (item.kind == kItemAllContacts || item.kind == kItemContact) {
+            if (name.endsWith(QLatin1String(".vcf"), Qt::CaseInsensitive)) {
+                return true;
+            }
+        } else if (!item.nameInArchive.isEmpty() &&
+                   (name == item.nameInArchive ||
+                    name == item.nameInArchive + QLatin1String(".dates") ||
+                    name == item.nameInArchive + QLatin1String(".reg"))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A dated folder may have been there before the task wrote into it (a folder "2026" of
+// the user's own): it goes only when everything at its top is something the task writes.
+QString ForeignNameIn(const TaskRecord& task, const QStringList& topNames) {
+    for (const QString& name : topNames) {
+        if (!TaskWritesTopName(task, name)) {
+            return QStringLiteral("it holds %1, which the task did not write")
+                .arg(FileNameForDisplay(name));
+        }
+    }
+    return QString();
+}
+
+// The names at the top of the folder `name` inside `parentFd` (no link followed);
+// false with errno set when it cannot be read.
+bool TopNamesAt(int parentFd, const QByteArray& name, QStringList& names) {
+    const int fd = OpenFolderAt(parentFd, name);
+    DIR* folder = fd < 0 ? nullptr : ::fdopendir(fd);
+    if (folder == nullptr) {
+        const int error = errno;
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        errno = error;
+        return false;
+    }
+    while (const dirent* entry = ::readdir(folder)) {
+        const QByteArray bytes(entry->d_name);
+        if (bytes != "." && bytes != "..") {
+            names << FileNameFromBytes(bytes);
+        }
+    }
+    ::closedir(folder);
+    return true;
+}
+
 // Removes what is left of empty dated folders, deepest first, from `last` up.
 void RemoveEmptyLocalFolders(const FolderChain& chain, const BackupPlace& place, qsizetype last) {
     for (qsizetype i = last; i >= 0; --i) {
@@ -141,6 +199,13 @@ QString RemoveLocal(const TaskRecord& task, const BackupPlace& place) {
     }
     int error = 0;
     if (copy) {
+        QStringList topNames;
+        if (!TopNamesAt(chain.Last(), FileNameToBytes(place.dated.last()), topNames)) {
+            return errno == ENOENT ? QString() : ErrnoText(errno);  // already gone
+        }
+        if (const QString foreign = ForeignNameIn(task, topNames); !foreign.isEmpty()) {
+            return foreign;
+        }
         if (RemoveTreeAt(chain.Last(), FileNameToBytes(place.dated.last()), error) ==
             RemovalResult::kFailed) {
             return ErrnoText(error);
@@ -177,6 +242,15 @@ QString RemoveOnFtp(FtpSession& ftp, const TaskRecord& task, const BackupPlace& 
     const QString refused = QStringLiteral("the FTP server refused");
     qsizetype emptyFrom = place.dated.size() - 2;
     if (copy) {
+        QStringList listed;
+        ftp.ListTree(dated, listed, false);
+        QStringList topNames;
+        for (const QString& entry : std::as_const(listed)) {
+            topNames << entry.section(QLatin1Char('/'), -1, -1, QString::SectionSkipEmpty);
+        }
+        if (const QString foreign = ForeignNameIn(task, topNames); !foreign.isEmpty()) {
+            return foreign;
+        }
         if (!ftp.RemoveFolderTree(dated)) {
             return refused;
         }

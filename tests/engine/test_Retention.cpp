@@ -77,13 +77,24 @@ TEST_P(RetentionTest, LinkInAnOldBackupIsRemovedAsALinkItsTargetUntouched) {
     m_task->keepLast = 1;
     const QString outside = m_dir.Write("outside/keep.txt", "precious");
     ASSERT_TRUE(RunAt(1));
-    ASSERT_TRUE(QFile::link(m_dir.File("outside"), m_dir.File("dest/1001/link")));
+    const bool copy = GetParam() == kMethodCopy;
+    ASSERT_TRUE(QFile::link(m_dir.File("outside"),
+                            m_dir.File(copy ? "dest/1001/Docs/link" : "dest/1001/link")));
     ASSERT_TRUE(RunAt(2));
     // A ZIP backup is its archive alone: a folder that still holds something stays.
-    const QStringList left =
-        GetParam() == kMethodCopy ? QStringList{"1002"} : QStringList{"1001", "1002"};
+    const QStringList left = copy ? QStringList{"1002"} : QStringList{"1001", "1002"};
     EXPECT_EQ(Dest(), left);
     EXPECT_EQ(test::ReadAll(outside), "precious");
+}
+
+// A dated folder that already held the user's own files when the task first wrote into
+// it (a folder "2026" of photos) loses only what the task wrote, never the rest.
+TEST_P(RetentionTest, DatedFolderThatHoldsTheUsersOwnFilesKeepsThem) {
+    m_task->keepLast = 1;
+    const QString own = m_dir.Write("dest/1001/photo.jpg", "mine");
+    ASSERT_TRUE(RunAt(1));
+    ASSERT_TRUE(RunAt(2));
+    EXPECT_EQ(test::ReadAll(own), "mine");
 }
 
 // An entry that names the undated destination root (an older task setting) or lies
