@@ -31,6 +31,11 @@ class UserSettings {
     // any value that is no positive number) stands for the number of cores. Any thread.
     static int ArchiveThreads();
     static void SetContactsFolder(const QString& folder);
+    // "Main"/"IdleNoticeDays": after how many days without a run that stored anything a
+    // run that finds nothing to do raises a desktop notice; 0 = never, default 7 (also
+    // for a value that is no number of 0 or more). Any thread.
+    static int IdleNoticeDays();
+    static void SetIdleNoticeDays(int days);
 
     // "HistoryPaths"/"Combo0".."Combo9": the destinations typed last, newest first, read
     // up to the first empty or missing value.
