@@ -21,6 +21,7 @@ else
         samba gvfs-backends gvfs-fuse fuse3  # the share test: a real smbd mounted through GVfs
         libdconf-dev dconf-cli dconf-service  # settings keys live in dconf; tests use the dconf tool
         khard python3-vobject  # contacts: real vdir readers and writers in the tests
+        python3-dbus python3-gi  # a notification service on a private bus in the tests
     )
 fi
 

@@ -46,7 +46,7 @@ HeadlessQueue::HeadlessQueue(const QString& dataFolder, std::FILE* out, std::FIL
       m_signals([this] { m_queue.Stop(); }) {
     SetLogTarget(&m_queuedLog);
     SetProgressTarget(&m_queuedProgress);
-    SetTaskJobs(m_queue, m_session.tasks);
+    SetTaskJobs(m_queue, m_session.tasks, dataFolder);
     // A signal that came while the run was ending stops the queue before its next task.
     m_observer.afterRun = [this] {
         if (m_signals.Signalled()) {

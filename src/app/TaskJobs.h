@@ -10,8 +10,9 @@
 
 namespace corvane {
 
-// Gives the queue the backup and the restore job on `tasks`, which must outlive it.
-void SetTaskJobs(RunQueue& queue, TaskList& tasks);
+// Gives the queue the backup and the restore job on `tasks`, which must outlive it. The
+// end of every backup run is reported for the data folder `dataFolder` (RunEndReport.h).
+void SetTaskJobs(RunQueue& queue, TaskList& tasks, const QString& dataFolder);
 
 // Starts an estimate of the tasks in `taskIndices` on the queue's worker; answers as
 // RunQueue::StartEstimate does.

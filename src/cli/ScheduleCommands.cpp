@@ -1,6 +1,7 @@
 #include "cli/ScheduleCommands.h"
 
 #include "app/ExitCode.h"
+#include "app/LastResults.h"
 #include "cli/TaskEditCommands.h"
 #include "cli/TaskSessionCommand.h"
 #include "cli/WindowProgram.h"
@@ -9,6 +10,21 @@
 #include "scheduler/Scheduler.h"
 
 namespace corvane {
+namespace {
+
+// "<result>\t<local end time>" of the task's last run, "-\t-" before its first.
+QString LastResultColumns(const TaskList& tasks, const QString& taskName,
+                          const std::map<qint32, LastRunResult>& results) {
+    const int index = tasks.FindTaskByName(taskName);
+    const auto found = index >= 0 ? results.find(tasks.TaskAt(index)->oid) : results.end();
+    if (found == results.end()) {
+        return QStringLiteral("-\t-");
+    }
+    return RunResultText(found->second.result) + QLatin1Char('\t') +
+           found->second.ended.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+}
+
+}  // namespace
 
 int ScheduleCommand(const QString& dataFolder, const QStringList& args, std::FILE* out,
                     std::FILE* err) {
@@ -33,10 +49,12 @@ int SchedulesCommand(const QString& dataFolder, std::FILE* out, std::FILE* err) 
         if (owner) {
             ReconcileScheduledJobs(session.tasks, WindowProgram());
         }
+        const std::map<qint32, LastRunResult> results = ReadLastResults(dataFolder);
         for (const ScheduledJob& job : ListScheduledJobs()) {
-            std::fprintf(out, "%s\t%s\t%s\n", qUtf8Printable(job.taskName),
+            std::fprintf(out, "%s\t%s\t%s\t%s\n", qUtf8Printable(job.taskName),
                          qUtf8Printable(job.rule),
-                         job.nextRun.isEmpty() ? "-" : qUtf8Printable(job.nextRun));
+                         job.nextRun.isEmpty() ? "-" : qUtf8Printable(job.nextRun),
+                         qUtf8Printable(LastResultColumns(session.tasks, job.taskName, results)));
         }
         return kExitOk;
     });

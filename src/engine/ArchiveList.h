@@ -6,6 +6,8 @@
 #include <QString>
 #include <vector>
 
+#include "engine/StoredFiles.h"
+
 namespace corvane {
 
 struct ArchiveListEntry {
@@ -20,9 +22,13 @@ struct ArchiveListEntry {
 class ArchiveList {
   public:
     void Add(const QString& sourcePath, const QString& nameInArchive, bool deleteAfter) {
+        if (!nameInArchive.endsWith(QLatin1Char('/'))) {
+            CountStoredFile();
+        }
         m_entries.push_back({sourcePath, nameInArchive, deleteAfter});
     }
     void AddLink(const QString& sourcePath, const QString& nameInArchive) {
+        CountStoredFile();
         m_entries.push_back({sourcePath, nameInArchive, false, true});
     }
     // Deletes every temporary source file from disk and clears its flag.

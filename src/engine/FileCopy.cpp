@@ -18,6 +18,7 @@
 #include "engine/FolderWalk.h"
 #include "engine/LinkCopy.h"
 #include "engine/LocalPath.h"
+#include "engine/StoredFiles.h"
 #include "io/DescriptorIo.h"
 #include "io/ReplacingFile.h"
 #include "log/Log.h"
@@ -242,10 +243,14 @@ bool CopyFileList(const QString& sourceBase, const FileList& list, const QString
             const QString& source = entry.path;
             const QString destination = target + relative;
             QString reason;
-            const bool saved =
-                entry.kind == kListLink
-                    ? CopyLink(source, destination, reason)
-                    : unchanged.IsSame(source, there) || copier.Copy(source, destination, reason);
+            bool saved = true;
+            if (entry.kind == kListLink || !unchanged.IsSame(source, there)) {
+                saved = entry.kind == kListLink ? CopyLink(source, destination, reason)
+                                                : copier.Copy(source, destination, reason);
+                if (saved) {
+                    CountStoredFile();
+                }
+            }
             if (!saved) {
                 Log("  Error: cannot save file %s",
                     qUtf8Printable(FileNameForDisplay(destination)));

@@ -10,6 +10,7 @@
 #include "engine/FolderWalk.h"
 #include "engine/LocalPath.h"
 #include "engine/RunTemporary.h"
+#include "engine/StoredFiles.h"
 #include "log/Log.h"
 #include "model/FileName.h"
 #include "transport/FtpSession.h"
@@ -126,6 +127,8 @@ bool CopyItemToFtp(FtpSession& ftp, const TaskRecord& task, const SourceItem& it
             // Named, since a server may refuse just this name (one that is not UTF-8).
             Log("  Error: cannot upload file %s", qUtf8Printable(FileNameForDisplay(remote)));
             allSent = false;
+        } else {
+            CountStoredFile();
         }
         if (remote.size() > kDatesNameMaxUnits) {
             Log("  Warning: file name too long for the dates file: %s",

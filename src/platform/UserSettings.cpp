@@ -12,6 +12,8 @@ const QString kShutdownKey = QStringLiteral("Main/ShutdownWhenComplete");
 const QString kDefaultFolderKey = QStringLiteral("Main/DefBackupsFolder");
 const QString kContactsFolderKey = QStringLiteral("Main/ContactsFolder");
 const QString kArchiveThreadsKey = QStringLiteral("Main/ArchiveThreads");
+const QString kIdleNoticeDaysKey = QStringLiteral("Main/IdleNoticeDays");
+constexpr int kDefaultIdleNoticeDays = 7;
 const QString kHistoryGroup = QStringLiteral("HistoryPaths");
 const QString kDialogsGroup = QStringLiteral("Dialogs");
 constexpr int kHistoryLength = 10;
@@ -65,6 +67,18 @@ int UserSettings::ArchiveThreads() {
 void UserSettings::SetArchiveThreads(int threads) {
     QSettings settings(kOrganization, kApplication);
     settings.setValue(kArchiveThreadsKey, std::max(threads, 0));
+}
+
+int UserSettings::IdleNoticeDays() {
+    QSettings settings(kOrganization, kApplication);
+    bool ok = false;
+    const int days = settings.value(kIdleNoticeDaysKey, kDefaultIdleNoticeDays).toInt(&ok);
+    return ok && days >= 0 ? days : kDefaultIdleNoticeDays;
+}
+
+void UserSettings::SetIdleNoticeDays(int days) {
+    QSettings settings(kOrganization, kApplication);
+    settings.setValue(kIdleNoticeDaysKey, days);
 }
 
 QStringList UserSettings::PathHistory() {

@@ -33,6 +33,11 @@ class UserSettings {
     // Stores 0 for "the number of cores"; a negative count is stored as 0.
     static void SetArchiveThreads(int threads);
     static void SetContactsFolder(const QString& folder);
+    // "Main"/"IdleNoticeDays": after how many days without a run that stored anything a
+    // run that finds nothing to do raises a desktop notice; 0 = never, default 7 (also
+    // for a value that is no number of 0 or more). Any thread.
+    static int IdleNoticeDays();
+    static void SetIdleNoticeDays(int days);
 
     // "HistoryPaths"/"Combo0".."Combo9": the destinations typed last, newest first, read
     // up to the first empty or missing value.

@@ -267,7 +267,7 @@ void CTarnisView::Impl::Init() {
         UpdateCommandStates();
     });
 
-    SetTaskJobs(m_queue, m_tasks);
+    SetTaskJobs(m_queue, m_tasks, m_dataFolder);
 
     // The program checks the files before the window opens; a file damaged since then
     // is reported here and kept as it is.

@@ -51,7 +51,7 @@ TEST(ScheduleCommandsTest, JobsFollowEveryChangeOfTheTask) {
         ASSERT_TRUE(!step.otherOwner || window.TryLock(data));
         QStringList jobs;
         for (const QString& line : test::RunCli(data, {"schedules"}).out.split('\n')) {
-            if (line.count('\t') == 2) {
+            if (line.count('\t') == 4) {
                 jobs << line.section('\t', 0, 1);
             }
         }
