@@ -345,14 +345,16 @@ void Restorer::HandOverEntry(ZipReader& zip, RestoreTarget& target, RestoreWorke
         case ZipReader::Prepared::kFile:
             break;
     }
-    workers.Add([this, &unpacked, data = std::move(data), relative, fd = zip.ArchiveFd(),
-                 password = m_task.archivePassword.toUtf8()](RestoreWorkers::Worker& worker) {
-        if (worker.zip.WriteFile(fd, data, password, worker.target, relative)) {
-            ++unpacked;
-        } else {
-            ExtractFailed(worker.zip.PasswordMayBeWrong(), worker.target.PathOf(relative));
-        }
-    });
+    workers.Add(
+        [this, &unpacked, data = std::move(data), relative, fd = zip.ArchiveFd(),
+         password = m_task.archivePassword.toUtf8()](RestoreWorkers::Worker& worker) {
+            if (worker.zip.WriteFile(fd, data, password, worker.target, relative)) {
+                ++unpacked;
+            } else {
+                ExtractFailed(worker.zip.PasswordMayBeWrong(), worker.target.PathOf(relative));
+            }
+        },
+        relative);
 }
 
 // Logs a file that could not be extracted, on whichever thread it failed; a file a stop
@@ -439,11 +441,14 @@ void Restorer::RestoreCopies(const SourceItem& item) {
             if (!workers) {
                 copyIn(target, entry, entry.path.mid(skip));
             } else {
-                workers->Add([&copyIn, &fileFailed, &entry, skip](RestoreWorkers::Worker& worker) {
-                    if (!fileFailed) {
-                        copyIn(worker.target, entry, entry.path.mid(skip));
-                    }
-                });
+                const QString relative = entry.path.mid(skip);
+                workers->Add(
+                    [&copyIn, &fileFailed, &entry, relative](RestoreWorkers::Worker& worker) {
+                        if (!fileFailed) {
+                            copyIn(worker.target, entry, relative);
+                        }
+                    },
+                    relative);
             }
         }
         SetProgressPos(done);

@@ -7,15 +7,18 @@ namespace corvane {
 namespace {
 
 constexpr int kMaxThreads = 32;
-// Waiting jobs per worker: enough that none idles while the run thread finds the next.
-constexpr size_t kJobsPerWorker = 4;
+// Waiting batches per worker: enough that none idles while the run thread fills the next.
+constexpr size_t kBatchesPerWorker = 4;
+// Jobs in one batch: small files cost less than a thread hand-over each.
+constexpr size_t kJobsPerBatch = 64;
 
 }  // namespace
 
 RestoreWorkers::RestoreWorkers(const QString& root, int threads, const StopSignal& stop)
     : m_stop(stop) {
     const int count = std::clamp(threads, 1, kMaxThreads);
-    m_capacity = kJobsPerWorker * size_t(count);
+    m_capacity = kBatchesPerWorker * size_t(count);
+    m_filling.reserve(kJobsPerBatch);
     for (int i = 0; i < count; ++i) {
         m_workerState.push_back(std::make_unique<Worker>(root));
         m_workerState.back()->target.StopOn(stop);
@@ -29,14 +32,38 @@ RestoreWorkers::~RestoreWorkers() {
     Finish();
 }
 
-void RestoreWorkers::Add(Job job) {
-    std::unique_lock lock(m_mutex);
-    m_placeFree.wait(lock, [this] { return m_queue.size() < m_capacity; });
-    m_queue.push_back(std::move(job));
+void RestoreWorkers::Add(Job job, const QString& relative) {
+    const QStringView folder =
+        QStringView(relative).left(std::max<qsizetype>(relative.lastIndexOf(QLatin1Char('/')), 0));
+    if (folder != m_fillingFolder) {
+        Flush();
+        m_fillingFolder = folder.toString();
+    }
+    m_filling.push_back(std::move(job));
+    if (m_filling.size() >= kJobsPerBatch) {
+        Flush();
+    }
+}
+
+void RestoreWorkers::Flush() {
+    if (m_filling.empty()) {
+        return;
+    }
+    {
+        std::unique_lock lock(m_mutex);
+        m_placeFree.wait(lock, [this] { return m_queue.size() < m_capacity; });
+        m_queue.push_back(std::move(m_filling));
+    }
     m_jobAvailable.notify_one();
+    m_filling.clear();
+    m_filling.reserve(kJobsPerBatch);
 }
 
 void RestoreWorkers::Finish() {
+    if (m_threads.empty()) {
+        return;
+    }
+    Flush();
     {
         std::lock_guard lock(m_mutex);
         m_quit = true;
@@ -50,18 +77,21 @@ void RestoreWorkers::Finish() {
 
 void RestoreWorkers::Work(Worker& worker) {
     for (;;) {
-        Job job;
+        std::vector<Job> batch;
         {
             std::unique_lock lock(m_mutex);
             m_jobAvailable.wait(lock, [this] { return m_quit || !m_queue.empty(); });
             if (m_queue.empty()) {
                 return;  // quit and nothing left
             }
-            job = std::move(m_queue.front());
+            batch = std::move(m_queue.front());
             m_queue.pop_front();
         }
         m_placeFree.notify_one();
-        if (!m_stop.IsSet()) {
+        for (Job& job : batch) {
+            if (m_stop.IsSet()) {
+                break;
+            }
             job(worker);
         }
     }
