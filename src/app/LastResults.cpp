@@ -4,12 +4,16 @@
 #include <sys/file.h>
 #include <unistd.h>
 #include <QFile>
-#include <QSaveFile>
 #include <QStringList>
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstring>
 
+#include "io/DescriptorIo.h"
+#include "io/ReplacingFile.h"
 #include "log/Log.h"
+#include "model/FileName.h"
 
 namespace corvane {
 namespace {
@@ -106,19 +110,24 @@ bool RecordLastResult(const QString& dataFolder, qint32 oid, RunResult result,
     entry.lastDone = result == RunResult::kDone ? ended : before.lastDone;
     entry.firstEnded = before.firstEnded.isValid() ? before.firstEnded : ended;
 
-    QSaveFile file(dataFolder + kFileName);
-    if (!file.open(QIODevice::WriteOnly)) {
-        Log("  Error: cannot write file %s", qUtf8Printable(file.fileName()));
-        return false;
-    }
+    QByteArray content;
     for (const auto& [key, value] : results) {
         const QStringList fields = {QString::number(key), RunResultText(value.result),
                                     TimeField(value.ended), TimeField(value.lastDone),
                                     TimeField(value.firstEnded)};
-        file.write((fields.join(QLatin1Char('\t')) + QLatin1Char('\n')).toUtf8());
+        content += (fields.join(QLatin1Char('\t')) + QLatin1Char('\n')).toUtf8();
     }
-    if (!file.commit()) {
-        Log("  Error: cannot write file %s", qUtf8Printable(file.fileName()));
+    // Replaced only when the new content is whole on the disk: a full disk keeps the
+    // results there were.
+    const QString path = dataFolder + kFileName;
+    ReplacingFile file;
+    if (!file.Create(AT_FDCWD, FileNameToBytes(path), 0644) ||
+        !WriteAll(file.Fd(), content.constData(), size_t(content.size())) ||
+        !file.Commit(ReplacingFile::Sync::kYes)) {
+        const int error = errno;
+        file.Discard();
+        Log("  Error: cannot write file %s: %s", qUtf8Printable(FileNameForDisplay(path)),
+            std::strerror(error));
         return false;
     }
     return true;

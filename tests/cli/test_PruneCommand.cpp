@@ -19,6 +19,7 @@ TEST(PruneCommand, DryRunRemovesNothingPruneRemovesAndSavesKeepIsEdited) {
     TaskRecord* task = tasks.NewTask("Docs", kTaskBackup);
     task->destination.path = dir.File("dest/#HH#MIN/");
     task->keepLast = 1;
+    task->items.push_back(MakePathItem(dir.File("src/"), kItemFolder, "Docs"));
     for (const int minute : {3, 1, 2}) {
         const QString folder = QString("dest/10%1/").arg(minute, 2, 10, QChar('0'));
         dir.Write(folder + "Docs/a.txt", "alpha");

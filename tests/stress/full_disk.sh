@@ -75,7 +75,8 @@ task_list_intact() {  # label
 left_overs() {
     find "$dest" "$data" -mindepth 1 ! -name filler ! -path "$dest/copy*" ! -path "$dest/spare*" \
         ! -path "$dest/zip" ! -name data.zip ! -name Zip.TSK ! -name CorvTasks.bin \
-        ! -name CorvGroups.bin ! -name corvane.lock ! -path "$data/tmp" -printf '%P ' 2>/dev/null
+        ! -name CorvGroups.bin ! -name corvane.lock ! -name CorvResults.txt \
+        ! -name CorvResults.lock ! -path "$data/tmp" -printf '%P ' 2>/dev/null
     tree_extras=$(comm -13 <(cd "$src" && find . | sort) <(cd "$dest/copy/source" && find . | sort))
     [ -z "$tree_extras" ] || printf 'copy/source: %s ' $tree_extras
 }
@@ -99,6 +100,8 @@ run_case() {  # label, folder to fill, KB left, command...
     copy_intact || lost+=("the earlier copy is damaged")
     zip_intact "$full" || lost+=("the earlier archive changed or is damaged")
     task_list_intact "$label" || lost+=("the task list changed or does not load")
+    # Every earlier case ended a run, so the last results are never empty.
+    [ -s "$data/CorvResults.txt" ] || [ "$cases" -eq 1 ] || lost+=("the last results were emptied")
     ls "$dest/zip" | grep -v -x -e data.zip -e Zip.TSK >"$work/zipdir" &&
         lost+=("beside the archive: $(tr '\n' ' ' <"$work/zipdir")")
     [ ${#lost[@]} -eq 0 ] || damage=$((damage + 1))
