@@ -74,7 +74,7 @@ const std::vector<std::pair<QString, QByteArray>> kSamples = {
 };
 constexpr mode_t kScriptMode = 0750;
 
-enum class Maker { kOurs, kOursAes, kZip, kSevenZipAes };
+enum class Maker { kOurs, kOursAes, kZip, kSevenZipAes, kSevenZipAes128 };
 
 struct MakerCase {
     Maker maker;
@@ -102,10 +102,11 @@ QString MakeSampleArchive(const TempDir& dir, const MakerCase& how, time_t sourc
         return WriteArchive(list, archive, 6, password, StopSignal(), 0, cipher) ? archive
                                                                                  : QString();
     }
-    if (how.maker == Maker::kSevenZipAes) {
-        const ToolResult seven =
-            RunIn(source, "7z",
-                  {"a", "-tzip", "-mem=AES256", QString("-p") + how.password, archive, "docs"});
+    if (how.maker == Maker::kSevenZipAes || how.maker == Maker::kSevenZipAes128) {
+        const QString strength = how.maker == Maker::kSevenZipAes ? "256" : "128";
+        const ToolResult seven = RunIn(
+            source, "7z",
+            {"a", "-tzip", "-mem=AES" + strength, QString("-p") + how.password, archive, "docs"});
         EXPECT_EQ(seven.exitCode, 0) << seven.output.toStdString();
         return seven.exitCode == 0 ? archive : QString();
     }
@@ -179,7 +180,8 @@ INSTANTIATE_TEST_SUITE_P(
                       MakerCase{Maker::kZip, "Zip", ""},
                       MakerCase{Maker::kZip, "ZipWithPassword", "tiger"},
                       MakerCase{Maker::kOursAes, "OursAes", "t\xc3\xafger"},
-                      MakerCase{Maker::kSevenZipAes, "SevenZipAes", "tiger"}),
+                      MakerCase{Maker::kSevenZipAes, "SevenZipAes", "tiger"},
+                      MakerCase{Maker::kSevenZipAes128, "SevenZipAes128", "tiger"}),
     [](const ::testing::TestParamInfo<MakerCase>& info) { return info.param.label; });
 
 // Failures never touch the live file.
