@@ -39,7 +39,7 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "libc6, libstdc++6, libgcc-s1, libqt6core6 (>= 6.2), libqt6gui6 (>= 6.2), \
 libqt6widgets6 (>= 6.2), libqt6network6 (>= 6.2), libqt6dbus6 (>= 6.2), \
 libqt6multimedia6 (>= 6.2), libqt6svg6 (>= 6.2), qt6-qpa-plugins, libcurl4, \
-libminizip1, zlib1g, libglx0, libopengl0, libdconf1, libglib2.0-0, dconf-service")
+libminizip1, zlib1g, libssl3, libglx0, libopengl0, libdconf1, libglib2.0-0, dconf-service")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

@@ -11,7 +11,7 @@ if [ $# -gt 0 ]; then
 else
     packages=(
         build-essential cmake ninja-build pkg-config git
-        qt6-base-dev zlib1g-dev libminizip-dev libcurl4-openssl-dev
+        qt6-base-dev zlib1g-dev libminizip-dev libcurl4-openssl-dev libssl-dev
         googletest libgtest-dev
         libxml2-utils zip unzip p7zip-full libarchive-tools python3 python3-pyftpdlib curl
         qt6-multimedia-dev libqt6svg6 xvfb xauth desktop-file-utils dbus-daemon

@@ -42,6 +42,7 @@ TaskRecord NewTaskDraft(const QString& defaultDestination, const CalendarTime& n
     task.destination.ftpPort = 0;
     task.backupMode = kMethodCopy;
     task.compressionLevel = 9;
+    task.archiveCipher = kCipherAes256;
     task.scheduleMode = kScheduleNone;
     task.schedulePattern = static_cast<quint16>(1 << (now.dayOfWeek % 7));
     task.scheduleDay = now.day;
@@ -176,6 +177,7 @@ MethodInput MethodInputOf(const TaskRecord& task) {
     input.excludeFilter = task.excludeFilter;
     input.password = task.archivePassword;
     input.passwordAgain = task.archivePassword;
+    input.cipher = task.archiveCipher;
     return input;
 }
 
@@ -190,6 +192,7 @@ void StoreMethodPage(TaskRecord& task, const MethodInput& input) {
     task.includeFilter = StoredFilter(input.includeFilter, IncludeFilterPresets());
     task.excludeFilter = StoredFilter(input.excludeFilter, ExcludeFilterPresets());
     task.archivePassword = input.password;
+    task.archiveCipher = input.cipher == kCipherAes256 ? kCipherAes256 : kCipherTraditional;
 }
 
 bool CheckMethodPage(const MethodInput& input, DraftProblem* problem) {

@@ -57,7 +57,8 @@ inline constexpr int kMaxDestinationLoginLength = 25;
 
 // A new task as the wizard first shows it: destination `defaultDestination` (the
 // user's "DefBackupsFolder") with the media its text names (DestinationIsFtp), method
-// copy, level 9, schedule "Run manually" with the week day and day of month of `now`
+// copy, level 9, AES-256 for a password (tasks read from files keep their cipher),
+// schedule "Run manually" with the week day and day of month of `now`
 // ticked in advance and `now` rounded down to 5 minutes (RoundedRunTime) as run time.
 TaskRecord NewTaskDraft(const QString& defaultDestination, const CalendarTime& now);
 
@@ -129,6 +130,7 @@ struct MethodInput {
     QString excludeFilter;
     QString password;
     QString passwordAgain;
+    qint32 cipher = kCipherAes256;  // what the password encrypts with
 };
 
 MethodInput MethodInputOf(const TaskRecord& task);
@@ -138,7 +140,7 @@ MethodInput MethodInputOf(const TaskRecord& task);
 QString ProposedArchiveName(const QString& archiveName, const QString& taskName);
 
 // Stores the page: method, archive name, level (bounded to 0..9), the filters trimmed
-// with the two "everything" presets stored as empty, the password.
+// with the two "everything" presets stored as empty, the password and its cipher.
 void StoreMethodPage(TaskRecord& task, const MethodInput& input);
 
 // Next, in this order: for a method other than copy, different passwords ("Password

@@ -47,6 +47,7 @@ struct TaskOptions {
     std::optional<QString> rename, to, zipArchive, include, exclude, mail, mailAccount, ftpUser,
         ftpPort, group;
     std::optional<int> level, keep;
+    std::optional<qint32> cipher;
     std::optional<QString> schedule;
     std::vector<SourceArgument> add;
     QStringList remove;
@@ -95,7 +96,7 @@ bool ParseOptions(QStringList args, bool edit, TaskOptions& options, QString& wh
                                          [&](const auto& option) { return option.first == arg; });
         const bool valued = text != std::end(kTextOptions) || source != std::end(kSourceOptions) ||
                             arg == QLatin1String("--level") || arg == QLatin1String("--keep") ||
-                            arg == QLatin1String("--remove");
+                            arg == QLatin1String("--remove") || arg == QLatin1String("--cipher");
         if (valued && args.isEmpty()) {
             why = QStringLiteral("%1 needs a value").arg(arg);
             return false;
@@ -114,6 +115,13 @@ bool ParseOptions(QStringList args, bool edit, TaskOptions& options, QString& wh
         } else if (arg == QLatin1String("--keep")) {
             options.keep = args.takeFirst().toInt(&numberOk);
             numberOk = numberOk && *options.keep >= 0 && *options.keep <= kMaxKeepLast;
+        } else if (arg == QLatin1String("--cipher")) {
+            const QString cipher = args.takeFirst();
+            if (cipher != QLatin1String("aes") && cipher != QLatin1String("traditional")) {
+                why = QStringLiteral("--cipher needs aes or traditional");
+                return false;
+            }
+            options.cipher = cipher == QLatin1String("aes") ? kCipherAes256 : kCipherTraditional;
         } else if (source != std::end(kSourceOptions)) {
             options.add.push_back({args.takeFirst(), source->second});
         } else if (arg == QLatin1String("--remove")) {
@@ -267,6 +275,7 @@ void ApplyMethod(const TaskOptions& options, const Passwords& passwords, const Q
             options.zipArchive->isEmpty() ? input.archiveName : *options.zipArchive, taskName);
     }
     input.level = options.level.value_or(input.level);
+    input.cipher = options.cipher.value_or(input.cipher);
     input.includeFilter = options.include.value_or(input.includeFilter);
     input.excludeFilter = options.exclude.value_or(input.excludeFilter);
     if (options.archivePassword) {

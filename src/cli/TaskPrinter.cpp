@@ -91,6 +91,7 @@ QStringList TaskFieldLines(const TaskRecord& task) {
     add(QStringLiteral("archiveName"), task.archiveName);
     number(QStringLiteral("archiveCmpVal"), task.compressionLevel);
     add(QStringLiteral("archBurn"), Hidden(task.archivePassword));
+    number(QStringLiteral("archCipher"), task.archiveCipher);
     add(QStringLiteral("InclFilter"), task.includeFilter);
     add(QStringLiteral("ExclFilter"), task.excludeFilter);
     number(QStringLiteral("KeepLastBackups"), task.keepLast);

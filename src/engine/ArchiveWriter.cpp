@@ -20,6 +20,7 @@
 #include "engine/DeflatePipeline.h"
 #include "engine/DosTime.h"
 #include "engine/LocalPath.h"
+#include "engine/ZipAes.h"
 #include "engine/ZipCrypto.h"
 #include "engine/ZipStreamSeek.h"
 #include "io/DescriptorIo.h"
@@ -40,6 +41,27 @@ constexpr uLong kMadeByUnixZip64 = 0x032D;  // host 3 (Unix), ZIP 4.5
 constexpr uLong kFlagEncrypted = 1u << 0;
 constexpr uLong kFlagUtf8Name = 1u << 11;
 constexpr quint32 kDosDirectoryAttribute = 0x10;
+
+// Little-endian fields of ZIP records.
+quint16 Get16(const unsigned char* p) {
+    return quint16(p[0] | p[1] << 8);
+}
+quint32 Get32(const unsigned char* p) {
+    return quint32(Get16(p)) | quint32(Get16(p + 2)) << 16;
+}
+
+void Put16(unsigned char* p, quint64 value) {
+    p[0] = static_cast<unsigned char>(value);
+    p[1] = static_cast<unsigned char>(value >> 8);
+}
+void Put32(unsigned char* p, quint64 value) {
+    Put16(p, value);
+    Put16(p + 2, value >> 16);
+}
+void Put64(unsigned char* p, quint64 value) {
+    Put32(p, value);
+    Put32(p + 4, value >> 32);
+}
 
 // ---------------------------------------------------------------------------------------
 // The archive file under minizip: a file descriptor behind one write buffer. minizip
@@ -234,11 +256,12 @@ bool FillBlock(int fd, DeflateBlock& block, size_t want, quint64 statSize, quint
 
 bool MayReach4GiB(quint64 size) {
     // Each block's output is at most its input plus zlib's bound for incompressible data
-    // and the sync flush's empty stored block; the cipher adds its header.
+    // and the sync flush's empty stored block; a cipher adds its header (and code).
     const quint64 blocks = size / DeflateBlock::kBlockSize + 1;
     const quint64 blockMargin =
         compressBound(DeflateBlock::kBlockSize) - DeflateBlock::kBlockSize + 5;
-    return size + blocks * blockMargin + ZipCrypto::kHeaderSize >= kZip32Limit;
+    const quint64 cipherMargin = std::max<quint64>(ZipCrypto::kHeaderSize, ZipAes::kOverhead256);
+    return size + blocks * blockMargin + cipherMargin >= kZip32Limit;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -252,7 +275,7 @@ bool MayReach4GiB(quint64 size) {
 
 class ArchiveJob {
   public:
-    ArchiveJob(int level, const QString& password, int threads);
+    ArchiveJob(int level, const QString& password, ArchiveCipher cipher, int threads);
     ~ArchiveJob();
     ArchiveJob(const ArchiveJob&) = delete;
     ArchiveJob& operator=(const ArchiveJob&) = delete;
@@ -269,9 +292,10 @@ class ArchiveJob {
         quint32 dosDateTime = 0;
         quint32 attributes = 0;
         bool encrypted = false;
+        bool crcFirst = false;  // traditional cipher: the header needs the CRC before the data
         bool zip64 = false;
         quint64 statSize = 0;      // the size fstat gave when the file was opened
-        quint64 expectedSize = 0;  // bytes the CRC pass read (encrypted entries)
+        quint64 expectedSize = 0;  // bytes the CRC pass read (crcFirst entries)
         quint32 expectedCrc = 0;   // their CRC-32
         quint64 total = 0;         // bytes read for the data, known with the last block
         quint32 crc = 0;           // CRC-32 of the data written so far
@@ -290,8 +314,13 @@ class ArchiveJob {
     DeflateBlock* AcquireBlock();
     bool WriteOldest();
     bool EntryIsTheFile(const PendingEntry& entry) const;
-    // The 12-byte header that starts an encrypted entry's data; `crc` of the plain data.
+    // The 12-byte header that starts a traditionally encrypted entry's data; `crc` of
+    // the plain data.
     bool WriteEncryptionHeader(quint32 crc);
+    // Salt and password verifier in front of an AES entry's data, with fresh keys.
+    bool WriteAesHeader();
+    // Writes `size` bytes at `offset` of the archive, then goes on where it was.
+    void Overwrite(quint64 offset, const unsigned char* data, size_t size);
     // The reason of the output's failure for a log line: ": " and the system's text,
     // or nothing when the system gave none.
     QString OutputReason() const;
@@ -301,12 +330,17 @@ class ArchiveJob {
     bool WriteRawToEntry(const unsigned char* data, size_t size);
     bool CloseEntry(quint64 size, quint32 crc);
     bool WriteFailed();
+    bool CipherFailed();
     void RandomBytes(unsigned char* out, size_t count);
-    bool CompleteZip64(const QString& path);
+    bool CompleteDirectory(const QString& path);
+    bool MendCentralHeaders(int fd, quint64 directorySize);
 
     int m_level = 9;
     int m_threads = 1;
-    std::optional<ZipCrypto> m_crypto;
+    std::optional<ZipCrypto> m_crypto;  // the traditional cipher
+    std::unique_ptr<ZipAes> m_aes;      // or AES
+    QByteArray m_password;              // as AES hashes it, with every entry's salt
+    bool m_hasAesEntry = false;         // the central directory must say method 99
     std::unique_ptr<DeflatePipeline> m_pipeline;
     std::deque<PendingEntry> m_pending;
     // The CRC pass of encrypted entries reads into it.
@@ -326,12 +360,18 @@ class ArchiveJob {
     size_t m_randomLeft = 0;
 };
 
-ArchiveJob::ArchiveJob(int level, const QString& password, int threads)
+ArchiveJob::ArchiveJob(int level, const QString& password, ArchiveCipher cipher, int threads)
     // zlib refuses other levels; the task's default level is 9.
     : m_level(level >= 0 && level <= 9 ? level : 9),
       m_threads(threads > 0 ? threads : ArchiveThreads()),
       m_crcBuffer(new unsigned char[kCrcBlockSize]) {
-    if (!password.isEmpty()) {
+    if (password.isEmpty()) {
+        return;
+    }
+    if (cipher == kCipherAes256) {
+        m_aes = std::make_unique<ZipAes>();
+        m_password = password.toUtf8();
+    } else {
         m_crypto.emplace(password.toUtf8());
     }
 }
@@ -392,8 +432,9 @@ bool ArchiveJob::Run(const ArchiveList& list, const QString& archivePath, const 
         ok = WriteFailed();
     }
     if (ok && !stop.IsSet() &&
-        (m_hasZip64Entry || m_entryCount >= 0xFFFF || m_directoryOffset >= kZip32Limit)) {
-        ok = CompleteZip64(tempPath);
+        (m_hasZip64Entry || m_hasAesEntry || m_entryCount >= 0xFFFF ||
+         m_directoryOffset >= kZip32Limit)) {
+        ok = CompleteDirectory(tempPath);
     }
 
     if (ok && !stop.IsSet()) {
@@ -455,12 +496,13 @@ bool ArchiveJob::AddFile(const ArchiveListEntry& entry, size_t index, const Stop
         return false;
     }
     pending.statSize = quint64(std::max<off_t>(status.st_size, 0));
-    pending.encrypted = m_crypto.has_value();
-    if (pending.encrypted && !ReadCrcFirst(source.Get(), pending)) {
+    pending.encrypted = m_crypto.has_value() || m_aes;
+    pending.crcFirst = m_crypto.has_value();
+    if (pending.crcFirst && !ReadCrcFirst(source.Get(), pending)) {
         Log("  Error: cannot read file %s", qUtf8Printable(FileNameForDisplay(entry.sourcePath)));
         return false;
     }
-    pending.zip64 = MayReach4GiB(pending.encrypted ? pending.expectedSize : pending.statSize);
+    pending.zip64 = MayReach4GiB(pending.crcFirst ? pending.expectedSize : pending.statSize);
     pending.dosDateTime = DosDateTimeFromUnix(status.st_mtime);
     pending.attributes = quint32(S_IFREG | (status.st_mode & 07777)) << 16;
     m_pending.push_back(std::move(pending));
@@ -497,7 +539,7 @@ ArchiveJob::DataPass ArchiveJob::QueueFileData(int fd, PendingEntry& entry,
     for (;;) {
         // One byte past the block, to know whether the data goes on.
         quint64 want = DeflateBlock::kInputCapacity - block->Size();
-        if (entry.encrypted) {
+        if (entry.crcFirst) {
             want = std::min(want, entry.expectedSize - read);
         }
         if (!FillBlock(fd, *block, size_t(want), entry.statSize, read)) {
@@ -582,12 +624,12 @@ bool ArchiveJob::WriteOldest() {
     return true;
 }
 
-// Shorter than its size said or than the CRC pass saw, or (encrypted) other bytes than
-// the CRC pass saw, or grown past 4 GiB after it was opened as a small entry: the entry
+// Shorter than its size said or than the CRC pass saw, or (traditional cipher) other
+// bytes than the CRC pass saw, or grown past 4 GiB after it was opened as a small entry: the entry
 // would not be the file.
 bool ArchiveJob::EntryIsTheFile(const PendingEntry& entry) const {
     const bool shrank = entry.total < std::max(entry.statSize, entry.expectedSize);
-    const bool differs = entry.encrypted && entry.crc != entry.expectedCrc;
+    const bool differs = entry.crcFirst && entry.crc != entry.expectedCrc;
     const bool outgrew =
         !entry.zip64 && (entry.total >= kZip32Limit || m_entryCompressed >= kZip32Limit);
     return !shrank && !differs && !outgrew;
@@ -600,6 +642,22 @@ bool ArchiveJob::WriteEncryptionHeader(quint32 crc) {
     m_crypto->Restart();
     m_crypto->EncryptHeader(random, static_cast<unsigned char>(crc >> 24), header);
     return WriteRawToEntry(header, sizeof header);
+}
+
+bool ArchiveJob::WriteAesHeader() {
+    unsigned char header[ZipAes::kMaxSaltSize + ZipAes::kVerifierSize];
+    if (!ZipAes::RandomSalt(header, ZipAes::kMaxSaltSize) ||
+        !m_aes->Start(m_password, ZipAes::kStrength256, header, header + ZipAes::kMaxSaltSize)) {
+        return CipherFailed();
+    }
+    return WriteRawToEntry(header, sizeof header);
+}
+
+void ArchiveJob::Overwrite(quint64 offset, const unsigned char* data, size_t size) {
+    const quint64 position = m_output.position;
+    m_output.position = offset;
+    WriteOutput(nullptr, &m_output, data, uLong(size));
+    m_output.position = position;
 }
 
 // A link goes in as zip -y stores it: S_IFLNK and its permission bits in the Unix half
@@ -621,7 +679,10 @@ bool ArchiveJob::AddLink(const ArchiveListEntry& entry, size_t index) {
     }
     pending.dosDateTime = DosDateTimeFromUnix(status.st_mtime);
     pending.attributes = quint32(S_IFLNK | (status.st_mode & 07777)) << 16;
+    // With AES a link stays plain: its text is a path, kept as open as the entry names,
+    // and archivers that read AES files (bsdtar) cannot read an encrypted link.
     pending.encrypted = m_crypto.has_value();
+    pending.crcFirst = m_crypto.has_value();
     pending.expectedSize = quint64(text.size());
     pending.expectedCrc = quint32(crc32(
         crc32(0, Z_NULL, 0), reinterpret_cast<const Bytef*>(text.constData()), uInt(text.size())));
@@ -641,18 +702,36 @@ bool ArchiveJob::OpenEntry(const PendingEntry& entry) {
     // Bit 11 promises UTF-8; raw bytes of a name that is not UTF-8 go without it, for
     // readers to take as the bytes they are.
     const uLong nameFlag = entry.utf8Name ? kFlagUtf8Name : 0;
+    // An AES entry (AE-2: no CRC) names its real method in its extra field.
+    const bool aes = entry.encrypted && m_aes;
+    const QByteArray extra =
+        aes ? ZipAes::ExtraBlock(2, ZipAes::kStrength256, Z_DEFLATED) : QByteArray();
     const int result = zipOpenNewFileInZip4_64(
-        m_zip, entry.name.constData(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, m_level,
-        1, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, kMadeByUnix20,
+        m_zip, entry.name.constData(), &info, extra.constData(), uInt(extra.size()),
+        extra.constData(), uInt(extra.size()), nullptr, Z_DEFLATED, m_level, 1, -MAX_WBITS,
+        DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, kMadeByUnix20,
         nameFlag | (entry.encrypted ? kFlagEncrypted : 0), entry.zip64 ? 1 : 0);
     if (result != ZIP_OK) {
         return WriteFailed();
+    }
+    if (aes) {
+        // minizip knows no method 99: the local header gets it here, the central
+        // directory in CompleteDirectory.
+        unsigned char method[2];
+        Put16(method, ZipAes::kMethod);
+        Overwrite(m_entryStart + 8, method, sizeof method);
+        m_hasAesEntry = true;
+        return WriteAesHeader();
     }
     return !entry.encrypted || WriteEncryptionHeader(entry.expectedCrc);
 }
 
 bool ArchiveJob::WriteToEntry(unsigned char* data, size_t size) {
-    if (m_entryEncrypted) {
+    if (m_entryEncrypted && m_aes) {
+        if (!m_aes->Encrypt(data, size)) {
+            return CipherFailed();
+        }
+    } else if (m_entryEncrypted) {
         m_crypto->Encrypt(data, size);
     }
     return WriteRawToEntry(data, size);
@@ -667,12 +746,23 @@ bool ArchiveJob::WriteRawToEntry(const unsigned char* data, size_t size) {
 }
 
 bool ArchiveJob::CloseEntry(quint64 size, quint32 crc) {
+    if (m_entryEncrypted && m_aes) {
+        // The code ends the data; an AE-2 entry's CRC field stays 0.
+        unsigned char mac[ZipAes::kMacSize];
+        if (!m_aes->Mac(mac)) {
+            return CipherFailed();
+        }
+        if (!WriteRawToEntry(mac, sizeof mac)) {
+            return false;
+        }
+        crc = 0;
+    }
     if (zipCloseFileInZipRaw64(m_zip, size, crc) != ZIP_OK) {
         return WriteFailed();
     }
     ++m_entryCount;
     // minizip marks an entry that needed ZIP64 fields as made by MS-DOS; see
-    // CompleteZip64.
+    // CompleteDirectory.
     if (m_entryStart >= kZip32Limit || size >= kZip32Limit || m_entryCompressed >= kZip32Limit) {
         m_hasZip64Entry = true;
     }
@@ -684,6 +774,15 @@ bool ArchiveJob::WriteFailed() {
         m_writeErrorLogged = true;
         Log("  Error: cannot write file %s%s", qUtf8Printable(FileNameForDisplay(m_archivePath)),
             qUtf8Printable(OutputReason()));
+    }
+    return false;
+}
+
+// The cipher library failed (no random bytes, no memory): said once, like a write error.
+bool ArchiveJob::CipherFailed() {
+    if (!m_writeErrorLogged) {
+        m_writeErrorLogged = true;
+        Log("  Error: cannot encrypt file %s", qUtf8Printable(FileNameForDisplay(m_archivePath)));
     }
     return false;
 }
@@ -715,34 +814,15 @@ void ArchiveJob::RandomBytes(unsigned char* out, size_t count) {
     }
 }
 
-// Little-endian fields of ZIP records.
-quint16 Get16(const unsigned char* p) {
-    return quint16(p[0] | p[1] << 8);
-}
-quint32 Get32(const unsigned char* p) {
-    return quint32(Get16(p)) | quint32(Get16(p + 2)) << 16;
-}
-
-void Put16(unsigned char* p, quint64 value) {
-    p[0] = static_cast<unsigned char>(value);
-    p[1] = static_cast<unsigned char>(value >> 8);
-}
-void Put32(unsigned char* p, quint64 value) {
-    Put16(p, value);
-    Put16(p + 2, value >> 16);
-}
-void Put64(unsigned char* p, quint64 value) {
-    Put32(p, value);
-    Put32(p + 4, value >> 32);
-}
-
-// Debian's minizip 1.1 falls short of ZIP64 in two places, mended here in the finished
-// archive (which has no comment, so its end record is its last 22 bytes):
+// Debian's minizip 1.1 falls short in three places, mended here in the finished archive
+// (which has no comment, so its end record is its last 22 bytes):
 // - it writes the ZIP64 end records only for a central directory past 4 GiB, not for
 //   more than 65,535 entries: the end record then says 65535 and readers miss the rest;
 // - it sets "version made by" to 45 (host MS-DOS) in the central header of an entry that
-//   needs ZIP64 fields, so readers ignore the entry's Unix mode.
-bool ArchiveJob::CompleteZip64(const QString& path) {
+//   needs ZIP64 fields, so readers ignore the entry's Unix mode;
+// - it refuses method 99, so AES entries are opened as deflated and their central
+//   headers get method 99 here (their local headers got it in OpenEntry).
+bool ArchiveJob::CompleteDirectory(const QString& path) {
     FileDescriptor archive(::open(FileNameToBytes(path).constData(), O_RDWR | O_CLOEXEC));
     struct stat status = {};
     if (archive.Get() < 0 || ::fstat(archive.Get(), &status) != 0) {
@@ -788,32 +868,61 @@ bool ArchiveJob::CompleteZip64(const QString& path) {
         }
     }
 
-    if (m_hasZip64Entry) {
-        quint64 offset = m_directoryOffset;
-        unsigned char header[46];
-        for (quint64 i = 0; i < m_entryCount; ++i) {
-            if (!ReadAllAt(archive.Get(), header, sizeof header, offset) ||
-                Get32(header) != 0x02014b50u) {
-                return WriteFailed();
-            }
-            if (Get16(header + 4) == 45) {
-                unsigned char madeBy[2];
-                Put16(madeBy, kMadeByUnixZip64);
-                if (!WriteAllAt(archive.Get(), madeBy, sizeof madeBy, offset + 4)) {
-                    return WriteFailed();
-                }
-            }
-            offset += sizeof header + Get16(header + 28) + Get16(header + 30) + Get16(header + 32);
-        }
+    if (m_hasZip64Entry || m_hasAesEntry) {
+        return MendCentralHeaders(archive.Get(), directorySize);
     }
     return true;
+}
+
+// Walks the central directory through one buffer: each header's fixed part is mended in
+// memory and a buffer that changed is written back whole.
+bool ArchiveJob::MendCentralHeaders(int fd, quint64 directorySize) {
+    constexpr size_t kFixedSize = 46;
+    std::unique_ptr<unsigned char[]> buffer(new unsigned char[kOutputBufferSize]);
+    const quint64 directoryEnd = m_directoryOffset + directorySize;
+    quint64 bufferStart = 0;
+    size_t bufferLength = 0;
+    bool changed = false;
+    auto writeBack = [&] {
+        return !changed || WriteAllAt(fd, buffer.get(), bufferLength, bufferStart);
+    };
+    quint64 offset = m_directoryOffset;
+    for (quint64 i = 0; i < m_entryCount; ++i) {
+        if (offset < bufferStart || offset + kFixedSize > bufferStart + bufferLength) {
+            if (!writeBack() || offset + kFixedSize > directoryEnd) {
+                return WriteFailed();
+            }
+            changed = false;
+            bufferStart = offset;
+            bufferLength = size_t(std::min<quint64>(kOutputBufferSize, directoryEnd - offset));
+            if (!ReadAllAt(fd, buffer.get(), bufferLength, bufferStart)) {
+                return WriteFailed();
+            }
+        }
+        unsigned char* header = buffer.get() + (offset - bufferStart);
+        if (Get32(header) != 0x02014b50u) {
+            return WriteFailed();
+        }
+        if (Get16(header + 4) == 45) {
+            Put16(header + 4, kMadeByUnixZip64);
+            changed = true;
+        }
+        // Only AES entries are encrypted in an archive that has them.
+        if (m_hasAesEntry && (Get16(header + 8) & kFlagEncrypted) != 0) {
+            Put16(header + 10, ZipAes::kMethod);
+            changed = true;
+        }
+        offset += kFixedSize + Get16(header + 28) + Get16(header + 30) + Get16(header + 32);
+    }
+    return writeBack() || WriteFailed();
 }
 
 }  // namespace
 
 bool WriteArchive(const ArchiveList& list, const QString& archivePath, int level,
-                  const QString& password, const StopSignal& stop, int threads) {
-    ArchiveJob job(level, password, threads);
+                  const QString& password, const StopSignal& stop, int threads,
+                  ArchiveCipher cipher) {
+    ArchiveJob job(level, password, cipher, threads);
     return job.Run(list, archivePath, stop);
 }
 

@@ -6,8 +6,10 @@
 // flag bit 11; a name that is not UTF-8, see model/FileName.h, goes in as its exact
 // bytes without bit 11), "version made by" Unix, deflate at the run's level, the local DOS time
 // of the source's modification time and the Unix mode in the external attributes.
-// With a password every file entry carries the traditional PKWARE encryption; folder
-// entries never do. Archives past 4 GiB or with more than 65,535 entries are ZIP64.
+// With a password every file entry is encrypted, with AES-256 (method 99, AE-2: the
+// CRC field is 0, a code authenticates the data; see engine/ZipAes.h) or with the
+// traditional PKWARE cipher, which encrypts link entries too; folder entries never are. Archives
+// past 4 GiB or with more than 65,535 entries are ZIP64.
 //
 // The archive is built under its temporary name (TemporaryArchivePath) and renamed onto
 // the final path only when every entry went in; a failed or stopped archive removes the
@@ -29,6 +31,7 @@
 
 #include "engine/ArchiveList.h"
 #include "engine/StopSignal.h"
+#include "model/TaskRecord.h"
 
 namespace corvane {
 
@@ -41,9 +44,10 @@ namespace corvane {
 // means no encryption. The folder of archivePath must exist. Polls `stop` after every
 // block read: a stop ends the archive, every worker after the block it holds, and
 // answers false. `threads` 0 takes ArchiveThreads() (engine/ArchiveThreads.h); 1
-// deflates on the calling thread.
+// deflates on the calling thread. `cipher` chooses the encryption a password gets.
 bool WriteArchive(const ArchiveList& list, const QString& archivePath, int level,
-                  const QString& password, const StopSignal& stop, int threads = 0);
+                  const QString& password, const StopSignal& stop, int threads = 0,
+                  ArchiveCipher cipher = kCipherTraditional);
 
 // The CRC-32 of a whole regular file, read in 128 KiB blocks; false when the file cannot
 // be opened or read to its end (nothing is logged).

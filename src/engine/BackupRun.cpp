@@ -331,7 +331,7 @@ void BackupRunner::WriteArchiveToFolder() {
     SetProgressLabel(QStringLiteral("Final stage, compressing data"));
     // Said only of an archive that is in place: a failed one has logged its reason.
     if (!WriteArchive(m_archive, archivePath, m_task.compressionLevel, m_task.archivePassword,
-                      m_stop)) {
+                      m_stop, 0, ArchiveCipher(m_task.archiveCipher))) {
         m_runOk = false;
         return;
     }
@@ -348,7 +348,7 @@ void BackupRunner::WriteArchiveToFtp() {
     Log("  Compressing data...");
     SetProgressLabel(QStringLiteral("Compressing data"));
     if (!WriteArchive(m_archive, temporary.Path(), m_task.compressionLevel, m_task.archivePassword,
-                      m_stop)) {
+                      m_stop, 0, ArchiveCipher(m_task.archiveCipher))) {
         m_runOk = false;
         return;
     }

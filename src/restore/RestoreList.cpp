@@ -147,8 +147,9 @@ bool ListArchiveFiles(std::vector<RestoreItem>& list, const SourceItem& item,
             record.archiveTime = entry.time;
         }
         record.archiveSize = entry.uncompressedSize;
-        // A stored link's text, perhaps encrypted, is known by its size and CRC.
-        if (QByteArray liveText; entry.isSymlink) {
+        // A stored link's text, perhaps encrypted, is known by its size and CRC; an AE-2
+        // entry keeps no CRC, so its link is compared by size and time like a file.
+        if (QByteArray liveText; entry.isSymlink && entry.aesVersion != 2) {
             record.sameLink = ReadLinkText(live, liveText) &&
                               quint64(liveText.size()) == entry.uncompressedSize &&
                               crc32(0, reinterpret_cast<const Bytef*>(liveText.constData()),

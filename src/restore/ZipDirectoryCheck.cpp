@@ -220,7 +220,8 @@ bool DirectoryWalk::CheckLocalHeader(quint64 offset, const QByteArray& rawName, 
         }
     }
     extent.start = at;
-    extent.end = at + kLocalHeaderSize + nameSize + extraSize + sizes.compressedSize;
+    m_result.dataStart.push_back(at + kLocalHeaderSize + nameSize + extraSize);
+    extent.end = m_result.dataStart.back() + sizes.compressedSize;
     if (extent.end < at) {
         return Fail(QStringLiteral("the size of %1 is damaged").arg(shown));
     }

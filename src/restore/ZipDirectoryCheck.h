@@ -11,7 +11,8 @@
 // marked, so that a restore can take the first copy and say so.
 //
 // Reads headers only, through buffers of fixed size (no entry data); the offsets of the
-// records are kept for the overlap test, 24 bytes per entry. Pure: keeps no state.
+// records are kept for the overlap test, 24 bytes per entry, and where each entry's data
+// starts, 8 bytes. Pure: keeps no state.
 
 #include <QString>
 #include <QtGlobal>
@@ -20,8 +21,9 @@
 namespace corvane {
 
 struct ZipDirectoryCheck {
-    QString damage;              // empty when the structure is sound; else what is wrong
-    std::vector<bool> repeated;  // per directory entry in order: an earlier one has its name
+    QString damage;                  // empty when the structure is sound; else what is wrong
+    std::vector<bool> repeated;      // per directory entry in order: an earlier one has its name
+    std::vector<quint64> dataStart;  // per entry: the file offset of its first stored byte
 };
 
 // Checks the archive open on `fd`, a file of `fileSize` bytes.

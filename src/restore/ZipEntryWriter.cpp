@@ -53,8 +53,13 @@ bool ZipEntryWriter::Decode(int archiveFd, const ZipEntryData& entry, const QByt
     const unsigned char checkByte = (info.flags & kFlagDataDescriptor) != 0
                                         ? static_cast<unsigned char>(info.dosDateTime >> 8)
                                         : static_cast<unsigned char>(info.crc >> 24);
-    m_decoder.Start(info.method == kMethodDeflated, info.encrypted, password, checkByte,
-                    info.uncompressedSize, info.crc);
+    if (info.aesVersion != 0) {
+        m_decoder.StartAes(info.method == kMethodDeflated, password, info.aesVersion,
+                           info.aesStrength, info.compressedSize, info.uncompressedSize, info.crc);
+    } else {
+        m_decoder.Start(info.method == kMethodDeflated, info.encrypted, password, checkByte,
+                        info.uncompressedSize, info.crc);
+    }
     if (!m_readBuffer) {
         m_readBuffer = std::make_unique_for_overwrite<unsigned char[]>(kReadSize);
     }

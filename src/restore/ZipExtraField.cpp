@@ -5,6 +5,7 @@ namespace corvane {
 namespace {
 
 constexpr quint16 kZip64Tag = 0x0001;
+constexpr quint16 kAesTag = 0x9901;
 constexpr quint64 kOverflow32 = 0xFFFFFFFFu;
 
 quint64 ReadLe(const char* p, int bytes) {
@@ -59,6 +60,23 @@ Zip64Values ApplyZip64Extra(const QByteArray& extraField, quint64 uncompressedSi
     }
     if (at + 8 <= block.size()) {
         values.localHeaderOffset = ReadLe(block.constData() + at, 8);
+    }
+    return values;
+}
+
+std::optional<ZipAesValues> ReadZipAesExtra(const QByteArray& extraField) {
+    QByteArray block;
+    if (!FindZipExtraBlock(extraField, kAesTag, block) || block.size() < 7 ||
+        block.mid(2, 2) != "AE") {
+        return std::nullopt;
+    }
+    ZipAesValues values;
+    values.version = int(ReadLe(block.constData(), 2));
+    values.strength = static_cast<unsigned char>(block[4]);
+    values.method = quint16(ReadLe(block.constData() + 5, 2));
+    if ((values.version != 1 && values.version != 2) || values.strength < 1 ||
+        values.strength > 3) {
+        return std::nullopt;
     }
     return values;
 }

@@ -31,4 +31,15 @@ struct Zip64Values {
 Zip64Values ApplyZip64Extra(const QByteArray& extraField, quint64 uncompressedSize,
                             quint64 compressedSize);
 
+// What the "AE" block (tag 0x9901) of an AES entry (method 99) says: the vendor version
+// (1 = AE-1, 2 = AE-2), the key strength (1..3 for AES-128, -192, -256) and the method
+// the data was compressed with. Nothing when the block is missing, not "AE", or holds a
+// version or strength this reader does not know.
+struct ZipAesValues {
+    int version = 0;
+    int strength = 0;
+    quint16 method = 0;
+};
+std::optional<ZipAesValues> ReadZipAesExtra(const QByteArray& extraField);
+
 }  // namespace corvane

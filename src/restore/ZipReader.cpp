@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "engine/DosTime.h"
+#include "engine/ZipAes.h"
 #include "engine/ZipStreamSeek.h"
 #include "io/DescriptorIo.h"
 #include "log/Log.h"
@@ -59,8 +60,6 @@ struct ZipReader::State {
     ZipDirectoryCheck check;
     bool passwordMayBeWrong = false;
     ZipEntryInfo info;
-    // Where the current entry's local header lies, when a ZIP64 block says so.
-    std::optional<quint64> zip64HeaderOffset;
     ZipEntryInfo emptyInfo;
     QByteArray nameBuffer;
     QByteArray extraBuffer;
@@ -97,11 +96,19 @@ bool ZipReader::State::ReadEntryInfo() {
     const Zip64Values values = ApplyZip64Extra(extra, raw.uncompressed_size, raw.compressed_size);
     info.compressedSize = values.compressedSize;
     info.uncompressedSize = values.uncompressedSize;
-    zip64HeaderOffset = values.localHeaderOffset;
     info.crc = quint32(raw.crc);
     info.encrypted = (raw.flag & kFlagEncrypted) != 0;
     info.isFolder = info.name.endsWith(u'/');
     info.method = quint16(raw.compression_method);
+    // An AES entry names its real method in its "AE" block; one without a readable block
+    // keeps method 99, which is not extracted.
+    if (info.method == ZipAes::kMethod && info.encrypted) {
+        if (const std::optional<ZipAesValues> aes = ReadZipAesExtra(extra)) {
+            info.method = aes->method;
+            info.aesVersion = quint8(aes->version);
+            info.aesStrength = quint8(aes->strength);
+        }
+    }
     info.flags = quint16(raw.flag);
     info.versionMadeBy = quint16(raw.version);
     info.externalAttributes = quint32(raw.external_fa);
@@ -425,29 +432,13 @@ ZipReader::Prepared ZipReader::PrepareExtract(RestoreTarget& target, const QStri
     return Prepared::kFile;
 }
 
-// Where the current entry's stored bytes begin. minizip finds them from the local
-// header and checks that header against the directory (raw mode: nothing is decoded);
-// for an entry whose header offset only the ZIP64 block holds, minizip would look at
-// offset 0xFFFFFFFF, so that header is read here.
+// Where the current entry's stored bytes begin, as the directory check found them behind
+// the local header (minizip would refuse to open an AES entry, method 99, for this).
 bool ZipReader::State::LocateData(quint64& start) {
-    if (zip64HeaderOffset) {
-        unsigned char header[30];
-        const quint64 offset = *zip64HeaderOffset;
-        if (ReadAllAt(fd, header, sizeof header, offset) && header[0] == 'P' && header[1] == 'K' &&
-            header[2] == 3 && header[3] == 4) {
-            const quint64 nameLength = header[26] | (header[27] << 8);
-            const quint64 extraLength = header[28] | (header[29] << 8);
-            start = offset + sizeof header + nameLength + extraLength;
-            return true;
-        }
-    }
-    int method = 0;
-    int level = 0;
-    if (unzOpenCurrentFile3(zip, &method, &level, 1, nullptr) != UNZ_OK) {
+    if (index >= check.dataStart.size()) {
         return false;
     }
-    start = unzGetCurrentFileZStreamPos64(zip);
-    unzCloseCurrentFile(zip);
+    start = check.dataStart[index];
     return true;
 }
 

@@ -1,10 +1,11 @@
 #pragma once
 
 // Reading ZIP archives: ours and those of other tools, ZIP64 included. A thin layer over
-// minizip's unzip calls: minizip walks the central directory and finds each entry's data
-// in raw mode; decryption (our traditional-cipher code: Debian's minizip cannot decrypt),
-// inflate and the CRC check are ours. The 64-bit sizes and offsets of ZIP64 entries are
-// taken from their extra field, which Debian's minizip fails to read on 64-bit systems.
+// minizip's unzip calls: minizip walks the central directory, the directory check (see
+// ZipDirectoryCheck.h) finds each entry's data; decryption (the traditional cipher and
+// AES: Debian's minizip decrypts neither), inflate and the CRC check are ours. The 64-bit sizes and
+// offsets of ZIP64 entries are taken from their extra field, which Debian's minizip fails to read
+// on 64-bit systems.
 //
 // Entry names come back with "/" separators whatever the archive used ("\" is turned
 // into "/"); see ZipNameText.h for how the bytes become text (names made on Unix keep
@@ -43,6 +44,9 @@ struct ZipEntryInfo {
     bool encrypted = false;
     bool isFolder = false;
     quint16 method = 0;              // 0 stored, 8 deflated; others are not extracted
+                                     // (an AES entry: the method inside its encryption)
+    quint8 aesVersion = 0;           // an AES entry: 1 (AE-1) or 2 (AE-2); else 0
+    quint8 aesStrength = 0;          // an AES entry: 1..3 (AES-128, -192, -256)
     quint16 flags = 0;               // the general-purpose bit flag
     quint16 versionMadeBy = 0;       // host id in the high byte (3 = Unix)
     quint32 externalAttributes = 0;  // Unix mode in the high 16 bits when made on Unix
@@ -87,7 +91,8 @@ class ZipReader {
     // its permission bits (always readable and writable by the owner); a folder entry
     // made on Unix leaves its bits and time with the target's FinishFolders. Stored (0) and
     // deflated (8) entries are extracted, encrypted or not; the password is used only
-    // for encrypted entries. An unsafe name or `relative` (and a last component that is
+    // for encrypted entries (traditional or AES; AES data is authenticated before the
+    // file is renamed into place). An unsafe name or `relative` (and a last component that is
     // empty, "." or "..") is refused with "  Error: unsafe path '%s' skipped" before
     // anything is written. Answers false on any failure (logged); false also when there
     // is no current entry.
@@ -106,7 +111,7 @@ class ZipReader {
     // `flatten` under the part after its last "/".
     [[nodiscard]] bool Extract(const QString& folder, bool flatten, const QString& password);
     // After a failed extraction: whether a wrong or missing password may be the cause
-    // (an encrypted entry whose check byte, data or CRC did not match).
+    // (an encrypted entry whose check byte, verifier, data, code or CRC did not match).
     bool PasswordMayBeWrong() const;
 
   private:

@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "ui/CDatePatternDialog.h"
 #include "ui/TaskPageCheck.h"
@@ -79,6 +80,13 @@ CMethodPage::CMethodPage(TaskRecord& draft, bool inSheet, QWidget* parent)
     archive->addWidget(m_password, 5, 1, 1, 2);
     archive->addWidget(new QLabel(QStringLiteral("Confirm password:")), 6, 0);
     archive->addWidget(m_passwordAgain, 6, 1, 1, 2);
+    m_cipher = new QComboBox;
+    m_cipher->setObjectName(QStringLiteral("cipherCombo"));
+    m_cipher->addItem(QStringLiteral("AES-256 (recommended)"), int(kCipherAes256));
+    m_cipher->addItem(QStringLiteral("Traditional ZIP (opens in any tool)"),
+                      int(kCipherTraditional));
+    archive->addWidget(new QLabel(QStringLiteral("Encryption:")), 7, 0);
+    archive->addWidget(m_cipher, 7, 1, 1, 2);
     layout->addWidget(m_archiveControls);
 
     auto* filters = new QFormLayout;
@@ -95,6 +103,9 @@ CMethodPage::CMethodPage(TaskRecord& draft, bool inSheet, QWidget* parent)
     });
     connect(m_zipRadio, &QRadioButton::clicked, this, [this] { ChooseZip(); });
     connect(pattern, &QPushButton::clicked, this, [this] { SetDatePattern(); });
+    // Without a password nothing is encrypted: the choice waits for one.
+    connect(m_password, &QLineEdit::textChanged, this,
+            [this](const QString& text) { m_cipher->setEnabled(!text.isEmpty()); });
 }
 
 QString CMethodPage::PasswordAgain() const {
@@ -119,6 +130,8 @@ void CMethodPage::Load() {
     m_level->setValue(input.level);
     m_password->setText(input.password);
     m_passwordAgain->setText(input.passwordAgain);
+    m_cipher->setCurrentIndex(std::max(0, m_cipher->findData(int(input.cipher))));
+    m_cipher->setEnabled(!input.password.isEmpty());
     ShowFilter(m_include, input.includeFilter, IncludeFilterPresets());
     ShowFilter(m_exclude, input.excludeFilter, ExcludeFilterPresets());
 }
@@ -132,6 +145,7 @@ MethodInput CMethodPage::Input() const {
     input.excludeFilter = m_exclude->currentText();
     input.password = m_password->text();
     input.passwordAgain = m_passwordAgain->text();
+    input.cipher = m_cipher->currentData().toInt();
     return input;
 }
 

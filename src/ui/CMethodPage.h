@@ -2,8 +2,9 @@
 
 // The method page: "New backup wizard, step 3/4" and the "Compressing and filters" tab
 // of the task settings sheet. Copy as they are or "Create ZIP archive"; the archive
-// controls (name, date pattern, compression level, password typed twice) are shown for
-// ZIP only; the include and exclude filters offer their presets and take any text.
+// controls (name, date pattern, compression level, password typed twice, the cipher the
+// password encrypts with, enabled once a password is typed) are shown for ZIP only; the include and
+// exclude filters offer their presets and take any text.
 //
 // Main thread only.
 
@@ -46,6 +47,7 @@ class CMethodPage : public CTaskPage {
     QSlider* m_level;
     QLineEdit* m_password;
     QLineEdit* m_passwordAgain;
+    QComboBox* m_cipher;  // item data: the ArchiveCipher
     QComboBox* m_include;
     QComboBox* m_exclude;
 };

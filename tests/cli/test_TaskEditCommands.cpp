@@ -116,6 +116,7 @@ TEST_F(TaskEditTest, RefusedValuesSaveNothing) {
         {{"edit", "Docs", "--registry", "HKEY_CURRENT_USER\\a", "--registry",
           "HKEY_CURRENT_USER\\a\\"},
          "This item was allready added."},
+        {{"edit", "Docs", "--cipher", "des"}, "--cipher needs aes or traditional"},
         {{"edit", "Docs", "--contact", "Ann Lee"}, "--contact needs FIRST|MIDDLE|LAST"},
         {{"edit", "Docs", "--contact", "||"}, "--contact needs FIRST|MIDDLE|LAST"},
         {{"edit", "Docs", "--well-known", "SSH"}, "--well-known takes one of"},
@@ -132,8 +133,8 @@ TEST_F(TaskEditTest, RefusedValuesSaveNothing) {
     }
 }
 
-// Passwords come from standard input and reach the task and the archive, never the
-// output.
+// Passwords come from standard input and reach the task and the archive (AES-256 for a
+// new task, traditional when chosen), never the output.
 TEST_F(TaskEditTest, PasswordsFromStandardInputNeverShow) {
     const auto create = [&](const QStringList& args, const QByteArray& input) {
         QProcess process;
@@ -155,11 +156,26 @@ TEST_F(TaskEditTest, PasswordsFromStandardInputNeverShow) {
     for (const QString& text : made + QStringList{shown.out, run.out, run.err}) {
         EXPECT_FALSE(text.contains("secret-")) << text.toStdString();
     }
-    const test::ToolResult unzip = test::RunPython(
-        "import sys, zipfile\nz = zipfile.ZipFile(sys.argv[1])\nz.setpassword(b'zip-secret-3')\n"
-        "print(z.read('notes.txt').decode())",
-        {m_dest + "/Zip.zip"});
-    EXPECT_EQ(unzip.output.trimmed(), "notes") << unzip.output.toStdString();
+    const auto archived = [&] {
+        return test::RunTool("bsdtar", {"-xOf", m_dest + "/Zip.zip", "--passphrase", "zip-secret-3",
+                                        "notes.txt"})
+            .output;
+    };
+    const auto method = [&] {
+        return test::RunPython(
+                   "import sys, zipfile\n"
+                   "print(zipfile.ZipFile(sys.argv[1]).getinfo('notes.txt').compress_type)",
+                   {m_dest + "/Zip.zip"})
+            .output;
+    };
+    EXPECT_TRUE(Cli({"show", "Zip"}).out.contains("\narchCipher=1\n"));
+    EXPECT_EQ(archived(), "notes");
+    EXPECT_EQ(method(), "99\n");
+    ASSERT_EQ(Cli({"edit", "Zip", "--cipher", "traditional"}).status, 0);
+    EXPECT_TRUE(Cli({"show", "Zip"}).out.contains("\narchCipher=0\n"));
+    ASSERT_EQ(test::RunProgram(m_data, {"run", "Zip"}).status, 0);
+    EXPECT_EQ(archived(), "notes");
+    EXPECT_EQ(method(), "8\n");
 }
 
 }  // namespace

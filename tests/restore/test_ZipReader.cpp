@@ -41,11 +41,14 @@ QStringList NamesOf(ZipReader& zip) {
     return names;
 }
 
-// Runs Debian's zip inside `folder` (it stores paths relative to its current folder).
-ToolResult ZipIn(const QString& folder, const QStringList& arguments) {
+// Runs an archiver inside `folder` (zip and 7z store paths relative to it).
+ToolResult RunIn(const QString& folder, const QString& program, const QStringList& arguments) {
     return RunTool(
         "/bin/sh",
-        QStringList{"-c", "cd \"$1\" && shift && exec zip \"$@\"", "sh", folder} + arguments);
+        QStringList{"-c", "cd \"$1\" && shift && exec \"$0\" \"$@\"", program, folder} + arguments);
+}
+ToolResult ZipIn(const QString& folder, const QStringList& arguments) {
+    return RunIn(folder, "zip", arguments);
 }
 
 // Writes dir/name with a Python script that gets its path as argv[1] (and `more` after
@@ -71,7 +74,7 @@ const std::vector<std::pair<QString, QByteArray>> kSamples = {
 };
 constexpr mode_t kScriptMode = 0750;
 
-enum class Maker { kOurs, kZip };
+enum class Maker { kOurs, kOursAes, kZip, kSevenZipAes, kSevenZipAes128 };
 
 struct MakerCase {
     Maker maker;
@@ -93,9 +96,19 @@ QString MakeSampleArchive(const TempDir& dir, const MakerCase& how, time_t sourc
     }
     ::chmod(QFile::encodeName(source + "/docs/run.sh").constData(), kScriptMode);
     const QString archive = dir.File("backup.zip");
-    if (how.maker == Maker::kOurs) {
+    if (how.maker == Maker::kOurs || how.maker == Maker::kOursAes) {
         const QString password = QString::fromUtf8(how.password);
-        return WriteArchive(list, archive, 6, password, StopSignal()) ? archive : QString();
+        const ArchiveCipher cipher = how.maker == Maker::kOurs ? kCipherTraditional : kCipherAes256;
+        return WriteArchive(list, archive, 6, password, StopSignal(), 0, cipher) ? archive
+                                                                                 : QString();
+    }
+    if (how.maker == Maker::kSevenZipAes || how.maker == Maker::kSevenZipAes128) {
+        const QString strength = how.maker == Maker::kSevenZipAes ? "256" : "128";
+        const ToolResult seven = RunIn(
+            source, "7z",
+            {"a", "-tzip", "-mem=AES" + strength, QString("-p") + how.password, archive, "docs"});
+        EXPECT_EQ(seven.exitCode, 0) << seven.output.toStdString();
+        return seven.exitCode == 0 ? archive : QString();
     }
     QStringList arguments = {"-q", "-r"};
     if (*how.password != '\0') {
@@ -165,7 +178,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(MakerCase{Maker::kOurs, "Ours", ""},
                       MakerCase{Maker::kOurs, "OursWithPassword", "t\xc3\xafger"},
                       MakerCase{Maker::kZip, "Zip", ""},
-                      MakerCase{Maker::kZip, "ZipWithPassword", "tiger"}),
+                      MakerCase{Maker::kZip, "ZipWithPassword", "tiger"},
+                      MakerCase{Maker::kOursAes, "OursAes", "t\xc3\xafger"},
+                      MakerCase{Maker::kSevenZipAes, "SevenZipAes", "tiger"},
+                      MakerCase{Maker::kSevenZipAes128, "SevenZipAes128", "tiger"}),
     [](const ::testing::TestParamInfo<MakerCase>& info) { return info.param.label; });
 
 // Failures never touch the live file.
@@ -193,8 +209,10 @@ TEST_P(ZipReaderFailureTest, LeavesTheLiveFileByteIdentical) {
         ArchiveList list;
         list.Add(dir.File("src/docs/data.txt"), "docs/data.txt", false);
         // Level 0 keeps the bytes as they are, so the damage below hits the content.
+        const ArchiveCipher cipher =
+            c.maker == Maker::kOursAes ? kCipherAes256 : kCipherTraditional;
         ASSERT_TRUE(WriteArchive(list, archive, c.damage ? 0 : 6,
-                                 QString::fromUtf8(c.archivePassword), StopSignal()));
+                                 QString::fromUtf8(c.archivePassword), StopSignal(), 0, cipher));
     }
     if (c.damage) {
         // The stored entry is nearly all of the archive: a quarter in is inside its data.
@@ -211,6 +229,8 @@ TEST_P(ZipReaderFailureTest, LeavesTheLiveFileByteIdentical) {
     ASSERT_TRUE(zip.First());
     EXPECT_EQ(zip.Info().name, "docs/data.txt");  // the walk reads no data: damage or not
     EXPECT_FALSE(zip.Extract(dir.File("live"), true, QString::fromUtf8(c.givenPassword)));
+    // What makes a restore say "maybe archive is encrypted".
+    EXPECT_EQ(zip.PasswordMayBeWrong(), *c.archivePassword != '\0');
     EXPECT_EQ(TreeOf(dir.File("live")), QStringList{"data.txt=the live file as the user left it"});
     EXPECT_EQ(StatOf(live).st_mtim.tv_sec, 1552000000);
     EXPECT_FALSE(log.Texts().isEmpty());  // the reason is logged
@@ -226,7 +246,10 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"OursNoPassword", Maker::kOurs, "right", "", false},
                       FailureCase{"ZipNoPassword", Maker::kZip, "right", "", false},
                       FailureCase{"DamagedData", Maker::kOurs, "", "", true},
-                      FailureCase{"DamagedEncryptedData", Maker::kOurs, "right", "right", true}),
+                      FailureCase{"DamagedEncryptedData", Maker::kOurs, "right", "right", true},
+                      // AE-2 keeps no CRC: only the authentication code finds the damage.
+                      FailureCase{"AesWrongPassword", Maker::kOursAes, "right", "Sw0rdf1sh", false},
+                      FailureCase{"DamagedAesData", Maker::kOursAes, "right", "right", true}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return info.param.label; });
 
 TEST(ZipReaderTest, UnreadableEntryOrAFolderInTheWayFailsWithoutLeftovers) {

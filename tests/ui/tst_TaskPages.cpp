@@ -205,6 +205,26 @@ class TestTaskPages : public QObject {
         QCOMPARE(wizard.Task().includeFilter, method.include);
         QCOMPARE(wizard.Task().archiveName, QStringLiteral("MyDocs1.zip"));
         QCOMPARE(wizard.Task().destination.path, QStringLiteral("/tmp/backups/"));
+        QCOMPARE(wizard.Task().archiveCipher, int(kCipherAes256));  // new tasks: AES
+    }
+
+    // The cipher choice waits for a password; a task read from a file keeps its own.
+    void cipherFollowsThePassword() {
+        TaskRecord task = Draft(QStringLiteral("Docs"));
+        task.backupMode = kMethodZip;
+        task.archiveCipher = kCipherTraditional;
+        CTaskPropertySheet sheet(task);
+        sheet.show();
+        auto* cipher = Child<QComboBox>(&sheet, "cipherCombo");
+        QVERIFY(!cipher->isEnabled());
+        QCOMPARE(cipher->currentText(), QStringLiteral("Traditional ZIP (opens in any tool)"));
+        Child<QLineEdit>(&sheet, "archivePasswordEdit")->setText(QStringLiteral("pw"));
+        Child<QLineEdit>(&sheet, "archivePasswordAgainEdit")->setText(QStringLiteral("pw"));
+        QVERIFY(cipher->isEnabled());
+        cipher->setCurrentText(QStringLiteral("AES-256 (recommended)"));
+        Click(&sheet, "saveButton");
+        QCOMPARE(sheet.Task().archiveCipher, int(kCipherAes256));
+        QCOMPARE(sheet.Task().archivePassword, QStringLiteral("pw"));
     }
 
     // The same destination entered twice is one entry, at the top; ten are kept.
