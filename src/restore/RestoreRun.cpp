@@ -398,14 +398,24 @@ void Restorer::RestoreCopies(const SourceItem& item) {
     const qsizetype skip = stored.size() + 1;
     int count = 0;
     bool foldersMade = target.Folder(QString()) >= 0;
+    // Folders that could not be made: a file in one fails on this thread, in list order,
+    // so the files after it are never handed to a worker (as with one thread).
+    QSet<QString> foldersMissing;
+    if (!foldersMade) {
+        foldersMissing.insert(QString());
+    }
     KeepStoredFolderLook(target, stored, QString());
     for (FileListEntry& entry : list) {
         if (entry.path.isEmpty()) {
             continue;
         }
         if (IsFolderKind(entry.kind)) {
-            foldersMade = target.Folder(entry.path.mid(skip)) >= 0 && foldersMade;
-            KeepStoredFolderLook(target, entry.path, entry.path.mid(skip));
+            const QString relative = entry.path.mid(skip);
+            if (target.Folder(relative) < 0) {
+                foldersMade = false;
+                foldersMissing.insert(relative);
+            }
+            KeepStoredFolderLook(target, entry.path, relative);
         } else if (IsUnchecked(entry.path)) {
             entry.path.clear();
         } else {
@@ -438,10 +448,11 @@ void Restorer::RestoreCopies(const SourceItem& item) {
     for (const FileListEntry& entry : list) {
         ++done;
         if (!IsFolderKind(entry.kind) && !entry.path.isEmpty()) {
-            if (!workers) {
-                copyIn(target, entry, entry.path.mid(skip));
+            const QString relative = entry.path.mid(skip);
+            if (!workers || foldersMissing.contains(relative.left(
+                                std::max<qsizetype>(relative.lastIndexOf(QLatin1Char('/')), 0)))) {
+                copyIn(target, entry, relative);
             } else {
-                const QString relative = entry.path.mid(skip);
                 workers->Add(
                     [&copyIn, &fileFailed, &entry, relative](RestoreWorkers::Worker& worker) {
                         if (!fileFailed) {

@@ -53,8 +53,12 @@ class ParallelRestoreTest : public ::testing::TestWithParam<std::tuple<qint32, i
     void SetUp() override {
         qputenv("CORVANE_HOME", QFile::encodeName(m_dir.File("data")));
         for (int i = 0; i < 24; ++i) {
-            // Some files span many read buffers, so a stop finds them half-written.
-            const qsizetype size = i % 6 == 0 ? 3 * 1024 * 1024 : 700 * i;
+            // Some files span many read buffers, so a stop finds them half-written; the
+            // first one takes long enough that the watcher sees it begin even when the
+            // workers hold both cores.
+            const qsizetype size = i == 0       ? 16 * 1024 * 1024
+                                   : i % 6 == 0 ? 3 * 1024 * 1024
+                                                : 700 * i;
             const QString name = QString("live/Tree/d%1/f%2.bin").arg(i % 4).arg(i);
             SetMtime(m_dir.Write(name, RandomBytes(size, unsigned(i))), 1700000000 + 2 * i);
         }
