@@ -6,7 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <vector>
+
+#include "io/DescriptorIo.h"
 
 namespace corvane {
 namespace {
@@ -14,40 +15,8 @@ namespace {
 // Each level holds one open descriptor; this keeps a hostile tree from using them up.
 const int kMaxDepth = 256;
 
-struct FolderFd {
-    int fd = -1;
-    ~FolderFd() {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
-};
-
 bool IsDotName(const char* name) {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-}
-
-// The names in the open folder, read through a descriptor of its own so that
-// `folderFd` stays usable for the removals.
-bool ReadNames(int folderFd, std::vector<QByteArray>& names) {
-    const int listFd = ::dup(folderFd);
-    if (listFd < 0) {
-        return false;
-    }
-    DIR* dir = ::fdopendir(listFd);
-    if (dir == nullptr) {
-        ::close(listFd);
-        return false;
-    }
-    errno = 0;
-    while (const dirent* entry = ::readdir(dir)) {
-        if (!IsDotName(entry->d_name)) {
-            names.emplace_back(entry->d_name);
-        }
-    }
-    const bool ok = errno == 0;
-    ::closedir(dir);
-    return ok;
 }
 
 RemovalResult RemoveBelow(int parentFd, const QByteArray& name, dev_t device, int depth,
@@ -68,15 +37,15 @@ RemovalResult RemoveBelow(int parentFd, const QByteArray& name, dev_t device, in
         error = info.st_dev != device ? EXDEV : ELOOP;
         return RemovalResult::kFailed;
     }
-    FolderFd folder{OpenFolderAt(parentFd, name)};
+    const FileDescriptor folder(OpenFolderAt(parentFd, name));
     std::vector<QByteArray> names;
-    if (folder.fd < 0 || !ReadNames(folder.fd, names)) {
+    if (!folder.IsOpen() || !ReadFolderNames(folder.Get(), names)) {
         error = errno;
         return RemovalResult::kFailed;
     }
     bool complete = true;
     for (const QByteArray& child : names) {
-        if (RemoveBelow(folder.fd, child, device, depth + 1, error) == RemovalResult::kFailed) {
+        if (RemoveBelow(folder.Get(), child, device, depth + 1, error) == RemovalResult::kFailed) {
             complete = false;
         }
     }
@@ -91,6 +60,27 @@ RemovalResult RemoveBelow(int parentFd, const QByteArray& name, dev_t device, in
 }
 
 }  // namespace
+
+bool ReadFolderNames(int folderFd, std::vector<QByteArray>& names) {
+    const int listFd = ::dup(folderFd);
+    if (listFd < 0) {
+        return false;
+    }
+    DIR* dir = ::fdopendir(listFd);
+    if (dir == nullptr) {
+        ::close(listFd);
+        return false;
+    }
+    errno = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (!IsDotName(entry->d_name)) {
+            names.emplace_back(entry->d_name);
+        }
+    }
+    const bool ok = errno == 0;
+    ::closedir(dir);
+    return ok;
+}
 
 RemovalResult RemoveTreeAt(int parentFd, const QByteArray& name, int& error) {
     struct stat parent {};

@@ -7,6 +7,7 @@
 // Thread safety: free functions; callers keep two of them off the same tree.
 
 #include <QByteArray>
+#include <vector>
 
 namespace corvane {
 
@@ -21,6 +22,10 @@ enum class RemovalResult {
 // a file or link is unlinked, a folder removed with all it holds. A folder on another
 // file system than `parentFd`, or nested deeper than a sane bound, is left in place.
 RemovalResult RemoveTreeAt(int parentFd, const QByteArray& name, int& error);
+
+// Appends the names in the open folder (not "." and ".."), read through a descriptor
+// of its own so that `folderFd` stays usable. False with errno set on a read error.
+bool ReadFolderNames(int folderFd, std::vector<QByteArray>& names);
 
 // Opens the folder `path` (absolute, as bytes); with `noFollowLast` the last
 // component must not be a link. -1 with errno set on failure.

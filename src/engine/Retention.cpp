@@ -1,13 +1,11 @@
 #include "engine/Retention.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <algorithm>
-#include <cstring>
 #include <numeric>
 
 #include "engine/CdBurnArea.h"
@@ -16,6 +14,7 @@
 #include "engine/LocalTreeRemoval.h"
 #include "engine/NetworkConnection.h"
 #include "engine/TaskParameterFile.h"
+#include "io/DescriptorIo.h"
 #include "log/Log.h"
 #include "model/DatePattern.h"
 #include "model/FileName.h"
@@ -49,10 +48,6 @@ struct FolderChain {
     }
     int Last() const { return fds.back(); }
 };
-
-QString ErrnoText(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 bool IsDotComponent(const QString& name) {
     return name == QLatin1String(".") || name == QLatin1String("..");
@@ -148,23 +143,14 @@ QString ForeignNameIn(const TaskRecord& task, const QStringList& topNames) {
 // The names at the top of the folder `name` inside `parentFd` (no link followed);
 // false with errno set when it cannot be read.
 bool TopNamesAt(int parentFd, const QByteArray& name, QStringList& names) {
-    const int fd = OpenFolderAt(parentFd, name);
-    DIR* folder = fd < 0 ? nullptr : ::fdopendir(fd);
-    if (folder == nullptr) {
-        const int error = errno;
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        errno = error;
+    const FileDescriptor folder(OpenFolderAt(parentFd, name));
+    std::vector<QByteArray> bytes;
+    if (!folder.IsOpen() || !ReadFolderNames(folder.Get(), bytes)) {
         return false;
     }
-    while (const dirent* entry = ::readdir(folder)) {
-        const QByteArray bytes(entry->d_name);
-        if (bytes != "." && bytes != "..") {
-            names << FileNameFromBytes(bytes);
-        }
+    for (const QByteArray& entry : bytes) {
+        names << FileNameFromBytes(entry);
     }
-    ::closedir(folder);
     return true;
 }
 
@@ -186,14 +172,14 @@ QString RemoveLocal(const TaskRecord& task, const BackupPlace& place) {
         const int error = errno;
         chain.fds.pop_back();
         return QStringLiteral("cannot open folder %1: %2")
-            .arg(FileNameForDisplay(root), ErrnoText(error));
+            .arg(FileNameForDisplay(root), qt_error_string(error));
     }
     const bool copy = place.archive.isEmpty();
     const qsizetype opened = copy ? place.dated.size() - 1 : place.dated.size();
     for (qsizetype i = 0; i < opened; ++i) {
         const int fd = OpenFolderAt(chain.Last(), FileNameToBytes(place.dated.at(i)));
         if (fd < 0) {
-            return errno == ENOENT ? QString() : ErrnoText(errno);  // already gone
+            return errno == ENOENT ? QString() : qt_error_string(errno);  // already gone
         }
         chain.fds.push_back(fd);
     }
@@ -201,14 +187,14 @@ QString RemoveLocal(const TaskRecord& task, const BackupPlace& place) {
     if (copy) {
         QStringList topNames;
         if (!TopNamesAt(chain.Last(), FileNameToBytes(place.dated.last()), topNames)) {
-            return errno == ENOENT ? QString() : ErrnoText(errno);  // already gone
+            return errno == ENOENT ? QString() : qt_error_string(errno);  // already gone
         }
         if (const QString foreign = ForeignNameIn(task, topNames); !foreign.isEmpty()) {
             return foreign;
         }
         if (RemoveTreeAt(chain.Last(), FileNameToBytes(place.dated.last()), error) ==
             RemovalResult::kFailed) {
-            return ErrnoText(error);
+            return qt_error_string(error);
         }
         RemoveEmptyLocalFolders(chain, place, place.dated.size() - 2);
         return QString();
@@ -216,13 +202,13 @@ QString RemoveLocal(const TaskRecord& task, const BackupPlace& place) {
     const QByteArray archive = FileNameToBytes(place.archive);
     struct stat info {};
     if (::fstatat(chain.Last(), archive.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
-        return errno == ENOENT ? QString() : ErrnoText(errno);
+        return errno == ENOENT ? QString() : qt_error_string(errno);
     }
     if (S_ISDIR(info.st_mode)) {
         return QStringLiteral("it is a folder");
     }
     if (::unlinkat(chain.Last(), archive.constData(), 0) != 0) {
-        return ErrnoText(errno);
+        return qt_error_string(errno);
     }
     if (!place.dated.isEmpty() && !place.sharedFolder) {
         const QByteArray taskFile = FileNameToBytes(TaskParameterFileName(task));

@@ -96,6 +96,8 @@ class Restorer {
     std::vector<RestoreItem> m_list;
     // The keys of the items the user unchecked, looked up once per stored file.
     QSet<QString> m_unchecked;
+    // The archive password as the cipher takes it, made once for every worker's entries.
+    QByteArray m_passwordBytes;
     // The session of a restore from FTP, from the connect to the release.
     std::unique_ptr<FtpSession> m_ftp;
     // Files are written on this many threads; 1 writes them on the run thread.
@@ -125,6 +127,7 @@ bool Restorer::IsUnchecked(const QString& archiveKey) const {
 bool Restorer::Run() {
     m_destination = m_task.destination;
     m_archiveName = m_task.archiveName;
+    m_passwordBytes = m_task.archivePassword.toUtf8();
     m_threads = ArchiveThreads();
     if (!ChooseBackup()) {
         return false;
@@ -345,16 +348,19 @@ void Restorer::HandOverEntry(ZipReader& zip, RestoreTarget& target, RestoreWorke
         case ZipReader::Prepared::kFile:
             break;
     }
+    QString folder;
+    QString name;
+    SplitRelative(relative, folder, name);
     workers.Add(
-        [this, &unpacked, data = std::move(data), relative, fd = zip.ArchiveFd(),
-         password = m_task.archivePassword.toUtf8()](RestoreWorkers::Worker& worker) {
-            if (worker.zip.WriteFile(fd, data, password, worker.target, relative)) {
+        [this, &unpacked, data = std::move(data), relative,
+         fd = zip.ArchiveFd()](RestoreWorkers::Worker& worker) {
+            if (worker.zip.WriteFile(fd, data, m_passwordBytes, worker.target, relative)) {
                 ++unpacked;
             } else {
                 ExtractFailed(worker.zip.PasswordMayBeWrong(), worker.target.PathOf(relative));
             }
         },
-        relative);
+        folder);
 }
 
 // Logs a file that could not be extracted, on whichever thread it failed; a file a stop
@@ -449,8 +455,10 @@ void Restorer::RestoreCopies(const SourceItem& item) {
         ++done;
         if (!IsFolderKind(entry.kind) && !entry.path.isEmpty()) {
             const QString relative = entry.path.mid(skip);
-            if (!workers || foldersMissing.contains(relative.left(
-                                std::max<qsizetype>(relative.lastIndexOf(QLatin1Char('/')), 0)))) {
+            QString folder;
+            QString name;
+            SplitRelative(relative, folder, name);
+            if (!workers || foldersMissing.contains(folder)) {
                 copyIn(target, entry, relative);
             } else {
                 workers->Add(
@@ -459,7 +467,7 @@ void Restorer::RestoreCopies(const SourceItem& item) {
                             copyIn(worker.target, entry, relative);
                         }
                     },
-                    relative);
+                    folder);
             }
         }
         SetProgressPos(done);

@@ -32,12 +32,10 @@ RestoreWorkers::~RestoreWorkers() {
     Finish();
 }
 
-void RestoreWorkers::Add(Job job, const QString& relative) {
-    const QStringView folder =
-        QStringView(relative).left(std::max<qsizetype>(relative.lastIndexOf(QLatin1Char('/')), 0));
+void RestoreWorkers::Add(Job job, const QString& folder) {
     if (folder != m_fillingFolder) {
         Flush();
-        m_fillingFolder = folder.toString();
+        m_fillingFolder = folder;
     }
     m_filling.push_back(std::move(job));
     if (m_filling.size() >= kJobsPerBatch) {

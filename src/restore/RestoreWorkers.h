@@ -46,8 +46,9 @@ class RestoreWorkers {
     RestoreWorkers(const RestoreWorkers&) = delete;
     RestoreWorkers& operator=(const RestoreWorkers&) = delete;
 
-    // A job that writes the file `relative` (below the root).
-    void Add(Job job, const QString& relative);
+    // A job that writes a file in the folder `folder` (relative to the root, "" for the
+    // root itself).
+    void Add(Job job, const QString& folder);
     // Waits until every job handed over is done or dropped, and ends the workers.
     void Finish();
 
