@@ -72,7 +72,7 @@ class BackupRunner {
     std::vector<std::unique_ptr<RunTemporary>> m_exported;
     std::vector<std::unique_ptr<RunTemporaryFolder>> m_exportedFolders;
     // The one FTP session of an FTP run, from the connect to the release.
-    std::unique_ptr<FtpSession> m_ftp;
+    std::unique_ptr<RemoteSession> m_ftp;
     bool m_runOk = true;
     // A file of a copy run could not be uploaded: the run goes on (what did arrive is
     // recorded and can be restored) but does not answer success.

@@ -9,7 +9,7 @@
 #include "platform/Contact.h"
 #include "sources/ContactExport.h"
 #include "sources/VCard21.h"
-#include "transport/FtpSession.h"
+#include "transport/RemoteSession.h"
 
 namespace corvane {
 namespace {
@@ -40,7 +40,7 @@ StageResult CopyContactsToFolder(const SourceItem& item, const QString& folder) 
     return Export(item, folder, written) ? StageResult::kStored : StageResult::kNotExported;
 }
 
-StageResult CopyContactsToFtp(const SourceItem& item, FtpSession& ftp) {
+StageResult CopyContactsToFtp(const SourceItem& item, RemoteSession& ftp) {
     StageProgress progress;
     Log("  Create folders on FTP...");
     ftp.CreateFolders(QString());

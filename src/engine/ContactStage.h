@@ -17,7 +17,7 @@
 namespace corvane {
 
 class ArchiveList;
-class FtpSession;
+class RemoteSession;
 class RunTemporaryFolder;
 
 // The file a backup stores a one-contact item under: "<display text>.vcf" of its names,
@@ -32,7 +32,7 @@ QString ContactItemFileName(const SourceItem& item);
 // Copy as is to FTP: "  Create folders on FTP...", the session folder made, "  Copy
 // contacts...", the export into a run temporary folder and every card uploaded under its
 // file name.
-[[nodiscard]] StageResult CopyContactsToFtp(const SourceItem& item, FtpSession& ftp);
+[[nodiscard]] StageResult CopyContactsToFtp(const SourceItem& item, RemoteSession& ftp);
 
 // ZIP: "  Copy contacts...", the export into `exported` (created here) and each card
 // added to `archive` under its file name, marked as a temporary the archive step

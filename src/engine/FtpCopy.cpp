@@ -13,7 +13,7 @@
 #include "engine/StoredFiles.h"
 #include "log/Log.h"
 #include "model/FileName.h"
-#include "transport/FtpSession.h"
+#include "transport/RemoteSession.h"
 
 namespace corvane {
 namespace {
@@ -28,7 +28,7 @@ QString JoinRemote(const QString& folder, const QString& name) {
     return joined;
 }
 
-bool UploadDatesFile(FtpSession& ftp, const SourceItem& item,
+bool UploadDatesFile(RemoteSession& ftp, const SourceItem& item,
                      const std::vector<DatesRecord>& records) {
     RunTemporary temporary;
     if (!temporary.Create(QStringLiteral("dates")) || !WriteDatesFile(temporary.Path(), records)) {
@@ -74,7 +74,7 @@ QString DatesFileRemoteName(const SourceItem& item) {
                                     : item.nameInArchive + QLatin1String(".dates");
 }
 
-bool CopyItemToFtp(FtpSession& ftp, const TaskRecord& task, const SourceItem& item,
+bool CopyItemToFtp(RemoteSession& ftp, const TaskRecord& task, const SourceItem& item,
                    const StopSignal& stop) {
     Log("  Create folders on FTP...");
     const bool folderItem = item.kind == kItemFolder;

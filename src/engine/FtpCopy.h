@@ -21,7 +21,7 @@
 
 namespace corvane {
 
-class FtpSession;
+class RemoteSession;
 
 // The remote name of a dates file: "<name in archive>/file.dates" for a folder item,
 // "<name in archive>.dates" for a file item.
@@ -35,7 +35,7 @@ QString DatesFileRemoteName(const SourceItem& item);
 // not be sent or the dates file could not be written locally, true otherwise. A stop returns after
 // the current file, without a dates file, and answers true unless a failure came before it.
 // Progress: range 0..listed entries, position = entries done.
-bool CopyItemToFtp(FtpSession& ftp, const TaskRecord& task, const SourceItem& item,
+bool CopyItemToFtp(RemoteSession& ftp, const TaskRecord& task, const SourceItem& item,
                    const StopSignal& stop);
 
 }  // namespace corvane

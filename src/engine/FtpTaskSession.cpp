@@ -4,15 +4,23 @@
 #include "model/DatePattern.h"
 #include "model/FileName.h"
 #include "transport/FtpAddress.h"
+#include "transport/FtpSession.h"
 
 namespace corvane {
 
-std::unique_ptr<FtpSession> NewFtpSession() {
+std::unique_ptr<RemoteSession> NewRemoteSession(RemoteProtocol protocol) {
+    switch (protocol) {
+        case RemoteProtocol::kFtp:
+        case RemoteProtocol::kFtps:
+        case RemoteProtocol::kSftp:
+        case RemoteProtocol::kS3:
+            break;
+    }
     return std::make_unique<FtpSession>(&FileNameToBytes, &FileNameFromBytes);
 }
 
-std::unique_ptr<FtpSession> OpenFtpSession(const TaskDestination& destination,
-                                           const CalendarTime* moment) {
+std::unique_ptr<RemoteSession> OpenFtpSession(const TaskDestination& destination,
+                                              const CalendarTime* moment) {
     Log("  Connect to %s via FTP...", qUtf8Printable(FtpAddressForLog(destination.path)));
     FtpEndpoint endpoint;
     QString whyNot;
@@ -21,14 +29,14 @@ std::unique_ptr<FtpSession> OpenFtpSession(const TaskDestination& destination,
         Log("  FTP connection error: %s", qUtf8Printable(whyNot));
         return nullptr;
     }
-    std::unique_ptr<FtpSession> session = NewFtpSession();
+    std::unique_ptr<RemoteSession> session = NewRemoteSession(endpoint.protocol);
     if (!session->Connect(endpoint)) {
         return nullptr;
     }
     return session;
 }
 
-void CloseFtpSession(std::unique_ptr<FtpSession>& session) {
+void CloseFtpSession(std::unique_ptr<RemoteSession>& session) {
     if (!session) {
         return;
     }

@@ -7,7 +7,7 @@
 #include "engine/StageProgress.h"
 #include "log/Log.h"
 #include "sources/RegistryFile.h"
-#include "transport/FtpSession.h"
+#include "transport/RemoteSession.h"
 
 namespace corvane {
 namespace {
@@ -39,7 +39,7 @@ StageResult CopyRegistryToFolder(const SourceItem& item, const QString& folder) 
     return StageResult::kStored;
 }
 
-StageResult CopyRegistryToFtp(const SourceItem& item, FtpSession& ftp) {
+StageResult CopyRegistryToFtp(const SourceItem& item, RemoteSession& ftp) {
     StageProgress progress;
     Log("  Create folders on FTP...");
     ftp.CreateFolders(QString());

@@ -17,7 +17,7 @@
 namespace corvane {
 
 class ArchiveList;
-class FtpSession;
+class RemoteSession;
 class RunTemporary;
 
 // "<name in archive>.reg": the file name a backup stores a registry item under.
@@ -29,7 +29,7 @@ QString RegistryFileName(const SourceItem& item);
 
 // Copy as is to FTP: logs "  Create folders on FTP...", makes the session folder, exports
 // into a run temporary ("  Copy registry...") and uploads it as "<name>.reg".
-[[nodiscard]] StageResult CopyRegistryToFtp(const SourceItem& item, FtpSession& ftp);
+[[nodiscard]] StageResult CopyRegistryToFtp(const SourceItem& item, RemoteSession& ftp);
 
 // ZIP: exports into `exported` (created here) and adds it to `archive` as "<name>.reg",
 // marked as a temporary the archive step deletes. The caller keeps `exported` until the

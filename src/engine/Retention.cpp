@@ -20,7 +20,7 @@
 #include "model/FileName.h"
 #include "platform/NetworkShare.h"
 #include "transport/FtpAddress.h"
-#include "transport/FtpSession.h"
+#include "transport/RemoteSession.h"
 
 namespace corvane {
 namespace {
@@ -221,7 +221,7 @@ QString RemoveLocal(const TaskRecord& task, const BackupPlace& place) {
     return QString();
 }
 
-QString RemoveOnFtp(FtpSession& ftp, const TaskRecord& task, const BackupPlace& place) {
+QString RemoveOnFtp(RemoteSession& ftp, const TaskRecord& task, const BackupPlace& place) {
     ftp.SetFolder(place.root);
     const bool copy = place.archive.isEmpty();
     const QString dated = place.dated.join(QLatin1Char('/'));
@@ -287,7 +287,8 @@ QString FtpFolderOf(const TaskRecord& task, const BackupHistoryEntry& entry, QSt
     return QString();
 }
 
-QString RemoveOne(TaskRecord& task, const std::vector<bool>& gone, size_t index, FtpSession* ftp) {
+QString RemoveOne(TaskRecord& task, const std::vector<bool>& gone, size_t index,
+                  RemoteSession* ftp) {
     const BackupHistoryEntry& entry = task.history[index];
     const bool onFtp = task.destination.type == kDestFtp;
     QString folder;
@@ -330,7 +331,7 @@ QString BackupPlaceText(const BackupHistoryEntry& entry) {
     return FileNameForDisplay(FtpAddressForLog(entry.folder + entry.archiveName));
 }
 
-bool PruneOldBackups(TaskRecord& task, FtpSession* ftp, int justWritten) {
+bool PruneOldBackups(TaskRecord& task, RemoteSession* ftp, int justWritten) {
     const std::vector<int> beyond = BackupsBeyondKeep(task, justWritten);
     const bool onFtp = task.destination.type == kDestFtp;
     // A disc destination is written through its staging folder and burnt later: its
@@ -373,7 +374,7 @@ bool PruneTaskNow(TaskRecord& task) {
         return true;
     }
     if (task.destination.type == kDestFtp) {
-        std::unique_ptr<FtpSession> ftp = OpenFtpSession(task.destination, nullptr);
+        std::unique_ptr<RemoteSession> ftp = OpenFtpSession(task.destination, nullptr);
         if (!ftp) {
             return false;
         }

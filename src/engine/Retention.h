@@ -17,7 +17,7 @@
 
 namespace corvane {
 
-class FtpSession;
+class RemoteSession;
 
 // The history entries to delete now, as indexes into the history, oldest first: those
 // beyond the task's newest `keepLast` by time. Empty for a task that is not dated or
@@ -32,7 +32,7 @@ QString BackupPlaceText(const BackupHistoryEntry& entry);
 // the history. The destination must be reachable: `ftp` is the connected session of an
 // FTP destination (its folder is restored afterwards), a network share is connected.
 // False when any backup stayed.
-bool PruneOldBackups(TaskRecord& task, FtpSession* ftp, int justWritten);
+bool PruneOldBackups(TaskRecord& task, RemoteSession* ftp, int justWritten);
 
 // The same outside a run: reaches the destination (FTP session or network share),
 // prunes and releases it. False when it cannot be reached or any backup stayed.

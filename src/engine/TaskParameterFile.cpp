@@ -32,7 +32,7 @@ QString TaskFileName(const TaskRecord& task) {
     return fileName + QLatin1String(".TSK");
 }
 
-bool UploadTaskParameterFile(const TaskRecord& task, FtpSession& ftp) {
+bool UploadTaskParameterFile(const TaskRecord& task, RemoteSession& ftp) {
     RunTemporary temporary;
     if (!temporary.Create(QStringLiteral("TMP"))) {
         LogSaveError();
@@ -66,7 +66,7 @@ bool FetchTaskFile(const QString& url, RunTemporary& temporary, FtpAddress& addr
     FtpEndpoint endpoint = FtpEndpointOfAddress(address);
     endpoint.folder.clear();
     endpoint.mode = FtpMode::kPassive;
-    const std::unique_ptr<FtpSession> ftp = NewFtpSession();
+    const std::unique_ptr<RemoteSession> ftp = NewRemoteSession(endpoint.protocol);
     return ftp->Connect(endpoint) && temporary.Create(QStringLiteral("temp")) &&
            ftp->Download(remote, temporary.Path());
 }
@@ -130,7 +130,8 @@ bool WriteTaskParameterFile(const TaskRecord& task, const CalendarTime& moment) 
     return SaveTaskParameterFile(task, path);
 }
 
-bool WriteTaskParameterFile(const TaskRecord& task, FtpSession* ftp, const CalendarTime& moment) {
+bool WriteTaskParameterFile(const TaskRecord& task, RemoteSession* ftp,
+                            const CalendarTime& moment) {
     if (task.destination.type == kDestFtp && ftp != nullptr) {
         return UploadTaskParameterFile(task, *ftp);
     }

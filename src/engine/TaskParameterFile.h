@@ -22,7 +22,7 @@
 
 namespace corvane {
 
-class FtpSession;
+class RemoteSession;
 
 // Where ReadTaskParameterFile finds the file.
 enum TaskFileSource : int {
@@ -65,7 +65,7 @@ bool WriteTaskParameterFile(const TaskRecord& task, const CalendarTime& moment);
 // save task info file", a failed upload "  Error: cannot upload task info file"; both
 // answer false (nothing of the backup could be found again without the file). Without
 // a session an FTP destination fails like the function above.
-bool WriteTaskParameterFile(const TaskRecord& task, FtpSession* ftp, const CalendarTime& moment);
+bool WriteTaskParameterFile(const TaskRecord& task, RemoteSession* ftp, const CalendarTime& moment);
 
 // The "taskName" of the local file; empty when the file does not load or lacks it.
 QString ReadTaskNameFromFile(const QString& path);

@@ -49,6 +49,9 @@ std::unique_ptr<TaskRecord> ReadTask(const PropertyStore& store, const QString& 
     }
     text("destArea", task->destination.userName);
     text("destBurn", task->destination.password);
+    text("destCertPin", task->destination.certificatePin);
+    text("destServiceUrl", task->destination.serviceUrl);
+    text("destRegion", task->destination.region);
     if (task->backupMode == kMethodZip) {
         text("archiveName", task->archiveName);
         task->compressionLevel = has("archiveCmpVal") ? number("archiveCmpVal") : 9;
@@ -102,6 +105,14 @@ void WriteTask(PropertyStore& store, const QString& s, const TaskRecord& task) {
     number("FTPPort", task.destination.ftpPort);
     text("destArea", task.destination.userName);
     text("destBurn", task.destination.password);
+    // Only remote destinations beyond plain FTP have these; other tasks store none.
+    for (const auto& [key, value] : {std::pair{"destCertPin", &task.destination.certificatePin},
+                                     std::pair{"destServiceUrl", &task.destination.serviceUrl},
+                                     std::pair{"destRegion", &task.destination.region}}) {
+        if (!value->isEmpty()) {
+            text(key, *value);
+        }
+    }
     text("archiveName", task.archiveName);
     number("archiveCmpVal", task.compressionLevel);
     text("archBurn", task.archivePassword);

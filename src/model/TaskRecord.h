@@ -77,6 +77,10 @@ struct TaskDestination {
     QString userName;  // stored as "destArea"
     QString password;  // stored as "destBurn"
     qint32 ftpPort = 21;
+    // Remote destinations beyond plain FTP (the scheme of `path` tells which):
+    QString certificatePin;  // "destCertPin": FTPS, a self-signed certificate accepted
+    QString serviceUrl;      // "destServiceUrl": S3, the service's address
+    QString region;          // "destRegion": S3
 
     bool operator==(const TaskDestination&) const = default;
 };

@@ -4,7 +4,7 @@
 
 #include "restore/RestoreList.h"
 #include "restore/RestoreRun.h"
-#include "transport/FtpSession.h"
+#include "transport/RemoteSession.h"
 
 namespace corvane {
 
@@ -16,7 +16,7 @@ bool BuildCompareList(const TaskRecord& task, int chosen, std::vector<RestoreIte
     }
     // Reached as a restore reaches it: one FTP connection for every item, and a share
     // through its connection (without it every stored file would look missing).
-    std::unique_ptr<FtpSession> ftp;
+    std::unique_ptr<RemoteSession> ftp;
     if (!ReachBackupPlace(task, destination, ftp)) {
         return false;  // the reason is logged
     }

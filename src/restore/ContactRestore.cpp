@@ -13,7 +13,7 @@
 #include "restore/SafePath.h"
 #include "restore/ZipReader.h"
 #include "sources/ContactExport.h"
-#include "transport/FtpSession.h"
+#include "transport/RemoteSession.h"
 
 namespace corvane {
 namespace {
@@ -30,7 +30,7 @@ class ContactRestorer {
 
     bool FromArchive(const QString& archivePath, const QString& shownArchive);
     bool FromFolder(const QString& folder);
-    bool FromFtp(FtpSession& ftp);
+    bool FromFtp(RemoteSession& ftp);
 
     bool IsAll() const { return m_item.kind == kItemAllContacts; }
     // The stored name of a one-contact item.
@@ -128,7 +128,7 @@ bool ContactRestorer::FromFolder(const QString& folder) {
     return restored;
 }
 
-bool ContactRestorer::FromFtp(FtpSession& ftp) {
+bool ContactRestorer::FromFtp(RemoteSession& ftp) {
     QStringList names;
     if (IsAll()) {
         QStringList listed;
@@ -168,7 +168,7 @@ bool ContactRestorer::FromFtp(FtpSession& ftp) {
 bool RestoreContactItem(const std::vector<RestoreItem>& list, const SourceItem& item,
                         const TaskDestination& destination, qint32 method,
                         const QString& archiveName, const QString& archivePassword,
-                        FtpSession* ftp) {
+                        RemoteSession* ftp) {
     StageProgress progress;
     ContactRestorer restorer(list, item, archivePassword);
     if (method != kMethodZip) {

@@ -29,7 +29,7 @@
 
 namespace corvane {
 
-class FtpSession;
+class RemoteSession;
 
 // `list` is the run's restore list with the user's checks; `ftp` the run's connected
 // session for an FTP destination. False when a stored card could not be had or
@@ -37,6 +37,6 @@ class FtpSession;
 [[nodiscard]] bool RestoreContactItem(const std::vector<RestoreItem>& list, const SourceItem& item,
                                       const TaskDestination& destination, qint32 method,
                                       const QString& archiveName, const QString& archivePassword,
-                                      FtpSession* ftp);
+                                      RemoteSession* ftp);
 
 }  // namespace corvane

@@ -27,7 +27,7 @@ FtpAddress WithPassword(FtpAddress address, const QString& password) {
 
 }  // namespace
 
-QStringList FtpTaskFileNames(FtpSession& ftp, const QString& folder) {
+QStringList FtpTaskFileNames(RemoteSession& ftp, const QString& folder) {
     QStringList names;
     ftp.ListTree(folder, names, false);
     // Names come back as "<folder>/<name>", folders with a final "/".
@@ -72,7 +72,7 @@ bool FindFtpStoredTasks(const QString& url, std::vector<FoundTask>& found) {
     const FtpAddress folder = Below(address);
     FtpEndpoint endpoint = FtpEndpointOfAddress(folder);
     endpoint.mode = FtpMode::kPassive;
-    const std::unique_ptr<FtpSession> ftp = NewFtpSession();
+    const std::unique_ptr<RemoteSession> ftp = NewRemoteSession(endpoint.protocol);
     if (!ftp->Connect(endpoint)) {
         return false;
     }

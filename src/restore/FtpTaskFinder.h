@@ -21,7 +21,7 @@
 
 namespace corvane {
 
-class FtpSession;
+class RemoteSession;
 
 // The address as it may be shown or logged: the password dropped, the user name kept.
 // A text that is no FTP address comes back unchanged.
@@ -36,7 +36,7 @@ QString FtpAddressWithPassword(const QString& url, const QString& password);
 // session's folder; empty: the session folder itself): the files, not folders, whose
 // name ends in ".tsk" (any case), ordered like FindStoredTasks orders them. Nothing
 // is downloaded, so the names are not yet known to hold a task.
-QStringList FtpTaskFileNames(FtpSession& ftp, const QString& folder = QString());
+QStringList FtpTaskFileNames(RemoteSession& ftp, const QString& folder = QString());
 
 // Lists the named task files of the FTP folder `url` into `found` (emptied first),
 // ordered by file name like FindStoredTasks. Each entry: path = the address of the

@@ -10,7 +10,7 @@
 #include "restore/SafePath.h"
 #include "restore/ZipReader.h"
 #include "sources/RegistryFile.h"
-#include "transport/FtpSession.h"
+#include "transport/RemoteSession.h"
 
 namespace corvane {
 namespace {
@@ -41,7 +41,7 @@ bool Import(const QString& path, const QString& shownPath) {
     return false;
 }
 
-bool Download(FtpSession& ftp, const QString& name, RunTemporary& local, const char* prefix) {
+bool Download(RemoteSession& ftp, const QString& name, RunTemporary& local, const char* prefix) {
     return local.Create(QLatin1String(prefix)) && ftp.Download(name, local.Path());
 }
 
@@ -89,7 +89,7 @@ bool ImportFromArchive(const QString& archivePath, const QString& shownArchive,
 }
 
 bool ImportStored(const SourceItem& item, const TaskDestination& destination, qint32 method,
-                  const QString& archiveName, const QString& archivePassword, FtpSession* ftp) {
+                  const QString& archiveName, const QString& archivePassword, RemoteSession* ftp) {
     const QString stored = RegistryFileName(item);
     if (method == kMethodZip) {
         if (ftp == nullptr) {
@@ -128,7 +128,7 @@ bool ImportStored(const SourceItem& item, const TaskDestination& destination, qi
 bool RestoreRegistryItem(const std::vector<RestoreItem>& list, const SourceItem& item,
                          const TaskDestination& destination, qint32 method,
                          const QString& archiveName, const QString& archivePassword,
-                         FtpSession* ftp) {
+                         RemoteSession* ftp) {
     SetProgressRange(0, 10);
     SetProgressPos(0);
     if (IsLeftOut(list, item, RegistryFileName(item))) {

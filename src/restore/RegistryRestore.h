@@ -25,7 +25,7 @@
 
 namespace corvane {
 
-class FtpSession;
+class RemoteSession;
 
 // `list` is the run's restore list with the user's checks; `ftp` the run's connected
 // session for an FTP destination. Answers false when the stored file could not be had or
@@ -33,6 +33,6 @@ class FtpSession;
 [[nodiscard]] bool RestoreRegistryItem(const std::vector<RestoreItem>& list, const SourceItem& item,
                                        const TaskDestination& destination, qint32 method,
                                        const QString& archiveName, const QString& archivePassword,
-                                       FtpSession* ftp);
+                                       RemoteSession* ftp);
 
 }  // namespace corvane

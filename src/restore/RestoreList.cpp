@@ -228,7 +228,7 @@ bool ListStoredFiles(std::vector<RestoreItem>& list, const SourceItem& item,
 // The ZIP archive of an FTP destination, fetched into a run temporary that lives as
 // long as `temporary`. A failed download leaves the temporary empty, which the archive
 // reader then refuses ("  Error: cannot open ZIP file").
-void DownloadArchive(FtpSession& ftp, const QString& archiveName, RunTemporary& temporary) {
+void DownloadArchive(RemoteSession& ftp, const QString& archiveName, RunTemporary& temporary) {
     Log("  Download %s from FTP...", qUtf8Printable(archiveName));
     if (temporary.Create(QStringLiteral("tmp_name"))) {
         ftp.Download(archiveName, temporary.Path());
@@ -236,7 +236,7 @@ void DownloadArchive(FtpSession& ftp, const QString& archiveName, RunTemporary& 
 }
 
 // All contacts of a copy on FTP: the ".vcf" files of the session folder itself.
-void ListFtpContacts(std::vector<RestoreItem>& list, FtpSession& ftp) {
+void ListFtpContacts(std::vector<RestoreItem>& list, RemoteSession& ftp) {
     QStringList names;
     ftp.ListTree(QString(), names, false);
     for (const QString& name : names) {
@@ -254,7 +254,7 @@ void ListFtpContacts(std::vector<RestoreItem>& list, FtpSession& ftp) {
 
 // A folder or file item of a copy on FTP, described by the item's dates file.
 bool ListFtpCopies(std::vector<RestoreItem>& list, const SourceItem& item,
-                   const TaskDestination& destination, FtpSession& ftp) {
+                   const TaskDestination& destination, RemoteSession& ftp) {
     if (!IsSafeEntryName(item.nameInArchive)) {
         LogUnsafePath(item.nameInArchive);
         return false;
@@ -301,7 +301,7 @@ bool ListFtpCopies(std::vector<RestoreItem>& list, const SourceItem& item,
 
 bool ListFromFtp(std::vector<RestoreItem>& list, const SourceItem& item,
                  const TaskDestination& destination, qint32 method, const QString& archiveName,
-                 FtpSession& ftp) {
+                 RemoteSession& ftp) {
     if (method == kMethodZip) {
         RunTemporary archive;
         DownloadArchive(ftp, archiveName, archive);
@@ -324,7 +324,7 @@ QString ArchivePathOf(const TaskDestination& destination, const QString& archive
 
 bool BuildRestoreList(std::vector<RestoreItem>& list, const SourceItem& item,
                       const TaskDestination& destination, qint32 method, const QString& archiveName,
-                      FtpSession* ftp) {
+                      RemoteSession* ftp) {
     if (method != kMethodCopy && method != kMethodZip) {
         return true;
     }
@@ -343,7 +343,7 @@ bool BuildRestoreList(std::vector<RestoreItem>& list, const SourceItem& item,
             return true;
     }
     if (destination.type == kDestFtp) {
-        std::unique_ptr<FtpSession> own;
+        std::unique_ptr<RemoteSession> own;
         if (ftp == nullptr) {
             own = OpenFtpSession(destination, nullptr);
             if (!own) {

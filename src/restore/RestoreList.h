@@ -37,7 +37,7 @@
 
 namespace corvane {
 
-class FtpSession;
+class RemoteSession;
 
 // Appends the records of one source item to `list`. A file item takes exactly the
 // entry named by its name in archive, a folder item every entry below it; an entry
@@ -57,7 +57,7 @@ class FtpSession;
 // says why.
 [[nodiscard]] bool BuildRestoreList(std::vector<RestoreItem>& list, const SourceItem& item,
                                     const TaskDestination& destination, qint32 method,
-                                    const QString& archiveName, FtpSession* ftp = nullptr);
+                                    const QString& archiveName, RemoteSession* ftp = nullptr);
 
 // The path of a stored name in a folder destination: the destination path (below the
 // share's local folder for a mounted share), a "/" when it does not end in one, and the

@@ -99,7 +99,7 @@ class Restorer {
     // The archive password as the cipher takes it, made once for every worker's entries.
     QByteArray m_passwordBytes;
     // The session of a restore from FTP, from the connect to the release.
-    std::unique_ptr<FtpSession> m_ftp;
+    std::unique_ptr<RemoteSession> m_ftp;
     // Files are written on this many threads; 1 writes them on the run thread.
     int m_threads = 1;
     // Also cleared by the workers.
@@ -604,7 +604,7 @@ bool UseHistoryEntry(const TaskRecord& task, int chosen, TaskDestination& destin
 }
 
 bool ReachBackupPlace(const TaskRecord& task, const TaskDestination& destination,
-                      std::unique_ptr<FtpSession>& ftp) {
+                      std::unique_ptr<RemoteSession>& ftp) {
     if (destination.type != kDestFtp) {
         return ApplyNetworkConnection(task);
     }
@@ -614,7 +614,7 @@ bool ReachBackupPlace(const TaskRecord& task, const TaskDestination& destination
 }
 
 void ReleaseBackupPlace(const TaskRecord& task, const TaskDestination& destination,
-                        std::unique_ptr<FtpSession>& ftp) {
+                        std::unique_ptr<RemoteSession>& ftp) {
     if (destination.type == kDestFtp) {
         CloseFtpSession(ftp);
     } else {

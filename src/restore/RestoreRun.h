@@ -14,7 +14,7 @@
 
 namespace corvane {
 
-class FtpSession;
+class RemoteSession;
 
 // The questions a restore asks its user.
 class RestoreQuestions {
@@ -39,10 +39,10 @@ bool UseHistoryEntry(const TaskRecord& task, int chosen, TaskDestination& destin
 // filled), any other through the network connection its share may need. False when it
 // cannot be reached (the reason is logged).
 bool ReachBackupPlace(const TaskRecord& task, const TaskDestination& destination,
-                      std::unique_ptr<FtpSession>& ftp);
+                      std::unique_ptr<RemoteSession>& ftp);
 // Closes what ReachBackupPlace opened.
 void ReleaseBackupPlace(const TaskRecord& task, const TaskDestination& destination,
-                        std::unique_ptr<FtpSession>& ftp);
+                        std::unique_ptr<RemoteSession>& ftp);
 
 // Answers true when the user went through both questions and every checked item was
 // restored; false when a question was cancelled, the FTP server of an FTP destination

@@ -1,8 +1,8 @@
 #pragma once
 
-// Where an FTP session goes: the server, the account and the session folder. Callers
-// build it from whatever names the place (a task's destination, an address typed by a
-// user); the session needs nothing else.
+// Where a remote session goes: the protocol, the server, the account and the session
+// folder. Callers build it from whatever names the place (a task's destination, an
+// address typed by a user); the session needs nothing else.
 
 #include <QString>
 
@@ -12,6 +12,14 @@ namespace corvane {
 // refuses active mode is served in passive mode instead (logged once per session).
 enum class FtpMode { kActive, kPassive };
 
+// The protocols of remote destinations, named by the scheme of their address.
+enum class RemoteProtocol {
+    kFtp,   // "ftp://"
+    kFtps,  // "ftps://": FTP with explicit TLS (AUTH TLS), the certificate checked
+    kSftp,  // "sftp://": SSH, the host key checked against the user's known hosts
+    kS3,    // "s3://bucket/prefix": an S3-compatible object store
+};
+
 struct FtpEndpoint {
     QString host;  // a name, an IPv4 address or an IPv6 literal (without brackets)
     int port = 21;
@@ -19,6 +27,14 @@ struct FtpEndpoint {
     QString password;  // never logged
     QString folder;    // the session folder, below the login folder, "/" separated
     FtpMode mode = FtpMode::kActive;
+    RemoteProtocol protocol = RemoteProtocol::kFtp;
+    // FTPS: the SHA-256 fingerprint of a certificate accepted although no authority the
+    // system trusts vouches for it (a self-signed one); empty: only trusted ones.
+    QString certificatePin;
+    // S3: the service's address ("https://s3.example.net", "http://127.0.0.1:4568") and
+    // region; `host` holds the bucket and `folder` the key prefix.
+    QString serviceUrl;
+    QString region;
 };
 
 }  // namespace corvane

@@ -22,6 +22,7 @@
 #include <memory>
 
 #include "transport/FtpEndpoint.h"
+#include "transport/RemoteSession.h"
 
 namespace corvane {
 
@@ -31,11 +32,11 @@ using FtpNameEncoder = QByteArray (*)(QStringView name);
 // The way back: a name in a server's listing, as bytes, into the name the program carries.
 using FtpNameDecoder = QString (*)(QByteArrayView bytes);
 
-class FtpSession {
+class FtpSession final : public RemoteSession {
   public:
     // Without a decoder, listings are read as UTF-8 (a name that is not becomes U+FFFD).
     explicit FtpSession(FtpNameEncoder encodeName, FtpNameDecoder decodeName = nullptr);
-    ~FtpSession();  // disconnects
+    ~FtpSession() override;  // disconnects
 
     FtpSession(const FtpSession&) = delete;
     FtpSession& operator=(const FtpSession&) = delete;
@@ -44,42 +45,42 @@ class FtpSession {
     // (PWD) as the login folder. A connected session disconnects first. On failure logs
     // "  FTP connection error: %s" with the server's or the library's text and answers
     // false.
-    bool Connect(const FtpEndpoint& endpoint);
+    bool Connect(const FtpEndpoint& endpoint) override;
     // Why the last Connect failed, as its log line gives it (never the password);
     // empty after a successful one. For a window that shows the reason in place.
-    QString ConnectError() const;
-    void Disconnect();
-    bool IsConnected() const;
+    QString ConnectError() const override;
+    void Disconnect() override;
+    bool IsConnected() const override;
 
-    QString LoginFolder() const;
-    QString Folder() const;
+    QString LoginFolder() const override;
+    QString Folder() const override;
     // The mode data connections use now: the mode asked for, or kPassive once the
     // server has refused active mode in this session.
     FtpMode Mode() const;
     // The absolute remote path of a name relative to the session folder.
-    QString RemotePath(const QString& name) const;
+    QString RemotePath(const QString& name) const override;
 
     // Creates the session folder joined with `path`, level by level below the login
     // folder; a level that cannot be created (it may exist) logs
     // "  Warning: cannot create folder %s" and deeper levels are still tried.
-    void CreateFolders(const QString& path);
+    void CreateFolders(const QString& path) override;
     // Creates, below the login folder, `remoteFolder` + "/" + each of `folders` in
     // order (names relative to `remoteFolder`, parents before their sub-folders, as a
     // reversed folder walk lists them). A folder that exists is no failure. Sends no
     // file.
-    void CreateFolderTree(const QStringList& folders, const QString& remoteFolder);
+    void CreateFolderTree(const QStringList& folders, const QString& remoteFolder) override;
 
     // Sends the local regular file to the remote path of `name`; true when the
     // transfer completed. Local and remote names reach the system and the server as
     // the bytes the name encoder gives. A failure logs "  FTP transfer error: %s" with
     // the reason (the server's refusal, the library's text or the local error); the
     // caller logs which file failed.
-    bool Upload(const QString& localPath, const QString& name);
+    bool Upload(const QString& localPath, const QString& name) override;
     // Fetches the remote path of `name` into `localPath`. The data goes to a temporary
     // file beside it that replaces the local file only when the transfer completed; a
     // failed download leaves an existing local file as it was. A failure logs its reason
     // as Upload does.
-    bool Download(const QString& name, const QString& localPath);
+    bool Download(const QString& name, const QString& localPath) override;
 
     // Lists `folder` (relative to the session folder): a sub-folder adds
     // "<folder>/<name>/", a file "<folder>/<name>"; with `recursive` every sub-folder is
@@ -87,23 +88,23 @@ class FtpSession {
     // folder; a listing of the session folder itself (empty `folder`) yields names
     // beginning with "/". "." and ".." are never listed. Uses MLSD when the server
     // offers it and parses Unix and DOS style LIST lines otherwise.
-    void ListTree(const QString& folder, QStringList& names, bool recursive);
+    void ListTree(const QString& folder, QStringList& names, bool recursive) override;
 
     // Points the session at another folder below the login folder: names are relative
     // to it from then on. For work on several places of one server over one connection.
-    void SetFolder(const QString& folder);
+    void SetFolder(const QString& folder) override;
 
     // Deletes the remote file `name` (DELE); a link is deleted as a link. False when
     // the server refused.
-    [[nodiscard]] bool DeleteFile(const QString& name);
+    [[nodiscard]] bool DeleteFile(const QString& name) override;
     // Removes the remote folder `folder` when it is empty (RMD). False when the server
     // refused (it may hold something).
-    [[nodiscard]] bool RemoveFolder(const QString& folder);
+    [[nodiscard]] bool RemoveFolder(const QString& folder) override;
     // Removes the remote folder `folder` with everything a recursive ListTree finds in
     // it, files first, then the folders deepest first, the folder itself last. False
     // when anything stayed (the server refused a deletion; what it allowed is gone) or
     // when `folder` is empty or holds "." or ".." (the session folder or a place above).
-    [[nodiscard]] bool RemoveFolderTree(const QString& folder);
+    [[nodiscard]] bool RemoveFolderTree(const QString& folder) override;
 
   private:
     class Impl;

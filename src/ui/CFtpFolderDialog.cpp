@@ -13,7 +13,7 @@
 #include "engine/FtpTaskSession.h"
 #include "restore/FtpTaskFinder.h"
 #include "transport/FtpAddress.h"
-#include "transport/FtpSession.h"
+#include "transport/RemoteSession.h"
 #include "ui/WaitCursor.h"
 
 namespace corvane {
@@ -85,7 +85,7 @@ class CFtpFolderDialog::Impl {
     QLineEdit* m_password = nullptr;
     QTreeWidget* m_tree = nullptr;
     QLabel* m_status = nullptr;
-    std::unique_ptr<FtpSession> m_session;
+    std::unique_ptr<RemoteSession> m_session;
     FtpAddress m_server;   // the connected address; its path is the session folder
     QString m_rootFolder;  // the session folder without leading or trailing "/"
     QString m_result;
@@ -178,7 +178,7 @@ void CFtpFolderDialog::Impl::Connect() {
     endpoint.mode = FtpMode::kPassive;
 
     const WaitCursor wait;
-    auto session = NewFtpSession();
+    auto session = NewRemoteSession(endpoint.protocol);
     if (!session->Connect(endpoint)) {
         m_status->setText(QStringLiteral("FTP connection error: %1").arg(session->ConnectError()));
         return;

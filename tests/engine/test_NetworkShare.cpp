@@ -112,8 +112,10 @@ TEST_F(NetworkShareTest, RefusedOrMissingShareStopsTheRunWithTheReason) {
           {m_task.destination.userName, QString::fromUtf8(kPassword), 1},
           {"", "", m_port}}) {
         TaskRecord task;
-        task.destination = {"//127.0.0.1:" + QString::number(port) + "/backup", kDestFolder, false,
-                            name, password};
+        task.destination.path = "//127.0.0.1:" + QString::number(port) + "/backup";
+        task.destination.useXPBurn = false;
+        task.destination.userName = name;
+        task.destination.password = password;
         test::LogCapture log;
         EXPECT_FALSE(ApplyNetworkConnection(task));
         CancelNetworkConnection(task);

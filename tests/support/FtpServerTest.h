@@ -28,8 +28,14 @@ class FtpServerTest : public ::testing::Test {
 
     // The server's folder `folder` (below the login folder) as a session reaches it.
     FtpEndpoint Endpoint(const QString& folder = QString(), FtpMode mode = FtpMode::kActive) const {
-        return {QStringLiteral("127.0.0.1"), m_server.Port(), m_server.User(),
-                m_server.Password(),         folder,          mode};
+        FtpEndpoint endpoint;
+        endpoint.host = QStringLiteral("127.0.0.1");
+        endpoint.port = m_server.Port();
+        endpoint.user = m_server.User();
+        endpoint.password = m_server.Password();
+        endpoint.folder = folder;
+        endpoint.mode = mode;
+        return endpoint;
     }
 
     // What the server holds below the login folder.

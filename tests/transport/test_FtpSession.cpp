@@ -51,11 +51,19 @@ TEST_F(FtpSessionTest, ConnectFailuresAreLoggedOnceWithTheReasonAndNoPassword) {
         ASSERT_TRUE(gone.Start(nullptr));
         deadPort = gone.Port();
     }
+    auto at = [](const char* host, int port, const char* password) {
+        FtpEndpoint endpoint;
+        endpoint.host = host;
+        endpoint.port = port;
+        endpoint.user = "corvane";
+        endpoint.password = password;
+        endpoint.folder = "a";
+        return endpoint;
+    };
     const std::pair<FtpEndpoint, QString> cases[] = {
-        {{"127.0.0.1", m_server.Port(), "corvane", "s3cret but wrong", "a"},
-         "  FTP connection error: 530"},
-        {{"127.0.0.1", deadPort, "corvane", "s3cret", "a"}, "  FTP connection error: "},
-        {{"bad host?", 21, "corvane", "s3cret", "a"}, "  FTP connection error: bad host name"},
+        {at("127.0.0.1", m_server.Port(), "s3cret but wrong"), "  FTP connection error: 530"},
+        {at("127.0.0.1", deadPort, "s3cret"), "  FTP connection error: "},
+        {at("bad host?", 21, "s3cret"), "  FTP connection error: bad host name"},
     };
     const QString source = m_dir.Write("f", "x");
     const QString kept = m_dir.Write("kept", "old");
