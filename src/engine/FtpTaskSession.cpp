@@ -29,6 +29,9 @@ std::unique_ptr<RemoteSession> OpenFtpSession(const TaskDestination& destination
         Log("  FTP connection error: %s", qUtf8Printable(whyNot));
         return nullptr;
     }
+    endpoint.certificatePin = destination.certificatePin;
+    endpoint.serviceUrl = destination.serviceUrl;
+    endpoint.region = destination.region;
     std::unique_ptr<RemoteSession> session = NewRemoteSession(endpoint.protocol);
     if (!session->Connect(endpoint)) {
         return nullptr;
