@@ -21,6 +21,7 @@
 #include "engine/DosTime.h"
 #include "engine/LocalPath.h"
 #include "engine/ZipAes.h"
+#include "engine/ZipAesKeyQueue.h"
 #include "engine/ZipCrypto.h"
 #include "engine/ZipStreamSeek.h"
 #include "io/DescriptorIo.h"
@@ -337,10 +338,11 @@ class ArchiveJob {
 
     int m_level = 9;
     int m_threads = 1;
-    std::optional<ZipCrypto> m_crypto;  // the traditional cipher
-    std::unique_ptr<ZipAes> m_aes;      // or AES
-    QByteArray m_password;              // as AES hashes it, with every entry's salt
-    bool m_hasAesEntry = false;         // the central directory must say method 99
+    std::optional<ZipCrypto> m_crypto;          // the traditional cipher
+    std::unique_ptr<ZipAes> m_aes;              // or AES
+    QByteArray m_password;                      // as AES hashes it, with every entry's salt
+    std::unique_ptr<ZipAesKeyQueue> m_aesKeys;  // made with the first AES entry
+    bool m_hasAesEntry = false;                 // the central directory must say method 99
     std::unique_ptr<DeflatePipeline> m_pipeline;
     std::deque<PendingEntry> m_pending;
     // The CRC pass of encrypted entries reads into it.
@@ -645,11 +647,16 @@ bool ArchiveJob::WriteEncryptionHeader(quint32 crc) {
 }
 
 bool ArchiveJob::WriteAesHeader() {
-    unsigned char header[ZipAes::kMaxSaltSize + ZipAes::kVerifierSize];
-    if (!ZipAes::RandomSalt(header, ZipAes::kMaxSaltSize) ||
-        !m_aes->Start(m_password, ZipAes::kStrength256, header, header + ZipAes::kMaxSaltSize)) {
+    if (!m_aesKeys) {
+        m_aesKeys = std::make_unique<ZipAesKeyQueue>(m_password, ZipAes::kStrength256, m_threads);
+    }
+    ZipAesKeys keys;
+    if (!m_aesKeys->Next(keys) || !m_aes->Start(keys)) {
         return CipherFailed();
     }
+    unsigned char header[ZipAes::kMaxSaltSize + ZipAes::kVerifierSize];
+    std::memcpy(header, keys.salt, ZipAes::kMaxSaltSize);
+    std::memcpy(header + ZipAes::kMaxSaltSize, keys.verifier, ZipAes::kVerifierSize);
     return WriteRawToEntry(header, sizeof header);
 }
 

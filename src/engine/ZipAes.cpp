@@ -77,32 +77,76 @@ QByteArray ZipAes::ExtraBlock(int vendorVersion, int strength, quint16 method) {
     return QByteArray(block, sizeof block);
 }
 
-bool ZipAes::Start(const QByteArray& password, int strength, const unsigned char* salt,
-                   unsigned char verifier[kVerifierSize]) {
-    Contexts& c = *m_contexts;
-    c.ready = false;
+ZipAesKeys::ZipAesKeys(const ZipAesKeys& other) {
+    *this = other;
+}
+
+ZipAesKeys& ZipAesKeys::operator=(const ZipAesKeys& other) {
+    if (this != &other) {
+        strength = other.strength;
+        std::memcpy(salt, other.salt, sizeof salt);
+        std::memcpy(verifier, other.verifier, sizeof verifier);
+        std::memcpy(cipherKey, other.cipherKey, sizeof cipherKey);
+        std::memcpy(macKey, other.macKey, sizeof macKey);
+    }
+    return *this;
+}
+
+ZipAesKeys::~ZipAesKeys() {
+    OPENSSL_cleanse(cipherKey, sizeof cipherKey);
+    OPENSSL_cleanse(macKey, sizeof macKey);
+}
+
+bool ZipAes::DeriveKeys(const QByteArray& password, int strength, const unsigned char* salt,
+                        ZipAesKeys& keys) {
     const size_t keySize = KeySize(strength);
-    if (keySize == 0 || c.cipher == nullptr || c.macAlgorithm == nullptr) {
+    if (keySize == 0) {
         return false;
     }
     // Key material: the AES key, the HMAC key, the verifier.
-    unsigned char keys[2 * kMaxKeySize + kVerifierSize];
-    const size_t keysSize = 2 * keySize + kVerifierSize;
-    if (PKCS5_PBKDF2_HMAC(password.constData(), int(password.size()), salt, int(SaltSize(strength)),
-                          kKeyRounds, EVP_sha1(), int(keysSize), keys) != 1) {
+    unsigned char material[2 * kMaxKeySize + kVerifierSize];
+    const size_t materialSize = 2 * keySize + kVerifierSize;
+    const size_t saltSize = SaltSize(strength);
+    if (PKCS5_PBKDF2_HMAC(password.constData(), int(password.size()), salt, int(saltSize),
+                          kKeyRounds, EVP_sha1(), int(materialSize), material) != 1) {
         return false;
     }
-    std::memcpy(verifier, keys + 2 * keySize, kVerifierSize);
+    keys.strength = strength;
+    std::memcpy(keys.salt, salt, saltSize);
+    std::memcpy(keys.cipherKey, material, keySize);
+    std::memcpy(keys.macKey, material + keySize, keySize);
+    std::memcpy(keys.verifier, material + 2 * keySize, kVerifierSize);
+    OPENSSL_cleanse(material, sizeof material);
+    return true;
+}
 
+bool ZipAes::Start(const QByteArray& password, int strength, const unsigned char* salt,
+                   unsigned char verifier[kVerifierSize]) {
+    m_contexts->ready = false;
+    ZipAesKeys keys;
+    if (!DeriveKeys(password, strength, salt, keys)) {
+        return false;
+    }
+    std::memcpy(verifier, keys.verifier, kVerifierSize);
+    return Start(keys);
+}
+
+bool ZipAes::Start(const ZipAesKeys& keys) {
+    Contexts& c = *m_contexts;
+    c.ready = false;
+    const size_t keySize = KeySize(keys.strength);
+    if (keySize == 0 || c.cipher == nullptr || c.macAlgorithm == nullptr) {
+        return false;
+    }
     EVP_MAC_CTX_free(c.mac);
     c.mac = EVP_MAC_CTX_new(c.macAlgorithm);
     char digest[] = "SHA1";
     const OSSL_PARAM params[] = {OSSL_PARAM_construct_utf8_string(OSSL_MAC_PARAM_DIGEST, digest, 0),
                                  OSSL_PARAM_END};
-    c.ready = c.mac != nullptr && EVP_MAC_init(c.mac, keys + keySize, keySize, params) == 1 &&
-              EVP_EncryptInit_ex(c.cipher, EcbCipher(strength), nullptr, keys, nullptr) == 1 &&
+    c.ready = c.mac != nullptr && EVP_MAC_init(c.mac, keys.macKey, keySize, params) == 1 &&
+              EVP_EncryptInit_ex(c.cipher, EcbCipher(keys.strength), nullptr, keys.cipherKey,
+                                 nullptr) == 1 &&
               EVP_CIPHER_CTX_set_padding(c.cipher, 0) == 1;
-    OPENSSL_cleanse(keys, sizeof keys);
     std::memset(c.counter, 0, sizeof c.counter);
     c.streamUsed = sizeof c.stream;
     return c.ready;

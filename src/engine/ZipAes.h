@@ -17,6 +17,21 @@
 
 namespace corvane {
 
+// The derived keys of one entry with the salt they came from. Wiped when destroyed.
+struct ZipAesKeys {
+    static constexpr size_t kMaxKeySize = 32;
+    int strength = 0;
+    unsigned char salt[16] = {};
+    unsigned char verifier[2] = {};
+    unsigned char cipherKey[kMaxKeySize] = {};
+    unsigned char macKey[kMaxKeySize] = {};
+
+    ZipAesKeys() = default;
+    ZipAesKeys(const ZipAesKeys& other);
+    ZipAesKeys& operator=(const ZipAesKeys& other);
+    ~ZipAesKeys();
+};
+
 class ZipAes {
   public:
     static constexpr quint16 kMethod = 99;
@@ -43,8 +58,13 @@ class ZipAes {
     static QByteArray ExtraBlock(int vendorVersion, int strength, quint16 method);
 
     // Derives an entry's keys from the password (its bytes as hashed: ours are UTF-8)
-    // and the entry's salt (SaltSize(strength) bytes) and gives the password verifier.
-    // False for an unknown strength or when the library fails.
+    // and the entry's salt (SaltSize(strength) bytes): the slow part (PBKDF2), safe on
+    // any thread. False for an unknown strength or when the library fails.
+    [[nodiscard]] static bool DeriveKeys(const QByteArray& password, int strength,
+                                         const unsigned char* salt, ZipAesKeys& keys);
+    // Begins an entry with keys derived before.
+    [[nodiscard]] bool Start(const ZipAesKeys& keys);
+    // Derives and begins in one go; gives the password verifier.
     [[nodiscard]] bool Start(const QByteArray& password, int strength, const unsigned char* salt,
                              unsigned char verifier[kVerifierSize]);
     // Encrypts or decrypts in place; both take the encrypted bytes into the code.
