@@ -1,51 +1,46 @@
 #include "ui/CArchiveThreadsDialog.h"
 
-#include <QDialogButtonBox>
-#include <QFormLayout>
-#include <QLabel>
-#include <QPushButton>
-#include <QSpinBox>
-#include <QVBoxLayout>
 #include <algorithm>
 #include <thread>
 
 #include "platform/UserSettings.h"
-#include "ui/SaveCancelButtons.h"
 
 namespace corvane {
 
-CArchiveThreadsDialog::CArchiveThreadsDialog(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Archive threads"));
-    m_threads = new QSpinBox(this);
-    m_threads->setObjectName(QStringLiteral("archiveThreads"));
-    m_threads->setRange(0, kMostThreads);
+namespace {
+
+NumberSetting ArchiveThreadsSetting() {
     // The same count the archive writer falls back to when the setting is 0.
     const int cores = std::max(1, int(std::thread::hardware_concurrency()));
-    m_threads->setSpecialValueText(QStringLiteral("All cores (%1)").arg(cores));
-    m_threads->setValue(UserSettings::ArchiveThreads());
-
-    auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("&Threads compressing a ZIP archive:"), m_threads);
-    auto* note = new QLabel(
-        QStringLiteral("Used from the next archive on, by this window and by corvane-cli "
-                       "runs without --threads."),
-        this);
-    note->setWordWrap(true);
-
-    QDialogButtonBox* buttons = SaveCancelButtons(*this);
-    m_save = buttons->findChild<QPushButton*>(QStringLiteral("saveButton"));
-    m_cancel = buttons->findChild<QPushButton*>(QStringLiteral("cancelButton"));
-    connect(this, &QDialog::accepted, this, [this] { Save(); });
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(form);
-    layout->addWidget(note);
-    layout->addWidget(buttons);
+    return {QStringLiteral("Archive threads"),
+            QStringLiteral("&Threads compressing a ZIP archive:"),
+            QStringLiteral("Used from the next archive on, by this window and by corvane-cli "
+                           "runs without --threads."),
+            QStringLiteral("All cores (%1)").arg(cores),
+            QStringLiteral("archiveThreads"),
+            CArchiveThreadsDialog::kMostThreads,
+            UserSettings::ArchiveThreads(),
+            &UserSettings::SetArchiveThreads};
 }
 
-void CArchiveThreadsDialog::Save() {
-    m_threads->interpretText();  // a count typed but not yet committed counts too
-    UserSettings::SetArchiveThreads(m_threads->value());
+NumberSetting IdleNoticeSetting() {
+    return {QStringLiteral("Idle notice"),
+            QStringLiteral("&Days without anything stored before a notice:"),
+            QStringLiteral("A run that finds nothing new to back up raises a desktop notice "
+                           "when its task has stored nothing for this many days."),
+            QStringLiteral("Never"),
+            QStringLiteral("idleNoticeDays"),
+            CIdleNoticeDialog::kMostDays,
+            UserSettings::IdleNoticeDays(),
+            &UserSettings::SetIdleNoticeDays};
 }
+
+}  // namespace
+
+CArchiveThreadsDialog::CArchiveThreadsDialog(QWidget* parent)
+    : CNumberSettingDialog(ArchiveThreadsSetting(), parent) {}
+
+CIdleNoticeDialog::CIdleNoticeDialog(QWidget* parent)
+    : CNumberSettingDialog(IdleNoticeSetting(), parent) {}
 
 }  // namespace corvane

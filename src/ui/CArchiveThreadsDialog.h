@@ -2,20 +2,14 @@
 
 // Options > "Archive &threads...": how many threads compress the entries of a ZIP
 // archive, kept in the user setting that corvane-cli reads too (where --threads does
-// not override it). A spin box from 0 to 64, where 0 reads "All cores (N)"; "Save"
-// stores the count and closes, "Cancel" closes without storing. A count takes effect
-// with the next archive, not the one being written.
-//
-// Main thread only. The caller raises the modal-dialog flag around exec().
+// not override it). A spin box from 0 to 64, where 0 reads "All cores (N)". A count
+// takes effect with the next archive, not the one being written.
 
-#include <QDialog>
-
-class QPushButton;
-class QSpinBox;
+#include "ui/CNumberSettingDialog.h"
 
 namespace corvane {
 
-class CArchiveThreadsDialog : public QDialog {
+class CArchiveThreadsDialog : public CNumberSettingDialog {
     Q_OBJECT
 
   public:
@@ -23,17 +17,19 @@ class CArchiveThreadsDialog : public QDialog {
 
     explicit CArchiveThreadsDialog(QWidget* parent = nullptr);
 
-    QSpinBox* ThreadsField() const { return m_threads; }
-    QPushButton* SaveButton() const { return m_save; }
-    QPushButton* CancelButton() const { return m_cancel; }
+    QSpinBox* ThreadsField() const { return ValueField(); }
+};
 
-  private:
-    // On Save, after the dialog was accepted.
-    void Save();
+// Options > "Idle &notice...": after how many days without a run that stored anything a
+// run that finds nothing to do raises a desktop notice (0: never), for this window and
+// corvane-cli alike.
+class CIdleNoticeDialog : public CNumberSettingDialog {
+    Q_OBJECT
 
-    QSpinBox* m_threads = nullptr;
-    QPushButton* m_save = nullptr;
-    QPushButton* m_cancel = nullptr;
+  public:
+    static constexpr int kMostDays = 3650;
+
+    explicit CIdleNoticeDialog(QWidget* parent = nullptr);
 };
 
 }  // namespace corvane

@@ -103,6 +103,9 @@ constexpr FrameCommandText kFrameCommandTexts[] = {
      "Set contacts folder", nullptr},
     {FrameCommand::kArchiveThreads, "Archive &threads...",
      "Set how many threads compress a ZIP archive", "Set archive threads", nullptr},
+    {FrameCommand::kIdleNotice, "Idle &notice...",
+     "Set after how many days without a stored file a notice is raised", "Set idle notice",
+     nullptr},
     {FrameCommand::kHelpTopics, "&Help Topics", "List Help topics", "Help Topics", nullptr},
     {FrameCommand::kAbout, "&About Corvane...",
      "Display program information, version number and copyright", "About", "about"},
@@ -242,6 +245,7 @@ void CMainFrame::ConnectActions() {
     on(FrameCommand::kDefaultFolder, [this] { OnDefaultFolder(); });
     on(FrameCommand::kContactsFolder, [this] { OnContactsFolder(); });
     on(FrameCommand::kArchiveThreads, [this] { OnArchiveThreads(); });
+    on(FrameCommand::kIdleNotice, [this] { OnIdleNotice(); });
     on(FrameCommand::kHelpTopics, [this] { OnHelpTopics(); });
     on(FrameCommand::kAbout, [this] { OnAbout(); });
     on(FrameCommand::kContextHelp, [] { QWhatsThis::enterWhatsThisMode(); });
@@ -297,6 +301,7 @@ void CMainFrame::CreateMenus() {
     options->addAction(Action(FrameCommand::kDefaultFolder));
     options->addAction(Action(FrameCommand::kContactsFolder));
     options->addAction(Action(FrameCommand::kArchiveThreads));
+    options->addAction(Action(FrameCommand::kIdleNotice));
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(Action(FrameCommand::kHelpTopics));
@@ -572,6 +577,12 @@ void CMainFrame::OnContactsFolder() {
 void CMainFrame::OnArchiveThreads() {
     ModalDialogScope modal;
     CArchiveThreadsDialog dialog(this);
+    dialog.exec();
+}
+
+void CMainFrame::OnIdleNotice() {
+    ModalDialogScope modal;
+    CIdleNoticeDialog dialog(this);
     dialog.exec();
 }
 

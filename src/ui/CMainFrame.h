@@ -57,6 +57,7 @@ class CMainFrame : public QMainWindow {
         kDefaultFolder,
         kContactsFolder,
         kArchiveThreads,
+        kIdleNotice,
         kHelpTopics,
         kAbout,
         kContextHelp,
@@ -132,6 +133,7 @@ class CMainFrame : public QMainWindow {
     void OnDefaultFolder();
     void OnContactsFolder();
     void OnArchiveThreads();
+    void OnIdleNotice();
 
     TaskList& m_tasks;
     const Options m_options;
