@@ -62,10 +62,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(HandOverRecordDecode, RefusesWhatNoSenderWrites) {
     QString argument = QStringLiteral("kept");
-    // Wrong sizes.
-    EXPECT_FALSE(HandOverRecord::Decode(QByteArray(), argument));
-    EXPECT_FALSE(HandOverRecord::Decode(QByteArray(518, '\0'), argument));
-    EXPECT_FALSE(HandOverRecord::Decode(QByteArray(522, '\0'), argument));
+    for (const int wrongSize : {0, 518, 522}) {
+        EXPECT_FALSE(HandOverRecord::Decode(QByteArray(wrongSize, '\0'), argument)) << wrongSize;
+    }
     // 260 units without a terminator.
     QByteArray full(520, '\0');
     for (int i = 0; i < 520; i += 2) {

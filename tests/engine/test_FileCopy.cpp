@@ -59,13 +59,16 @@ class CopyRun : public ::testing::Test {
     QString Write(const QString& name, const QByteArray& bytes) const {
         return m_dir.Write("src/" + name, bytes);
     }
-    // The copy stage as the backup run does it: folders first, then the files.
+    // The copy stage as the backup run does it: folders first, then the files, then the
+    // folders' own times and modes.
     bool CopyFolder() const {
         EXPECT_TRUE(CreateFolderPath(Target()));
         FileList list;
         ListFolder(Source(), list, kListFolders | kListFiles, true, true);
         MakeListedFolders(Source(), list, Target());
-        return CopyFileList(Source(), list, Target(), StopSignal());
+        const bool copied = CopyFileList(Source(), list, Target(), StopSignal());
+        FinishListedFolders(Source(), list, Target());
+        return copied;
     }
 
     TempDir m_dir;
@@ -106,20 +109,12 @@ TEST_F(CopyRun, RerunLeavesMatchingFoldersAloneAndCopiesWhatChanged) {
     for (const char* name : {"a/1.txt", "a/b/2.txt", "a/b/c/3.txt", "a/4.txt"}) {
         Write(name, name);
     }
-    const auto run = [&] {
-        FileList list;
-        ListFolder(Source(), list, kListFolders | kListFiles, true, true);
-        MakeListedFolders(Source(), list, Target());
-        EXPECT_TRUE(CopyFileList(Source(), list, Target(), StopSignal()));
-        FinishListedFolders(Source(), list, Target());
-    };
-    ASSERT_TRUE(CreateFolderPath(Target()));
-    run();
+    ASSERT_TRUE(CopyFolder());
     const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     ASSERT_GE(::inotify_add_watch(watch, FileNameToBytes(Target("a/b")).constData(), IN_ATTRIB), 0);
     Write("a/1.txt", "changed 1");
     Write("a/4.txt", "changed 4");
-    run();
+    EXPECT_TRUE(CopyFolder());
     char event[4096];
     EXPECT_EQ(::read(watch, event, sizeof event), -1);
     ::close(watch);

@@ -103,38 +103,40 @@ TEST(ListFolder, AppendsToTheListAndIgnoresWhatIsNoFolder) {
 const QByteArray kSignature = "Signature: 8a477f597d28d172789f06886806bc55";
 
 // Only a regular CACHEDIR.TAG that starts with the exact signature marks a cache folder.
-class CacheFolder : public ::testing::TestWithParam<std::pair<QByteArray, bool>> {};
+// A restore or compare walks the stored copy as it lies, quietly: the cache rule describes
+// what a backup leaves out, and a temporary left by a killed run is no part of the copy.
+struct CacheCase {
+    QByteArray tag;
+    int what;
+    bool tagOnly;
+    size_t entries;  // the tag, sub/blob.bin, sub, the temporary, the folder
+};
+
+class CacheFolder : public ::testing::TestWithParam<CacheCase> {};
 
 TEST_P(CacheFolder, KeepsOnlyItsValidTag) {
     TempDir dir;
     LogCapture log;
-    dir.Write("root/cache/CACHEDIR.TAG", GetParam().first);
+    dir.Write("root/cache/CACHEDIR.TAG", GetParam().tag);
     dir.Write("root/cache/sub/blob.bin", "b");
+    dir.Write("root/cache/.blob.bin.corvane-Ab3dE9", "cut off by a kill");
     const QString cache = dir.File("root/cache");
     const FileList tagOnly = {{cache + "/CACHEDIR.TAG", kListFile}, {cache, kListFolder}};
-    EXPECT_EQ(Walk(dir.File("root")) == tagOnly, GetParam().second);
-    EXPECT_EQ(log.Texts().contains("  Cache folder " + cache + ": only its CACHEDIR.TAG is saved"),
-              GetParam().second);
+    const FileList list = Walk(dir.File("root"), GetParam().what);
+    EXPECT_EQ(list == tagOnly, GetParam().tagOnly);
+    EXPECT_EQ(list.size(), GetParam().entries);
+    EXPECT_EQ(log.Texts(), GetParam().tagOnly ? QStringList{"  Cache folder " + cache +
+                                                            ": only its CACHEDIR.TAG is saved"}
+                                              : QStringList());
 }
 
 INSTANTIATE_TEST_SUITE_P(Signatures, CacheFolder,
-                         ::testing::Values(std::pair{kSignature + "\n# x", true},
-                                           std::pair{kSignature, true},
-                                           std::pair{kSignature.chopped(1), false},
-                                           std::pair{"s" + kSignature.mid(1), false}));
-
-// A restore or compare walks the stored copy as it lies: the cache rule describes what a
-// backup leaves out, and its line would mislead there; a temporary left by a killed run
-// is no part of the copy.
-TEST(CacheFolder, StoredCopyIsWalkedWholeAndQuietly) {
-    TempDir dir;
-    LogCapture log;
-    dir.Write("root/cache/CACHEDIR.TAG", kSignature);
-    dir.Write("root/cache/blob.bin", "b");
-    dir.Write("root/cache/.blob.bin.corvane-Ab3dE9", "cut off by a kill");
-    EXPECT_EQ(Walk(dir.File("root"), kBoth | kListStoredCopy).size(), 3u);
-    EXPECT_TRUE(log.Texts().isEmpty());
-}
+                         ::testing::Values(CacheCase{kSignature + "\n# x", kBoth, true, 2},
+                                           CacheCase{kSignature, kBoth, true, 2},
+                                           CacheCase{kSignature.chopped(1), kBoth, false, 5},
+                                           CacheCase{"s" + kSignature.mid(1), kBoth, false, 5},
+                                           CacheCase{kSignature, kBoth | kListStoredCopy, false,
+                                                     4}));
 
 // What a folder holds decides its kind and FolderHasVisibleEntries alike: anything but
 // FIFOs and sockets counts, dot-entries and links (even dangling ones) included.

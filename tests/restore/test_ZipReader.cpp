@@ -47,9 +47,6 @@ ToolResult RunIn(const QString& folder, const QString& program, const QStringLis
         "/bin/sh",
         QStringList{"-c", "cd \"$1\" && shift && exec \"$0\" \"$@\"", program, folder} + arguments);
 }
-ToolResult ZipIn(const QString& folder, const QStringList& arguments) {
-    return RunIn(folder, "zip", arguments);
-}
 
 // Writes dir/name with a Python script that gets its path as argv[1] (and `more` after
 // it); answers the path, empty when the script failed.
@@ -114,7 +111,7 @@ QString MakeSampleArchive(const TempDir& dir, const MakerCase& how, time_t sourc
     if (*how.password != '\0') {
         arguments << "-P" << how.password;
     }
-    const ToolResult zip = ZipIn(source, arguments << archive << "docs");
+    const ToolResult zip = RunIn(source, "zip", arguments << archive << "docs");
     EXPECT_EQ(zip.exitCode, 0) << zip.output.toStdString();
     return zip.exitCode == 0 ? archive : QString();
 }
@@ -202,8 +199,8 @@ TEST_P(ZipReaderFailureTest, LeavesTheLiveFileByteIdentical) {
               QByteArray("precious live data, line after line\n").repeated(5000));
     const QString archive = dir.File("backup.zip");
     if (c.maker == Maker::kZip) {
-        const ToolResult zip =
-            ZipIn(dir.File("src"), {"-q", "-P", c.archivePassword, archive, "docs/data.txt"});
+        const ToolResult zip = RunIn(dir.File("src"), "zip",
+                                     {"-q", "-P", c.archivePassword, archive, "docs/data.txt"});
         ASSERT_EQ(zip.exitCode, 0) << zip.output.toStdString();
     } else {
         ArchiveList list;
