@@ -20,6 +20,7 @@
 #include "log/Log.h"
 #include "platform/DataFolder.h"
 #include "restore/FtpTaskFinder.h"
+#include "sources/WellKnownSources.h"
 
 namespace corvane {
 namespace {
@@ -36,6 +37,8 @@ const char kUsage[] =
     "                 \"item: TEXT\" lines, indented by two blanks per level.\n"
     "  list --names   Print the task names, one per line (for scripts and shell\n"
     "                 completion).\n"
+    "  list --well-known\n"
+    "                 Print the names --well-known takes, one per line.\n"
     "  show NAME      Print the fields of the task NAME (the first task whose name\n"
     "                 matches without regard to case) as key=value lines; passwords\n"
     "                 are shown as ***.\n"
@@ -311,10 +314,18 @@ int TaskListCommand(const QString& command, const QString& dataFolder, const QSt
     if (command != QLatin1String("list") && !takesName) {
         return UsageError(err, "unknown command");
     }
+    if (!takesName && args == QStringList{QStringLiteral("--well-known")}) {
+        QStringList nodes;
+        for (const WellKnownSource& source : WellKnownSources()) {
+            nodes << QString::fromUtf8(source.node);
+        }
+        PrintLines(out, nodes);
+        return kExitOk;
+    }
     const bool namesOnly = !takesName && args == QStringList{QStringLiteral("--names")};
     if (args.size() != (takesName ? 1 : 0) && !namesOnly) {
         return UsageError(err, takesName ? "the command needs one task name"
-                                         : "list takes no arguments but --names");
+                                         : "list takes no arguments but --names or --well-known");
     }
     return RunOnTaskSession(dataFolder, command == QLatin1String("delete"), out, err,
                             [&](TaskSession& session) {
