@@ -53,7 +53,6 @@ class TestLabelProgressCtrl : public QObject {
         QTest::addColumn<int>("position");
         QTest::addColumn<int>("filled");  // of 200 columns
         QTest::newRow("half") << 0 << 100 << 50 << 100;
-        QTest::newRow("thirds truncate") << 0 << 3 << 1 << 66;
         QTest::newRow("end of the widest range") << 0 << 65535 << 65535 << 200;
     }
     void fill() {

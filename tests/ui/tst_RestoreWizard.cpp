@@ -154,41 +154,6 @@ class TestRestoreWizard : public QObject {
         }
     }
 
-    void wizardReadsTheTaskChosenInAnFtpFolder() {
-        test::FtpTestServer server;
-        QString why;
-        QVERIFY2(server.Start(&why), qPrintable(why));
-        QVERIFY(QDir().mkpath(server.Home() + "/backups"));
-        SaveTask(server.Home() + "/backups/Docs.tsk", "Docs",
-                 {MakePathItem("/home/ann/Docs/", kItemFolder, "Docs")});
-        QString listed;
-        WhenTitled(m_watchers.get(), "New restore wizard, step 1/2", [&](QDialog* step) {
-            WhenTitled(m_watchers.get(), "Select FTP folder, where the data was stored",
-                       [&](QDialog* browser) {
-                           static_cast<CFtpFolderDialog*>(browser)->SetAddress(
-                               server.Address(), server.User(), server.Password(), 0);
-                           Child<QPushButton>(browser, "connectButton")->click();
-                           auto* tree = Child<QTreeWidget>(browser, "folderTree");
-                           tree->setCurrentItem(TopFolder(tree, "backups"));
-                           Child<QPushButton>(browser, "selectButton")->click();
-                       });
-            Child<QPushButton>(step, "browseFtpButton")->click();
-            auto* list = Child<QListWidget>(step, "tasksList");
-            list->setCurrentRow(0);
-            listed = list->currentItem() != nullptr ? list->currentItem()->text() : QString();
-            Child<QPushButton>(step, "nextButton")->click();
-        });
-        WhenTitled(m_watchers.get(), "New restore wizard, step 2/2",
-                   [](QDialog* step) { Child<QPushButton>(step, "nextButton")->click(); });
-        TaskRecord task;
-        QVERIFY(RunRestoreWizard(nullptr, task));
-        QCOMPARE(listed, QString("Task \"Docs\" in ftp://%1@127.0.0.1:%2/backups")
-                             .arg(server.User())
-                             .arg(server.Port()));
-        QCOMPARE(task.name, QString("Docs"));
-        QCOMPARE(task.items, std::vector{MakePathItem("/home/ann/Docs/", kItemFolder, "Docs")});
-    }
-
     void stepTwoRedirectsItemsAndNeverTakesSystemFolderSilently() {
         test::TempDir folder;
         test::TempDir target;
