@@ -103,6 +103,29 @@ TEST(DesktopNoticesTest, FailedRunsAreNoticedAndEveryResultListed) {
     }
 }
 
+// A run that finds nothing to do when the task last stored something more than the
+// default 7 days ago raises the idle notice.
+TEST(DesktopNoticesTest, NothingToDoLongAfterTheLastStoredFileIsNoticed) {
+    test::TempDir dir;
+    const NoticeBus bus(dir);
+    ASSERT_FALSE(bus.Address().isEmpty()) << "needs dbus-daemon and python3-dbus";
+    QProcessEnvironment env;
+    env.insert("DBUS_SESSION_BUS_ADDRESS", bus.Address());
+    const QString data = dir.File("data");
+    QDir().mkpath(dir.File("empty"));
+    ASSERT_EQ(
+        test::RunCli(data, {"new", "Idle", "--to", dir.File("dest"), dir.File("empty")}).status, 0);
+    const QRegularExpressionMatch oid =
+        QRegularExpression("taskOID=(\\d+)").match(test::RunCli(data, {"show", "Idle"}).out);
+    ASSERT_TRUE(oid.hasMatch());
+    ASSERT_TRUE(RecordLastResult(data, oid.captured(1).toInt(), RunResult::kDone,
+                                 QDateTime::currentDateTime().addDays(-8), nullptr));
+    EXPECT_EQ(test::RunProgram(data, {"run", "Idle"}, env).status, 0);
+    const QStringList notices = bus.Notices();
+    ASSERT_EQ(notices.size(), 1) << notices.join('\n').toStdString();
+    EXPECT_TRUE(notices.front().startsWith("Backup task 'Idle' found nothing to do\t"));
+}
+
 // Without a session bus a failed run ends at once: no bus is started or waited for.
 TEST(DesktopNoticesTest, NoBusMeansNoNoticeAndNoWait) {
     test::TempDir dir;

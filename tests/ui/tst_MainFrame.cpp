@@ -64,7 +64,8 @@ class TestMainFrame : public QObject {
             {Command::kAbout, "corvane::CAboutDialog"},
             {Command::kSoundSettings, "corvane::CSoundsDialog"},
             {Command::kDefaultFolder, "corvane::CDefaultFolderDialog"},
-            {Command::kArchiveThreads, "corvane::CArchiveThreadsDialog"}};
+            {Command::kArchiveThreads, "corvane::CArchiveThreadsDialog"},
+            {Command::kIdleNotice, "corvane::CIdleNoticeDialog"}};
         for (const auto& [command, className] : dialogs) {
             SeenDialog seen;
             AnswerNextDialog(m_watchers.get(), seen);
