@@ -84,7 +84,7 @@ void HeadlessQueue::AskForUnreadPasswords(std::vector<int> indices) {
     }
     for (int index : indices) {
         TaskRecord* task = index >= 0 && index < tasks.TaskCount() ? tasks.TaskAt(index) : nullptr;
-        for (PasswordField field : kPasswordFields) {
+        for (TaskPasswordField field : kPasswordFields) {
             if (task == nullptr ||
                 (task->unreadPasswords & PasswordsARunNeeds(*task) & field) == 0) {
                 continue;

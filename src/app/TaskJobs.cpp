@@ -16,7 +16,7 @@ namespace {
 bool PasswordsAtHand(const TaskList& tasks, int taskIndex) {
     const TaskRecord* task =
         taskIndex >= 0 && taskIndex < tasks.TaskCount() ? tasks.TaskAt(taskIndex) : nullptr;
-    for (PasswordField field : kPasswordFields) {
+    for (TaskPasswordField field : kPasswordFields) {
         if (task != nullptr && (task->unreadPasswords & PasswordsARunNeeds(*task) & field) != 0) {
             Log("  Error: cannot run task %s: its %s password is in the keyring, which is locked "
                 "or not available",

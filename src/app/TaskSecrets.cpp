@@ -8,12 +8,12 @@
 namespace corvane {
 namespace {
 
-SecretKey KeyOf(const QString& listPath, const TaskRecord& task, PasswordField field) {
+SecretKey KeyOf(const QString& listPath, const TaskRecord& task, TaskPasswordField field) {
     return {listPath, task.oid, task.name, PasswordFieldName(field)};
 }
 
 // A password left where it is: unread and not changed since, or typed for this command.
-bool LeftAlone(const TaskRecord& task, PasswordField field,
+bool LeftAlone(const TaskRecord& task, TaskPasswordField field,
                const std::vector<TypedPassword>& typed) {
     const QString& value = TaskPassword(task, field);
     if ((task.unreadPasswords & field) != 0 && value.isEmpty()) {
@@ -29,7 +29,7 @@ bool LeftAlone(const TaskRecord& task, PasswordField field,
 
 }  // namespace
 
-QString PasswordFieldName(PasswordField field) {
+QString PasswordFieldName(TaskPasswordField field) {
     switch (field) {
         case kPasswordDestination:
             return QStringLiteral("destination");
@@ -53,7 +53,7 @@ void ReadKeyringPasswords(TaskList& tasks, const QString& listPath,
         if (kept == inKeyring.end()) {
             continue;
         }
-        for (PasswordField field : kPasswordFields) {
+        for (TaskPasswordField field : kPasswordFields) {
             if ((kept->second & field) == 0) {
                 continue;
             }
@@ -82,7 +82,7 @@ KeyringPasswords KeepPasswordsInKeyring(const TaskList& tasks, const QString& li
         if (task == nullptr) {
             continue;
         }
-        for (PasswordField field : kPasswordFields) {
+        for (TaskPasswordField field : kPasswordFields) {
             const QString& value = TaskPassword(*task, field);
             bool kept = LeftAlone(*task, field, typed);
             if (!kept && !value.isEmpty() && store.IsAvailable()) {

@@ -16,12 +16,12 @@ namespace corvane {
 // A password typed on the terminal for the runs of one command: used, never saved.
 struct TypedPassword {
     qint32 oid = 0;
-    PasswordField field = kPasswordArchive;
+    TaskPasswordField field = kPasswordArchive;
     QString value;
 };
 
 // What the field is called on the terminal and in the keyring ("archive").
-QString PasswordFieldName(PasswordField field);
+QString PasswordFieldName(TaskPasswordField field);
 
 // Fills the passwords `inKeyring` names. One that cannot be read (a locked keyring
 // that stays locked, no service) leaves its field empty and sets its bit in the task's

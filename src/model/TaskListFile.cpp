@@ -100,7 +100,7 @@ void WriteTask(PropertyStore& store, const QString& s, const TaskRecord& task, q
     auto text = [&](const char* key, const QString& value) {
         store.SetText(s, QString::fromLatin1(key), value);
     };
-    auto password = [&](const char* key, PasswordField field) {
+    auto password = [&](const char* key, TaskPasswordField field) {
         if ((inKeyring & field) == 0) {
             text(key, TaskPassword(task, field));
         }

@@ -14,7 +14,7 @@ namespace corvane {
 
 inline constexpr char kTaskListFileName[] = "CorvTasks.bin";
 
-// Task OID -> the PasswordField bits of the passwords the keyring holds for it. A task
+// Task OID -> the TaskPasswordField bits of the passwords the keyring holds for it. A task
 // with bits carries the marker "PassInKeyring" and none of those password keys; tasks
 // saved without bits look as they always did.
 using KeyringPasswords = std::map<qint32, qint32>;

@@ -32,7 +32,7 @@ SourceItem MakeAllContactsItem() {
     return item;
 }
 
-const QString& TaskPassword(const TaskRecord& task, PasswordField field) {
+const QString& TaskPassword(const TaskRecord& task, TaskPasswordField field) {
     switch (field) {
         case kPasswordDestination:
             return task.destination.password;
@@ -44,7 +44,7 @@ const QString& TaskPassword(const TaskRecord& task, PasswordField field) {
     return task.schedulerPassword;
 }
 
-QString& TaskPassword(TaskRecord& task, PasswordField field) {
+QString& TaskPassword(TaskRecord& task, TaskPasswordField field) {
     return const_cast<QString&>(TaskPassword(std::as_const(task), field));
 }
 

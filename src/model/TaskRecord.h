@@ -21,13 +21,13 @@ enum DestinationType : qint32 { kDestFolder = 1, kDestFtp = 2 };
 enum ArchiveCipher : qint32 { kCipherTraditional = 0, kCipherAes256 = 1 };
 // The passwords of a task, one bit each, as the task list marks those kept in the
 // keyring.
-enum PasswordField : qint32 {
+enum TaskPasswordField : qint32 {
     kPasswordDestination = 1,
     kPasswordArchive = 2,
     kPasswordScheduler = 4,
 };
-inline constexpr PasswordField kPasswordFields[] = {kPasswordDestination, kPasswordArchive,
-                                                    kPasswordScheduler};
+inline constexpr TaskPasswordField kPasswordFields[] = {kPasswordDestination, kPasswordArchive,
+                                                        kPasswordScheduler};
 enum ScheduleMode : qint32 {
     kScheduleNone = 0,
     kScheduleDaily = 1,
@@ -118,7 +118,7 @@ struct TaskRecord {
     CalendarTime scheduleStart;   // "RecurTimeLo"/"RecurTimeHi"
     QString schedulerAccount;     // "destDataSeg"
     QString schedulerPassword;    // "destDataOffset"
-    // Not stored: PasswordField bits whose passwords are in the keyring but could not be
+    // Not stored: TaskPasswordField bits whose passwords are in the keyring but could not be
     // read (locked, or no service); those fields are empty until someone supplies them.
     qint32 unreadPasswords = 0;
 
@@ -126,8 +126,8 @@ struct TaskRecord {
 };
 
 // The password field `field` names.
-QString& TaskPassword(TaskRecord& task, PasswordField field);
-const QString& TaskPassword(const TaskRecord& task, PasswordField field);
+QString& TaskPassword(TaskRecord& task, TaskPasswordField field);
+const QString& TaskPassword(const TaskRecord& task, TaskPasswordField field);
 
 // The passwords a backup run of the task uses: the destination's for a remote one, the
 // archive's for a ZIP archive.
