@@ -75,6 +75,31 @@ bool HeadlessQueue::Resolve(const QStringList& names, std::vector<int>& indices)
     return ok;
 }
 
+void HeadlessQueue::AskForUnreadPasswords(std::vector<int> indices) {
+    TaskList& tasks = m_session.tasks;
+    if (indices.empty()) {
+        for (int i = 0; i < tasks.TaskCount(); ++i) {
+            indices.push_back(i);
+        }
+    }
+    for (int index : indices) {
+        TaskRecord* task = index >= 0 && index < tasks.TaskCount() ? tasks.TaskAt(index) : nullptr;
+        for (TaskPasswordField field : kPasswordFields) {
+            if (task == nullptr ||
+                (task->unreadPasswords & PasswordsARunNeeds(*task) & field) == 0) {
+                continue;
+            }
+            const std::optional<QString> typed = m_console.AskHidden(
+                QStringLiteral("Password for %1 (%2): ").arg(task->name, PasswordFieldName(field)));
+            if (typed && !typed->isEmpty()) {
+                TaskPassword(*task, field) = *typed;
+                task->unreadPasswords &= ~field;
+                m_session.load.typedPasswords.push_back({task->oid, field, *typed});
+            }
+        }
+    }
+}
+
 void HeadlessQueue::Wait() {
     if (!m_queue.IsRunning()) {
         return;

@@ -65,6 +65,12 @@ class HeadlessQueue {
     // The slot of every name; reports the unknown ones on the error stream.
     [[nodiscard]] bool Resolve(const QStringList& names, std::vector<int>& indices) const;
 
+    // For each task slot in `indices` (-1 and empty slots skipped; empty: every task),
+    // asks on the terminal for each password its run needs that the keyring did not
+    // give. One typed serves this command's runs and is never saved; without a
+    // terminal the run fails on its own.
+    void AskForUnreadPasswords(std::vector<int> indices);
+
     // Runs the event loop until the queue is idle.
     void Wait();
 

@@ -138,6 +138,7 @@ int RunTasksHeadless(const QString& dataFolder, const QStringList& names, bool a
     if (!run.Resolve(pending, indices)) {
         return kExitUsage;
     }
+    run.AskForUnreadPasswords(all ? std::vector<int>() : indices);
     InstanceChannel channel(InstanceChannel::Owner::kCommandLine);
     ServeHandOvers(channel, run, dataFolder);
     if (all) {

@@ -33,13 +33,19 @@ QString GroupListPath(const QString& dataFolder) {
     return dataFolder + QLatin1Char('/') + QLatin1String(kGroupListFileName);
 }
 
-TaskFilesLoad LoadTasksAndTree(TaskList& tasks, TaskTree& tree, const QString& dataFolder) {
+TaskFilesLoad LoadTasksAndTree(TaskList& tasks, TaskTree& tree, const QString& dataFolder,
+                               KeyringRead keyring) {
     TaskFilesLoad result;
     // The tasks of a data folder are the user's own: deleting one also removes its job
     // from the system scheduler.
     tasks.SetScheduleRemover(UnscheduleTask);
     const QString taskPath = TaskListPath(dataFolder);
-    result.taskListError = CannotRead("task list", taskPath, LoadTaskList(tasks, taskPath));
+    KeyringPasswords inKeyring;
+    result.taskListError =
+        CannotRead("task list", taskPath, LoadTaskList(tasks, taskPath, &inKeyring));
+    if (keyring != KeyringRead::kSkip) {
+        ReadKeyringPasswords(tasks, taskPath, inKeyring, keyring == KeyringRead::kPrompt);
+    }
     std::vector<GroupListEntry> entries;
     const QString groupPath = GroupListPath(dataFolder);
     const FileLoad groups = LoadGroupListFile(groupPath, entries);
@@ -63,7 +69,10 @@ bool SaveTasksAndTree(const TaskList& tasks, const TaskTree& tree, const QString
     if (!which.taskList) {
         return true;
     }
-    if (SaveTaskList(tasks, TaskListPath(dataFolder), &reason)) {
+    const QString taskPath = TaskListPath(dataFolder);
+    const KeyringPasswords inKeyring =
+        KeepPasswordsInKeyring(tasks, taskPath, which.typedPasswords);
+    if (SaveTaskList(tasks, taskPath, &reason, inKeyring)) {
         return true;
     }
     if (problems != nullptr) {

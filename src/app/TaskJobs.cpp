@@ -2,16 +2,38 @@
 
 #include "app/Estimate.h"
 #include "app/RunEndReport.h"
+#include "app/TaskSecrets.h"
 #include "engine/BackupRun.h"
 #include "engine/StoredFiles.h"
+#include "log/Log.h"
 #include "restore/RestoreRun.h"
 
 namespace corvane {
+namespace {
+
+// A password kept in the keyring that could not be read fails the run: never a run
+// with an empty password in its place.
+bool PasswordsAtHand(const TaskList& tasks, int taskIndex) {
+    const TaskRecord* task =
+        taskIndex >= 0 && taskIndex < tasks.TaskCount() ? tasks.TaskAt(taskIndex) : nullptr;
+    for (TaskPasswordField field : kPasswordFields) {
+        if (task != nullptr && (task->unreadPasswords & PasswordsARunNeeds(*task) & field) != 0) {
+            Log("  Error: cannot run task %s: its %s password is in the keyring, which is locked "
+                "or not available",
+                qUtf8Printable(task->name), qUtf8Printable(PasswordFieldName(field)));
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
 
 void SetTaskJobs(RunQueue& queue, TaskList& tasks, const QString& dataFolder) {
     queue.SetBackupJob([&tasks, dataFolder](int taskIndex, RunContext& context) {
         const StoredFileCount stored;
-        const bool succeeded = RunBackup(tasks, taskIndex, context.Stop());
+        const bool succeeded =
+            PasswordsAtHand(tasks, taskIndex) && RunBackup(tasks, taskIndex, context.Stop());
         const TaskRecord* task =
             taskIndex >= 0 && taskIndex < tasks.TaskCount() ? tasks.TaskAt(taskIndex) : nullptr;
         if (task != nullptr) {
@@ -21,7 +43,8 @@ void SetTaskJobs(RunQueue& queue, TaskList& tasks, const QString& dataFolder) {
         return succeeded;
     });
     queue.SetRestoreJob([&tasks](int taskIndex, RunContext& context) {
-        return RunRestore(tasks, taskIndex, context, context.Stop());
+        return PasswordsAtHand(tasks, taskIndex) &&
+               RunRestore(tasks, taskIndex, context, context.Stop());
     });
 }
 

@@ -25,7 +25,7 @@ bool TaskSession::Save(std::FILE* err) const {
 }
 
 bool CheckTaskFiles(const QString& dataFolder, std::FILE* err) {
-    const TaskSession session(dataFolder);
+    const TaskSession session(dataFolder, KeyringRead::kSkip);
     if (session.load.TaskListDamaged()) {
         std::fprintf(err, "Error: %s\n", qUtf8Printable(session.load.taskListError));
         return false;

@@ -13,8 +13,10 @@
 namespace corvane {
 
 struct TaskSession {
-    explicit TaskSession(const QString& folder)
-        : dataFolder(folder), tree(tasks), load(LoadTasksAndTree(tasks, tree, dataFolder)) {}
+    explicit TaskSession(const QString& folder, KeyringRead keyring = KeyringRead::kNoPrompt)
+        : dataFolder(folder),
+          tree(tasks),
+          load(LoadTasksAndTree(tasks, tree, dataFolder, keyring)) {}
 
     // Saves both files, but never over a file the load found damaged; false (with the
     // reasons on `err`) when the task list was not written.

@@ -1,6 +1,9 @@
 #include "app/TerminalConsole.h"
 
+#include <termios.h>
 #include <unistd.h>
+
+#include <string>
 
 namespace corvane {
 
@@ -59,6 +62,35 @@ void TerminalConsole::SetRange(int lower, int upper) {
 void TerminalConsole::SetPosition(int position) {
     m_progress.SetPosition(position);
     DrawProgress();
+}
+
+std::optional<QString> TerminalConsole::AskHidden(const QString& prompt) {
+    if (::isatty(STDIN_FILENO) != 1) {
+        return std::nullopt;
+    }
+    EraseProgress();
+    std::fprintf(m_err, "%s", qUtf8Printable(prompt));
+    std::fflush(m_err);
+    termios saved{};
+    const bool quiet = ::tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (quiet) {
+        termios silent = saved;
+        silent.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        silent.c_lflag |= ECHONL;
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &silent);
+    }
+    std::string line;
+    int c = 0;
+    while ((c = std::fgetc(stdin)) != EOF && c != '\n') {
+        line.push_back(static_cast<char>(c));
+    }
+    if (quiet) {
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    }
+    if (c == EOF && line.empty()) {
+        return std::nullopt;
+    }
+    return QString::fromStdString(line);
 }
 
 void TerminalConsole::Hide() {

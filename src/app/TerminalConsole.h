@@ -6,7 +6,9 @@
 // redrawn in place. Main thread only: the worker reaches it through the queued
 // adapters of the log layer.
 
+#include <QString>
 #include <cstdio>
+#include <optional>
 
 #include "log/LogTarget.h"
 #include "log/ProgressModel.h"
@@ -28,6 +30,10 @@ class TerminalConsole : public LogTarget, public ProgressTarget {
     void SetRange(int lower, int upper) override;
     void SetPosition(int position) override;
     void Hide() override;
+
+    // Shows `prompt` on the error stream and reads one line from standard input with
+    // the echo off. Nothing when standard input is no terminal or the input ends.
+    std::optional<QString> AskHidden(const QString& prompt);
 
   private:
     void EraseProgress();

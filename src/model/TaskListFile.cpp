@@ -15,8 +15,8 @@ bool OneOf(qint32 value, std::initializer_list<qint32> allowed) {
     return std::find(allowed.begin(), allowed.end(), value) != allowed.end();
 }
 
-std::unique_ptr<TaskRecord> ReadTask(const PropertyStore& store, const QString& s,
-                                     TaskList& tasks) {
+std::unique_ptr<TaskRecord> ReadTask(const PropertyStore& store, const QString& s, TaskList& tasks,
+                                     KeyringPasswords* inKeyring) {
     auto task = std::make_unique<TaskRecord>();
     auto has = [&](const char* key) { return store.HasText(s, QString::fromLatin1(key)); };
     auto number = [&](const char* key) { return store.ReadNumber(s, QString::fromLatin1(key), 0); };
@@ -83,17 +83,27 @@ std::unique_ptr<TaskRecord> ReadTask(const PropertyStore& store, const QString& 
         text("destDataSeg", task->schedulerAccount);
         text("destDataOffset", task->schedulerPassword);
     }
+    const qint32 kept =
+        number("PassInKeyring") & (kPasswordDestination | kPasswordArchive | kPasswordScheduler);
+    if (inKeyring != nullptr && kept != 0) {
+        (*inKeyring)[task->oid] = kept;
+    }
     ReadSourceItems(store, s, *task);
     ReadHistory(store, s, *task);
     return task;
 }
 
-void WriteTask(PropertyStore& store, const QString& s, const TaskRecord& task) {
+void WriteTask(PropertyStore& store, const QString& s, const TaskRecord& task, qint32 inKeyring) {
     auto number = [&](const char* key, qint32 value) {
         store.SetNumber(s, QString::fromLatin1(key), value);
     };
     auto text = [&](const char* key, const QString& value) {
         store.SetText(s, QString::fromLatin1(key), value);
+    };
+    auto password = [&](const char* key, TaskPasswordField field) {
+        if ((inKeyring & field) == 0) {
+            text(key, TaskPassword(task, field));
+        }
     };
     text("taskName", task.name);
     number("taskType", task.taskType);
@@ -104,7 +114,7 @@ void WriteTask(PropertyStore& store, const QString& s, const TaskRecord& task) {
     number("useXPBurn", task.destination.useXPBurn ? 1 : 0);
     number("FTPPort", task.destination.ftpPort);
     text("destArea", task.destination.userName);
-    text("destBurn", task.destination.password);
+    password("destBurn", kPasswordDestination);
     // Only remote destinations beyond plain FTP have these; other tasks store none.
     for (const auto& [key, value] : {std::pair{"destCertPin", &task.destination.certificatePin},
                                      std::pair{"destServiceUrl", &task.destination.serviceUrl},
@@ -115,7 +125,7 @@ void WriteTask(PropertyStore& store, const QString& s, const TaskRecord& task) {
     }
     text("archiveName", task.archiveName);
     number("archiveCmpVal", task.compressionLevel);
-    text("archBurn", task.archivePassword);
+    password("archBurn", kPasswordArchive);
     number("archCipher", task.archiveCipher);
     text("InclFilter", task.includeFilter);
     text("ExclFilter", task.excludeFilter);
@@ -129,7 +139,10 @@ void WriteTask(PropertyStore& store, const QString& s, const TaskRecord& task) {
         number("RecurDayNmb", task.scheduleDay);
         WriteTimePair(store, s, QStringLiteral("RecurTime"), task.scheduleStart);
         text("destDataSeg", task.schedulerAccount);
-        text("destDataOffset", task.schedulerPassword);
+        password("destDataOffset", kPasswordScheduler);
+    }
+    if (inKeyring != 0) {
+        number("PassInKeyring", inKeyring);
     }
     WriteSourceItems(store, s, task);
     WriteHistory(store, s, task);
@@ -137,7 +150,7 @@ void WriteTask(PropertyStore& store, const QString& s, const TaskRecord& task) {
 
 }  // namespace
 
-FileLoad LoadTaskList(TaskList& tasks, const QString& path) {
+FileLoad LoadTaskList(TaskList& tasks, const QString& path, KeyringPasswords* inKeyring) {
     PropertyStore store;
     if (!store.LoadXml(path)) {
         return store.LastLoad();
@@ -153,18 +166,21 @@ FileLoad LoadTaskList(TaskList& tasks, const QString& path) {
         store.NumberedSections(QStringLiteral("Task"), static_cast<qint64>(count) - 1);
     const qint64 total = present.empty() ? 0 : present.back() + 1;
     for (qint64 k = 0; k < total; ++k) {
-        tasks.Append(ReadTask(store, QStringLiteral("Task%1").arg(k), tasks));
+        tasks.Append(ReadTask(store, QStringLiteral("Task%1").arg(k), tasks, inKeyring));
     }
     return store.LastLoad();
 }
 
-bool SaveTaskList(const TaskList& tasks, const QString& path, QString* error) {
+bool SaveTaskList(const TaskList& tasks, const QString& path, QString* error,
+                  const KeyringPasswords& inKeyring) {
     PropertyStore store;
     store.SetNumber(kMain, QStringLiteral("TasksCount"), tasks.LiveTaskCount());
     qint64 number = 0;
     for (int i = 0; i < tasks.TaskCount(); ++i) {
         if (const TaskRecord* task = tasks.TaskAt(i)) {
-            WriteTask(store, QStringLiteral("Task%1").arg(number++), *task);
+            const auto kept = inKeyring.find(task->oid);
+            WriteTask(store, QStringLiteral("Task%1").arg(number++), *task,
+                      kept == inKeyring.end() ? 0 : kept->second);
         }
     }
     if (store.SaveXml(QStringLiteral("TasksList"), path,

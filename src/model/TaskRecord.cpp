@@ -1,5 +1,7 @@
 #include "model/TaskRecord.h"
 
+#include <utility>
+
 namespace corvane {
 
 SourceItem MakePathItem(const QString& path, qint32 kind, const QString& nameInArchive) {
@@ -28,6 +30,27 @@ SourceItem MakeAllContactsItem() {
     SourceItem item;
     item.kind = kItemAllContacts;
     return item;
+}
+
+const QString& TaskPassword(const TaskRecord& task, TaskPasswordField field) {
+    switch (field) {
+        case kPasswordDestination:
+            return task.destination.password;
+        case kPasswordArchive:
+            return task.archivePassword;
+        case kPasswordScheduler:
+            break;
+    }
+    return task.schedulerPassword;
+}
+
+QString& TaskPassword(TaskRecord& task, TaskPasswordField field) {
+    return const_cast<QString&>(TaskPassword(std::as_const(task), field));
+}
+
+qint32 PasswordsARunNeeds(const TaskRecord& task) {
+    return (task.destination.type == kDestFtp ? kPasswordDestination : 0) |
+           (task.backupMode == kMethodZip ? kPasswordArchive : 0);
 }
 
 QString DescribeTask(const TaskRecord& task) {

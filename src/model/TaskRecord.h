@@ -19,6 +19,15 @@ enum DestinationType : qint32 { kDestFolder = 1, kDestFtp = 2 };
 // How the entries of a password-protected archive are encrypted: the traditional ZIP
 // cipher every tool opens, or AES-256 with authentication (the AE-2 layout).
 enum ArchiveCipher : qint32 { kCipherTraditional = 0, kCipherAes256 = 1 };
+// The passwords of a task, one bit each, as the task list marks those kept in the
+// keyring.
+enum TaskPasswordField : qint32 {
+    kPasswordDestination = 1,
+    kPasswordArchive = 2,
+    kPasswordScheduler = 4,
+};
+inline constexpr TaskPasswordField kPasswordFields[] = {kPasswordDestination, kPasswordArchive,
+                                                        kPasswordScheduler};
 enum ScheduleMode : qint32 {
     kScheduleNone = 0,
     kScheduleDaily = 1,
@@ -109,9 +118,20 @@ struct TaskRecord {
     CalendarTime scheduleStart;   // "RecurTimeLo"/"RecurTimeHi"
     QString schedulerAccount;     // "destDataSeg"
     QString schedulerPassword;    // "destDataOffset"
+    // Not stored: TaskPasswordField bits whose passwords are in the keyring but could not be
+    // read (locked, or no service); those fields are empty until someone supplies them.
+    qint32 unreadPasswords = 0;
 
     bool operator==(const TaskRecord&) const = default;
 };
+
+// The password field `field` names.
+QString& TaskPassword(TaskRecord& task, TaskPasswordField field);
+const QString& TaskPassword(const TaskRecord& task, TaskPasswordField field);
+
+// The passwords a backup run of the task uses: the destination's for a remote one, the
+// archive's for a ZIP archive.
+qint32 PasswordsARunNeeds(const TaskRecord& task);
 
 // The one-line texts of the task tree.
 QString DescribeTask(const TaskRecord& task);

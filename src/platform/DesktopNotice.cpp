@@ -2,25 +2,15 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QFileInfo>
 #include <QStringList>
 #include <QVariantMap>
+
+#include "platform/SessionBus.h"
 
 namespace corvane {
 namespace {
 
 const QString kService = QStringLiteral("org.freedesktop.Notifications");
-
-// Without an address and without the per-user bus socket there is no session bus. The
-// bus library would otherwise try to start one for an X display, which takes time and
-// leaves a bus behind.
-bool SessionBusExists() {
-    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) {
-        return true;
-    }
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    return !runtime.isEmpty() && QFileInfo(runtime + QStringLiteral("/bus")).exists();
-}
 
 }  // namespace
 

@@ -271,7 +271,8 @@ void CTarnisView::Impl::Init() {
 
     // The program checks the files before the window opens; a file damaged since then
     // is reported here and kept as it is.
-    m_load = LoadTasksAndTree(m_tasks, m_tree, m_dataFolder);
+    // The window may let the keyring's service ask the user to unlock it.
+    m_load = LoadTasksAndTree(m_tasks, m_tree, m_dataFolder, KeyringRead::kPrompt);
     for (const QString& error : {m_load.taskListError, m_load.groupListError}) {
         if (!error.isEmpty()) {
             Log("Error: %s", qUtf8Printable(error));

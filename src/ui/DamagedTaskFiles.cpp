@@ -30,7 +30,7 @@ bool AcceptDamagedTaskFiles(const QString& dataFolder) {
     {
         TaskList tasks;
         TaskTree tree(tasks);
-        load = LoadTasksAndTree(tasks, tree, dataFolder);
+        load = LoadTasksAndTree(tasks, tree, dataFolder, KeyringRead::kSkip);
     }
     if (!load.TaskListDamaged() && !load.GroupListDamaged()) {
         return true;
