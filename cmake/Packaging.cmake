@@ -34,12 +34,13 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${CORVANE_HOMEPAGE})
 # The runtime part of scripts/install-deps.sh: the libraries both programs link (Qt's
 # Gui target links the window to GLX and OpenGL itself), the Qt plugins the window
 # needs to open (platform) and to draw its icon (SVG), and dconf with the service that
-# writes settings keys back on restore.
+# writes settings keys back on restore, and libsecret for passwords kept in the keyring.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "libc6, libstdc++6, libgcc-s1, libqt6core6 (>= 6.2), libqt6gui6 (>= 6.2), \
 libqt6widgets6 (>= 6.2), libqt6network6 (>= 6.2), libqt6dbus6 (>= 6.2), \
 libqt6multimedia6 (>= 6.2), libqt6svg6 (>= 6.2), qt6-qpa-plugins, libcurl4, \
-libminizip1, zlib1g, libssl3, libglx0, libopengl0, libdconf1, libglib2.0-0, dconf-service")
+libminizip1, zlib1g, libssl3, libglx0, libopengl0, libdconf1, libglib2.0-0, dconf-service, \
+libsecret-1-0")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
