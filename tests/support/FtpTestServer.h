@@ -28,6 +28,7 @@ class FtpTestServer {
         bool passiveOnly = false;     // PORT and EPRT are refused
         QStringList readOnlyFolders;  // folders below Home() where writes fail
         bool listOnly = false;        // no MLSD/MLST: listings only through LIST
+        QString tlsCertificate;       // FTPS with this PEM (certificate and key)
     };
 
     FtpTestServer();
@@ -63,8 +64,12 @@ class FtpTestServer {
 
     // How many control connections clients have opened so far.
     int ConnectionCount() const;
+    // How many logins the server accepted so far.
+    int LoginCount() const;
 
   private:
+    int CountLogLines(const QByteArray& prefix) const;
+
     Options m_options;
     QTemporaryDir m_dir;
     std::unique_ptr<QProcess> m_process;
