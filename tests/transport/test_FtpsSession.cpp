@@ -2,10 +2,9 @@
 // certificate: such a certificate passes only by its pinned fingerprint, checked before
 // the password is sent.
 
-#include <QTemporaryDir>
-
 #include "model/FileName.h"
 #include "support/FtpServerTest.h"
+#include "support/TlsTestCertificate.h"
 #include "support/Tools.h"
 #include "transport/FtpSession.h"
 
@@ -13,33 +12,10 @@ namespace corvane {
 namespace {
 
 using test::FtpTestServer;
-using test::RunTool;
-
-// A self-signed certificate for 127.0.0.1, made once for the test program, with its key
-// in the same PEM file.
-const QString& CertificateFile() {
-    static QTemporaryDir dir;
-    static const QString file = dir.path() + "/server.pem";
-    static const bool made =
-        RunTool("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
-                            "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout",
-                            file, "-out", file})
-            .exitCode == 0;
-    EXPECT_TRUE(made);
-    return file;
-}
-
-// The fingerprint as `openssl x509 -noout -fingerprint -sha256` prints it, "AB:CD:...".
-QString PrintedFingerprint() {
-    const QString line =
-        RunTool("openssl", {"x509", "-noout", "-fingerprint", "-sha256", "-in", CertificateFile()})
-            .output.trimmed();
-    return line.section('=', 1);
-}
 
 FtpTestServer::Options TlsOptions() {
     FtpTestServer::Options options;
-    options.tlsCertificate = CertificateFile();
+    options.tlsCertificate = test::TlsTestCertificate();
     return options;
 }
 
@@ -56,7 +32,7 @@ class FtpsSessionTest : public test::FtpServerTest {
 };
 
 TEST_F(FtpsSessionTest, SelfSignedCertificatePassesOnlyByItsPinBeforeThePasswordIsSent) {
-    const QString printed = PrintedFingerprint();
+    const QString printed = test::TlsTestFingerprint();
     ASSERT_EQ(printed.size(), 95) << printed.toStdString();
     QString wrong = printed;
     wrong[0] = wrong[0] == 'A' ? 'B' : 'A';
