@@ -65,6 +65,8 @@ bool ParsePort(const QString& text, int& port) {
     return ok && port >= 1 && port <= 65535;
 }
 
+const qsizetype kFingerprintDigits = 64;
+
 bool Refuse(QString* whyNot, const char* reason) {
     if (whyNot) {
         *whyNot = QString::fromLatin1(reason);
@@ -213,6 +215,20 @@ FtpEndpoint FtpEndpointOfAddress(const FtpAddress& address) {
     endpoint.password = address.password;
     endpoint.folder = address.path.mid(1).replace(QLatin1Char('\\'), QLatin1Char('/'));
     return endpoint;
+}
+
+QByteArray NormalizedFingerprint(const QString& text) {
+    QString digits = text.mid(text.lastIndexOf(QLatin1Char('=')) + 1).trimmed().toUpper();
+    digits.remove(QLatin1Char(':'));
+    if (digits.size() != kFingerprintDigits) {
+        return {};
+    }
+    for (const QChar c : digits) {
+        if (!c.isDigit() && (c < QLatin1Char('A') || c > QLatin1Char('F'))) {
+            return {};
+        }
+    }
+    return digits.toLatin1();
 }
 
 bool FtpEndpointOf(const QString& address, const QString& user, const QString& password, int port,

@@ -8,6 +8,7 @@
 //
 // Pure functions; any thread may call them.
 
+#include <QByteArray>
 #include <QString>
 
 #include "transport/FtpEndpoint.h"
@@ -59,6 +60,11 @@ FtpEndpoint FtpEndpointOfAddress(const FtpAddress& address);
 // False with the reason when the address cannot be read.
 bool FtpEndpointOf(const QString& address, const QString& user, const QString& password, int port,
                    FtpEndpoint& endpoint, QString* whyNot = nullptr);
+
+// A fingerprint as the user may paste it ("AB:CD:...", "abcd...", or openssl's whole
+// "sha256 Fingerprint=AB:..." line) as 64 upper-case hex digits; empty when the text is
+// no SHA-256 fingerprint.
+QByteArray NormalizedFingerprint(const QString& text);
 
 // True when `host` may go into a URL: a name (also an international one), an IPv4
 // address or an IPv6 literal, nothing that could end the host part early.

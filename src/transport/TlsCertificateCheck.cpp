@@ -8,8 +8,6 @@
 namespace corvane {
 namespace {
 
-const qsizetype kFingerprintDigits = 64;
-
 QByteArray FingerprintOf(X509* certificate) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
@@ -22,20 +20,6 @@ QByteArray FingerprintOf(X509* certificate) {
 }
 
 }  // namespace
-
-QByteArray NormalizedFingerprint(const QString& text) {
-    QString digits = text.mid(text.lastIndexOf(QLatin1Char('=')) + 1).trimmed().toUpper();
-    digits.remove(QLatin1Char(':'));
-    if (digits.size() != kFingerprintDigits) {
-        return {};
-    }
-    for (const QChar c : digits) {
-        if (!c.isDigit() && (c < QLatin1Char('A') || c > QLatin1Char('F'))) {
-            return {};
-        }
-    }
-    return digits.toLatin1();
-}
 
 TlsCertificateCheck::TlsCertificateCheck(QByteArray pin, QByteArray host)
     : m_pin(std::move(pin)), m_host(std::move(host)) {}

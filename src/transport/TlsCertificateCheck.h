@@ -16,11 +16,6 @@
 
 namespace corvane {
 
-// A fingerprint as the user may paste it ("AB:CD:...", "abcd...", or openssl's whole
-// "sha256 Fingerprint=AB:..." line) as 64 upper-case hex digits; empty when the text is
-// no SHA-256 fingerprint.
-QByteArray NormalizedFingerprint(const QString& text);
-
 class TlsCertificateCheck {
   public:
     // `pin`: a normalized fingerprint, or empty to trust the system's authorities only.
