@@ -4,8 +4,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 
 #include "support/TempDir.h"
+#include "support/TlsTestCertificate.h"
 
 namespace corvane::test {
 
@@ -119,6 +121,24 @@ bool FtpTestServer::Start(QString* whyNot) {
         return fail("unexpected server output: " + QString::fromUtf8(line));
     }
     return true;
+}
+
+TaskDestination FtpTestServer::Destination(const QString& path) const {
+    TaskDestination destination;
+    destination.type = kDestFtp;
+    destination.path = path;
+    destination.userName = User();
+    destination.password = Password();
+    destination.ftpPort = Port();
+    if (!m_options.tlsCertificate.isEmpty()) {
+        destination.path = Scheme() + QString(path).remove(QRegularExpression("^ftp://"));
+        destination.certificatePin = TlsTestFingerprint();
+    }
+    return destination;
+}
+
+QString FtpTestServer::Scheme() const {
+    return m_options.tlsCertificate.isEmpty() ? "ftp://" : "ftps://";
 }
 
 QString FtpTestServer::User() const {
