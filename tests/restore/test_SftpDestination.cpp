@@ -1,29 +1,28 @@
-// SFTP against a real OpenSSH server on 127.0.0.1 with a throw-away host key: the host
-// key decides whether the session connects; names that need quoting and removals work.
-
-#include <gtest/gtest.h>
+// An SFTP destination on a real OpenSSH server (127.0.0.1, throw-away host key): the host
+// key decides whether a session connects; names that need quoting and removals work; a
+// copy backup and its restore bring back every byte and time through the paths FTP takes.
 
 #include <QFile>
 
+#include "engine/BackupRun.h"
 #include "model/FileName.h"
+#include "restore/RestoreTesting.h"
 #include "support/LogCapture.h"
 #include "support/ScopedEnv.h"
 #include "support/SshTestServer.h"
-#include "support/TempDir.h"
-#include "support/Tools.h"
 #include "transport/FtpSession.h"
 
 namespace corvane {
 namespace {
 
-using test::ReadAll;
+using namespace test;
 
-class SftpSessionTest : public ::testing::Test {
+class SftpDestinationTest : public ::testing::Test {
   protected:
     void SetUp() override {
         QString why;
         ASSERT_TRUE(m_server.Start(&why)) << "SSH test server cannot start: " << why.toStdString();
-        m_home = std::make_unique<test::ScopedEnv>("HOME", m_server.ClientHome().toUtf8());
+        m_home = std::make_unique<ScopedEnv>("HOME", m_server.ClientHome().toUtf8());
         m_endpoint.protocol = RemoteProtocol::kSftp;
         m_endpoint.host = "127.0.0.1";
         m_endpoint.port = m_server.Port();
@@ -31,15 +30,16 @@ class SftpSessionTest : public ::testing::Test {
         m_endpoint.folder = "up";
     }
 
-    test::SshTestServer m_server;
-    std::unique_ptr<test::ScopedEnv> m_home;
+    SshTestServer m_server;
+    std::unique_ptr<ScopedEnv> m_home;
+    TempDir m_dir;
+    ScopedEnv m_data{"CORVANE_HOME", m_dir.File("data").toUtf8()};
+    LogCapture m_log;
     FtpEndpoint m_endpoint;
-    test::TempDir m_dir;
-    test::LogCapture m_log;
     FtpSession m_session{&FileNameToBytes, &FileNameFromBytes};
 };
 
-TEST_F(SftpSessionTest, UnknownOrChangedHostKeyIsRefusedAndNeverAdded) {
+TEST_F(SftpDestinationTest, UnknownOrChangedHostKeyIsRefusedAndNeverAdded) {
     const QString knownHosts = m_server.ClientHome() + "/.ssh/known_hosts";
     const QString known = m_server.KnownHostsLine() + '\n';
     // Another key in the server's place: the client's own public key.
@@ -61,7 +61,7 @@ TEST_F(SftpSessionTest, UnknownOrChangedHostKeyIsRefusedAndNeverAdded) {
     EXPECT_EQ(m_session.LoginFolder(), m_server.Home());
 }
 
-TEST_F(SftpSessionTest, QuotedNamesTransferAndRemovalsAnswerTruly) {
+TEST_F(SftpDestinationTest, QuotedNamesTransferAndRemovalsAnswerTruly) {
     ASSERT_TRUE(m_session.Connect(m_endpoint));
     const QString odd = "deep/a \"quoted\" name";
     m_session.CreateFolders(odd);
@@ -78,6 +78,26 @@ TEST_F(SftpSessionTest, QuotedNamesTransferAndRemovalsAnswerTruly) {
     EXPECT_FALSE(m_session.DeleteFile(odd + "/f"));
     EXPECT_TRUE(m_session.RemoveFolderTree("deep"));
     EXPECT_FALSE(QFile::exists(m_server.Home() + "/up/deep"));
+}
+
+TEST_F(SftpDestinationTest, CopyBackupAndRestoreBringBackEveryByte) {
+    constexpr qint64 kStamp = 1600000000;
+    WriteDocsTree(m_dir, kStamp, 300000);
+    const QStringList before = TreeOf(m_dir.File("live"));
+    TaskList tasks;
+    TaskRecord* task = tasks.NewTask("Docs", kTaskBackup);
+    task->destination = m_server.Destination("store");
+    task->items = DocsItems(m_dir);
+    ASSERT_TRUE(RunBackup(tasks, 0, StopSignal())) << m_log.Texts().join('\n').toStdString();
+    EXPECT_EQ(ReadAll(m_server.Home() + "/store/Docs/sub/c.txt"), QByteArray(300000, 'c'));
+
+    m_dir.Write("live/Docs/a.txt", "changed");
+    ASSERT_TRUE(QFile::remove(m_dir.File("live/Docs/sub/c.txt")));
+    ScriptedQuestions questions;
+    ASSERT_TRUE(RunRestore(tasks, 0, questions, StopSignal()));
+    EXPECT_EQ(TreeOf(m_dir.File("live")), before);
+    EXPECT_EQ(QFileInfo(m_dir.File("live/Docs/sub/c.txt")).lastModified().toSecsSinceEpoch(),
+              kStamp);
 }
 
 }  // namespace
