@@ -10,6 +10,7 @@
 #include "support/LogCapture.h"
 #include "support/ScopedEnv.h"
 #include "support/SshTestServer.h"
+#include "transport/FtpAddress.h"
 #include "transport/FtpSession.h"
 
 namespace corvane {
@@ -23,11 +24,8 @@ class SftpDestinationTest : public ::testing::Test {
         QString why;
         ASSERT_TRUE(m_server.Start(&why)) << "SSH test server cannot start: " << why.toStdString();
         m_home = std::make_unique<ScopedEnv>("HOME", m_server.ClientHome().toUtf8());
-        m_endpoint.protocol = RemoteProtocol::kSftp;
-        m_endpoint.host = "127.0.0.1";
-        m_endpoint.port = m_server.Port();
-        m_endpoint.user = m_server.User();
-        m_endpoint.folder = "up";
+        ASSERT_TRUE(
+            FtpEndpointOf(m_server.Destination("up").path, m_server.User(), {}, 0, m_endpoint));
     }
 
     SshTestServer m_server;
@@ -67,9 +65,6 @@ TEST_F(SftpDestinationTest, QuotedNamesTransferAndRemovalsAnswerTruly) {
     m_session.CreateFolders(odd);
     ASSERT_TRUE(m_session.Upload(m_dir.Write("local", "data"), odd + "/f"));
     EXPECT_EQ(ReadAll(m_server.Home() + "/up/" + odd + "/f"), "data");
-    QStringList names;
-    m_session.ListTree("deep", names, true);
-    EXPECT_EQ(names, QStringList({odd + "/", odd + "/f"}));
     const QString local = m_dir.Write("back", "old");
     EXPECT_FALSE(m_session.Download("deep/missing", local));
     EXPECT_EQ(ReadAll(local), "old");

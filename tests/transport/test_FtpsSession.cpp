@@ -1,6 +1,6 @@
 // FTPS against a real pyftpdlib server with explicit TLS and a throw-away self-signed
 // certificate: such a certificate passes only by its pinned fingerprint, checked before
-// the password is sent. (Transfers over TLS: test_SecureRemoteRoundTrip.)
+// the password is sent. (Transfers over TLS: test_FtpRestore.)
 
 #include "model/FileName.h"
 #include "support/FtpServerTest.h"
@@ -10,24 +10,9 @@
 namespace corvane {
 namespace {
 
-using test::FtpTestServer;
-
-FtpTestServer::Options TlsOptions() {
-    FtpTestServer::Options options;
-    options.tlsCertificate = test::TlsTestCertificate();
-    return options;
-}
-
 class FtpsSessionTest : public test::FtpServerTest {
   protected:
-    FtpsSessionTest() : FtpServerTest(TlsOptions()) {}
-
-    FtpEndpoint Ftps(const QString& pin) const {
-        FtpEndpoint endpoint = Endpoint("up");
-        endpoint.protocol = RemoteProtocol::kFtps;
-        endpoint.certificatePin = pin;
-        return endpoint;
-    }
+    FtpsSessionTest() : FtpServerTest({false, {}, false, test::TlsTestCertificate()}) {}
 };
 
 TEST_F(FtpsSessionTest, SelfSignedCertificatePassesOnlyByItsPinBeforeThePasswordIsSent) {
@@ -46,7 +31,10 @@ TEST_F(FtpsSessionTest, SelfSignedCertificatePassesOnlyByItsPinBeforeThePassword
     for (const auto& [pin, error] : cases) {
         const int logins = m_server.LoginCount();
         FtpSession session(&FileNameToBytes, &FileNameFromBytes);
-        const bool connected = session.Connect(Ftps(pin));
+        FtpEndpoint endpoint = Endpoint("up");
+        endpoint.protocol = RemoteProtocol::kFtps;
+        endpoint.certificatePin = pin;
+        const bool connected = session.Connect(endpoint);
         EXPECT_EQ(connected, error.isEmpty()) << pin.toStdString();
         EXPECT_EQ(session.ConnectError(), error);
         EXPECT_EQ(m_server.LoginCount(), logins + (connected ? 1 : 0));
