@@ -79,7 +79,6 @@ TEST(FtpAddressTest, EndpointTakesTheTasksCredentialsAndPortFirst) {
         {"SFTP://host:2222/x", "ann", 21, "host|2222|ann|given|x"},
         {"ftps://host/x", "", 0, "host|21|||x"},
         {"s3://bucket/pre/fix", "", 21, "bucket|443|||pre/fix"},
-        {"sftp://host/x", "", 990, "host|990|||x"},
     };
     for (const auto& [address, user, port, expected] : cases) {
         FtpEndpoint endpoint;
