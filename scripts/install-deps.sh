@@ -14,6 +14,7 @@ else
         qt6-base-dev zlib1g-dev libminizip-dev libcurl4-openssl-dev libssl-dev
         googletest libgtest-dev
         libxml2-utils zip unzip p7zip-full libarchive-tools python3 python3-pyftpdlib curl
+        python3-openssl openssh-server openssh-client  # FTPS and SFTP test servers
         qt6-multimedia-dev libqt6svg6 xvfb xauth desktop-file-utils dbus-daemon
         clang  # the fuzz build (CORVANE_FUZZ): libFuzzer comes with it
         man-db  # the manual pages are checked with man --warnings

@@ -5,6 +5,7 @@
 
 #include "engine/FileFilter.h"
 #include "model/DatePattern.h"
+#include "transport/FtpAddress.h"
 
 namespace corvane {
 namespace {
@@ -69,6 +70,7 @@ DestinationInput DestinationInputOf(const TaskRecord& task) {
     input.password = task.destination.password;
     input.port =
         task.destination.ftpPort == 0 ? QString() : QString::number(task.destination.ftpPort);
+    input.certificatePin = task.destination.certificatePin;
     input.useBurner = task.destination.useXPBurn;
     input.keepLast = task.keepLast;
     return input;
@@ -81,8 +83,29 @@ bool OffersKeepLast(const TaskRecord& task, const QString& path) {
 }
 
 bool DestinationIsFtp(const QString& text) {
-    return text.trimmed().startsWith(QLatin1String("ftp:"), Qt::CaseInsensitive);
+    const QString trimmed = text.trimmed();
+    return trimmed.startsWith(QLatin1String("ftp:"), Qt::CaseInsensitive) || IsFtpAddress(trimmed);
 }
+
+namespace {
+
+bool IsFtpsDestination(const QString& text) {
+    return text.trimmed().startsWith(QLatin1String("ftps://"), Qt::CaseInsensitive);
+}
+
+// The page and the sheet refuse a pin that could never match, rather than a run failing
+// later.
+bool CheckCertificatePin(const QString& path, const QString& pin, DraftProblem* problem) {
+    if (IsFtpsDestination(path) && !pin.trimmed().isEmpty() &&
+        NormalizedFingerprint(pin).isEmpty()) {
+        return Refuse(problem,
+                      "The certificate fingerprint must be a SHA-256 fingerprint (64 hex digits)",
+                      QString(), DraftField::kCertificatePin, kPageDestination);
+    }
+    return true;
+}
+
+}  // namespace
 
 QString NormalizedDestination(const QString& text) {
     const QString trimmed = text.trimmed();
@@ -110,6 +133,8 @@ void StoreDestinationPage(TaskRecord& task, const DestinationInput& input) {
     bool ok = false;
     const int port = input.port.trimmed().toInt(&ok, 10);
     task.destination.ftpPort = ok ? port : 0;
+    task.destination.certificatePin =
+        IsFtpsDestination(task.destination.path) ? input.certificatePin.trimmed() : QString();
     task.destination.useXPBurn = input.useBurner;
     task.keepLast = std::clamp(input.keepLast, 0, kMaxKeepLast);
 }
@@ -119,7 +144,7 @@ bool CheckDestinationPage(const DestinationInput& input, DraftProblem* problem) 
         return Refuse(problem, "You must add destination path", QString(), DraftField::kDestination,
                       kPageDestination);
     }
-    return true;
+    return CheckCertificatePin(input.path, input.certificatePin, problem);
 }
 
 const QStringList& IncludeFilterPresets() {
@@ -283,6 +308,9 @@ bool CheckTaskSettings(const TaskRecord& task, const QString& passwordAgain,
     if (task.name.isEmpty()) {
         return Refuse(problem, "Task name cannot be empty", kWarning, DraftField::kTaskName,
                       kPageSource);
+    }
+    if (!CheckCertificatePin(task.destination.path, task.destination.certificatePin, problem)) {
+        return false;
     }
     if (task.backupMode != kMethodCopy && task.archivePassword != passwordAgain) {
         return Refuse(problem, "Password strings are not identical, please type them again",

@@ -35,6 +35,7 @@ enum class DraftField {
     kSourceTree,
     kItemList,
     kDestination,
+    kCertificatePin,
     kPassword,
     kIncludeFilter,
     kExcludeFilter,
@@ -76,7 +77,8 @@ struct DestinationInput {
     QString password;  // "destBurn"
     QString port;      // decimal text, empty for the default
     bool useBurner = false;
-    int keepLast = 0;  // dated backups kept, 0 = all
+    int keepLast = 0;             // dated backups kept, 0 = all
+    QString certificatePin = {};  // "destCertPin": SHA-256 of a certificate an FTPS server shows
 };
 
 // Most dated backups a task can be told to keep.
@@ -89,8 +91,9 @@ bool OffersKeepLast(const TaskRecord& task, const QString& path);
 // The values of a task as the page shows them: the port as decimal text, empty for 0.
 DestinationInput DestinationInputOf(const TaskRecord& task);
 
-// True when the text names an FTP place: it begins with "ftp:" in any case. Any other
-// text is a folder (a Linux path never has a drive letter, so no other rule applies).
+// True when the text names a remote place: it begins with "ftp:", "ftps://", "sftp://"
+// or "s3://" in any case. Any other text is a folder (a Linux path never has a drive
+// letter, so no other rule applies).
 bool DestinationIsFtp(const QString& text);
 
 // The destination as stored: blanks trimmed; an FTP text unchanged otherwise; a folder
@@ -101,11 +104,13 @@ QString NormalizedDestination(const QString& text);
 
 // Stores the page: the normalised path, the media decided from the text (never from
 // the radio buttons), user name and password cut to 25 characters, the port read as a
-// decimal number (0 when empty or not a number), the burner flag.
+// decimal number (0 when empty or not a number), the burner flag, the certificate
+// fingerprint trimmed for an "ftps://" destination (none for any other).
 void StoreDestinationPage(TaskRecord& task, const DestinationInput& input);
 
 // Next: "You must add destination path" (focus kDestination) when the trimmed path is
-// empty.
+// empty; "The certificate fingerprint must be a SHA-256 fingerprint (64 hex digits)"
+// (focus kCertificatePin) when an "ftps://" destination has a fingerprint that is none.
 bool CheckDestinationPage(const DestinationInput& input, DraftProblem* problem);
 
 // ---- Method page
@@ -190,9 +195,10 @@ bool CheckSchedulePage(const ScheduleInput& input, DraftProblem* problem);
 // ---- Settings sheet
 
 // Save, in this order: an empty task name ("Task name cannot be empty", source page);
-// a method other than copy with different passwords ("Password strings are not
+// the destination page's certificate fingerprint check (untitled, as on the page); a
+// method other than copy with different passwords ("Password strings are not
 // identical, please type them again", method page); a monthly schedule with day 0
-// ("Day number for sheduling is not valid", schedule page). All titled "Warning". The
+// ("Day number for sheduling is not valid", schedule page). The others titled "Warning". The
 // sheet does not repeat the wizard's filter, destination and week-day checks.
 bool CheckTaskSettings(const TaskRecord& task, const QString& passwordAgain, DraftProblem* problem);
 

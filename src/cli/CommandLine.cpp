@@ -103,6 +103,8 @@ const char kUsage[] =
     "                 --exclude FILTER, --schedule SPEC (manual, daily@HH:MM,\n"
     "                 weekly:mon,fri@HH:MM or monthly:D@HH:MM), --mail ADDRESS,\n"
     "                 --mail-account NAME, --ftp-user USER, --ftp-port PORT,\n"
+    "                 --cert-pin SHA256 (an ftps:// server's self-signed certificate,\n"
+    "                 as openssl x509 -fingerprint -sha256 prints it),\n"
     "                 --keep N (keep the newest N dated backups, 0 = all),\n"
     "                 --ftp-password-stdin, --shortcut (a desktop launcher) and\n"
     "                 --group GROUP (the task goes last into that group).\n"

@@ -45,7 +45,7 @@ const std::pair<QLatin1String, SourceType> kSourceOptions[] = {
 struct TaskOptions {
     QString name;
     std::optional<QString> rename, to, zipArchive, include, exclude, mail, mailAccount, ftpUser,
-        ftpPort, group;
+        ftpPort, certPin, group;
     std::optional<int> level, keep;
     std::optional<qint32> cipher;
     std::optional<QString> schedule;
@@ -80,6 +80,7 @@ bool ParseOptions(QStringList args, bool edit, TaskOptions& options, QString& wh
         {QLatin1String("--mail-account"), &TaskOptions::mailAccount},
         {QLatin1String("--ftp-user"), &TaskOptions::ftpUser},
         {QLatin1String("--ftp-port"), &TaskOptions::ftpPort},
+        {QLatin1String("--cert-pin"), &TaskOptions::certPin},
         {QLatin1String("--group"), &TaskOptions::group},
         {QLatin1String("--rename"), &TaskOptions::rename},
     };
@@ -257,6 +258,7 @@ void ApplyDestination(const TaskOptions& options, const Passwords& passwords,
     }
     input.user = options.ftpUser.value_or(input.user);
     input.port = options.ftpPort.value_or(input.port);
+    input.certificatePin = options.certPin.value_or(input.certificatePin);
     input.keepLast = options.keep.value_or(input.keepLast);
     if (options.ftpPassword) {
         input.password = passwords.ftp;

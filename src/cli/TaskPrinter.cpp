@@ -87,6 +87,9 @@ QStringList TaskFieldLines(const TaskRecord& task) {
     add(QStringLiteral("destArea"), task.destination.userName);
     add(QStringLiteral("destBurn"), Hidden(task.destination.password));
     number(QStringLiteral("FTPPort"), task.destination.ftpPort);
+    if (!task.destination.certificatePin.isEmpty()) {
+        add(QStringLiteral("destCertPin"), task.destination.certificatePin);
+    }
     number(QStringLiteral("backupMode"), task.backupMode);
     add(QStringLiteral("archiveName"), task.archiveName);
     number(QStringLiteral("archiveCmpVal"), task.compressionLevel);

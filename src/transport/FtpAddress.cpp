@@ -8,9 +8,29 @@
 namespace corvane {
 namespace {
 
-const QLatin1String kFtpPrefix("ftp://");
+struct Scheme {
+    QLatin1String prefix;
+    RemoteProtocol protocol;
+};
 
-// Where the host part of an address lies: after an optional "ftp://", up to the first
+const Scheme kSchemes[] = {
+    {QLatin1String("ftp://"), RemoteProtocol::kFtp},
+    {QLatin1String("ftps://"), RemoteProtocol::kFtps},
+    {QLatin1String("sftp://"), RemoteProtocol::kSftp},
+    {QLatin1String("s3://"), RemoteProtocol::kS3},
+};
+
+// The scheme the text begins with; null for none (a plain "host/folder").
+const Scheme* SchemeOf(const QString& text) {
+    for (const Scheme& scheme : kSchemes) {
+        if (text.startsWith(scheme.prefix, Qt::CaseInsensitive)) {
+            return &scheme;
+        }
+    }
+    return nullptr;
+}
+
+// Where the host part of an address lies: after an optional scheme, up to the first
 // "/" (or the end).
 struct Authority {
     qsizetype begin = 0;
@@ -19,7 +39,8 @@ struct Authority {
 
 Authority AuthorityOf(const QString& text) {
     Authority authority;
-    authority.begin = IsFtpAddress(text) ? kFtpPrefix.size() : 0;
+    const Scheme* scheme = SchemeOf(text);
+    authority.begin = scheme ? scheme->prefix.size() : 0;
     authority.end = text.indexOf(QLatin1Char('/'), authority.begin);
     if (authority.end < 0) {
         authority.end = text.size();
@@ -44,6 +65,8 @@ bool ParsePort(const QString& text, int& port) {
     return ok && port >= 1 && port <= 65535;
 }
 
+const qsizetype kFingerprintDigits = 64;
+
 bool Refuse(QString* whyNot, const char* reason) {
     if (whyNot) {
         *whyNot = QString::fromLatin1(reason);
@@ -54,7 +77,20 @@ bool Refuse(QString* whyNot, const char* reason) {
 }  // namespace
 
 bool IsFtpAddress(const QString& text) {
-    return text.startsWith(kFtpPrefix, Qt::CaseInsensitive);
+    return SchemeOf(text) != nullptr;
+}
+
+int DefaultPort(RemoteProtocol protocol) {
+    switch (protocol) {
+        case RemoteProtocol::kSftp:
+            return 22;
+        case RemoteProtocol::kS3:
+            return 443;
+        case RemoteProtocol::kFtp:
+        case RemoteProtocol::kFtps:
+            break;
+    }
+    return 21;
 }
 
 bool IsUsableFtpHost(const QString& host) {
@@ -84,6 +120,8 @@ bool ParseFtpAddress(const QString& text, FtpAddress& address, QString* whyNot) 
     QString hostPort = text.mid(authority.begin, authority.end - authority.begin);
     FtpAddress parsed;
     parsed.path = text.mid(authority.end);
+    const Scheme* scheme = SchemeOf(text);
+    parsed.protocol = scheme ? scheme->protocol : RemoteProtocol::kFtp;
 
     const qsizetype at = hostPort.lastIndexOf(QLatin1Char('@'));
     if (at >= 0) {
@@ -130,7 +168,12 @@ bool ParseFtpAddress(const QString& text, FtpAddress& address, QString* whyNot) 
 }
 
 QString FtpAddressText(const FtpAddress& address) {
-    QString text = kFtpPrefix;
+    QString text = kSchemes[0].prefix;
+    for (const Scheme& scheme : kSchemes) {
+        if (scheme.protocol == address.protocol) {
+            text = scheme.prefix;
+        }
+    }
     if (!address.user.isEmpty()) {
         text += Encode(address.user);
         if (!address.password.isEmpty()) {
@@ -141,7 +184,7 @@ QString FtpAddressText(const FtpAddress& address) {
     text += address.host.contains(QLatin1Char(':'))
                 ? QLatin1Char('[') + address.host + QLatin1Char(']')
                 : address.host;
-    if (address.port != 0 && address.port != 21) {
+    if (address.port != 0 && address.port != DefaultPort(address.protocol)) {
         text += QLatin1Char(':') + QString::number(address.port);
     }
     return text + address.path;
@@ -166,11 +209,26 @@ QString FtpAddressForLog(const QString& text) {
 FtpEndpoint FtpEndpointOfAddress(const FtpAddress& address) {
     FtpEndpoint endpoint;
     endpoint.host = address.host;
-    endpoint.port = address.port == 0 ? 21 : address.port;
+    endpoint.protocol = address.protocol;
+    endpoint.port = address.port == 0 ? DefaultPort(address.protocol) : address.port;
     endpoint.user = address.user;
     endpoint.password = address.password;
     endpoint.folder = address.path.mid(1).replace(QLatin1Char('\\'), QLatin1Char('/'));
     return endpoint;
+}
+
+QByteArray NormalizedFingerprint(const QString& text) {
+    QString digits = text.mid(text.lastIndexOf(QLatin1Char('=')) + 1).trimmed().toUpper();
+    digits.remove(QLatin1Char(':'));
+    if (digits.size() != kFingerprintDigits) {
+        return {};
+    }
+    for (const QChar c : digits) {
+        if (!c.isDigit() && (c < QLatin1Char('A') || c > QLatin1Char('F'))) {
+            return {};
+        }
+    }
+    return digits.toLatin1();
 }
 
 bool FtpEndpointOf(const QString& address, const QString& user, const QString& password, int port,
@@ -184,8 +242,10 @@ bool FtpEndpointOf(const QString& address, const QString& user, const QString& p
         endpoint.user = user;
         endpoint.password = password;
     }
-    if (port != 0 && (port != 21 || parsed.port == 0)) {
-        endpoint.port = port > 0 && port <= 65535 ? port : 21;
+    // 0 and 21 are what a task holds when nobody chose a port: the address's port or
+    // the protocol's default stands then.
+    if (port != 0 && port != 21) {
+        endpoint.port = port > 0 && port <= 65535 ? port : DefaultPort(endpoint.protocol);
     }
     return true;
 }

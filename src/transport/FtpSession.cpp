@@ -1,10 +1,11 @@
-// The FTP session over one libcurl easy handle.
+// The FTP, FTPS and SFTP session over one libcurl easy handle.
 //
-// Every request names an absolute remote path in its URL ("ftp://host/%2Fhome/u/x") and
-// libcurl is told not to change folders (CURLFTPMETHOD_NOCWD), so each request sends one
-// command with the full path and the server's current folder never matters. Reusing
-// the one handle keeps the control connection open between requests; libcurl opens a
-// new one by itself only when the server has dropped it.
+// Every request names an absolute remote path in its URL ("ftp://host/%2Fhome/u/x",
+// "sftp://host/home/u/x") and libcurl is told not to change folders
+// (CURLFTPMETHOD_NOCWD), so each request sends one command with the full path and the
+// server's current folder never matters. Reusing the one handle keeps the control
+// connection (or the SSH connection) open between requests; libcurl opens a new one by
+// itself only when the server has dropped it.
 
 #include <curl/curl.h>
 #include <fcntl.h>
@@ -28,6 +29,8 @@
 #include "transport/FtpAddress.h"
 #include "transport/FtpListing.h"
 #include "transport/FtpSession.h"
+#include "transport/SshHostKeyCheck.h"
+#include "transport/TlsCertificateCheck.h"
 
 namespace corvane {
 
@@ -83,12 +86,14 @@ bool HasControlCharacter(const QString& text) {
     return false;
 }
 
-// The URL path of an absolute remote path: "%2F" keeps the leading "/" (libcurl drops
-// the first "/" of a URL path), each segment percent-encoded as the bytes of its name
-// (UTF-8, or the raw bytes of a name that is not). A folder URL ends in "/", which is
-// how libcurl tells a listing from a file.
-QByteArray UrlPathOf(const QString& remotePath, bool folder, FtpNameEncoder encodeName) {
-    QByteArray path = "%2F";
+// The URL path of an absolute remote path, to follow a base URL ending in "/": for FTP
+// "%2F" keeps the leading "/" (libcurl drops the first "/" of an FTP URL path), SFTP
+// keeps it as it stands. Each segment is percent-encoded as the bytes of its name (UTF-8,
+// or the raw bytes of a name that is not). A folder URL ends in "/", which is how
+// libcurl tells a listing from a file.
+QByteArray UrlPathOf(const QString& remotePath, bool folder, FtpNameEncoder encodeName,
+                     RemoteProtocol protocol) {
+    QByteArray path = protocol == RemoteProtocol::kSftp ? "" : "%2F";
     const QStringList segments = remotePath.split(QLatin1Char('/'), Qt::SkipEmptyParts);
     for (qsizetype i = 0; i < segments.size(); ++i) {
         if (i > 0) {
@@ -96,10 +101,32 @@ QByteArray UrlPathOf(const QString& remotePath, bool folder, FtpNameEncoder enco
         }
         path += encodeName(segments.at(i)).toPercentEncoding();
     }
-    if (folder) {
+    if (folder && !path.isEmpty()) {
         path += '/';
     }
     return path;
+}
+
+// What the session asks of the server beside transfers.
+enum class RemoteAction { kMakeFolder, kDeleteFile, kRemoveFolder };
+
+// The quote line of an action on an absolute remote path: an FTP command, or one of
+// libcurl's SFTP commands with the path in double quotes (its own escapes for '"' and
+// '\').
+QString ActionLine(RemoteAction action, const QString& remotePath, RemoteProtocol protocol) {
+    if (protocol != RemoteProtocol::kSftp) {
+        const char* verb = action == RemoteAction::kMakeFolder   ? "MKD "
+                           : action == RemoteAction::kDeleteFile ? "DELE "
+                                                                 : "RMD ";
+        return QLatin1String(verb) + remotePath;
+    }
+    const char* verb = action == RemoteAction::kMakeFolder   ? "mkdir \""
+                       : action == RemoteAction::kDeleteFile ? "rm \""
+                                                             : "rmdir \"";
+    QString quoted = remotePath;
+    quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    quoted.replace(QLatin1Char('"'), QLatin1String("\\\""));
+    return QLatin1String(verb) + quoted + QLatin1Char('"');
 }
 
 // The read side of an upload: the local file, read in the pieces libcurl asks for.
@@ -235,12 +262,33 @@ class FtpSession::Impl {
         const QString host = endpoint.host.contains(QLatin1Char(':'))
                                  ? QLatin1Char('[') + endpoint.host + QLatin1Char(']')
                                  : QString::fromLatin1(QUrl::toAce(endpoint.host));
-        m_baseUrl = "ftp://" + host.toLatin1() + "/";
+        const bool sftp = endpoint.protocol == RemoteProtocol::kSftp;
+        m_protocol = endpoint.protocol;
+        // FTPS is explicit TLS: an "ftp://" URL whose connection must turn to TLS.
+        m_baseUrl = (sftp ? "sftp://" : "ftp://") + host.toLatin1() + "/";
         m_folder = endpoint.folder;
-        m_mode = endpoint.mode;
+        // libcurl 7.88 (Debian 12) starts no TLS on an active data connection; passive
+        // ones are protected.
+        m_mode = endpoint.protocol == RemoteProtocol::kFtps ? FtpMode::kPassive : endpoint.mode;
         curl_easy_setopt(m_curl, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(m_curl, CURLOPT_PROTOCOLS_STR, "ftp");
+        curl_easy_setopt(m_curl, CURLOPT_PROTOCOLS_STR, sftp ? "sftp" : "ftp");
         curl_easy_setopt(m_curl, CURLOPT_ERRORBUFFER, m_error);
+        m_tls.reset();
+        m_ssh.reset();
+        if (sftp) {
+            m_ssh = std::make_unique<SshHostKeyCheck>(endpoint.host);
+            m_ssh->Install(m_curl, !endpoint.password.isEmpty());
+        } else if (endpoint.protocol == RemoteProtocol::kFtps) {
+            const QByteArray pin = NormalizedFingerprint(endpoint.certificatePin);
+            if (pin.isEmpty() && !endpoint.certificatePin.trimmed().isEmpty()) {
+                m_openError = QStringLiteral("the certificate fingerprint is no SHA-256 one");
+                return false;
+            }
+            m_tls = std::make_unique<TlsCertificateCheck>(pin, host.toLatin1());
+            if (!m_tls->Install(m_curl, &m_openError)) {
+                return false;
+            }
+        }
         curl_easy_setopt(m_curl, CURLOPT_PORT, static_cast<long>(endpoint.port));
         if (!endpoint.user.isEmpty()) {
             // Never in the URL: libcurl's texts may quote the URL, they never quote these.
@@ -255,9 +303,14 @@ class FtpSession::Impl {
         return true;
     }
 
-    // Logs in (libcurl asks PWD right after) and asks for the features in the same go.
+    // Logs in (libcurl asks PWD right after) and asks for the features in the same go;
+    // an SSH login asks for the home folder by itself.
     CURLcode LogIn() {
         BeginRequest(QStringLiteral("/"), true);
+        if (m_protocol == RemoteProtocol::kSftp) {
+            curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
+            return curl_easy_perform(m_curl);
+        }
         curl_slist* commands = curl_slist_append(nullptr, "*FEAT");
         curl_easy_setopt(m_curl, CURLOPT_QUOTE, commands);
         curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
@@ -313,7 +366,7 @@ class FtpSession::Impl {
 
     // Resets what one request may have set and points the handle at a remote path.
     void BeginRequest(const QString& remotePath, bool folder) {
-        const QByteArray url = m_baseUrl + UrlPathOf(remotePath, folder, m_encodeName);
+        const QByteArray url = m_baseUrl + UrlPathOf(remotePath, folder, m_encodeName, m_protocol);
         curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
         curl_easy_setopt(m_curl, CURLOPT_NOBODY, 0L);
         curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 0L);
@@ -349,7 +402,7 @@ class FtpSession::Impl {
         const bool refusedTransfer =
             code == CURLE_UPLOAD_FAILED || code == CURLE_REMOTE_FILE_NOT_FOUND ||
             code == CURLE_FTP_COULDNT_RETR_FILE || code == CURLE_REMOTE_ACCESS_DENIED;
-        if (refusedTransfer && m_mode == FtpMode::kActive) {
+        if (refusedTransfer && m_mode == FtpMode::kActive && m_protocol != RemoteProtocol::kSftp) {
             // A server that opens the data connection when it gets PORT still holds it
             // after refusing the transfer, and some wait for it to close before they
             // answer QUIT. ABOR closes it; the caller still sees this request's reply.
@@ -393,27 +446,34 @@ class FtpSession::Impl {
         return library;
     }
 
-    // Sends one command that needs no data connection; true on a 2xx reply.
-    bool Command(const QString& command) {
+    // Sends one command that needs no data connection; true on a 2xx reply (FTP) or
+    // when libcurl carried the SFTP command out. `answerNeeded` false: the result does
+    // not matter, so an SFTP refusal need not cost the connection.
+    bool Command(const QString& command, bool answerNeeded = true) {
         if (HasControlCharacter(command)) {
             return false;  // would split into two commands on the control connection
         }
+        const bool sftp = m_protocol == RemoteProtocol::kSftp;
         BeginRequest(QStringLiteral("/"), true);
-        // "*": a refusal is an answer here, not a failure that drops the connection. A
-        // path in the command goes as the bytes of its name.
-        const QByteArray line = "*" + m_encodeName(command);
+        // "*": a refusal is an answer here, not a failure that drops the connection; SFTP
+        // gives no answer to read then. A path in the command goes as the bytes of its
+        // name.
+        const QByteArray line = (sftp && answerNeeded ? "" : "*") + m_encodeName(command);
         curl_slist* commands = curl_slist_append(nullptr, line.constData());
         curl_easy_setopt(m_curl, CURLOPT_QUOTE, commands);
         curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
         const CURLcode code = curl_easy_perform(m_curl);
         curl_easy_setopt(m_curl, CURLOPT_QUOTE, nullptr);
         curl_slist_free_all(commands);
+        if (sftp) {
+            return code == CURLE_OK;
+        }
         const int reply = LastReply();
         return code == CURLE_OK && reply >= 200 && reply < 300;
     }
 
-    bool MakeFolder(const QString& remotePath) {
-        return Command(QStringLiteral("MKD ") + remotePath);
+    bool Act(RemoteAction action, const QString& remotePath, bool answerNeeded = true) {
+        return Command(ActionLine(action, remotePath, m_protocol), answerNeeded);
     }
 
     // Lists one remote folder into `sink`; false when the server refused the listing.
@@ -483,7 +543,11 @@ class FtpSession::Impl {
     FtpNameEncoder m_encodeName = nullptr;
     FtpNameDecoder m_decodeName = nullptr;
     CURL* m_curl = nullptr;
-    QByteArray m_baseUrl;  // "ftp://host/"
+    QByteArray m_baseUrl;  // "ftp://host/", "sftp://host/"
+    RemoteProtocol m_protocol = RemoteProtocol::kFtp;
+    std::unique_ptr<TlsCertificateCheck> m_tls;  // FTPS only
+    std::unique_ptr<SshHostKeyCheck> m_ssh;      // SFTP only
+    QString m_openError;                         // why Open refused the endpoint
     QString m_loginFolder;
     QString m_folder;
     bool m_connected = false;
@@ -517,12 +581,19 @@ bool FtpSession::Connect(const FtpEndpoint& endpoint) {
     if (!IsUsableFtpHost(endpoint.host)) {
         return fail(QStringLiteral("bad host name"));
     }
+    d.m_openError.clear();
     if (!d.Open(endpoint)) {
-        return fail(QStringLiteral("cannot start the FTP library"));
+        d.Close();
+        return fail(d.m_openError.isEmpty() ? QStringLiteral("cannot start the FTP library")
+                                            : d.m_openError);
     }
     const CURLcode code = d.LogIn();
     if (code != CURLE_OK) {
-        const QString reason = d.FailureText(code);
+        // A refused certificate or host key says more than the library's text.
+        const QString refusal = d.m_tls   ? d.m_tls->RefusalText()
+                                : d.m_ssh ? d.m_ssh->RefusalText()
+                                          : QString();
+        const QString reason = refusal.isEmpty() ? d.FailureText(code) : refusal;
         d.Close();
         return fail(reason);
     }
@@ -575,7 +646,7 @@ void FtpSession::CreateFolders(const QString& path) {
         if (level.isEmpty()) {
             continue;
         }
-        if (!d.MakeFolder(JoinBelow(d.m_loginFolder, level))) {
+        if (!d.Act(RemoteAction::kMakeFolder, JoinBelow(d.m_loginFolder, level))) {
             Log("  Warning: cannot create folder %s", qUtf8Printable(level));
         }
     }
@@ -589,7 +660,8 @@ void FtpSession::CreateFolderTree(const QStringList& folders, const QString& rem
     for (const QString& folder : folders) {
         const QString remote = remoteFolder + QLatin1Char('/') + folder;
         // A folder that exists already is what a repeated run finds: no warning.
-        d.MakeFolder(JoinBelow(d.m_loginFolder, StripSlashes(CleanSlashes(remote))));
+        d.Act(RemoteAction::kMakeFolder,
+              JoinBelow(d.m_loginFolder, StripSlashes(CleanSlashes(remote))), false);
     }
 }
 
@@ -704,13 +776,13 @@ void FtpSession::SetFolder(const QString& folder) {
 bool FtpSession::DeleteFile(const QString& name) {
     Impl& d = *m_impl;
     return d.m_connected && !StripSlashes(CleanSlashes(name)).isEmpty() &&
-           d.Command(QStringLiteral("DELE ") + RemotePath(name));
+           d.Act(RemoteAction::kDeleteFile, RemotePath(name));
 }
 
 bool FtpSession::RemoveFolder(const QString& folder) {
     Impl& d = *m_impl;
     return d.m_connected && !StripSlashes(CleanSlashes(folder)).isEmpty() &&
-           d.Command(QStringLiteral("RMD ") + RemotePath(folder));
+           d.Act(RemoteAction::kRemoveFolder, RemotePath(folder));
 }
 
 bool FtpSession::RemoveFolderTree(const QString& folder) {
@@ -729,7 +801,7 @@ bool FtpSession::RemoveFolderTree(const QString& folder) {
     for (const QString& name : std::as_const(names)) {
         if (name.endsWith(QLatin1Char('/'))) {
             folders << name;
-        } else if (!d.Command(QStringLiteral("DELE ") + RemotePath(name))) {
+        } else if (!d.Act(RemoteAction::kDeleteFile, RemotePath(name))) {
             removed = false;
         }
     }
@@ -737,7 +809,7 @@ bool FtpSession::RemoveFolderTree(const QString& folder) {
     std::reverse(folders.begin(), folders.end());
     folders << start;
     for (const QString& name : std::as_const(folders)) {
-        removed = d.Command(QStringLiteral("RMD ") + RemotePath(name)) && removed;
+        removed = d.Act(RemoteAction::kRemoveFolder, RemotePath(name)) && removed;
     }
     return removed;
 }

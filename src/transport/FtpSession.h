@@ -3,6 +3,9 @@
 // The one FTP session a running task holds: connect to the server of an endpoint, create remote
 // folders, upload and download files, list remote folders. Every transfer is binary and goes over
 // one control connection kept for the whole run (one libcurl easy handle reused for every request).
+// The endpoint's protocol may also be FTPS (explicit TLS on control and data connections, the
+// certificate checked during the handshake, see TlsCertificateCheck) or SFTP (the host key checked
+// against ~/.ssh/known_hosts, see SshHostKeyCheck), with the same guarantees.
 //
 // Remote names are relative to the session folder (the endpoint's folder).
 // Every name is turned into one absolute remote path, the login folder the server

@@ -60,6 +60,11 @@ CDestinationPage::CDestinationPage(TaskRecord& draft, bool inSheet, QWidget* par
     access->addRow(QStringLiteral("User name:"), m_user);
     access->addRow(QStringLiteral("Password:"), m_password);
     access->addRow(m_portLabel, m_port);
+    m_pinLabel = new QLabel(QStringLiteral("Certificate SHA-256:"));
+    m_pin = new QLineEdit;
+    m_pin->setObjectName(QStringLiteral("certPinEdit"));
+    m_pin->setPlaceholderText(QStringLiteral("only for a certificate no authority vouches for"));
+    access->addRow(m_pinLabel, m_pin);
     layout->addWidget(m_accessFrame);
 
     m_burner =
@@ -80,7 +85,10 @@ CDestinationPage::CDestinationPage(TaskRecord& draft, bool inSheet, QWidget* par
 
     connect(m_folderRadio, &QRadioButton::toggled, this, [this] { ShowMediaView(); });
     connect(browse, &QPushButton::clicked, this, [this] { Browse(); });
-    connect(m_destination, &QComboBox::editTextChanged, this, [this] { EnableKeepLast(); });
+    connect(m_destination, &QComboBox::editTextChanged, this, [this] {
+        EnableKeepLast();
+        ShowMediaView();
+    });
 }
 
 QString CDestinationPage::StepTitle() const {
@@ -99,6 +107,7 @@ void CDestinationPage::Load() {
     m_user->setText(input.user);
     m_password->setText(input.password);
     m_port->setText(input.port);
+    m_pin->setText(input.certificatePin);
     m_burner->setChecked(input.useBurner);
     m_keepLast->setValue(input.keepLast);
     ShowMediaView();
@@ -106,8 +115,8 @@ void CDestinationPage::Load() {
 }
 
 DestinationInput CDestinationPage::Input() const {
-    return {m_destination->currentText(), m_user->text(),     m_password->text(), m_port->text(),
-            m_burner->isChecked(),        m_keepLast->value()};
+    return {m_destination->currentText(), m_user->text(),      m_password->text(), m_port->text(),
+            m_burner->isChecked(),        m_keepLast->value(), m_pin->text()};
 }
 
 void CDestinationPage::Store() {
@@ -126,9 +135,9 @@ bool CDestinationPage::Leave() {
     return true;
 }
 
-void CDestinationPage::FocusField(DraftField /*field*/) {
-    // The destination is the only field this page checks.
-    m_destination->setFocus();
+void CDestinationPage::FocusField(DraftField field) {
+    (field == DraftField::kCertificatePin ? static_cast<QWidget*>(m_pin) : m_destination)
+        ->setFocus();
 }
 
 void CDestinationPage::ShowMediaView() {
@@ -137,6 +146,11 @@ void CDestinationPage::ShowMediaView() {
                                 : QStringLiteral("Settings for network access:"));
     m_portLabel->setVisible(ftp);
     m_port->setVisible(ftp);
+    // A pinned certificate means something to FTPS only.
+    const bool ftps = ftp && m_destination->currentText().trimmed().startsWith(
+                                 QLatin1String("ftps://"), Qt::CaseInsensitive);
+    m_pinLabel->setVisible(ftps);
+    m_pin->setVisible(ftps);
     m_burner->setVisible(!ftp);
 }
 
@@ -163,6 +177,7 @@ void CDestinationPage::BrowseFtp() {
     CFtpFolderDialog dialog(CFtpFolderDialog::Mode::kDestination, this);
     dialog.SetAddress(m_destination->currentText(), m_user->text(), m_password->text(),
                       m_port->text().toInt());
+    dialog.SetCertificatePin(m_pin->text());
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }
@@ -175,6 +190,7 @@ void CDestinationPage::BrowseFtp() {
     m_user->setText(address.user);
     m_password->setText(address.password);
     m_port->setText(address.port > 0 ? QString::number(address.port) : QString());
+    m_pin->setText(dialog.CertificatePin());
     address.user.clear();
     address.password.clear();
     address.port = 0;

@@ -52,6 +52,8 @@ class CDestinationPage : public CTaskPage {
     QLineEdit* m_password;
     QLabel* m_portLabel;
     QLineEdit* m_port;
+    QLabel* m_pinLabel;  // the certificate fingerprint: shown for "ftps://" only
+    QLineEdit* m_pin;
     QCheckBox* m_burner;
     QSpinBox* m_keepLast;
 };

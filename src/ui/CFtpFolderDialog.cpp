@@ -30,6 +30,9 @@ QString TypedAddress(const QString& typed) {
     if (text.isEmpty()) {
         return QStringLiteral("ftp://127.0.0.1");
     }
+    if (IsFtpAddress(text)) {
+        return text;  // "ftps://", "sftp://" as typed
+    }
     QString head = text.left(6);
     head.replace(QLatin1Char('\\'), QLatin1Char('/'));
     if (head.compare(QLatin1String("ftp://"), Qt::CaseInsensitive) == 0) {
@@ -83,6 +86,7 @@ class CFtpFolderDialog::Impl {
     QLineEdit* m_address = nullptr;
     QLineEdit* m_user = nullptr;
     QLineEdit* m_password = nullptr;
+    QLineEdit* m_pin = nullptr;
     QTreeWidget* m_tree = nullptr;
     QLabel* m_status = nullptr;
     std::unique_ptr<RemoteSession> m_session;
@@ -104,6 +108,9 @@ void CFtpFolderDialog::Impl::Build() {
     m_password = new QLineEdit(m_dialog);
     m_password->setObjectName(QStringLiteral("passwordEdit"));
     m_password->setEchoMode(QLineEdit::Password);
+    m_pin = new QLineEdit(m_dialog);
+    m_pin->setObjectName(QStringLiteral("certPinEdit"));
+    m_pin->setPlaceholderText(QStringLiteral("FTPS: SHA-256 of a self-signed certificate"));
     auto* connectButton = new QPushButton(QStringLiteral("Connect"), m_dialog);
     connectButton->setObjectName(QStringLiteral("connectButton"));
     m_tree = new QTreeWidget(m_dialog);
@@ -127,6 +134,8 @@ void CFtpFolderDialog::Impl::Build() {
     fields->addWidget(m_user, 1, 1);
     fields->addWidget(new QLabel(QStringLiteral("Password:"), m_dialog), 1, 2);
     fields->addWidget(m_password, 1, 3);
+    fields->addWidget(new QLabel(QStringLiteral("Certificate:"), m_dialog), 2, 0);
+    fields->addWidget(m_pin, 2, 1, 1, 3);
     fields->addWidget(connectButton, 0, 4);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_status, 1);
@@ -138,7 +147,7 @@ void CFtpFolderDialog::Impl::Build() {
     layout->addLayout(buttons);
 
     QObject::connect(connectButton, &QPushButton::clicked, m_dialog, [this] { Connect(); });
-    for (QLineEdit* field : {m_address, m_user, m_password}) {
+    for (QLineEdit* field : {m_address, m_user, m_password, m_pin}) {
         QObject::connect(field, &QLineEdit::returnPressed, m_dialog, [this] { Connect(); });
     }
     QObject::connect(m_tree, &QTreeWidget::itemExpanded, m_dialog,
@@ -174,6 +183,7 @@ void CFtpFolderDialog::Impl::Connect() {
     }
     FtpEndpoint endpoint = FtpEndpointOfAddress(address);
     endpoint.folder = TrimSlashes(endpoint.folder);
+    endpoint.certificatePin = m_pin->text().trimmed();
     // Passive like the search for stored tasks: a browser must work behind NAT.
     endpoint.mode = FtpMode::kPassive;
 
@@ -282,6 +292,14 @@ void CFtpFolderDialog::SetAddress(const QString& address, const QString& user,
     m_impl->m_user->setText(user);
     m_impl->m_password->setText(password);
     m_impl->m_port = port;
+}
+
+void CFtpFolderDialog::SetCertificatePin(const QString& pin) {
+    m_impl->m_pin->setText(pin);
+}
+
+QString CFtpFolderDialog::CertificatePin() const {
+    return m_impl->m_pin->text().trimmed();
 }
 
 QString CFtpFolderDialog::ResultUrl() const {

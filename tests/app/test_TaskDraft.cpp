@@ -71,6 +71,11 @@ INSTANTIATE_TEST_SUITE_P(
                       return CheckDestinationPage({"  ", "", "", "", false}, p);
                   },
                   "You must add destination path", "", F::kDestination, kPageDestination},
+        CheckCase{[](auto* p) {
+                      return CheckDestinationPage({"ftps://h/x", "", "", "", false, 0, "AB:CD"}, p);
+                  },
+                  "The certificate fingerprint must be a SHA-256 fingerprint (64 hex digits)", "",
+                  F::kCertificatePin, kPageDestination},
         CheckCase{[](auto* p) { return CheckMethodPage(Method(kMethodZip, "px", ""), p); },
                   kPasswords, "Warning", F::kPassword, kPageMethod},
         CheckCase{[](auto* p) { return CheckMethodPage(Method(kMethodZip, "pw", "(x"), p); },
@@ -139,6 +144,14 @@ TEST(TaskDraft, PagesStoreNormalisedValues) {
     StoreDestinationPage(task, {" FTP://x ", "", "", "2121", false});
     EXPECT_EQ(task.destination.path, "FTP://x");
     EXPECT_EQ(task.destination.type, kDestFtp);
+    // Every remote scheme is a remote destination; only FTPS keeps a certificate pin.
+    const QString pin(64, 'a');
+    for (const QString scheme : {"ftps", "sftp", "s3"}) {
+        StoreDestinationPage(task, {scheme + "://host/x", "", "", "", false, 0, " " + pin});
+        EXPECT_EQ(task.destination.path, scheme + "://host/x");
+        EXPECT_EQ(task.destination.type, kDestFtp);
+        EXPECT_EQ(task.destination.certificatePin, scheme == "ftps" ? pin : QString());
+    }
     EXPECT_EQ(ProposedArchiveName("", task.name), "My1docs.zip");
     StoreMethodPage(task, {kMethodZip, "a.zip", 12, " All files (*.*) ", "Not used", "", ""});
     EXPECT_EQ(task.compressionLevel, 9);

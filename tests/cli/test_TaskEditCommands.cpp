@@ -87,6 +87,15 @@ TEST_F(TaskEditTest, RelativeDestinationIsBelowTheCurrentFolder) {
 }
 
 // Every refusal ends with status 2 and leaves the saved task list as it was.
+TEST_F(TaskEditTest, CertificatePinIsKeptForFtpsAndShown) {
+    const QString pin = "sha256 Fingerprint=" + QStringList(32, "0C").join(':');
+    ASSERT_EQ(Cli({"new", "Docs", "--to", "ftps://nas/b", "--cert-pin", pin, Src("Docs")}).status,
+              0);
+    EXPECT_TRUE(Cli({"show", "Docs"}).out.contains("\ndestCertPin=" + pin + "\n"));
+    ASSERT_EQ(Cli({"edit", "Docs", "--to", "sftp://nas/b"}).status, 0);
+    EXPECT_FALSE(Cli({"show", "Docs"}).out.contains("destCertPin"));
+}
+
 TEST_F(TaskEditTest, RefusedValuesSaveNothing) {
     ASSERT_EQ(Cli({"new", "Docs", "--to", m_dest, Src("Docs")}).status, 0);
     const QByteArray before = TaskList();
@@ -117,6 +126,8 @@ TEST_F(TaskEditTest, RefusedValuesSaveNothing) {
           "HKEY_CURRENT_USER\\a\\"},
          "This item was allready added."},
         {{"edit", "Docs", "--cipher", "des"}, "--cipher needs aes or traditional"},
+        {{"edit", "Docs", "--to", "ftps://h/x", "--cert-pin", "AB:CD"},
+         "The certificate fingerprint must be a SHA-256 fingerprint"},
         {{"edit", "Docs", "--contact", "Ann Lee"}, "--contact needs FIRST|MIDDLE|LAST"},
         {{"edit", "Docs", "--contact", "||"}, "--contact needs FIRST|MIDDLE|LAST"},
         {{"edit", "Docs", "--well-known", "SSH"}, "--well-known takes one of"},

@@ -1,6 +1,7 @@
 // Compare and restore from a real FTP server (pyftpdlib on 127.0.0.1, login folder not
-// "/"), after a real backup run to it: both methods, the passive-only server and the
-// server that lists through LIST only.
+// "/"), after a real backup run to it: both methods, the passive-only server, the
+// server that lists through LIST only and the FTPS server with a pinned self-signed
+// certificate.
 
 #include <QDate>
 #include <set>
@@ -11,6 +12,7 @@
 #include "restore/RestoreStatus.h"
 #include "restore/RestoreTesting.h"
 #include "support/FtpServerTest.h"
+#include "support/TlsTestCertificate.h"
 
 namespace corvane {
 namespace {
@@ -42,8 +44,9 @@ class FtpRestoreTest : public FtpServerTest {
 
     QString Live(const QString& name) const { return m_dir.File("live/" + name); }
     // Where the backup went, as the history and the restore keys name it.
-    static QString Place() {
-        return "ftp://127.0.0.1/store/" + QString::number(QDate::currentDate().year()) + "/";
+    QString Place() const {
+        return m_server.Scheme() + "127.0.0.1/store/" +
+               QString::number(QDate::currentDate().year()) + "/";
     }
     QString Stored(const QString& name) const { return Remote(Place().section('/', 3) + name); }
 
@@ -120,23 +123,26 @@ TEST_P(FtpRoundTripTest, CompareSeesTheChangesAndRestoreBringsBackEveryByteAndTi
 std::string RoundTripName(const testing::TestParamInfo<RoundTrip>& info) {
     const FtpTestServer::Options& server = std::get<1>(info.param);
     return std::string(std::get<0>(info.param) == kMethodZip ? "Zip" : "Copy") +
-           (server.passiveOnly ? "PassiveOnly"
-            : server.listOnly  ? "ListOnly"
-                               : "Plain");
+           (server.passiveOnly                 ? "PassiveOnly"
+            : server.listOnly                  ? "ListOnly"
+            : !server.tlsCertificate.isEmpty() ? "Tls"
+                                               : "Plain");
 }
 
-INSTANTIATE_TEST_SUITE_P(MethodsAndServers, FtpRoundTripTest,
-                         testing::Combine(testing::Values(kMethodCopy, kMethodZip),
-                                          testing::Values(FtpTestServer::Options{},
-                                                          FtpTestServer::Options{true, {}, false},
-                                                          FtpTestServer::Options{false, {}, true})),
-                         RoundTripName);
+INSTANTIATE_TEST_SUITE_P(
+    MethodsAndServers, FtpRoundTripTest,
+    testing::Combine(
+        testing::Values(kMethodCopy, kMethodZip),
+        testing::Values(FtpTestServer::Options{}, FtpTestServer::Options{true, {}, false},
+                        FtpTestServer::Options{false, {}, true},
+                        FtpTestServer::Options{false, {}, false, TlsTestCertificate()})),
+    RoundTripName);
 
 TEST_F(FtpRestoreTest, UncheckedFileIsSkippedByItsKey) {
     BackUp(kMethodCopy);
     m_dir.Write("live/Docs/a.txt", "mine now");
     ASSERT_TRUE(QFile::remove(Live("Docs/sub/b.txt")));
-    m_questions.edit = [](std::vector<RestoreItem>& items) {
+    m_questions.edit = [this](std::vector<RestoreItem>& items) {
         for (RestoreItem& item : items) {
             item.checked = item.archiveName != Place() + ":Docs/a.txt";
         }

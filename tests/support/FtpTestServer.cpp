@@ -4,8 +4,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 
 #include "support/TempDir.h"
+#include "support/TlsTestCertificate.h"
 
 namespace corvane::test {
 
@@ -73,6 +75,9 @@ bool FtpTestServer::Start(QString* whyNot) {
     if (m_options.listOnly) {
         arguments << "--no-mlsd";
     }
+    if (!m_options.tlsCertificate.isEmpty()) {
+        arguments << "--tls" << m_options.tlsCertificate;
+    }
     for (const QString& folder : m_options.readOnlyFolders) {
         arguments << "--read-only" << LoginFolder() + "/" + folder;
     }
@@ -98,6 +103,8 @@ bool FtpTestServer::Start(QString* whyNot) {
             const QString reason =
                 error.contains("No module named 'pyftpdlib'")
                     ? QString("python3-pyftpdlib is missing: apt-get install python3-pyftpdlib")
+                : error.contains("No module named 'OpenSSL'")
+                    ? QString("python3-openssl is missing: apt-get install python3-openssl")
                     : "the server did not start: " + error.right(400);
             m_process.reset();
             return fail(reason);
@@ -114,6 +121,24 @@ bool FtpTestServer::Start(QString* whyNot) {
         return fail("unexpected server output: " + QString::fromUtf8(line));
     }
     return true;
+}
+
+TaskDestination FtpTestServer::Destination(const QString& path) const {
+    TaskDestination destination;
+    destination.type = kDestFtp;
+    destination.path = path;
+    destination.userName = User();
+    destination.password = Password();
+    destination.ftpPort = Port();
+    if (!m_options.tlsCertificate.isEmpty()) {
+        destination.path = Scheme() + QString(path).remove(QRegularExpression("^ftp://"));
+        destination.certificatePin = TlsTestFingerprint();
+    }
+    return destination;
+}
+
+QString FtpTestServer::Scheme() const {
+    return m_options.tlsCertificate.isEmpty() ? "ftp://" : "ftps://";
 }
 
 QString FtpTestServer::User() const {
@@ -141,13 +166,21 @@ QString FtpTestServer::Address(const QString& folder) const {
 }
 
 int FtpTestServer::ConnectionCount() const {
+    return CountLogLines("connect");
+}
+
+int FtpTestServer::LoginCount() const {
+    return CountLogLines("login ");
+}
+
+int FtpTestServer::CountLogLines(const QByteArray& prefix) const {
     QFile log(m_dir.path() + "/server.log");
     if (!log.open(QIODevice::ReadOnly)) {
         return 0;
     }
     int count = 0;
     while (!log.atEnd()) {
-        count += log.readLine().trimmed() == "connect" ? 1 : 0;
+        count += log.readLine().startsWith(prefix) ? 1 : 0;
     }
     return count;
 }

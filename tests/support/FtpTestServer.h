@@ -28,6 +28,7 @@ class FtpTestServer {
         bool passiveOnly = false;     // PORT and EPRT are refused
         QStringList readOnlyFolders;  // folders below Home() where writes fail
         bool listOnly = false;        // no MLSD/MLST: listings only through LIST
+        QString tlsCertificate = {};  // FTPS with this PEM (certificate and key)
     };
 
     FtpTestServer();
@@ -51,20 +52,19 @@ class FtpTestServer {
     QString Address(const QString& folder = QString()) const;
     // A task's FTP destination on this server: `path` as the task stores it
     // ("ftp://127.0.0.1/folder" or "127.0.0.1/folder"), with the user, password and port.
-    TaskDestination Destination(const QString& path) const {
-        TaskDestination destination;
-        destination.type = kDestFtp;
-        destination.path = path;
-        destination.userName = User();
-        destination.password = Password();
-        destination.ftpPort = Port();
-        return destination;
-    }
+    // A TLS server's destination is "ftps://" with the certificate's fingerprint pinned.
+    TaskDestination Destination(const QString& path) const;
+    // "ftps://" for a TLS server, "ftp://" otherwise.
+    QString Scheme() const;
 
     // How many control connections clients have opened so far.
     int ConnectionCount() const;
+    // How many logins the server accepted so far.
+    int LoginCount() const;
 
   private:
+    int CountLogLines(const QByteArray& prefix) const;
+
     Options m_options;
     QTemporaryDir m_dir;
     std::unique_ptr<QProcess> m_process;

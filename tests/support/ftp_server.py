@@ -14,6 +14,8 @@ Flags:
   --no-mlsd           MLSD and MLST are unknown (only LIST listings)
   --read-only PATH    a folder (server path) where nothing may be written; repeatable
   --log FILE          one line per control connection ("connect") and per login
+  --tls PEM           FTPS: explicit TLS (AUTH TLS) required on the control and the
+                      data connections, with the certificate and key in PEM
 """
 
 import argparse
@@ -37,6 +39,7 @@ def main():
     parser.add_argument("--no-mlsd", action="store_true")
     parser.add_argument("--read-only", action="append", default=[])
     parser.add_argument("--log", default=None)
+    parser.add_argument("--tls", default=None)
     args = parser.parse_args()
 
     # The library's own log would fill the test output.
@@ -66,8 +69,25 @@ def main():
             with open(args.log, "a", encoding="utf-8") as log:
                 log.write(text + "\n")
 
-    class Handler(FTPHandler):
-        proto_cmds = {name: value for name, value in FTPHandler.proto_cmds.items()
+    base = FTPHandler
+    if args.tls:
+        from pyftpdlib.handlers import TLS_FTPHandler
+        base = TLS_FTPHandler
+        base.certfile = args.tls
+        base.tls_control_required = True
+        base.tls_data_required = True
+
+        class DataHandler(base.dtp_handler):
+            def readable(self):
+                # pyftpdlib 1.5.7 reads nothing from a data connection before its
+                # transfer command is in, and drops it when the client's TLS handshake
+                # arrives earlier (as libcurl's does).
+                return getattr(self, "_ssl_accepting", False) or super().readable()
+
+        base.dtp_handler = DataHandler
+
+    class Handler(base):
+        proto_cmds = {name: value for name, value in base.proto_cmds.items()
                       if name not in removed}
 
         def on_connect(self):

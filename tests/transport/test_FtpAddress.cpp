@@ -74,11 +74,29 @@ TEST(FtpAddressTest, EndpointTakesTheTasksCredentialsAndPortFirst) {
         {"ftp://bob:pw@host:2121/x", "", 21, "host|2121|bob|pw|x"},
         {"ftp://bob:pw@host:2121/x", "ann", 2200, "host|2200|ann|given|x"},
         {"host", "", -5, "host|21|||"},
+        // A task's port 21 is nobody's choice: SFTP and S3 keep their own default.
+        {"sftp://bob:pw@host/x", "", 21, "host|22|bob|pw|x"},
+        {"SFTP://host:2222/x", "ann", 21, "host|2222|ann|given|x"},
+        {"ftps://host/x", "", 0, "host|21|||x"},
+        {"s3://bucket/pre/fix", "", 21, "bucket|443|||pre/fix"},
     };
     for (const auto& [address, user, port, expected] : cases) {
         FtpEndpoint endpoint;
         ASSERT_TRUE(FtpEndpointOf(address, user, "given", port, endpoint));
         EXPECT_EQ(Fields(endpoint), expected) << address.toStdString();
+    }
+}
+
+TEST(FtpAddressTest, SchemeNamesTheProtocolAndIsWrittenBack) {
+    // Each row: a text ">" the protocol's number ">" the text written back.
+    for (const QString row :
+         {"host/x>0>ftp://host/x", "FTPS://u@host:21/x>1>ftps://u@host/x",
+          "sftp://host:22/x>2>sftp://host/x", "s3://my-bucket/d>3>s3://my-bucket/d"}) {
+        FtpAddress address;
+        ASSERT_TRUE(ParseFtpAddress(row.section('>', 0, 0), address)) << row.toStdString();
+        EXPECT_EQ(static_cast<int>(address.protocol), row.section('>', 1, 1).toInt());
+        EXPECT_EQ(FtpAddressText(address), row.section('>', 2));
+        EXPECT_EQ(FtpEndpointOfAddress(address).protocol, address.protocol);
     }
 }
 

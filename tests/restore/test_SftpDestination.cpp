@@ -1,0 +1,98 @@
+// An SFTP destination on a real OpenSSH server (127.0.0.1, throw-away host key): the host
+// key decides whether a session connects; names that need quoting and removals work; a
+// copy backup and its restore bring back every byte and time through the paths FTP takes.
+
+#include <QFile>
+
+#include "engine/BackupRun.h"
+#include "model/FileName.h"
+#include "restore/RestoreTesting.h"
+#include "support/LogCapture.h"
+#include "support/ScopedEnv.h"
+#include "support/SshTestServer.h"
+#include "transport/FtpAddress.h"
+#include "transport/FtpSession.h"
+
+namespace corvane {
+namespace {
+
+using namespace test;
+
+class SftpDestinationTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        QString why;
+        ASSERT_TRUE(m_server.Start(&why)) << "SSH test server cannot start: " << why.toStdString();
+        m_home = std::make_unique<ScopedEnv>("HOME", m_server.ClientHome().toUtf8());
+        ASSERT_TRUE(
+            FtpEndpointOf(m_server.Destination("up").path, m_server.User(), {}, 0, m_endpoint));
+    }
+
+    SshTestServer m_server;
+    std::unique_ptr<ScopedEnv> m_home;
+    TempDir m_dir;
+    ScopedEnv m_data{"CORVANE_HOME", m_dir.File("data").toUtf8()};
+    LogCapture m_log;
+    FtpEndpoint m_endpoint;
+    FtpSession m_session{&FileNameToBytes, &FileNameFromBytes};
+};
+
+TEST_F(SftpDestinationTest, UnknownOrChangedHostKeyIsRefusedAndNeverAdded) {
+    const QString knownHosts = m_server.ClientHome() + "/.ssh/known_hosts";
+    const QString known = m_server.KnownHostsLine() + '\n';
+    // Another key in the server's place: the client's own public key.
+    const QString other = QString(ReadAll(m_server.ClientHome() + "/.ssh/id_ed25519.pub"));
+    const std::pair<QString, QString> cases[] = {
+        {"", "is not in " + knownHosts + ": refused"},
+        {known.section(' ', 0, 0) + ' ' + other.section(' ', 0, 1) + '\n', "differs from"},
+        {known, ""},
+    };
+    for (const auto& [content, error] : cases) {
+        QFile file(knownHosts);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(content.toUtf8()) >= 0);
+        file.close();
+        EXPECT_EQ(m_session.Connect(m_endpoint), error.isEmpty()) << error.toStdString();
+        EXPECT_TRUE(m_session.ConnectError().contains(error));
+        EXPECT_EQ(m_session.ConnectError().contains("(SHA256:"), !error.isEmpty());
+        EXPECT_EQ(ReadAll(knownHosts), content.toUtf8());
+    }
+    EXPECT_EQ(m_session.LoginFolder(), m_server.Home());
+}
+
+TEST_F(SftpDestinationTest, QuotedNamesTransferAndRemovalsAnswerTruly) {
+    ASSERT_TRUE(m_session.Connect(m_endpoint));
+    const QString odd = "deep/a \"quoted\" name";
+    m_session.CreateFolders(odd);
+    ASSERT_TRUE(m_session.Upload(m_dir.Write("local", "data"), odd + "/f"));
+    EXPECT_EQ(ReadAll(m_server.Home() + "/up/" + odd + "/f"), "data");
+    const QString local = m_dir.Write("back", "old");
+    EXPECT_FALSE(m_session.Download("deep/missing", local));
+    EXPECT_EQ(ReadAll(local), "old");
+    EXPECT_FALSE(m_session.RemoveFolder(odd));  // not empty
+    EXPECT_TRUE(m_session.DeleteFile(odd + "/f"));
+    EXPECT_FALSE(m_session.DeleteFile(odd + "/f"));
+    EXPECT_TRUE(m_session.RemoveFolderTree("deep"));
+    EXPECT_FALSE(QFile::exists(m_server.Home() + "/up/deep"));
+}
+
+TEST_F(SftpDestinationTest, CopyBackupAndRestoreBringBackEveryByte) {
+    constexpr qint64 kStamp = 1600000000;
+    WriteDocsTree(m_dir, kStamp, 300000);
+    const QStringList before = TreeOf(m_dir.File("live"));
+    TaskList tasks;
+    TaskRecord* task = tasks.NewTask("Docs", kTaskBackup);
+    task->destination = m_server.Destination("store");
+    task->items = DocsItems(m_dir);
+    ASSERT_TRUE(RunBackup(tasks, 0, StopSignal())) << m_log.Texts().join('\n').toStdString();
+
+    m_dir.Write("live/Docs/a.txt", "changed");
+    ASSERT_TRUE(QFile::remove(m_dir.File("live/Docs/sub/c.txt")));
+    ScriptedQuestions questions;
+    ASSERT_TRUE(RunRestore(tasks, 0, questions, StopSignal()));
+    EXPECT_EQ(TreeOf(m_dir.File("live")), before);
+    EXPECT_EQ(QFileInfo(m_dir.File("live/Docs/sub/c.txt")).lastModified().toSecsSinceEpoch(),
+              kStamp);
+}
+
+}  // namespace
+}  // namespace corvane

@@ -1,0 +1,142 @@
+#include "support/SshTestServer.h"
+
+#include <netinet/in.h>
+#include <pwd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+
+#include "support/TempDir.h"
+#include "support/Tools.h"
+
+namespace corvane::test {
+namespace {
+
+const char kSshd[] = "/usr/sbin/sshd";
+const int kStartTimeoutMs = 20000;
+
+// A port no one listens on now: the kernel's choice for a socket bound to port 0.
+int FreePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    int port = 0;
+    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+        port = ntohs(address.sin_port);
+    }
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return port;
+}
+
+bool MakeKey(const QString& file, QString* whyNot) {
+    const ToolResult made = RunTool("ssh-keygen", {"-q", "-t", "ed25519", "-N", "", "-f", file});
+    if (made.exitCode != 0 && whyNot) {
+        *whyNot = "ssh-keygen failed (openssh-client missing?): " + made.output;
+    }
+    return made.exitCode == 0;
+}
+
+bool WriteText(const QString& path, const QString& text) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) == text.toUtf8().size();
+}
+
+}  // namespace
+
+SshTestServer::SshTestServer() : m_dir(QDir::tempPath() + "/corvane-ssh-XXXXXX") {}
+
+SshTestServer::~SshTestServer() {
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.terminate();
+        if (!m_process.waitForFinished(3000)) {
+            m_process.kill();
+            m_process.waitForFinished(3000);
+        }
+    }
+}
+
+bool SshTestServer::Start(QString* whyNot) {
+    auto fail = [whyNot](const QString& reason) {
+        if (whyNot) {
+            *whyNot = reason;
+        }
+        return false;
+    };
+    if (!QFile::exists(kSshd)) {
+        return fail("openssh-server is missing: apt-get install openssh-server");
+    }
+    // sshd wants its privilege separation folder even when it never uses it.
+    if (!QDir().mkpath("/run/sshd") || !QDir().mkpath(Home()) ||
+        !QDir().mkpath(ClientHome() + "/.ssh")) {
+        return fail("cannot create the server's folders");
+    }
+    const QString hostKey = m_dir.path() + "/host_key";
+    const QString clientKey = ClientHome() + "/.ssh/id_ed25519";
+    if (!MakeKey(hostKey, whyNot) || !MakeKey(clientKey, whyNot)) {
+        return false;
+    }
+    m_port = FreePort();
+    const QString config = m_dir.path() + "/sshd_config";
+    const QString settings = QString(
+                                 "Port %1\nListenAddress 127.0.0.1\nHostKey %2\nPidFile none\n"
+                                 "AuthorizedKeysFile %3\nPermitRootLogin prohibit-password\n"
+                                 "PasswordAuthentication no\nKbdInteractiveAuthentication no\n"
+                                 "UsePAM no\nStrictModes no\nLogLevel INFO\n"
+                                 "Subsystem sftp internal-sftp\n"
+                                 "ForceCommand internal-sftp -d %4\n")
+                                 .arg(m_port)
+                                 .arg(hostKey, clientKey + ".pub", Home());
+    if (m_port == 0 || !WriteText(config, settings) ||
+        !WriteText(ClientHome() + "/.ssh/known_hosts", KnownHostsLine() + "\n")) {
+        return fail("cannot write the server's configuration");
+    }
+    m_process.setProcessChannelMode(QProcess::MergedChannels);
+    m_process.start(kSshd, {"-D", "-e", "-f", config});
+    // sshd says so once it listens; until then only wait.
+    QByteArray output;
+    while (!output.contains("Server listening on")) {
+        if (!m_process.waitForReadyRead(kStartTimeoutMs)) {
+            m_process.waitForFinished(1000);
+            return fail("sshd did not start: " +
+                        QString::fromUtf8(output + m_process.readAll()).trimmed().right(400));
+        }
+        output += m_process.readAll();
+    }
+    return true;
+}
+
+QString SshTestServer::User() const {
+    const passwd* account = ::getpwuid(::getuid());
+    return account ? QString::fromLocal8Bit(account->pw_name) : QString();
+}
+
+QString SshTestServer::Home() const {
+    return m_dir.path() + "/home";
+}
+
+QString SshTestServer::ClientHome() const {
+    return m_dir.path() + "/client";
+}
+
+QString SshTestServer::KnownHostsLine() const {
+    const QString key = QString::fromUtf8(ReadAll(m_dir.path() + "/host_key.pub")).trimmed();
+    return QString("[127.0.0.1]:%1 %2").arg(m_port).arg(key.section(' ', 0, 1));
+}
+
+TaskDestination SshTestServer::Destination(const QString& folder) const {
+    TaskDestination destination;
+    destination.type = kDestFtp;
+    destination.path = QString("sftp://127.0.0.1:%1/%2").arg(m_port).arg(folder);
+    destination.userName = User();
+    destination.ftpPort = 21;
+    return destination;
+}
+
+}  // namespace corvane::test
