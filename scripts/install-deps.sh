@@ -22,6 +22,7 @@ else
         libdconf-dev dconf-cli dconf-service  # settings keys live in dconf; tests use the dconf tool
         khard python3-vobject  # contacts: real vdir readers and writers in the tests
         python3-dbus python3-gi  # a notification service on a private bus in the tests
+        nodejs npm  # the S3 tests install s3rver from the npm registry into ~/.cache
     )
 fi
 
