@@ -76,7 +76,9 @@ struct DestinationInput {
     QString password;  // "destBurn"
     QString port;      // decimal text, empty for the default
     bool useBurner = false;
-    int keepLast = 0;  // dated backups kept, 0 = all
+    int keepLast = 0;    // dated backups kept, 0 = all
+    QString serviceUrl;  // S3: "destServiceUrl"
+    QString region;      // S3: "destRegion"
 };
 
 // Most dated backups a task can be told to keep.
@@ -89,9 +91,12 @@ bool OffersKeepLast(const TaskRecord& task, const QString& path);
 // The values of a task as the page shows them: the port as decimal text, empty for 0.
 DestinationInput DestinationInputOf(const TaskRecord& task);
 
-// True when the text names an FTP place: it begins with "ftp:" in any case. Any other
+// True when the text names a remote place: it begins with "ftp:" or "s3://" in any case. Any other
 // text is a folder (a Linux path never has a drive letter, so no other rule applies).
 bool DestinationIsFtp(const QString& text);
+
+// True when the text names a bucket of an S3-compatible store ("s3://bucket/prefix").
+bool DestinationIsS3(const QString& text);
 
 // The destination as stored: blanks trimmed; an FTP text unchanged otherwise; a folder
 // with "~" expanded to the home folder, a relative path taken below the home folder

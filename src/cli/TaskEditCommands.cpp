@@ -45,7 +45,7 @@ const std::pair<QLatin1String, SourceType> kSourceOptions[] = {
 struct TaskOptions {
     QString name;
     std::optional<QString> rename, to, zipArchive, include, exclude, mail, mailAccount, ftpUser,
-        ftpPort, group;
+        ftpPort, serviceUrl, region, group;
     std::optional<int> level, keep;
     std::optional<qint32> cipher;
     std::optional<QString> schedule;
@@ -80,6 +80,8 @@ bool ParseOptions(QStringList args, bool edit, TaskOptions& options, QString& wh
         {QLatin1String("--mail-account"), &TaskOptions::mailAccount},
         {QLatin1String("--ftp-user"), &TaskOptions::ftpUser},
         {QLatin1String("--ftp-port"), &TaskOptions::ftpPort},
+        {QLatin1String("--service-url"), &TaskOptions::serviceUrl},
+        {QLatin1String("--region"), &TaskOptions::region},
         {QLatin1String("--group"), &TaskOptions::group},
         {QLatin1String("--rename"), &TaskOptions::rename},
     };
@@ -258,6 +260,8 @@ void ApplyDestination(const TaskOptions& options, const Passwords& passwords,
     input.user = options.ftpUser.value_or(input.user);
     input.port = options.ftpPort.value_or(input.port);
     input.keepLast = options.keep.value_or(input.keepLast);
+    input.serviceUrl = options.serviceUrl.value_or(input.serviceUrl);
+    input.region = options.region.value_or(input.region);
     if (options.ftpPassword) {
         input.password = passwords.ftp;
     }

@@ -87,6 +87,13 @@ QStringList TaskFieldLines(const TaskRecord& task) {
     add(QStringLiteral("destArea"), task.destination.userName);
     add(QStringLiteral("destBurn"), Hidden(task.destination.password));
     number(QStringLiteral("FTPPort"), task.destination.ftpPort);
+    // As the task file keeps them: only an S3 destination has them.
+    if (!task.destination.serviceUrl.isEmpty()) {
+        add(QStringLiteral("destServiceUrl"), task.destination.serviceUrl);
+    }
+    if (!task.destination.region.isEmpty()) {
+        add(QStringLiteral("destRegion"), task.destination.region);
+    }
     number(QStringLiteral("backupMode"), task.backupMode);
     add(QStringLiteral("archiveName"), task.archiveName);
     number(QStringLiteral("archiveCmpVal"), task.compressionLevel);

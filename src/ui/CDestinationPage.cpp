@@ -60,6 +60,16 @@ CDestinationPage::CDestinationPage(TaskRecord& draft, bool inSheet, QWidget* par
     access->addRow(QStringLiteral("User name:"), m_user);
     access->addRow(QStringLiteral("Password:"), m_password);
     access->addRow(m_portLabel, m_port);
+    m_serviceLabel = new QLabel(QStringLiteral("Service address:"));
+    m_serviceUrl = new QLineEdit;
+    m_serviceUrl->setObjectName(QStringLiteral("serviceUrlEdit"));
+    m_serviceUrl->setPlaceholderText(QStringLiteral("https://s3.example.net"));
+    m_regionLabel = new QLabel(QStringLiteral("Region:"));
+    m_region = new QLineEdit;
+    m_region->setObjectName(QStringLiteral("regionEdit"));
+    m_region->setPlaceholderText(QStringLiteral("us-east-1"));
+    access->addRow(m_serviceLabel, m_serviceUrl);
+    access->addRow(m_regionLabel, m_region);
     layout->addWidget(m_accessFrame);
 
     m_burner =
@@ -80,7 +90,10 @@ CDestinationPage::CDestinationPage(TaskRecord& draft, bool inSheet, QWidget* par
 
     connect(m_folderRadio, &QRadioButton::toggled, this, [this] { ShowMediaView(); });
     connect(browse, &QPushButton::clicked, this, [this] { Browse(); });
-    connect(m_destination, &QComboBox::editTextChanged, this, [this] { EnableKeepLast(); });
+    connect(m_destination, &QComboBox::editTextChanged, this, [this] {
+        EnableKeepLast();
+        ShowMediaView();
+    });
 }
 
 QString CDestinationPage::StepTitle() const {
@@ -99,6 +112,8 @@ void CDestinationPage::Load() {
     m_user->setText(input.user);
     m_password->setText(input.password);
     m_port->setText(input.port);
+    m_serviceUrl->setText(input.serviceUrl);
+    m_region->setText(input.region);
     m_burner->setChecked(input.useBurner);
     m_keepLast->setValue(input.keepLast);
     ShowMediaView();
@@ -106,8 +121,9 @@ void CDestinationPage::Load() {
 }
 
 DestinationInput CDestinationPage::Input() const {
-    return {m_destination->currentText(), m_user->text(),     m_password->text(), m_port->text(),
-            m_burner->isChecked(),        m_keepLast->value()};
+    return {
+        m_destination->currentText(), m_user->text(),      m_password->text(),   m_port->text(),
+        m_burner->isChecked(),        m_keepLast->value(), m_serviceUrl->text(), m_region->text()};
 }
 
 void CDestinationPage::Store() {
@@ -135,8 +151,14 @@ void CDestinationPage::ShowMediaView() {
     const bool ftp = m_ftpRadio->isChecked();
     m_accessFrame->setTitle(ftp ? QStringLiteral("FTP access:")
                                 : QStringLiteral("Settings for network access:"));
-    m_portLabel->setVisible(ftp);
-    m_port->setVisible(ftp);
+    const bool s3 = ftp && DestinationIsS3(m_destination->currentText());
+    m_portLabel->setVisible(ftp && !s3);
+    m_port->setVisible(ftp && !s3);
+    for (QWidget* field :
+         {static_cast<QWidget*>(m_serviceLabel), static_cast<QWidget*>(m_serviceUrl),
+          static_cast<QWidget*>(m_regionLabel), static_cast<QWidget*>(m_region)}) {
+        field->setVisible(s3);
+    }
     m_burner->setVisible(!ftp);
 }
 
