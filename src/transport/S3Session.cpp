@@ -15,7 +15,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QDir>
 #include <QRegularExpression>
 #include <QUrl>
 #include <algorithm>
@@ -29,9 +28,8 @@
 #include <vector>
 
 #include "io/DescriptorIo.h"
-#include "io/ReplacingFile.h"
 #include "log/Log.h"
-#include "transport/LocalSource.h"
+#include "transport/LocalFiles.h"
 #include "transport/S3Xml.h"
 
 namespace corvane {
@@ -150,10 +148,6 @@ size_t TakeHeader(char* data, size_t size, size_t count, void* user) {
         answer->etag = line.mid(5).trimmed();
     }
     return size * count;
-}
-
-QString LocalError(const char* what) {
-    return QLatin1String(what) + QLatin1String(": ") + QString::fromLocal8Bit(std::strerror(errno));
 }
 
 // A bucket name as services accept it in a path: no "/", no blank, nothing escaped.
@@ -602,13 +596,10 @@ bool S3Session::Download(const QString& name, const QString& localPath) {
     if (key.isEmpty()) {
         return d.TransferFailed(QStringLiteral("no object name"));
     }
-    const QString absolute = QDir::isAbsolutePath(localPath)
-                                 ? localPath
-                                 : QDir::currentPath() + QLatin1Char('/') + localPath;
-    const QByteArray targetName = d.m_encodeName(absolute);
-    ReplacingFile file;
-    if (!file.Create(AT_FDCWD, targetName)) {
-        return d.TransferFailed(LocalError("cannot create the local file"));
+    DownloadTarget file;
+    QString whyNot;
+    if (!file.Create(localPath, d.m_encodeName, whyNot)) {
+        return d.TransferFailed(whyNot);
     }
     Answer answer;
     answer.fd = file.Fd();
@@ -619,15 +610,7 @@ bool S3Session::Download(const QString& name, const QString& localPath) {
     if (code != CURLE_OK || !answer.Succeeded()) {
         return d.TransferFailed(d.FailureText(code, answer));
     }
-    // A replaced file keeps its permissions; a new one gets the umask's.
-    struct stat old {};
-    if (::stat(targetName.constData(), &old) == 0 && S_ISREG(old.st_mode)) {
-        ::fchmod(file.Fd(), old.st_mode & 07777);
-    }
-    if (!file.Commit()) {
-        return d.TransferFailed(LocalError("cannot replace the local file"));
-    }
-    return true;
+    return file.Commit(whyNot) || d.TransferFailed(whyNot);
 }
 
 void S3Session::ListTree(const QString& folder, QStringList& names, bool recursive) {
