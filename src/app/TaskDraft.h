@@ -76,9 +76,9 @@ struct DestinationInput {
     QString password;  // "destBurn"
     QString port;      // decimal text, empty for the default
     bool useBurner = false;
-    int keepLast = 0;    // dated backups kept, 0 = all
-    QString serviceUrl;  // S3: "destServiceUrl"
-    QString region;      // S3: "destRegion"
+    int keepLast = 0;                // dated backups kept, 0 = all
+    QString serviceUrl = QString();  // S3: "destServiceUrl"
+    QString region = QString();      // S3: "destRegion"
 };
 
 // Most dated backups a task can be told to keep.

@@ -182,10 +182,14 @@ class S3Session::Impl {
                   Answer& answer) {
         curl_easy_reset(m_curl);
         QByteArray url = m_bucketUrl;
-        if (!key.isEmpty()) {
-            for (const QString& level : key.split(QLatin1Char('/'))) {
-                url += '/' + level.toUtf8().toPercentEncoding();
-            }
+        const QStringList levels = key.split(QLatin1Char('/'), Qt::KeepEmptyParts);
+        if (!key.isEmpty() && HasDotLevel(levels)) {
+            // Such a key would name an object outside the prefix, even in another bucket.
+            qstrncpy(m_error, "the name holds a \".\" or \"..\" level", sizeof m_error);
+            return CURLE_URL_MALFORMAT;
+        }
+        for (const QString& level : key.isEmpty() ? QStringList() : levels) {
+            url += '/' + level.toUtf8().toPercentEncoding();
         }
         if (!query.isEmpty()) {
             url += '?' + query;
@@ -199,6 +203,8 @@ class S3Session::Impl {
         // libcurl's default form type would be sent (and signed) with a POST.
         headers = curl_slist_append(headers, "Content-Type:");
         curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
+        // The key as it stands: libcurl would merge "//" and signs what it sends.
+        curl_easy_setopt(m_curl, CURLOPT_PATH_AS_IS, 1L);
         curl_easy_setopt(m_curl, CURLOPT_PROTOCOLS_STR, "http,https");
         curl_easy_setopt(m_curl, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(m_curl, CURLOPT_CONNECTTIMEOUT, 60L);

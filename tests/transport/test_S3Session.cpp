@@ -106,6 +106,9 @@ TEST_F(S3SessionTest, ListingsOfManyPagesAreCompleteAndRemovalLeavesNothingBelow
     EXPECT_EQ(Listed(*session, "d", true),
               QStringList({"d/b.txt", "d/c.txt", "d/e/", "d/e/f.txt", "d/e/g.txt"}));
 
+    // A name with ".." never reaches a key outside the prefix.
+    EXPECT_FALSE(session->Upload(source, "d/../../outside.txt"));
+    EXPECT_EQ(Listed(*Connected(""), "", false), QStringList({"/base/"}));
     EXPECT_FALSE(session->RemoveFolder("d"));  // not empty
     for (const char* refused : {"", ".", "d/..", "/"}) {
         EXPECT_FALSE(session->RemoveFolderTree(refused)) << refused;
