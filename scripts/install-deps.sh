@@ -24,6 +24,7 @@ else
         khard python3-vobject  # contacts: real vdir readers and writers in the tests
         python3-dbus python3-gi  # a notification service on a private bus in the tests
         libsecret-1-dev gnome-keyring libsecret-tools libglib2.0-bin  # passwords in the keyring
+        nodejs npm  # the S3 tests install s3rver from the npm registry into ~/.cache
     )
 fi
 

@@ -73,6 +73,8 @@ DestinationInput DestinationInputOf(const TaskRecord& task) {
     input.certificatePin = task.destination.certificatePin;
     input.useBurner = task.destination.useXPBurn;
     input.keepLast = task.keepLast;
+    input.serviceUrl = task.destination.serviceUrl;
+    input.region = task.destination.region;
     return input;
 }
 
@@ -85,6 +87,10 @@ bool OffersKeepLast(const TaskRecord& task, const QString& path) {
 bool DestinationIsFtp(const QString& text) {
     const QString trimmed = text.trimmed();
     return trimmed.startsWith(QLatin1String("ftp:"), Qt::CaseInsensitive) || IsFtpAddress(trimmed);
+}
+
+bool DestinationIsS3(const QString& text) {
+    return text.trimmed().startsWith(QLatin1String("s3://"), Qt::CaseInsensitive);
 }
 
 namespace {
@@ -137,12 +143,22 @@ void StoreDestinationPage(TaskRecord& task, const DestinationInput& input) {
         IsFtpsDestination(task.destination.path) ? input.certificatePin.trimmed() : QString();
     task.destination.useXPBurn = input.useBurner;
     task.keepLast = std::clamp(input.keepLast, 0, kMaxKeepLast);
+    // Only a bucket has a service: stale values of an earlier S3 destination go.
+    const bool s3 = DestinationIsS3(task.destination.path);
+    task.destination.serviceUrl = s3 ? input.serviceUrl.trimmed() : QString();
+    task.destination.region = s3 ? input.region.trimmed() : QString();
 }
 
 bool CheckDestinationPage(const DestinationInput& input, DraftProblem* problem) {
     if (input.path.trimmed().isEmpty()) {
         return Refuse(problem, "You must add destination path", QString(), DraftField::kDestination,
                       kPageDestination);
+    }
+    if (DestinationIsS3(input.path) &&
+        !input.serviceUrl.trimmed().startsWith(QLatin1String("http://"), Qt::CaseInsensitive) &&
+        !input.serviceUrl.trimmed().startsWith(QLatin1String("https://"), Qt::CaseInsensitive)) {
+        return Refuse(problem, "An S3 destination needs the service address (https://...)",
+                      QString(), DraftField::kDestination, kPageDestination);
     }
     return CheckCertificatePin(input.path, input.certificatePin, problem);
 }

@@ -77,8 +77,10 @@ struct DestinationInput {
     QString password;  // "destBurn"
     QString port;      // decimal text, empty for the default
     bool useBurner = false;
-    int keepLast = 0;             // dated backups kept, 0 = all
-    QString certificatePin = {};  // "destCertPin": SHA-256 of a certificate an FTPS server shows
+    int keepLast = 0;                // dated backups kept, 0 = all
+    QString certificatePin = {};     // "destCertPin": SHA-256 of a certificate an FTPS server shows
+    QString serviceUrl = QString();  // S3: "destServiceUrl"
+    QString region = QString();      // S3: "destRegion"
 };
 
 // Most dated backups a task can be told to keep.
@@ -95,6 +97,9 @@ DestinationInput DestinationInputOf(const TaskRecord& task);
 // or "s3://" in any case. Any other text is a folder (a Linux path never has a drive
 // letter, so no other rule applies).
 bool DestinationIsFtp(const QString& text);
+
+// True when the text names a bucket of an S3-compatible store ("s3://bucket/prefix").
+bool DestinationIsS3(const QString& text);
 
 // The destination as stored: blanks trimmed; an FTP text unchanged otherwise; a folder
 // with "~" expanded to the home folder, a relative path taken below the home folder

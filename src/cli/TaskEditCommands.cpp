@@ -45,7 +45,7 @@ const std::pair<QLatin1String, SourceType> kSourceOptions[] = {
 struct TaskOptions {
     QString name;
     std::optional<QString> rename, to, zipArchive, include, exclude, mail, mailAccount, ftpUser,
-        ftpPort, certPin, group;
+        ftpPort, certPin, serviceUrl, region, group;
     std::optional<int> level, keep;
     std::optional<qint32> cipher;
     std::optional<QString> schedule;
@@ -81,6 +81,8 @@ bool ParseOptions(QStringList args, bool edit, TaskOptions& options, QString& wh
         {QLatin1String("--ftp-user"), &TaskOptions::ftpUser},
         {QLatin1String("--ftp-port"), &TaskOptions::ftpPort},
         {QLatin1String("--cert-pin"), &TaskOptions::certPin},
+        {QLatin1String("--service-url"), &TaskOptions::serviceUrl},
+        {QLatin1String("--region"), &TaskOptions::region},
         {QLatin1String("--group"), &TaskOptions::group},
         {QLatin1String("--rename"), &TaskOptions::rename},
     };
@@ -260,6 +262,8 @@ void ApplyDestination(const TaskOptions& options, const Passwords& passwords,
     input.port = options.ftpPort.value_or(input.port);
     input.certificatePin = options.certPin.value_or(input.certificatePin);
     input.keepLast = options.keep.value_or(input.keepLast);
+    input.serviceUrl = options.serviceUrl.value_or(input.serviceUrl);
+    input.region = options.region.value_or(input.region);
     if (options.ftpPassword) {
         input.password = passwords.ftp;
     }

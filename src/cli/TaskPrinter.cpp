@@ -90,6 +90,13 @@ QStringList TaskFieldLines(const TaskRecord& task) {
     if (!task.destination.certificatePin.isEmpty()) {
         add(QStringLiteral("destCertPin"), task.destination.certificatePin);
     }
+    // As the task file keeps them: only an S3 destination has them.
+    if (!task.destination.serviceUrl.isEmpty()) {
+        add(QStringLiteral("destServiceUrl"), task.destination.serviceUrl);
+    }
+    if (!task.destination.region.isEmpty()) {
+        add(QStringLiteral("destRegion"), task.destination.region);
+    }
     number(QStringLiteral("backupMode"), task.backupMode);
     add(QStringLiteral("archiveName"), task.archiveName);
     number(QStringLiteral("archiveCmpVal"), task.compressionLevel);

@@ -5,6 +5,7 @@
 #include "model/FileName.h"
 #include "transport/FtpAddress.h"
 #include "transport/FtpSession.h"
+#include "transport/S3Session.h"
 
 namespace corvane {
 
@@ -13,8 +14,9 @@ std::unique_ptr<RemoteSession> NewRemoteSession(RemoteProtocol protocol) {
         case RemoteProtocol::kFtp:
         case RemoteProtocol::kFtps:
         case RemoteProtocol::kSftp:
-        case RemoteProtocol::kS3:
             break;
+        case RemoteProtocol::kS3:
+            return std::make_unique<S3Session>(&FileNameToBytes);
     }
     return std::make_unique<FtpSession>(&FileNameToBytes, &FileNameFromBytes);
 }

@@ -65,6 +65,16 @@ CDestinationPage::CDestinationPage(TaskRecord& draft, bool inSheet, QWidget* par
     m_pin->setObjectName(QStringLiteral("certPinEdit"));
     m_pin->setPlaceholderText(QStringLiteral("only for a certificate no authority vouches for"));
     access->addRow(m_pinLabel, m_pin);
+    m_serviceLabel = new QLabel(QStringLiteral("Service address:"));
+    m_serviceUrl = new QLineEdit;
+    m_serviceUrl->setObjectName(QStringLiteral("serviceUrlEdit"));
+    m_serviceUrl->setPlaceholderText(QStringLiteral("https://s3.example.net"));
+    m_regionLabel = new QLabel(QStringLiteral("Region:"));
+    m_region = new QLineEdit;
+    m_region->setObjectName(QStringLiteral("regionEdit"));
+    m_region->setPlaceholderText(QStringLiteral("us-east-1"));
+    access->addRow(m_serviceLabel, m_serviceUrl);
+    access->addRow(m_regionLabel, m_region);
     layout->addWidget(m_accessFrame);
 
     m_burner =
@@ -108,6 +118,8 @@ void CDestinationPage::Load() {
     m_password->setText(input.password);
     m_port->setText(input.port);
     m_pin->setText(input.certificatePin);
+    m_serviceUrl->setText(input.serviceUrl);
+    m_region->setText(input.region);
     m_burner->setChecked(input.useBurner);
     m_keepLast->setValue(input.keepLast);
     ShowMediaView();
@@ -115,8 +127,15 @@ void CDestinationPage::Load() {
 }
 
 DestinationInput CDestinationPage::Input() const {
-    return {m_destination->currentText(), m_user->text(),      m_password->text(), m_port->text(),
-            m_burner->isChecked(),        m_keepLast->value(), m_pin->text()};
+    return {m_destination->currentText(),
+            m_user->text(),
+            m_password->text(),
+            m_port->text(),
+            m_burner->isChecked(),
+            m_keepLast->value(),
+            m_pin->text(),
+            m_serviceUrl->text(),
+            m_region->text()};
 }
 
 void CDestinationPage::Store() {
@@ -144,13 +163,19 @@ void CDestinationPage::ShowMediaView() {
     const bool ftp = m_ftpRadio->isChecked();
     m_accessFrame->setTitle(ftp ? QStringLiteral("FTP access:")
                                 : QStringLiteral("Settings for network access:"));
-    m_portLabel->setVisible(ftp);
-    m_port->setVisible(ftp);
-    // A pinned certificate means something to FTPS only.
+    const bool s3 = ftp && DestinationIsS3(m_destination->currentText());
+    m_portLabel->setVisible(ftp && !s3);
+    m_port->setVisible(ftp && !s3);
+    // A pinned certificate means something to FTPS only, a service and region to S3.
     const bool ftps = ftp && m_destination->currentText().trimmed().startsWith(
                                  QLatin1String("ftps://"), Qt::CaseInsensitive);
     m_pinLabel->setVisible(ftps);
     m_pin->setVisible(ftps);
+    for (QWidget* field :
+         {static_cast<QWidget*>(m_serviceLabel), static_cast<QWidget*>(m_serviceUrl),
+          static_cast<QWidget*>(m_regionLabel), static_cast<QWidget*>(m_region)}) {
+        field->setVisible(s3);
+    }
     m_burner->setVisible(!ftp);
 }
 

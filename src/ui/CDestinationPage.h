@@ -36,7 +36,8 @@ class CDestinationPage : public CTaskPage {
 
   private:
     DestinationInput Input() const;
-    // Shows the frame, port and burner box of the ticked media.
+    // Shows the frame, port and burner box of the ticked media; for an "s3://" address
+    // the service address and region instead of the port.
     void ShowMediaView();
     void Browse();
     void BrowseFtp();
@@ -54,6 +55,10 @@ class CDestinationPage : public CTaskPage {
     QLineEdit* m_port;
     QLabel* m_pinLabel;  // the certificate fingerprint: shown for "ftps://" only
     QLineEdit* m_pin;
+    QLabel* m_serviceLabel;  // the service address and region of an "s3://" destination
+    QLineEdit* m_serviceUrl;
+    QLabel* m_regionLabel;
+    QLineEdit* m_region;
     QCheckBox* m_burner;
     QSpinBox* m_keepLast;
 };

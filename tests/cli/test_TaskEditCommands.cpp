@@ -189,5 +189,22 @@ TEST_F(TaskEditTest, PasswordsFromStandardInputNeverShow) {
     EXPECT_EQ(method(), "8\n");
 }
 
+// An s3:// destination is a remote place (not a folder below home) that needs its
+// service address; the address and region are shown and go with a folder destination.
+TEST_F(TaskEditTest, S3DestinationKeepsItsServiceAndRegionOnlyWhileItIsOne) {
+    const QStringList s3 = {"new", "Cloud", "--to", "s3://bucket/docs/#YY", Src("notes.txt")};
+    EXPECT_EQ(Cli(s3).status, 2);
+    ASSERT_EQ(
+        Cli(s3 + QStringList{"--service-url", "http://127.0.0.1:9000", "--region", "eu-1"}).status,
+        0);
+    const QString shown = Cli({"show", "Cloud"}).out;
+    for (const char* line : {"\ndestPath=s3://bucket/docs/#YY\n", "\ndestType=2\n",
+                             "\ndestServiceUrl=http://127.0.0.1:9000\n", "\ndestRegion=eu-1\n"}) {
+        EXPECT_TRUE(shown.contains(line)) << line;
+    }
+    ASSERT_EQ(Cli({"edit", "Cloud", "--to", m_dest}).status, 0);
+    EXPECT_FALSE(Cli({"show", "Cloud"}).out.contains("destServiceUrl"));
+}
+
 }  // namespace
 }  // namespace corvane
