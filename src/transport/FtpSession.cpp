@@ -12,7 +12,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QDir>
 #include <QUrl>
 #include <algorithm>
 #include <cctype>
@@ -24,11 +23,11 @@
 #include <vector>
 
 #include "io/DescriptorIo.h"
-#include "io/ReplacingFile.h"
 #include "log/Log.h"
 #include "transport/FtpAddress.h"
 #include "transport/FtpListing.h"
 #include "transport/FtpSession.h"
+#include "transport/LocalFiles.h"
 #include "transport/SshHostKeyCheck.h"
 #include "transport/TlsCertificateCheck.h"
 
@@ -144,16 +143,6 @@ size_t ReadUpload(char* buffer, size_t size, size_t count, void* data) {
     }
     return static_cast<size_t>(got);
 }
-
-// Closes a file descriptor when the scope ends.
-struct ScopedFd {
-    int fd = -1;
-    ~ScopedFd() {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
-};
 
 // The write side of a download: a file descriptor, written completely or failed.
 struct DownloadSink {
@@ -670,26 +659,18 @@ bool FtpSession::Upload(const QString& localPath, const QString& name) {
     if (!d.m_connected) {
         return false;
     }
-    // Opened by the exact bytes of its name; O_NONBLOCK keeps a FIFO that took the
-    // file's place from hanging the run before the type check refuses it.
-    ScopedFd file;
-    file.fd =
-        ::open(d.m_encodeName(localPath).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    struct stat info {};
-    if (file.fd < 0 || ::fstat(file.fd, &info) != 0) {
-        return d.TransferFailed(QLatin1String("cannot open the local file: ") +
-                                QString::fromLocal8Bit(std::strerror(errno)));
+    FileDescriptor file;
+    qint64 size = 0;
+    QString whyNot;
+    if (!OpenLocalSource(d.m_encodeName(localPath), file, size, whyNot)) {
+        return d.TransferFailed(whyNot);
     }
-    if (!S_ISREG(info.st_mode) ||
-        ::fcntl(file.fd, F_SETFL, ::fcntl(file.fd, F_GETFL) & ~O_NONBLOCK) != 0) {
-        return d.TransferFailed(QStringLiteral("the local file is no regular file"));
-    }
-    UploadSource source{file.fd, false};
+    UploadSource source{file.Get(), false};
     d.BeginRequest(RemotePath(name), false);
     curl_easy_setopt(d.m_curl, CURLOPT_UPLOAD, 1L);
     curl_easy_setopt(d.m_curl, CURLOPT_READFUNCTION, &ReadUpload);
     curl_easy_setopt(d.m_curl, CURLOPT_READDATA, &source);
-    curl_easy_setopt(d.m_curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(info.st_size));
+    curl_easy_setopt(d.m_curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size));
     const CURLcode code = d.Perform([&source] {
         source.failed = false;
         return ::lseek(source.fd, 0, SEEK_SET) == 0;
@@ -701,34 +682,23 @@ bool FtpSession::Upload(const QString& localPath, const QString& name) {
         return d.TransferFailed(d.FailureText(code));
     }
     // libcurl stops at the announced size: the file must not have grown past it.
-    const off_t sent = ::lseek(file.fd, 0, SEEK_CUR);
+    const off_t sent = ::lseek(file.Get(), 0, SEEK_CUR);
     struct stat after {};
-    if (::fstat(file.fd, &after) != 0 || sent < after.st_size) {
+    if (::fstat(file.Get(), &after) != 0 || sent < after.st_size) {
         return d.TransferFailed(QStringLiteral("the local file grew while it was sent"));
     }
     return true;
 }
-
-namespace {
-
-QString LocalError(const char* what) {
-    return QLatin1String(what) + QLatin1String(": ") + QString::fromLocal8Bit(std::strerror(errno));
-}
-
-}  // namespace
 
 bool FtpSession::Download(const QString& name, const QString& localPath) {
     Impl& d = *m_impl;
     if (!d.m_connected || localPath.isEmpty()) {
         return false;
     }
-    const QString absolute = QDir::isAbsolutePath(localPath)
-                                 ? localPath
-                                 : QDir::currentPath() + QLatin1Char('/') + localPath;
-    const QByteArray targetName = d.m_encodeName(absolute);
-    ReplacingFile file;
-    if (!file.Create(AT_FDCWD, targetName)) {
-        return d.TransferFailed(LocalError("cannot create the local file"));
+    DownloadTarget file;
+    QString whyNot;
+    if (!file.Create(localPath, d.m_encodeName, whyNot)) {
+        return d.TransferFailed(whyNot);
     }
     DownloadSink sink;
     sink.fd = file.Fd();
@@ -746,13 +716,8 @@ bool FtpSession::Download(const QString& name, const QString& localPath) {
     if (code != CURLE_OK) {
         return d.TransferFailed(d.FailureText(code));
     }
-    // A replaced file keeps its permissions; a new one gets the umask's.
-    struct stat old {};
-    if (::stat(targetName.constData(), &old) == 0 && S_ISREG(old.st_mode)) {
-        ::fchmod(sink.fd, old.st_mode & 07777);
-    }
-    if (!file.Commit()) {
-        return d.TransferFailed(LocalError("cannot replace the local file"));
+    if (!file.Commit(whyNot)) {
+        return d.TransferFailed(whyNot);
     }
     return true;
 }
