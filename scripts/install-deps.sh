@@ -24,8 +24,14 @@ else
         khard python3-vobject  # contacts: real vdir readers and writers in the tests
         python3-dbus python3-gi  # a notification service on a private bus in the tests
         libsecret-1-dev gnome-keyring libsecret-tools libglib2.0-bin  # passwords in the keyring
-        nodejs npm  # the S3 tests install s3rver from the npm registry into ~/.cache
     )
+fi
+
+# The S3 tests install s3rver from the npm registry into ~/.cache. A Node.js that is not
+# Debian's (NodeSource's package is also called nodejs and carries its own npm, which
+# conflicts with Debian's) serves as well: only ask for Debian's when there is no npm.
+if [ $# -eq 0 ] && ! command -v npm >/dev/null; then
+    packages+=(nodejs npm)
 fi
 
 missing=()

@@ -19,6 +19,7 @@
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 #include "support/Times.h"
+#include "support/Tools.h"
 
 namespace corvane {
 namespace {
@@ -196,6 +197,57 @@ TEST_F(RunCommandsTest, DatedTaskWithSeveralBackupsNeedsAChoice) {
     result = Cli({"restore", "Dated", "--backup", "2", "--yes"});
     EXPECT_EQ(result.status, 1);
     EXPECT_TRUE(result.out.contains("  Error: nothing to restore\n")) << result.out.toStdString();
+}
+
+// Runs corvane-cli `run Docs` on a pseudo-terminal, answers its password question with
+// argv[3] and prints the prompt seen and the exit status.
+const char kRunOnTerminal[] = R"py(import os, pty, sys
+pid, fd = pty.fork()
+if pid == 0:
+    os.environ["CORVANE_HOME"] = sys.argv[2]
+    os.environ["DBUS_SESSION_BUS_ADDRESS"] = ""
+    os.execv(sys.argv[1], [sys.argv[1], "run", "Docs"])
+seen = b""
+while b": " not in seen:
+    seen += os.read(fd, 1024)
+os.write(fd, sys.argv[3].encode() + b"\n")
+try:
+    while os.read(fd, 1024):
+        pass
+except OSError:
+    pass
+print(seen.decode().strip())
+print(os.waitstatus_to_exitcode(os.waitpid(pid, 0)[1]))
+)py";
+
+// A task whose archive password is in a keyring this run cannot reach: on a terminal
+// the run asks for it and the archive opens with what was typed, which is never saved;
+// without a terminal the task fails instead of running with an empty password.
+TEST_F(RunCommandsTest, PasswordInAnUnreachableKeyringIsAskedOnATerminalOnly) {
+    m_dir.Write("data/CorvTasks.bin",
+                QString("<TasksList><Main TasksCount=\"1\"/><Task0 taskName=\"Docs\" taskOID=\"1\" "
+                        "backupMode=\"2\" archiveName=\"d.zip\" archCipher=\"0\" "
+                        "PassInKeyring=\"2\" destPath=\"%1/\" itemsCount=\"1\" SrcDataType1=\"1\" "
+                        "DstFolderName1=\"Docs\" SrcFolder1=\"%2\"/></TasksList>")
+                    .arg(m_dir.File("zip"), m_dir.File("src/Docs"))
+                    .toUtf8());
+    m_env.insert("DBUS_SESSION_BUS_ADDRESS", "");
+    const CliResult refused = Cli({"run", "Docs"});
+    EXPECT_NE(refused.status, 0);
+    EXPECT_TRUE((refused.out + refused.err).contains("its archive password is in the keyring"))
+        << refused.out.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(m_dir.File("zip/d.zip")));
+
+    const test::ToolResult asked =
+        test::RunPython(kRunOnTerminal, {CORVANE_CLI_PATH, m_dir.File("data"), "typed s3cret"});
+    EXPECT_EQ(asked.output.trimmed(), "Password for Docs (archive):\n0")
+        << asked.output.toStdString();
+    const test::ToolResult opened = test::RunPython(
+        "import sys, zipfile\nprint(zipfile.ZipFile(sys.argv[1]).read('Docs/same.txt', "
+        "pwd=b'typed s3cret').decode())",
+        {m_dir.File("zip/d.zip")});
+    EXPECT_EQ(opened.output.trimmed(), "same") << opened.output.toStdString();
+    EXPECT_FALSE(ReadAll(m_dir.File("data/CorvTasks.bin")).contains("typed s3cret"));
 }
 
 }  // namespace
