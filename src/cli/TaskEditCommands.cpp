@@ -357,13 +357,29 @@ int AddSourceArgument(TaskRecord& task, const SourceArgument& source, DraftProbl
     return AddFileSystemSource(task, source.text, problem);
 }
 
+// The contact item (or "All contacts") that `list` shows as `text`; -1 when none.
+int FindContactSource(const TaskRecord& task, const QString& text) {
+    for (size_t i = 0; i < task.items.size(); ++i) {
+        const SourceItem& item = task.items[i];
+        if ((item.kind == kItemContact || item.kind == kItemAllContacts) &&
+            DescribeItem(item) == text) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
 // Adds and removes the sources named on the command line; false after printing why.
-// --remove takes a settings key the task holds as well as a folder or file.
+// --remove takes a settings key the task holds, or a contact item as `list` shows it,
+// as well as a folder or file.
 bool ApplySources(const TaskOptions& options, TaskRecord& task, std::FILE* err) {
     for (const QString& path : options.remove) {
         int index = FindRegistrySource(task, path);
         if (index < 0) {
             index = FindPathSource(task, QDir::cleanPath(QDir::current().absoluteFilePath(path)));
+        }
+        if (index < 0) {
+            index = FindContactSource(task, path);
         }
         if (!RemoveSource(task, index)) {
             std::fprintf(err, "Error: the task has no item %s\n", qUtf8Printable(path));

@@ -74,6 +74,9 @@ TEST_F(TaskEditTest, ContactsAndWellKnownSourcesAreAdded) {
              "SrcMN2=", "SrcLN2=Lee", "SrcFolder3=" + m_dir.File(".ssh/"), "DstFolderName3=SSH"}) {
         EXPECT_TRUE(shown.contains("\n" + line + "\n")) << line.toStdString();
     }
+    // Contact items go as `list` shows them.
+    ASSERT_EQ(Cli({"edit", "People", "--remove", "Ann Lee", "--remove", "All contacts"}).status, 0);
+    EXPECT_TRUE(Cli({"show", "People"}).out.contains("\nitemsCount=1\n"));
 }
 
 // A relative destination on the command line is the current folder's, as the sources are.
