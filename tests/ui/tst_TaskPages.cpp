@@ -43,6 +43,8 @@ bool HasFocus(QWidget* window, const QString& name) {
 // What a wizard step is filled with before Next.
 struct StepValues {
     QString destination = QStringLiteral("/tmp/backups");
+    QString certificatePin;
+    const char* destinationRadio = "folderRadio";
     bool zip = false;
     QString password;
     QString passwordAgain;
@@ -61,7 +63,9 @@ namespace {
 
 void Fill(QWidget* wizard, int step, const StepValues& values) {
     if (step == 1) {
+        Click(wizard, values.destinationRadio);
         Child<QComboBox>(wizard, "destinationCombo")->setEditText(values.destination);
+        Child<QLineEdit>(wizard, "certPinEdit")->setText(values.certificatePin);
     } else if (step == 2) {
         Click(wizard, values.zip ? "zipRadio" : "copyRadio");
         Child<QLineEdit>(wizard, "archivePasswordEdit")->setText(values.password);
@@ -121,6 +125,18 @@ class TestTaskPages : public QObject {
         blank.destination = QStringLiteral("   ");
         row("no destination", docs, true, 1, blank, "You must add destination path",
             "destinationCombo");
+        StepValues s3;
+        s3.destination = QStringLiteral("s3://bucket/docs");
+        s3.destinationRadio = "ftpRadio";
+        row("S3 without service", docs, true, 1, s3,
+            "An S3 destination needs the service address (https://...)", "destinationCombo");
+        StepValues pin;
+        pin.destination = QStringLiteral("ftps://nas.local/docs");
+        pin.destinationRadio = "ftpRadio";
+        pin.certificatePin = QStringLiteral("AB:CD");
+        row("pin not SHA-256", docs, true, 1, pin,
+            "The certificate fingerprint must be a SHA-256 fingerprint (64 hex digits)",
+            "certPinEdit");
         StepValues passwords;
         passwords.zip = true;
         passwords.password = QStringLiteral("one");
