@@ -21,6 +21,7 @@
 #include "platform/DataFolder.h"
 #include "restore/FtpTaskFinder.h"
 #include "sources/WellKnownSources.h"
+#include "transport/FtpAddress.h"
 
 namespace corvane {
 namespace {
@@ -84,6 +85,10 @@ const char kUsage[] =
     "                 FILE may be the FTP address of a task file, as find-tasks\n"
     "                 found it with the password added; with --password-stdin the\n"
     "                 password is read from the standard input instead.\n"
+    "                 Both take --cert-pin FP (an FTPS server's self-signed\n"
+    "                 certificate) and --service-url URL --region R (an S3 bucket,\n"
+    "                 s3://ACCESS_KEY:SECRET@BUCKET/PREFIX), which the restore task\n"
+    "                 keeps.\n"
     "  new NAME --to DEST [OPTIONS] SOURCE...\n"
     "                 Make a backup task of the folders and files SOURCE with the\n"
     "                 checks and messages of the new-task wizard. OPTIONS:\n"
@@ -290,6 +295,26 @@ int CompareOrRestoreCommand(const QString& command, const QString& dataFolder, Q
 int StoredTaskCommand(const QString& command, const QString& dataFolder, QStringList args,
                       std::FILE* out, std::FILE* err) {
     const bool withPassword = args.removeAll(QStringLiteral("--password-stdin")) > 0;
+    // What a remote address cannot say, as `new` takes it for a task.
+    RemoteAccess access;
+    for (const auto& [option, value] :
+         {std::pair{"--cert-pin", &access.certificatePin},
+          std::pair{"--service-url", &access.serviceUrl}, std::pair{"--region", &access.region}}) {
+        const qsizetype at = args.indexOf(QLatin1String(option));
+        if (at >= 0) {
+            if (at + 1 >= args.size()) {
+                return UsageError(err, "an option needs a value");
+            }
+            *value = args.at(at + 1);
+            args.remove(at, 2);
+        }
+    }
+    if (!access.certificatePin.isEmpty()) {
+        access.certificatePin = QString::fromLatin1(NormalizedFingerprint(access.certificatePin));
+        if (access.certificatePin.isEmpty()) {
+            return UsageError(err, "--cert-pin needs a SHA-256 fingerprint");
+        }
+    }
     QString toFolder;
     if (command == QLatin1String("find-tasks")) {
         if (args.size() != 1) {
@@ -308,8 +333,8 @@ int StoredTaskCommand(const QString& command, const QString& dataFolder, QString
         return status;
     }
     return command == QLatin1String("find-tasks")
-               ? FindTasksCommand(place, out, err)
-               : AddRestoreTaskCommand(dataFolder, place, toFolder, out, err);
+               ? FindTasksCommand(place, out, err, access)
+               : AddRestoreTaskCommand(dataFolder, place, toFolder, out, err, access);
 }
 
 // `list`, `show NAME` and `delete NAME`, which need no event loop.

@@ -56,11 +56,11 @@ class LogToStream {
     TerminalLogTarget m_target;
 };
 
-int FindFtpTasks(const QString& url, std::FILE* out, std::FILE* err) {
+int FindFtpTasks(const QString& url, const RemoteAccess& access, std::FILE* out, std::FILE* err) {
     std::vector<FoundTask> found;
     {
         const LogToStream log(err);
-        if (!FindFtpStoredTasks(url, found)) {
+        if (!FindFtpStoredTasks(url, found, access)) {
             std::fprintf(err, "Error: cannot search '%s'\n",
                          qUtf8Printable(Printable(FtpAddressForDisplay(url))));
             return kExitFailed;
@@ -75,9 +75,10 @@ int FindFtpTasks(const QString& url, std::FILE* out, std::FILE* err) {
 
 }  // namespace
 
-int FindTasksCommand(const QString& folder, std::FILE* out, std::FILE* err) {
+int FindTasksCommand(const QString& folder, std::FILE* out, std::FILE* err,
+                     const RemoteAccess& access) {
     if (IsFtpAddress(folder)) {
-        return FindFtpTasks(folder, out, err);
+        return FindFtpTasks(folder, access, out, err);
     }
     if (!IsFolder(folder)) {
         std::fprintf(err, "Error: folder '%s' not found\n", qUtf8Printable(folder));
@@ -91,7 +92,7 @@ int FindTasksCommand(const QString& folder, std::FILE* out, std::FILE* err) {
 }
 
 int AddRestoreTaskCommand(const QString& dataFolder, const QString& file, const QString& toFolder,
-                          std::FILE* out, std::FILE* err) {
+                          std::FILE* out, std::FILE* err, const RemoteAccess& access) {
     if (!toFolder.isEmpty() && !IsFolder(toFolder)) {
         std::fprintf(err, "Error: folder '%s' not found\n", qUtf8Printable(toFolder));
         return kExitUsage;
@@ -113,7 +114,7 @@ int AddRestoreTaskCommand(const QString& dataFolder, const QString& file, const 
     QString unsafe;
     {
         const LogToStream log(err);
-        read = ReadRestoreTask(*task, file, unsafe);
+        read = ReadRestoreTask(*task, file, unsafe, access);
     }
     // A file that names hostile places is not trusted for anything else either.
     if (!unsafe.isNull()) {

@@ -50,7 +50,8 @@ bool UploadTaskParameterFile(const TaskRecord& task, RemoteSession& ftp) {
 
 // Downloads the file an FTP URL names into `temporary`; false when the URL is no FTP
 // address, the server cannot be reached or the download fails.
-bool FetchTaskFile(const QString& url, RunTemporary& temporary, FtpAddress& address) {
+bool FetchTaskFile(const QString& url, const RemoteAccess& access, RunTemporary& temporary,
+                   FtpAddress& address) {
     if (!IsFtpAddress(url) || !ParseFtpAddress(url, address)) {
         return false;
     }
@@ -66,6 +67,7 @@ bool FetchTaskFile(const QString& url, RunTemporary& temporary, FtpAddress& addr
     FtpEndpoint endpoint = FtpEndpointOfAddress(address);
     endpoint.folder.clear();
     endpoint.mode = FtpMode::kPassive;
+    endpoint.Apply(access);
     const std::unique_ptr<RemoteSession> ftp = NewRemoteSession(endpoint.protocol);
     return ftp->Connect(endpoint) && temporary.Create(QStringLiteral("temp")) &&
            ftp->Download(remote, temporary.Path());
@@ -186,13 +188,14 @@ bool ReadTaskParameterFile(TaskRecord& restoreTask, const QString& path) {
     return true;
 }
 
-bool ReadTaskParameterFile(TaskRecord& restoreTask, const QString& source, int sourceKind) {
+bool ReadTaskParameterFile(TaskRecord& restoreTask, const QString& source, int sourceKind,
+                           const RemoteAccess& access) {
     if (sourceKind != kTaskFileFtp) {
         return ReadTaskParameterFile(restoreTask, source);
     }
     RunTemporary temporary;  // deleted on every way out
     FtpAddress address;
-    if (!FetchTaskFile(source, temporary, address)) {
+    if (!FetchTaskFile(source, access, temporary, address)) {
         restoreTask.items.clear();
         restoreTask.history.clear();
         restoreTask.taskType = kTaskRestore;
@@ -207,6 +210,10 @@ bool ReadTaskParameterFile(TaskRecord& restoreTask, const QString& source, int s
         restoreTask.destination.userName = address.user;
         restoreTask.destination.password = address.password;
         restoreTask.destination.ftpPort = address.port == 0 ? 21 : address.port;
+        // The file was reached with them: so is the backup it describes.
+        restoreTask.destination.certificatePin = access.certificatePin;
+        restoreTask.destination.serviceUrl = access.serviceUrl;
+        restoreTask.destination.region = access.region;
     }
     return true;
 }

@@ -19,6 +19,7 @@
 #include "model/CalendarTime.h"
 #include "model/PropertyStore.h"
 #include "model/TaskRecord.h"
+#include "transport/FtpEndpoint.h"
 
 namespace corvane {
 
@@ -89,7 +90,10 @@ bool ReadTaskParameterFile(TaskRecord& restoreTask, const QString& path);
 // address, the server cannot be reached or the download fails, logs "  Error: Cannot
 // access task data", empties the task's name and answers false. A task read from an
 // FTP server whose destination is an FTP server takes the URL's user name, password
-// and port for its destination (the file holds none), so the restore can log in.
-bool ReadTaskParameterFile(TaskRecord& restoreTask, const QString& source, int sourceKind);
+// and port for its destination (the file holds none), so the restore can log in, and
+// `access` (what the address cannot say: an FTPS pin, an S3 service and region), with
+// which the file itself is reached.
+bool ReadTaskParameterFile(TaskRecord& restoreTask, const QString& source, int sourceKind,
+                           const RemoteAccess& access = {});
 
 }  // namespace corvane

@@ -63,7 +63,8 @@ QString FtpAddressWithPassword(const QString& url, const QString& password) {
     return FtpAddressText(WithPassword(address, password));
 }
 
-bool FindFtpStoredTasks(const QString& url, std::vector<FoundTask>& found) {
+bool FindFtpStoredTasks(const QString& url, std::vector<FoundTask>& found,
+                        const RemoteAccess& access) {
     found.clear();
     FtpAddress address;
     if (!IsFtpAddress(url) || !ParseFtpAddress(url, address)) {
@@ -72,6 +73,7 @@ bool FindFtpStoredTasks(const QString& url, std::vector<FoundTask>& found) {
     const FtpAddress folder = Below(address);
     FtpEndpoint endpoint = FtpEndpointOfAddress(folder);
     endpoint.mode = FtpMode::kPassive;
+    endpoint.Apply(access);
     const std::unique_ptr<RemoteSession> ftp = NewRemoteSession(endpoint.protocol);
     if (!ftp->Connect(endpoint)) {
         return false;

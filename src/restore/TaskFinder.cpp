@@ -137,19 +137,20 @@ QString UnsafeItemPath(const TaskRecord& task) {
     return QString();
 }
 
-bool ReadRestoreTask(TaskRecord& task, const QString& path, QString& unsafe) {
+bool ReadRestoreTask(TaskRecord& task, const QString& path, QString& unsafe,
+                     const RemoteAccess& access) {
     unsafe.clear();
     const bool fromFtp = IsFtpAddress(path);
-    if (!ReadTaskParameterFile(task, path, fromFtp ? kTaskFileFtp : kTaskFileLocal)) {
+    if (!ReadTaskParameterFile(task, path, fromFtp ? kTaskFileFtp : kTaskFileLocal, access)) {
         return false;
     }
     unsafe = UnsafeItemPath(task);
     return unsafe.isNull();
 }
 
-bool ReadRestoreTask(TaskRecord& task, const QString& path) {
+bool ReadRestoreTask(TaskRecord& task, const QString& path, const RemoteAccess& access) {
     QString unsafe;
-    if (ReadRestoreTask(task, path, unsafe)) {
+    if (ReadRestoreTask(task, path, unsafe, access)) {
         return true;
     }
     if (!unsafe.isNull()) {

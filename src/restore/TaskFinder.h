@@ -17,6 +17,7 @@
 
 #include "model/TaskRecord.h"
 #include "restore/SafePath.h"
+#include "transport/FtpEndpoint.h"
 
 namespace corvane {
 
@@ -62,12 +63,13 @@ QString SystemFolderItemPath(const TaskRecord& task);
 // path '<path>' in task file <file>" when UnsafeItemPath finds a place. On false the
 // task must not be used. A `path` that is an "ftp://" address (as FindFtpStoredTasks
 // gives it) is downloaded from the server; the log names it without its password.
-bool ReadRestoreTask(TaskRecord& task, const QString& path);
+bool ReadRestoreTask(TaskRecord& task, const QString& path, const RemoteAccess& access = {});
 
 // The same for a caller that reports the refusal itself (the command line): false with
 // `unsafe` set to the place UnsafeItemPath found, and nothing logged about it; false
 // with `unsafe` null when the file cannot be read.
-bool ReadRestoreTask(TaskRecord& task, const QString& path, QString& unsafe);
+bool ReadRestoreTask(TaskRecord& task, const QString& path, QString& unsafe,
+                     const RemoteAccess& access = {});
 
 // Points a folder or file item at another folder: a folder item's path becomes
 // `folder` with a final "/", a file item's path becomes `folder`, "/" and the file's

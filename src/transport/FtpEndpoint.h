@@ -20,6 +20,15 @@ enum class RemoteProtocol {
     kS3,    // "s3://bucket/prefix": an S3-compatible object store
 };
 
+// What an address cannot say about its place: the pinned certificate of an FTPS server
+// and the address and region of an S3 service. A task keeps them beside its address; a
+// search by address alone takes them from the user.
+struct RemoteAccess {
+    QString certificatePin;
+    QString serviceUrl;
+    QString region;
+};
+
 struct FtpEndpoint {
     QString host;  // a name, an IPv4 address or an IPv6 literal (without brackets)
     int port = 21;
@@ -35,6 +44,13 @@ struct FtpEndpoint {
     // region; `host` holds the bucket and `folder` the key prefix.
     QString serviceUrl;
     QString region;
+
+    // Takes what the address could not say.
+    void Apply(const RemoteAccess& access) {
+        certificatePin = access.certificatePin;
+        serviceUrl = access.serviceUrl;
+        region = access.region;
+    }
 };
 
 }  // namespace corvane

@@ -4,6 +4,7 @@
 #include <QDate>
 
 #include "engine/BackupRun.h"
+#include "restore/FtpTaskFinder.h"
 #include "restore/RestoreRun.h"
 #include "restore/RestoreTesting.h"
 #include "support/LogCapture.h"
@@ -40,6 +41,25 @@ TEST_P(S3RoundTripTest, BackupThenRestoreBringsBackEveryByteAndTime) {
                           QString::number(QDate::currentDate().year()) + "/";
     ASSERT_EQ(task->history.size(), 1u);
     EXPECT_EQ(task->history.front().folder, place);
+
+    // Without its task the backup is found, and its restore task reaches the bucket, only
+    // with the service the address cannot name.
+    FtpAddress folder;
+    folder.protocol = RemoteProtocol::kS3;
+    folder.host = m_server.Bucket();
+    folder.user = m_server.AccessKey();
+    folder.password = m_server.Secret();
+    folder.path = place.mid(place.indexOf("/store/"));
+    std::vector<FoundTask> found;
+    EXPECT_FALSE(FindFtpStoredTasks(FtpAddressText(folder), found));
+    const RemoteAccess access{QString(), m_server.ServiceUrl(), QString()};
+    ASSERT_TRUE(FindFtpStoredTasks(FtpAddressText(folder), found, access));
+    ASSERT_EQ(found.size(), 1u);
+    TaskRecord restore;
+    ASSERT_TRUE(ReadRestoreTask(restore, found.front().path, access));
+    EXPECT_EQ(restore.destination.serviceUrl, m_server.ServiceUrl());
+    ASSERT_EQ(restore.history.size(), 1u);
+    EXPECT_EQ(restore.history.front().folder, place);
 
     for (const QString& name : kDocsFiles) {
         ASSERT_TRUE(QFile::remove(m_dir.File("live/" + name))) << name.toStdString();
