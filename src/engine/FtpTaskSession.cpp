@@ -31,9 +31,7 @@ std::unique_ptr<RemoteSession> OpenFtpSession(const TaskDestination& destination
         Log("  FTP connection error: %s", qUtf8Printable(whyNot));
         return nullptr;
     }
-    endpoint.certificatePin = destination.certificatePin;
-    endpoint.serviceUrl = destination.serviceUrl;
-    endpoint.region = destination.region;
+    endpoint.access = {destination.certificatePin, destination.serviceUrl, destination.region};
     std::unique_ptr<RemoteSession> session = NewRemoteSession(endpoint.protocol);
     if (!session->Connect(endpoint)) {
         return nullptr;

@@ -67,7 +67,7 @@ bool FetchTaskFile(const QString& url, const RemoteAccess& access, RunTemporary&
     FtpEndpoint endpoint = FtpEndpointOfAddress(address);
     endpoint.folder.clear();
     endpoint.mode = FtpMode::kPassive;
-    endpoint.Apply(access);
+    endpoint.access = access;
     const std::unique_ptr<RemoteSession> ftp = NewRemoteSession(endpoint.protocol);
     return ftp->Connect(endpoint) && temporary.Create(QStringLiteral("temp")) &&
            ftp->Download(remote, temporary.Path());

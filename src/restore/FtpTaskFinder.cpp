@@ -73,7 +73,7 @@ bool FindFtpStoredTasks(const QString& url, std::vector<FoundTask>& found,
     const FtpAddress folder = Below(address);
     FtpEndpoint endpoint = FtpEndpointOfAddress(folder);
     endpoint.mode = FtpMode::kPassive;
-    endpoint.Apply(access);
+    endpoint.access = access;
     const std::unique_ptr<RemoteSession> ftp = NewRemoteSession(endpoint.protocol);
     if (!ftp->Connect(endpoint)) {
         return false;

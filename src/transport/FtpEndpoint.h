@@ -24,7 +24,11 @@ enum class RemoteProtocol {
 // and the address and region of an S3 service. A task keeps them beside its address; a
 // search by address alone takes them from the user.
 struct RemoteAccess {
+    // FTPS: the SHA-256 fingerprint of a certificate accepted although no authority the
+    // system trusts vouches for it (a self-signed one); empty: only trusted ones.
     QString certificatePin;
+    // S3: the service's address ("https://s3.example.net", "http://127.0.0.1:4568") and
+    // region; the endpoint's `host` holds the bucket and `folder` the key prefix.
     QString serviceUrl;
     QString region;
 };
@@ -37,20 +41,7 @@ struct FtpEndpoint {
     QString folder;    // the session folder, below the login folder, "/" separated
     FtpMode mode = FtpMode::kActive;
     RemoteProtocol protocol = RemoteProtocol::kFtp;
-    // FTPS: the SHA-256 fingerprint of a certificate accepted although no authority the
-    // system trusts vouches for it (a self-signed one); empty: only trusted ones.
-    QString certificatePin;
-    // S3: the service's address ("https://s3.example.net", "http://127.0.0.1:4568") and
-    // region; `host` holds the bucket and `folder` the key prefix.
-    QString serviceUrl;
-    QString region;
-
-    // Takes what the address could not say.
-    void Apply(const RemoteAccess& access) {
-        certificatePin = access.certificatePin;
-        serviceUrl = access.serviceUrl;
-        region = access.region;
-    }
+    RemoteAccess access;
 };
 
 }  // namespace corvane

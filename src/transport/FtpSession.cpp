@@ -268,8 +268,8 @@ class FtpSession::Impl {
             m_ssh = std::make_unique<SshHostKeyCheck>(endpoint.host);
             m_ssh->Install(m_curl, !endpoint.password.isEmpty());
         } else if (endpoint.protocol == RemoteProtocol::kFtps) {
-            const QByteArray pin = NormalizedFingerprint(endpoint.certificatePin);
-            if (pin.isEmpty() && !endpoint.certificatePin.trimmed().isEmpty()) {
+            const QByteArray pin = NormalizedFingerprint(endpoint.access.certificatePin);
+            if (pin.isEmpty() && !endpoint.access.certificatePin.trimmed().isEmpty()) {
                 m_openError = QStringLiteral("the certificate fingerprint is no SHA-256 one");
                 return false;
             }

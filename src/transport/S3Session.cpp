@@ -493,7 +493,7 @@ bool S3Session::Connect(const FtpEndpoint& endpoint) {
         d.Close();
         return false;
     };
-    const QUrl service(endpoint.serviceUrl.trimmed(), QUrl::StrictMode);
+    const QUrl service(endpoint.access.serviceUrl.trimmed(), QUrl::StrictMode);
     const QString scheme = service.scheme().toLower();
     if (!service.isValid() || service.host().isEmpty() || !service.userInfo().isEmpty() ||
         (scheme != QLatin1String("http") && scheme != QLatin1String("https")) ||
@@ -503,8 +503,9 @@ bool S3Session::Connect(const FtpEndpoint& endpoint) {
     if (!IsUsableBucket(endpoint.host)) {
         return fail(QStringLiteral("bad bucket name"));
     }
-    const QString region = endpoint.region.trimmed().isEmpty() ? QStringLiteral("us-east-1")
-                                                               : endpoint.region.trimmed();
+    const QString region = endpoint.access.region.trimmed().isEmpty()
+                               ? QStringLiteral("us-east-1")
+                               : endpoint.access.region.trimmed();
     if (region.contains(QLatin1Char(':')) || region.contains(QLatin1Char(' '))) {
         return fail(QStringLiteral("bad region"));
     }

@@ -183,7 +183,7 @@ void CFtpFolderDialog::Impl::Connect() {
     }
     FtpEndpoint endpoint = FtpEndpointOfAddress(address);
     endpoint.folder = TrimSlashes(endpoint.folder);
-    endpoint.certificatePin = m_pin->text().trimmed();
+    endpoint.access.certificatePin = m_pin->text().trimmed();
     // Passive like the search for stored tasks: a browser must work behind NAT.
     endpoint.mode = FtpMode::kPassive;
 

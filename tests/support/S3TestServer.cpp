@@ -127,7 +127,7 @@ FtpEndpoint S3TestServer::Endpoint(const QString& prefix) const {
     endpoint.folder = prefix;
     endpoint.user = AccessKey();
     endpoint.password = Secret();
-    endpoint.serviceUrl = ServiceUrl();
+    endpoint.access.serviceUrl = ServiceUrl();
     return endpoint;
 }
 

@@ -33,7 +33,7 @@ TEST_F(FtpsSessionTest, SelfSignedCertificatePassesOnlyByItsPinBeforeThePassword
         FtpSession session(&FileNameToBytes, &FileNameFromBytes);
         FtpEndpoint endpoint = Endpoint("up");
         endpoint.protocol = RemoteProtocol::kFtps;
-        endpoint.certificatePin = pin;
+        endpoint.access.certificatePin = pin;
         const bool connected = session.Connect(endpoint);
         EXPECT_EQ(connected, error.isEmpty()) << pin.toStdString();
         EXPECT_EQ(session.ConnectError(), error);
