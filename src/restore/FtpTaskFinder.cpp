@@ -94,6 +94,7 @@ bool FindFtpStoredTasks(const QString& url, std::vector<FoundTask>& found,
         task.path = FtpAddressText(Below(folder, fileName));
         task.folder = FtpAddressText(folder);
         task.listLine = FoundTaskLine(task.name, shownFolder);
+        task.access = access;
         found.push_back(std::move(task));
     }
     return true;

@@ -45,7 +45,8 @@ QStringList FtpTaskFileNames(RemoteSession& ftp, const QString& folder = QString
 // without password>". The server is reached in passive mode with one session. Answers
 // false when the address is no FTP address or the server cannot be reached (the FTP
 // layer logs why); a folder without task files answers true with nothing found.
-// `access` gives what the address cannot (an FTPS pin, an S3 service and region).
+// `access` gives what the address cannot (an FTPS pin, an S3 service and region); each
+// entry keeps it for ReadRestoreTask.
 bool FindFtpStoredTasks(const QString& url, std::vector<FoundTask>& found,
                         const RemoteAccess& access = {});
 

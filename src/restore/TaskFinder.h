@@ -23,10 +23,11 @@ namespace corvane {
 
 // One task parameter file found in a folder.
 struct FoundTask {
-    QString path;      // the file
-    QString folder;    // the folder it was found in, as the caller named it
-    QString name;      // its "taskName", never empty
-    QString listLine;  // "Task "<name>" in <folder>", the line of the wizard's list
+    QString path;         // the file
+    QString folder;       // the folder it was found in, as the caller named it
+    QString name;         // its "taskName", never empty
+    QString listLine;     // "Task "<name>" in <folder>", the line of the wizard's list
+    RemoteAccess access;  // what reading a remote `path` needs beyond its address
 };
 
 // The wizard's list line of a task found in a folder.

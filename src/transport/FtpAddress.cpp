@@ -80,6 +80,11 @@ bool IsFtpAddress(const QString& text) {
     return SchemeOf(text) != nullptr;
 }
 
+RemoteProtocol ProtocolOfAddress(const QString& text) {
+    const Scheme* scheme = SchemeOf(text.trimmed());
+    return scheme != nullptr ? scheme->protocol : RemoteProtocol::kFtp;
+}
+
 int DefaultPort(RemoteProtocol protocol) {
     switch (protocol) {
         case RemoteProtocol::kSftp:

@@ -28,6 +28,9 @@ struct FtpAddress {
 // "ftps://", "sftp://" or "s3://" (any case).
 bool IsFtpAddress(const QString& text);
 
+// The protocol the scheme of the text (leading blanks aside) names; none: FTP.
+RemoteProtocol ProtocolOfAddress(const QString& text);
+
 // The port a protocol uses when an address names none: 21 for FTP and FTPS, 22 for SFTP,
 // 443 for S3.
 int DefaultPort(RemoteProtocol protocol);

@@ -202,7 +202,7 @@ void CDestinationPage::BrowseFtp() {
     CFtpFolderDialog dialog(CFtpFolderDialog::Mode::kDestination, this);
     dialog.SetAddress(m_destination->currentText(), m_user->text(), m_password->text(),
                       m_port->text().toInt());
-    dialog.SetCertificatePin(m_pin->text());
+    dialog.SetAccess({m_pin->text(), m_serviceUrl->text(), m_region->text()});
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }
@@ -215,7 +215,10 @@ void CDestinationPage::BrowseFtp() {
     m_user->setText(address.user);
     m_password->setText(address.password);
     m_port->setText(address.port > 0 ? QString::number(address.port) : QString());
-    m_pin->setText(dialog.CertificatePin());
+    const RemoteAccess access = dialog.Access();
+    m_pin->setText(access.certificatePin);
+    m_serviceUrl->setText(access.serviceUrl);
+    m_region->setText(access.region);
     address.user.clear();
     address.password.clear();
     address.port = 0;

@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QList>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -70,6 +71,8 @@ class CFtpFolderDialog::Impl {
     Impl(CFtpFolderDialog* dialog, Mode mode) : m_dialog(dialog), m_mode(mode) {}
 
     void Build();
+    void ShowAccessFields();
+    RemoteAccess TypedAccess() const;
     void Connect();
     void FillChildren(QTreeWidgetItem* parent, const QString& folder);
     void Expand(QTreeWidgetItem* item);
@@ -87,6 +90,11 @@ class CFtpFolderDialog::Impl {
     QLineEdit* m_user = nullptr;
     QLineEdit* m_password = nullptr;
     QLineEdit* m_pin = nullptr;
+    QLineEdit* m_serviceUrl = nullptr;
+    QLineEdit* m_region = nullptr;
+    QList<QWidget*> m_pinRow;
+    QList<QWidget*> m_s3Rows;
+    RemoteAccess m_access;  // of the connected session
     QTreeWidget* m_tree = nullptr;
     QLabel* m_status = nullptr;
     std::unique_ptr<RemoteSession> m_session;
@@ -110,7 +118,13 @@ void CFtpFolderDialog::Impl::Build() {
     m_password->setEchoMode(QLineEdit::Password);
     m_pin = new QLineEdit(m_dialog);
     m_pin->setObjectName(QStringLiteral("certPinEdit"));
-    m_pin->setPlaceholderText(QStringLiteral("FTPS: SHA-256 of a self-signed certificate"));
+    m_pin->setPlaceholderText(QStringLiteral("only for a certificate no authority vouches for"));
+    m_serviceUrl = new QLineEdit(m_dialog);
+    m_serviceUrl->setObjectName(QStringLiteral("serviceUrlEdit"));
+    m_serviceUrl->setPlaceholderText(QStringLiteral("https://s3.example.net"));
+    m_region = new QLineEdit(m_dialog);
+    m_region->setObjectName(QStringLiteral("regionEdit"));
+    m_region->setPlaceholderText(QStringLiteral("us-east-1"));
     auto* connectButton = new QPushButton(QStringLiteral("Connect"), m_dialog);
     connectButton->setObjectName(QStringLiteral("connectButton"));
     m_tree = new QTreeWidget(m_dialog);
@@ -134,8 +148,17 @@ void CFtpFolderDialog::Impl::Build() {
     fields->addWidget(m_user, 1, 1);
     fields->addWidget(new QLabel(QStringLiteral("Password:"), m_dialog), 1, 2);
     fields->addWidget(m_password, 1, 3);
-    fields->addWidget(new QLabel(QStringLiteral("Certificate:"), m_dialog), 2, 0);
+    auto* pinLabel = new QLabel(QStringLiteral("Certificate SHA-256:"), m_dialog);
+    fields->addWidget(pinLabel, 2, 0);
     fields->addWidget(m_pin, 2, 1, 1, 3);
+    m_pinRow = {pinLabel, m_pin};
+    auto* serviceLabel = new QLabel(QStringLiteral("Service address:"), m_dialog);
+    auto* regionLabel = new QLabel(QStringLiteral("Region:"), m_dialog);
+    fields->addWidget(serviceLabel, 3, 0);
+    fields->addWidget(m_serviceUrl, 3, 1);
+    fields->addWidget(regionLabel, 3, 2);
+    fields->addWidget(m_region, 3, 3);
+    m_s3Rows = {serviceLabel, m_serviceUrl, regionLabel, m_region};
     fields->addWidget(connectButton, 0, 4);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_status, 1);
@@ -147,9 +170,11 @@ void CFtpFolderDialog::Impl::Build() {
     layout->addLayout(buttons);
 
     QObject::connect(connectButton, &QPushButton::clicked, m_dialog, [this] { Connect(); });
-    for (QLineEdit* field : {m_address, m_user, m_password, m_pin}) {
+    for (QLineEdit* field : {m_address, m_user, m_password, m_pin, m_serviceUrl, m_region}) {
         QObject::connect(field, &QLineEdit::returnPressed, m_dialog, [this] { Connect(); });
     }
+    QObject::connect(m_address, &QLineEdit::textChanged, m_dialog, [this] { ShowAccessFields(); });
+    ShowAccessFields();
     QObject::connect(m_tree, &QTreeWidget::itemExpanded, m_dialog,
                      [this](QTreeWidgetItem* item) { Expand(item); });
     QObject::connect(m_tree, &QTreeWidget::currentItemChanged, m_dialog,
@@ -160,6 +185,30 @@ void CFtpFolderDialog::Impl::Build() {
         }
     });
     QObject::connect(cancelButton, &QPushButton::clicked, m_dialog, &QDialog::reject);
+}
+
+// A pinned certificate means something to FTPS only, a service and region to S3.
+void CFtpFolderDialog::Impl::ShowAccessFields() {
+    const RemoteProtocol protocol = ProtocolOfAddress(m_address->text());
+    for (QWidget* field : m_pinRow) {
+        field->setVisible(protocol == RemoteProtocol::kFtps);
+    }
+    for (QWidget* field : m_s3Rows) {
+        field->setVisible(protocol == RemoteProtocol::kS3);
+    }
+}
+
+RemoteAccess CFtpFolderDialog::Impl::TypedAccess() const {
+    const RemoteProtocol protocol = ProtocolOfAddress(m_address->text());
+    RemoteAccess access;
+    if (protocol == RemoteProtocol::kFtps) {
+        access.certificatePin = m_pin->text().trimmed();
+    }
+    if (protocol == RemoteProtocol::kS3) {
+        access.serviceUrl = m_serviceUrl->text().trimmed();
+        access.region = m_region->text().trimmed();
+    }
+    return access;
 }
 
 void CFtpFolderDialog::Impl::Connect() {
@@ -183,7 +232,7 @@ void CFtpFolderDialog::Impl::Connect() {
     }
     FtpEndpoint endpoint = FtpEndpointOfAddress(address);
     endpoint.folder = TrimSlashes(endpoint.folder);
-    endpoint.access.certificatePin = m_pin->text().trimmed();
+    endpoint.access = TypedAccess();
     // Passive like the search for stored tasks: a browser must work behind NAT.
     endpoint.mode = FtpMode::kPassive;
 
@@ -195,6 +244,7 @@ void CFtpFolderDialog::Impl::Connect() {
     }
     m_session = std::move(session);
     m_server = address;
+    m_access = endpoint.access;
     m_rootFolder = endpoint.folder;
     FillChildren(nullptr, QString());
     m_status->setText(QStringLiteral("Ready"));
@@ -266,7 +316,7 @@ bool CFtpFolderDialog::Impl::Select() {
     const QString url = FolderUrl(item->data(0, kFolderRole).toString());
     if (m_mode == Mode::kRestore) {
         const WaitCursor wait;
-        if (!FindFtpStoredTasks(url, m_found)) {
+        if (!FindFtpStoredTasks(url, m_found, m_access)) {
             m_status->setText(
                 QStringLiteral("Cannot read the tasks at %1").arg(FtpAddressForDisplay(url)));
             return false;
@@ -294,12 +344,14 @@ void CFtpFolderDialog::SetAddress(const QString& address, const QString& user,
     m_impl->m_port = port;
 }
 
-void CFtpFolderDialog::SetCertificatePin(const QString& pin) {
-    m_impl->m_pin->setText(pin);
+void CFtpFolderDialog::SetAccess(const RemoteAccess& access) {
+    m_impl->m_pin->setText(access.certificatePin);
+    m_impl->m_serviceUrl->setText(access.serviceUrl);
+    m_impl->m_region->setText(access.region);
 }
 
-QString CFtpFolderDialog::CertificatePin() const {
-    return m_impl->m_pin->text().trimmed();
+RemoteAccess CFtpFolderDialog::Access() const {
+    return m_impl->m_session != nullptr ? m_impl->m_access : m_impl->TypedAccess();
 }
 
 QString CFtpFolderDialog::ResultUrl() const {

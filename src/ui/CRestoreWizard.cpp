@@ -20,7 +20,7 @@ bool RunRestoreWizard(QWidget* parent, TaskRecord& restoreTask) {
     bool read = false;
     {
         const WaitCursor wait;
-        read = ReadRestoreTask(task, find.Chosen().path);
+        read = ReadRestoreTask(task, find.Chosen().path, find.Chosen().access);
     }
     if (!read) {
         return false;  // the reason is in the log

@@ -11,10 +11,14 @@
 #include <memory>
 
 #include "WindowTesting.h"
+#include "engine/FtpTaskSession.h"
 #include "engine/TaskParameterFile.h"
 #include "restore/FtpTaskFinder.h"
 #include "support/FtpTestServer.h"
+#include "support/S3TestServer.h"
 #include "support/TempDir.h"
+#include "support/TlsTestCertificate.h"
+#include "transport/RemoteSession.h"
 #include "ui/CFtpFolderDialog.h"
 #include "ui/CRestoreWizard.h"
 
@@ -110,6 +114,74 @@ class TestRestoreWizard : public QObject {
         test::AnswerNextDialog(m_watchers.get(), warning);
         Child<QPushButton>(&dialog, "selectButton")->click();
         QCOMPARE(warning.text, QString("You must select item from the list"));
+    }
+
+    // An FTPS server with a self-signed certificate and an S3 bucket are only reached
+    // with what their address cannot hold; the tasks found there keep it, so the task
+    // file read afterwards and the restore task reach the same place.
+    void remoteDialogFindsTasksWithWhatTheAddressCannotHold_data() {
+        QTest::addColumn<bool>("s3");
+        QTest::newRow("ftps, pinned certificate") << false;
+        QTest::newRow("s3, service and region") << true;
+    }
+    void remoteDialogFindsTasksWithWhatTheAddressCannotHold() {
+        QFETCH(bool, s3);
+        test::FtpTestServer ftps(
+            test::FtpTestServer::Options{false, {}, false, test::TlsTestCertificate()});
+        test::S3TestServer bucket;
+        QString why;
+        QVERIFY2(s3 ? bucket.Start(&why) : ftps.Start(&why), qPrintable(why));
+        test::TempDir local;
+        TaskRecord stored;
+        stored.name = "Docs";
+        stored.destination.type = kDestFtp;
+        stored.destination.path =
+            s3 ? "s3://" + bucket.Bucket() + "/backups" : "ftps://127.0.0.1/backups";
+        QVERIFY(SaveTaskParameterFile(stored, local.Path() + "/Docs.tsk"));
+        RemoteAccess access;
+        if (s3) {
+            access = {QString(), bucket.ServiceUrl(), "eu-west-1"};
+            const auto session = NewRemoteSession(RemoteProtocol::kS3);
+            QVERIFY(session->Connect(bucket.Endpoint("backups")));
+            QVERIFY(session->Upload(local.Path() + "/Docs.tsk", "Docs.tsk"));
+        } else {
+            access.certificatePin = test::TlsTestFingerprint();
+            QVERIFY(QDir().mkpath(ftps.Home() + "/backups"));
+            QVERIFY(QFile::copy(local.Path() + "/Docs.tsk", ftps.Home() + "/backups/Docs.tsk"));
+        }
+        CFtpFolderDialog dialog(Mode::kRestore);
+        if (s3) {
+            dialog.SetAddress("s3://" + bucket.Bucket(), bucket.AccessKey(), bucket.Secret(), 0);
+        } else {
+            dialog.SetAddress(QString(ftps.Address()).replace("ftp://", "ftps://"), ftps.User(),
+                              ftps.Password(), 0);
+        }
+        QCOMPARE(Child<QLineEdit>(&dialog, "certPinEdit")->isHidden(), s3);
+        QCOMPARE(Child<QLineEdit>(&dialog, "serviceUrlEdit")->isHidden(), !s3);
+        QCOMPARE(Child<QLineEdit>(&dialog, "regionEdit")->isHidden(), !s3);
+        if (!s3) {  // a self-signed certificate without its pin is refused
+            Child<QPushButton>(&dialog, "connectButton")->click();
+            QVERIFY(
+                Child<QLabel>(&dialog, "statusLabel")->text().startsWith("FTP connection error"));
+        }
+        dialog.SetAccess(access);
+        Child<QPushButton>(&dialog, "connectButton")->click();
+        auto* tree = Child<QTreeWidget>(&dialog, "folderTree");
+        QVERIFY2(TopFolder(tree, "backups") != nullptr,
+                 qPrintable(Child<QLabel>(&dialog, "statusLabel")->text()));
+        tree->setCurrentItem(TopFolder(tree, "backups"));
+        Child<QPushButton>(&dialog, "selectButton")->click();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(int(dialog.FoundTasks().size()), 1);
+        const FoundTask& found = dialog.FoundTasks().front();
+        QCOMPARE(found.access.certificatePin, access.certificatePin);
+        QCOMPARE(found.access.serviceUrl, access.serviceUrl);
+        QCOMPARE(found.access.region, access.region);
+        TaskRecord task;
+        QVERIFY(ReadRestoreTask(task, found.path, found.access));
+        QCOMPARE(task.name, QString("Docs"));
+        QCOMPARE(task.destination.serviceUrl, access.serviceUrl);
+        QCOMPARE(task.destination.certificatePin, access.certificatePin);
     }
 
     void stepOneRefusesNext_data() {

@@ -228,7 +228,7 @@ void ScreenshotTour::GrabTaskPages() {
         findStep->accept();  // takes the selected task, as "Next" does
     });
     actions.emplace_back([this, findStep, frame] {
-        if (!ReadRestoreTask(m_restoreTask, findStep->Chosen().path)) {
+        if (!ReadRestoreTask(m_restoreTask, findStep->Chosen().path, findStep->Chosen().access)) {
             Quit(kExitFailed, "the task file found beside the backup could not be read");
             return;
         }
