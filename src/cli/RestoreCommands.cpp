@@ -133,6 +133,7 @@ int RestoreCommand(const QString& dataFolder, const QString& name, const Restore
     if (chosen < 0) {
         return kExitUsage;
     }
+    run.AskForUnreadPasswords({index});
 
     bool couldNotAsk = false;
     bool declined = false;

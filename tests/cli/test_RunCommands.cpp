@@ -199,14 +199,14 @@ TEST_F(RunCommandsTest, DatedTaskWithSeveralBackupsNeedsAChoice) {
     EXPECT_TRUE(result.out.contains("  Error: nothing to restore\n")) << result.out.toStdString();
 }
 
-// Runs corvane-cli `run Docs` on a pseudo-terminal, answers its password question with
-// argv[3] and prints the prompt seen and the exit status.
+// Runs corvane-cli with the arguments argv[4:] on a pseudo-terminal, answers its
+// password question with argv[3] and prints the prompt seen and the exit status.
 const char kRunOnTerminal[] = R"py(import os, pty, sys
 pid, fd = pty.fork()
 if pid == 0:
     os.environ["CORVANE_HOME"] = sys.argv[2]
     os.environ["DBUS_SESSION_BUS_ADDRESS"] = ""
-    os.execv(sys.argv[1], [sys.argv[1], "run", "Docs"])
+    os.execv(sys.argv[1], [sys.argv[1]] + sys.argv[4:])
 seen = b""
 while b": " not in seen:
     seen += os.read(fd, 1024)
@@ -221,8 +221,9 @@ print(os.waitstatus_to_exitcode(os.waitpid(pid, 0)[1]))
 )py";
 
 // A task whose archive password is in a keyring this run cannot reach: on a terminal
-// the run asks for it and the archive opens with what was typed, which is never saved;
-// without a terminal the task fails instead of running with an empty password.
+// the run and the restore ask for it and the archive opens with what was typed, which is
+// never saved; without a terminal the task fails instead of running with an empty
+// password.
 TEST_F(RunCommandsTest, PasswordInAnUnreachableKeyringIsAskedOnATerminalOnly) {
     m_dir.Write("data/CorvTasks.bin",
                 QString("<TasksList><Main TasksCount=\"1\"/><Task0 taskName=\"Docs\" taskOID=\"1\" "
@@ -238,8 +239,8 @@ TEST_F(RunCommandsTest, PasswordInAnUnreachableKeyringIsAskedOnATerminalOnly) {
         << refused.out.toStdString();
     EXPECT_FALSE(QFileInfo::exists(m_dir.File("zip/d.zip")));
 
-    const test::ToolResult asked =
-        test::RunPython(kRunOnTerminal, {CORVANE_CLI_PATH, m_dir.File("data"), "typed s3cret"});
+    const test::ToolResult asked = test::RunPython(
+        kRunOnTerminal, {CORVANE_CLI_PATH, m_dir.File("data"), "typed s3cret", "run", "Docs"});
     EXPECT_EQ(asked.output.trimmed(), "Password for Docs (archive):\n0")
         << asked.output.toStdString();
     const test::ToolResult opened = test::RunPython(
@@ -248,6 +249,14 @@ TEST_F(RunCommandsTest, PasswordInAnUnreachableKeyringIsAskedOnATerminalOnly) {
         {m_dir.File("zip/d.zip")});
     EXPECT_EQ(opened.output.trimmed(), "same") << opened.output.toStdString();
     EXPECT_FALSE(ReadAll(m_dir.File("data/CorvTasks.bin")).contains("typed s3cret"));
+
+    ASSERT_TRUE(QFile::remove(m_dir.File("src/Docs/same.txt")));
+    const test::ToolResult restored = test::RunPython(
+        kRunOnTerminal,
+        {CORVANE_CLI_PATH, m_dir.File("data"), "typed s3cret", "restore", "Docs", "--yes"});
+    EXPECT_EQ(restored.output.trimmed(), "Password for Docs (archive):\n0")
+        << restored.output.toStdString();
+    EXPECT_EQ(ReadAll(m_dir.File("src/Docs/same.txt")), "same");
 }
 
 }  // namespace
