@@ -24,6 +24,7 @@
 
 #include "io/DescriptorIo.h"
 #include "log/Log.h"
+#include "transport/CurlDriver.h"
 #include "transport/FtpAddress.h"
 #include "transport/FtpListing.h"
 #include "transport/FtpSession.h"
@@ -42,11 +43,6 @@ const int kMaxListDepth = 256;
 const qsizetype kMaxListingLine = 64 * 1024;
 // Reply lines kept per request: enough for a FEAT answer and a login.
 const size_t kMaxReplyLines = 256;
-
-void InitCurlOnce() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 // "\" read as "/", runs of "/" as one.
 QString CleanSlashes(QString text) {
@@ -233,8 +229,9 @@ class FtpSession::Impl {
     ~Impl() { Close(); }
 
     void Close() {
+        m_driver.Close();  // sends QUIT on a live connection
         if (m_curl) {
-            curl_easy_cleanup(m_curl);  // sends QUIT on a live connection
+            curl_easy_cleanup(m_curl);
             m_curl = nullptr;
         }
         m_connected = false;
@@ -298,12 +295,12 @@ class FtpSession::Impl {
         BeginRequest(QStringLiteral("/"), true);
         if (m_protocol == RemoteProtocol::kSftp) {
             curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
-            return curl_easy_perform(m_curl);
+            return m_driver.Perform(m_curl);
         }
         curl_slist* commands = curl_slist_append(nullptr, "*FEAT");
         curl_easy_setopt(m_curl, CURLOPT_QUOTE, commands);
         curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
-        const CURLcode code = curl_easy_perform(m_curl);
+        const CURLcode code = m_driver.Perform(m_curl);
         curl_easy_setopt(m_curl, CURLOPT_QUOTE, nullptr);
         curl_slist_free_all(commands);
         return code;
@@ -374,7 +371,7 @@ class FtpSession::Impl {
     // mode, for this and every later request; `restart` puts the request's source or
     // sink back to its beginning first.
     CURLcode Perform(const std::function<bool()>& restart) {
-        CURLcode code = curl_easy_perform(m_curl);
+        CURLcode code = m_driver.Perform(m_curl);
         if (m_mode == FtpMode::kActive &&
             (code == CURLE_FTP_PORT_FAILED || code == CURLE_FTP_ACCEPT_FAILED ||
              code == CURLE_FTP_ACCEPT_TIMEOUT)) {
@@ -386,7 +383,7 @@ class FtpSession::Impl {
             }
             m_replies.clear();
             m_error[0] = '\0';
-            code = curl_easy_perform(m_curl);
+            code = m_driver.Perform(m_curl);
         }
         const bool refusedTransfer =
             code == CURLE_UPLOAD_FAILED || code == CURLE_REMOTE_FILE_NOT_FOUND ||
@@ -451,7 +448,7 @@ class FtpSession::Impl {
         curl_slist* commands = curl_slist_append(nullptr, line.constData());
         curl_easy_setopt(m_curl, CURLOPT_QUOTE, commands);
         curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
-        const CURLcode code = curl_easy_perform(m_curl);
+        const CURLcode code = m_driver.Perform(m_curl);
         curl_easy_setopt(m_curl, CURLOPT_QUOTE, nullptr);
         curl_slist_free_all(commands);
         if (sftp) {
@@ -532,6 +529,7 @@ class FtpSession::Impl {
     FtpNameEncoder m_encodeName = nullptr;
     FtpNameDecoder m_decodeName = nullptr;
     CURL* m_curl = nullptr;
+    CurlDriver m_driver;
     QByteArray m_baseUrl;  // "ftp://host/", "sftp://host/"
     RemoteProtocol m_protocol = RemoteProtocol::kFtp;
     std::unique_ptr<TlsCertificateCheck> m_tls;  // FTPS only
