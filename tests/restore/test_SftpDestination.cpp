@@ -21,6 +21,27 @@ namespace {
 
 using namespace test;
 
+// A copy backup of the docs tree to `destination`, then its restore over a changed tree,
+// bring back every byte and time.
+void ExpectCopyBackupAndRestore(const TempDir& dir, const TaskDestination& destination,
+                                const LogCapture& log) {
+    constexpr qint64 kStamp = 1600000000;
+    WriteDocsTree(dir, kStamp, 300000);
+    const QStringList before = TreeOf(dir.File("live"));
+    TaskList tasks;
+    TaskRecord* task = tasks.NewTask("Docs", kTaskBackup);
+    task->destination = destination;
+    task->items = DocsItems(dir);
+    ASSERT_TRUE(RunBackup(tasks, 0, StopSignal())) << log.Texts().join('\n').toStdString();
+
+    dir.Write("live/Docs/a.txt", "changed");
+    ASSERT_TRUE(QFile::remove(dir.File("live/Docs/sub/c.txt")));
+    ScriptedQuestions questions;
+    ASSERT_TRUE(RunRestore(tasks, 0, questions, StopSignal()));
+    EXPECT_EQ(TreeOf(dir.File("live")), before);
+    EXPECT_EQ(QFileInfo(dir.File("live/Docs/sub/c.txt")).lastModified().toSecsSinceEpoch(), kStamp);
+}
+
 class SftpDestinationTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -85,22 +106,7 @@ TEST_F(SftpDestinationTest, QuotedNamesTransferAndRemovalsAnswerTruly) {
 }
 
 TEST_F(SftpDestinationTest, CopyBackupAndRestoreBringBackEveryByte) {
-    constexpr qint64 kStamp = 1600000000;
-    WriteDocsTree(m_dir, kStamp, 300000);
-    const QStringList before = TreeOf(m_dir.File("live"));
-    TaskList tasks;
-    TaskRecord* task = tasks.NewTask("Docs", kTaskBackup);
-    task->destination = m_server.Destination("store");
-    task->items = DocsItems(m_dir);
-    ASSERT_TRUE(RunBackup(tasks, 0, StopSignal())) << m_log.Texts().join('\n').toStdString();
-
-    m_dir.Write("live/Docs/a.txt", "changed");
-    ASSERT_TRUE(QFile::remove(m_dir.File("live/Docs/sub/c.txt")));
-    ScriptedQuestions questions;
-    ASSERT_TRUE(RunRestore(tasks, 0, questions, StopSignal()));
-    EXPECT_EQ(TreeOf(m_dir.File("live")), before);
-    EXPECT_EQ(QFileInfo(m_dir.File("live/Docs/sub/c.txt")).lastModified().toSecsSinceEpoch(),
-              kStamp);
+    ExpectCopyBackupAndRestore(m_dir, m_server.Destination("store"), m_log);
 }
 
 TEST(SftpPasswordLoginTest, OnlyTheRightPasswordLogsInWithoutKeyOrAgentAndNoneIsLogged) {
@@ -123,25 +129,21 @@ TEST(SftpPasswordLoginTest, OnlyTheRightPasswordLogsInWithoutKeyOrAgentAndNoneIs
         ASSERT_EQ(QDir(server.ClientHome() + "/.ssh").entryList({"id_*"}), QStringList());
         EXPECT_EQ(ReadAll("/etc/passwd") + ReadAll("/etc/shadow"), accounts);
 
-        constexpr qint64 kStamp = 1600000000;
-        WriteDocsTree(dir, kStamp, 300000);
-        const QStringList before = TreeOf(dir.File("live"));
+        TaskDestination destination = server.Destination("store");
+        destination.password = right;
+        ExpectCopyBackupAndRestore(dir, destination, log);
+
+        // Something a run that logged in would have to copy.
+        dir.Write("live/Docs/new.txt", "new");
+        const QStringList stored = TreeOf(server.Home());
         TaskList tasks;
         TaskRecord* task = tasks.NewTask("Docs", kTaskBackup);
-        task->destination = server.Destination("store");
+        task->destination = destination;
         task->destination.password = wrong;
         task->items = DocsItems(dir);
         EXPECT_FALSE(RunBackup(tasks, 0, StopSignal()));
         EXPECT_EQ(log.Texts().filter("  FTP connection error: ").size(), 1);
-        EXPECT_EQ(QDir(server.Home()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
-                  QStringList());
-
-        task->destination.password = right;
-        ASSERT_TRUE(RunBackup(tasks, 0, StopSignal())) << log.Texts().join('\n').toStdString();
-        ASSERT_TRUE(QFile::remove(dir.File("live/Docs/sub/c.txt")));
-        ScriptedQuestions questions;
-        ASSERT_TRUE(RunRestore(tasks, 0, questions, StopSignal()));
-        EXPECT_EQ(TreeOf(dir.File("live")), before);
+        EXPECT_EQ(TreeOf(server.Home()), stored);
     }
     const QString texts = log.Texts().join('\n');
     EXPECT_FALSE(texts.contains(right) || texts.contains(wrong)) << texts.toStdString();
