@@ -15,6 +15,7 @@ else
         googletest libgtest-dev
         libxml2-utils zip unzip p7zip-full libarchive-tools python3 python3-pyftpdlib curl
         python3-openssl openssh-server openssh-client  # FTPS and SFTP test servers
+        openssl util-linux  # the SFTP password test hashes a password and hides /etc/shadow
         qt6-multimedia-dev libqt6svg6 xvfb xauth desktop-file-utils dbus-daemon
         clang  # the fuzz build (CORVANE_FUZZ): libFuzzer comes with it
         man-db  # the manual pages are checked with man --warnings

@@ -276,9 +276,12 @@ class FtpSession::Impl {
             }
         }
         curl_easy_setopt(m_curl, CURLOPT_PORT, static_cast<long>(endpoint.port));
-        if (!endpoint.user.isEmpty()) {
+        // Without one, libcurl would offer an SSH server an empty user name, which no
+        // key or password fits.
+        const QString user = sftp && endpoint.user.isEmpty() ? LocalAccountName() : endpoint.user;
+        if (!user.isEmpty()) {
             // Never in the URL: libcurl's texts may quote the URL, they never quote these.
-            curl_easy_setopt(m_curl, CURLOPT_USERNAME, endpoint.user.toUtf8().constData());
+            curl_easy_setopt(m_curl, CURLOPT_USERNAME, user.toUtf8().constData());
             curl_easy_setopt(m_curl, CURLOPT_PASSWORD, endpoint.password.toUtf8().constData());
         }
         curl_easy_setopt(m_curl, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));

@@ -1,5 +1,8 @@
 #include "transport/SshHostKeyCheck.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
@@ -77,6 +80,11 @@ int SshHostKeyCheck::OnHostKey(CURL*, const curl_khkey*, const curl_khkey* found
             break;
     }
     return CURLKHSTAT_REJECT;
+}
+
+QString LocalAccountName() {
+    const passwd* account = ::getpwuid(::geteuid());
+    return account ? QString::fromLocal8Bit(account->pw_name) : qEnvironmentVariable("USER");
 }
 
 }  // namespace corvane

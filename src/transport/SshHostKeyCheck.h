@@ -35,4 +35,8 @@ class SshHostKeyCheck {
     QString m_reason;
 };
 
+// The user an SFTP login without a user name logs in as: the local account's name, as
+// ssh has it.
+QString LocalAccountName();
+
 }  // namespace corvane

@@ -1,7 +1,10 @@
 // An SFTP destination on a real OpenSSH server (127.0.0.1, throw-away host key): the host
 // key decides whether a session connects; names that need quoting and removals work; a
 // copy backup and its restore bring back every byte and time through the paths FTP takes.
+// A server that takes passwords only logs a client with no key and no agent in with the
+// task's password, and refuses a wrong one before anything is written.
 
+#include <QDir>
 #include <QFile>
 
 #include "engine/BackupRun.h"
@@ -17,6 +20,27 @@ namespace corvane {
 namespace {
 
 using namespace test;
+
+// A copy backup of the docs tree to `destination`, then its restore over a changed tree,
+// bring back every byte and time.
+void ExpectCopyBackupAndRestore(const TempDir& dir, const TaskDestination& destination,
+                                const LogCapture& log) {
+    constexpr qint64 kStamp = 1600000000;
+    WriteDocsTree(dir, kStamp, 300000);
+    const QStringList before = TreeOf(dir.File("live"));
+    TaskList tasks;
+    TaskRecord* task = tasks.NewTask("Docs", kTaskBackup);
+    task->destination = destination;
+    task->items = DocsItems(dir);
+    ASSERT_TRUE(RunBackup(tasks, 0, StopSignal())) << log.Texts().join('\n').toStdString();
+
+    dir.Write("live/Docs/a.txt", "changed");
+    ASSERT_TRUE(QFile::remove(dir.File("live/Docs/sub/c.txt")));
+    ScriptedQuestions questions;
+    ASSERT_TRUE(RunRestore(tasks, 0, questions, StopSignal()));
+    EXPECT_EQ(TreeOf(dir.File("live")), before);
+    EXPECT_EQ(QFileInfo(dir.File("live/Docs/sub/c.txt")).lastModified().toSecsSinceEpoch(), kStamp);
+}
 
 class SftpDestinationTest : public ::testing::Test {
   protected:
@@ -59,6 +83,12 @@ TEST_F(SftpDestinationTest, UnknownOrChangedHostKeyIsRefusedAndNeverAdded) {
     EXPECT_EQ(m_session.LoginFolder(), m_server.Home());
 }
 
+TEST_F(SftpDestinationTest, AddressWithoutUserLogsInAsTheLocalAccount) {
+    ASSERT_TRUE(FtpEndpointOf(m_server.Destination("up").path, {}, {}, 0, m_endpoint));
+    EXPECT_TRUE(m_session.Connect(m_endpoint)) << m_session.ConnectError().toStdString();
+    EXPECT_EQ(m_session.LoginFolder(), m_server.Home());
+}
+
 TEST_F(SftpDestinationTest, QuotedNamesTransferAndRemovalsAnswerTruly) {
     ASSERT_TRUE(m_session.Connect(m_endpoint));
     const QString odd = "deep/a \"quoted\" name";
@@ -76,22 +106,48 @@ TEST_F(SftpDestinationTest, QuotedNamesTransferAndRemovalsAnswerTruly) {
 }
 
 TEST_F(SftpDestinationTest, CopyBackupAndRestoreBringBackEveryByte) {
-    constexpr qint64 kStamp = 1600000000;
-    WriteDocsTree(m_dir, kStamp, 300000);
-    const QStringList before = TreeOf(m_dir.File("live"));
-    TaskList tasks;
-    TaskRecord* task = tasks.NewTask("Docs", kTaskBackup);
-    task->destination = m_server.Destination("store");
-    task->items = DocsItems(m_dir);
-    ASSERT_TRUE(RunBackup(tasks, 0, StopSignal())) << m_log.Texts().join('\n').toStdString();
+    ExpectCopyBackupAndRestore(m_dir, m_server.Destination("store"), m_log);
+}
 
-    m_dir.Write("live/Docs/a.txt", "changed");
-    ASSERT_TRUE(QFile::remove(m_dir.File("live/Docs/sub/c.txt")));
-    ScriptedQuestions questions;
-    ASSERT_TRUE(RunRestore(tasks, 0, questions, StopSignal()));
-    EXPECT_EQ(TreeOf(m_dir.File("live")), before);
-    EXPECT_EQ(QFileInfo(m_dir.File("live/Docs/sub/c.txt")).lastModified().toSecsSinceEpoch(),
-              kStamp);
+TEST(SftpPasswordLoginTest, OnlyTheRightPasswordLogsInWithoutKeyOrAgentAndNoneIsLogged) {
+    QString why;
+    if (!SshTestServer::CanStartWithPassword(&why)) {
+        GTEST_SKIP() << why.toStdString();
+    }
+    const QByteArray accounts = ReadAll("/etc/passwd") + ReadAll("/etc/shadow");
+    // Characters a URL, a shell or a printf format would trip on.
+    const QString right = "p@ss:w\u00f6rd %s \"$1";
+    const QString wrong = "p@ss:w\u00f6rd %s \"$2";
+    TempDir dir;
+    ScopedEnv data{"CORVANE_HOME", dir.File("data").toUtf8()};
+    ScopedEnv noAgent{"SSH_AUTH_SOCK", ""};
+    LogCapture log;
+    {
+        SshTestServer server;
+        ASSERT_TRUE(server.StartWithPassword(right, &why)) << why.toStdString();
+        ScopedEnv home{"HOME", server.ClientHome().toUtf8()};
+        ASSERT_EQ(QDir(server.ClientHome() + "/.ssh").entryList({"id_*"}), QStringList());
+        EXPECT_EQ(ReadAll("/etc/passwd") + ReadAll("/etc/shadow"), accounts);
+
+        TaskDestination destination = server.Destination("store");
+        destination.password = right;
+        ExpectCopyBackupAndRestore(dir, destination, log);
+
+        // Something a run that logged in would have to copy.
+        dir.Write("live/Docs/new.txt", "new");
+        const QStringList stored = TreeOf(server.Home());
+        TaskList tasks;
+        TaskRecord* task = tasks.NewTask("Docs", kTaskBackup);
+        task->destination = destination;
+        task->destination.password = wrong;
+        task->items = DocsItems(dir);
+        EXPECT_FALSE(RunBackup(tasks, 0, StopSignal()));
+        EXPECT_EQ(log.Texts().filter("  FTP connection error: ").size(), 1);
+        EXPECT_EQ(TreeOf(server.Home()), stored);
+    }
+    const QString texts = log.Texts().join('\n');
+    EXPECT_FALSE(texts.contains(right) || texts.contains(wrong)) << texts.toStdString();
+    EXPECT_EQ(ReadAll("/etc/passwd") + ReadAll("/etc/shadow"), accounts);
 }
 
 }  // namespace

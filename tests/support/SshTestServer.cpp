@@ -16,6 +16,11 @@ namespace {
 
 const char kSshd[] = "/usr/sbin/sshd";
 const int kStartTimeoutMs = 20000;
+// Run by sh in a private mount namespace: "$1" and "$2" stand in for /etc/passwd and
+// /etc/shadow, then the rest of the arguments run.
+const char kHideAccountFiles[] =
+    "mount --bind \"$1\" /etc/passwd && mount --bind \"$2\" /etc/shadow && shift 2 && "
+    "exec \"$@\"";
 
 // A port no one listens on now: the kernel's choice for a socket bound to port 0.
 int FreePort() {
@@ -63,6 +68,32 @@ SshTestServer::~SshTestServer() {
 }
 
 bool SshTestServer::Start(QString* whyNot) {
+    return Launch({}, whyNot);
+}
+
+bool SshTestServer::StartWithPassword(const QString& password, QString* whyNot) {
+    m_withPassword = true;
+    return Launch(password, whyNot);
+}
+
+bool SshTestServer::CanStartWithPassword(QString* whyNot) {
+    QString reason;
+    if (::geteuid() != 0) {
+        reason = "password logins need root, to hide /etc/shadow behind a copy";
+    } else {
+        const ToolResult probe =
+            RunTool("unshare", {"--mount", "--propagation", "private", "true"}, 10000);
+        if (probe.exitCode != 0) {
+            reason = "unshare cannot make a mount namespace: " + probe.output.trimmed();
+        }
+    }
+    if (whyNot) {
+        *whyNot = reason;
+    }
+    return reason.isEmpty();
+}
+
+bool SshTestServer::Launch(const QString& password, QString* whyNot) {
     auto fail = [whyNot](const QString& reason) {
         if (whyNot) {
             *whyNot = reason;
@@ -79,26 +110,39 @@ bool SshTestServer::Start(QString* whyNot) {
     }
     const QString hostKey = m_dir.path() + "/host_key";
     const QString clientKey = ClientHome() + "/.ssh/id_ed25519";
-    if (!MakeKey(hostKey, whyNot) || !MakeKey(clientKey, whyNot)) {
+    if (!MakeKey(hostKey, whyNot) || (!m_withPassword && !MakeKey(clientKey, whyNot))) {
         return false;
     }
     m_port = FreePort();
+    // Password logins only: no key, not even one the client happens to have, may stand in.
+    const QString login = m_withPassword
+                              ? QString(
+                                    "AuthorizedKeysFile none\nPermitRootLogin yes\n"
+                                    "PasswordAuthentication yes\nAuthenticationMethods password\n")
+                              : QString(
+                                    "AuthorizedKeysFile %1\nPermitRootLogin prohibit-password\n"
+                                    "PasswordAuthentication no\n")
+                                    .arg(clientKey + ".pub");
     const QString config = m_dir.path() + "/sshd_config";
-    const QString settings = QString(
-                                 "Port %1\nListenAddress 127.0.0.1\nHostKey %2\nPidFile none\n"
-                                 "AuthorizedKeysFile %3\nPermitRootLogin prohibit-password\n"
-                                 "PasswordAuthentication no\nKbdInteractiveAuthentication no\n"
-                                 "UsePAM no\nStrictModes no\nLogLevel INFO\n"
-                                 "Subsystem sftp internal-sftp\n"
-                                 "ForceCommand internal-sftp -d %4\n")
+    const QString settings = QString("Port %1\nListenAddress 127.0.0.1\nHostKey %2\nPidFile none\n")
                                  .arg(m_port)
-                                 .arg(hostKey, clientKey + ".pub", Home());
+                                 .arg(hostKey) +
+                             login +
+                             QString(
+                                 "KbdInteractiveAuthentication no\nUsePAM no\nStrictModes no\n"
+                                 "LogLevel INFO\nSubsystem sftp internal-sftp\n"
+                                 "ForceCommand internal-sftp -d %1\n")
+                                 .arg(Home());
     if (m_port == 0 || !WriteText(config, settings) ||
         !WriteText(ClientHome() + "/.ssh/known_hosts", KnownHostsLine() + "\n")) {
         return fail("cannot write the server's configuration");
     }
+    QStringList command{kSshd, "-D", "-e", "-f", config};
+    if (m_withPassword && !HidePasswordFiles(password, &command, whyNot)) {
+        return false;
+    }
     m_process.setProcessChannelMode(QProcess::MergedChannels);
-    m_process.start(kSshd, {"-D", "-e", "-f", config});
+    m_process.start(command.takeFirst(), command);
     // sshd says so once it listens; until then only wait.
     QByteArray output;
     while (!output.contains("Server listening on")) {
@@ -112,7 +156,40 @@ bool SshTestServer::Start(QString* whyNot) {
     return true;
 }
 
+bool SshTestServer::HidePasswordFiles(const QString& password, QStringList* command,
+                                      QString* whyNot) {
+    const ToolResult hashed = RunTool("openssl", {"passwd", "-6", password}, 20000);
+    if (hashed.exitCode != 0) {
+        if (whyNot) {
+            *whyNot = "openssl passwd failed (openssl missing?): " + hashed.output;
+        }
+        return false;
+    }
+    // uid 0 keeps sshd's privilege separation simple; the home is the login folder.
+    const QString passwdCopy = m_dir.path() + "/passwd";
+    const QString shadowCopy = m_dir.path() + "/shadow";
+    const QString user = PasswordUser();
+    if (!WriteText(passwdCopy, QString::fromUtf8(ReadAll("/etc/passwd")) + user +
+                                   ":x:0:0::" + Home() + ":/bin/sh\n") ||
+        !WriteText(shadowCopy, QString::fromUtf8(ReadAll("/etc/shadow")) + user + ':' +
+                                   hashed.output.trimmed() + ":::::::\n") ||
+        !QFile::setPermissions(shadowCopy, QFile::ReadOwner | QFile::WriteOwner)) {
+        if (whyNot) {
+            *whyNot = "cannot write the copies of /etc/passwd and /etc/shadow";
+        }
+        return false;
+    }
+    // The bind mounts live and end with the namespace, which ends with sshd.
+    *command = QStringList{"unshare",         "--mount", "--propagation", "private", "sh", "-c",
+                           kHideAccountFiles, "sh",      passwdCopy,      shadowCopy} +
+               *command;
+    return true;
+}
+
 QString SshTestServer::User() const {
+    if (m_withPassword) {
+        return PasswordUser();
+    }
     const passwd* account = ::getpwuid(::getuid());
     return account ? QString::fromLocal8Bit(account->pw_name) : QString();
 }
