@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <QRegularExpression>
+#include <QSet>
 #include <QUrl>
 #include <algorithm>
 #include <cerrno>
@@ -312,6 +313,20 @@ class S3Session::Impl {
         return Request("DELETE", key, QByteArray(), nullptr, answer);
     }
 
+    // Puts the zero-byte marker "<key>/" that keeps a folder with nothing in it listed;
+    // putting it again changes nothing. Logs a warning when the service refuses.
+    void PutFolderMarker(const QString& key) {
+        if (key.isEmpty()) {
+            return;  // the bucket itself
+        }
+        Payload empty;
+        Answer answer;
+        const CURLcode code = Send("PUT", key + QLatin1Char('/'), QByteArray(), &empty, answer);
+        if (code != CURLE_OK || !answer.Succeeded()) {
+            Log("  Warning: cannot create folder %s", qUtf8Printable(QLatin1Char('/') + key));
+        }
+    }
+
     bool UploadWhole(int fd, qint64 size, const QString& key) {
         Payload payload;
         payload.fd = fd;
@@ -557,9 +572,35 @@ QString S3Session::RemotePath(const QString& name) const {
     return QLatin1Char('/') + m_impl->KeyOf(name);
 }
 
-void S3Session::CreateFolders(const QString&) {}
+void S3Session::CreateFolders(const QString& path) {
+    Impl& d = *m_impl;
+    // The session folder itself receives the run's files, which make it.
+    if (d.m_connected && !LevelsOf(path).isEmpty()) {
+        d.PutFolderMarker(d.KeyOf(path));
+    }
+}
 
-void S3Session::CreateFolderTree(const QStringList&, const QString&) {}
+void S3Session::CreateFolderTree(const QStringList& folders, const QString& remoteFolder) {
+    Impl& d = *m_impl;
+    if (!d.m_connected) {
+        return;
+    }
+    QStringList keys;
+    QSet<QString> withSubFolder;
+    for (const QString& folder : folders) {
+        const QStringList levels = LevelsOf(remoteFolder + QLatin1Char('/') + folder);
+        keys << levels.join(QLatin1Char('/'));
+        for (qsizetype depth = 1; depth < levels.size(); ++depth) {
+            withSubFolder.insert(levels.mid(0, depth).join(QLatin1Char('/')));
+        }
+    }
+    // A folder with a sub-folder is made by the sub-folder's marker.
+    for (const QString& key : std::as_const(keys)) {
+        if (!withSubFolder.contains(key)) {
+            d.PutFolderMarker(key);
+        }
+    }
+}
 
 bool S3Session::Upload(const QString& localPath, const QString& name) {
     Impl& d = *m_impl;

@@ -7,8 +7,8 @@
 // appears in a URL, the log or an error text.
 //
 // An object store has no folders: a key "a/b/c" makes "a" and "a/b" appear in listings.
-// Creating a folder therefore needs no request, and a folder is gone once no key lies
-// below it.
+// A folder that would hold nothing is kept by a zero-byte marker key "a/b/", which
+// listings show as the folder; a folder is gone once no key lies below it.
 //
 // Threads: a session is used by one thread at a time. Nothing is shared between sessions.
 
@@ -56,7 +56,9 @@ class S3Session final : public RemoteSession {
     // "/<key>" of a name below the session's key prefix.
     QString RemotePath(const QString& name) const override;
 
-    // Folders come into being with the first key below them: nothing to send.
+    // Folders come into being with the first key below them; a marker key keeps one that
+    // may stay empty: the folder `path` (none for the session folder itself, which the
+    // run fills), and each folder of the tree that has no sub-folder in it.
     void CreateFolders(const QString& path) override;
     void CreateFolderTree(const QStringList& folders, const QString& remoteFolder) override;
 

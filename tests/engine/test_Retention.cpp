@@ -1,5 +1,5 @@
-// Pruning old dated backups on a local disk: real runs into a temporary folder, the
-// clock handed in so each run gets its own dated place.
+// Pruning old dated backups on a local disk and in an S3 bucket (s3rver on 127.0.0.1):
+// real runs, the clock handed in so each run gets its own dated place.
 
 #include <gtest/gtest.h>
 
@@ -8,9 +8,12 @@
 
 #include "engine/BackupRun.h"
 #include "engine/Retention.h"
+#include "model/FileName.h"
 #include "support/LogCapture.h"
+#include "support/S3TestServer.h"
 #include "support/TempDir.h"
 #include "support/Times.h"
+#include "transport/S3Session.h"
 
 namespace corvane {
 namespace {
@@ -112,6 +115,53 @@ TEST_P(RetentionTest, EntryOutsideTheDatedPlacesIsNeverRemoved) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Methods, RetentionTest, ::testing::Values(kMethodCopy, kMethodZip));
+
+class S3RetentionTest : public ::testing::TestWithParam<qint32> {
+  protected:
+    test::TempDir m_dir;
+    test::LogCapture m_log;
+    test::S3TestServer m_server;
+};
+
+// Keys that start like the older backup's or lie beside it are no part of it.
+TEST_P(S3RetentionTest, KeepOneRemovesEveryKeyOfTheOlderDayAndNothingBesideIt) {
+    QString why;
+    ASSERT_TRUE(m_server.Start(&why)) << why.toStdString();
+    m_dir.Write("src/a.txt", "alpha");
+    ASSERT_TRUE(QDir().mkpath(m_dir.File("src/sub/hollow")));
+    TaskList tasks;
+    TaskRecord* task = tasks.NewTask("Docs", kTaskBackup);
+    task->backupMode = GetParam();
+    task->destination = m_server.Destination("store/#YY#MM#DD");
+    task->archiveName = "docs.zip";
+    task->items.push_back(MakePathItem(m_dir.File("src/"), kItemFolder, "Docs"));
+    task->keepLast = 1;
+    S3Session bucket(&FileNameToBytes);
+    ASSERT_TRUE(bucket.Connect(m_server.Endpoint()));
+    const QStringList neighbours = {"/store/20240506-notes/n.txt", "/store/keep.txt",
+                                    "/other/20240506/x.txt"};
+    for (const QString& key : neighbours) {
+        ASSERT_TRUE(bucket.Upload(m_dir.Write("note", "n"), key));
+    }
+    for (const int day : {6, 7}) {
+        const LocalClock clock = [day] { return MakeTime(2024, 5, day, 10, 0); };
+        ASSERT_TRUE(RunBackup(tasks, 0, StopSignal(), clock))
+            << m_log.Texts().join('\n').toStdString();
+    }
+    QStringList keys;
+    bucket.ListTree(QString(), keys, true);
+    EXPECT_EQ(keys.filter("/store/20240506/"), QStringList());
+    EXPECT_NE(keys.filter("/store/20240507/"), QStringList());
+    for (const QString& key : neighbours) {
+        EXPECT_TRUE(keys.contains(key)) << key.toStdString();
+    }
+    ASSERT_EQ(task->history.size(), 1u);
+    EXPECT_EQ(task->history.front().folder, "s3://" + m_server.Bucket() + "/store/20240507/");
+    EXPECT_EQ(m_log.Texts().filter("  Removing old backup ").size(), 1);
+    EXPECT_EQ(m_log.Texts().filter("Warning"), QStringList());
+}
+
+INSTANTIATE_TEST_SUITE_P(Methods, S3RetentionTest, ::testing::Values(kMethodCopy, kMethodZip));
 
 }  // namespace
 }  // namespace corvane

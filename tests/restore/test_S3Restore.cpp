@@ -30,6 +30,8 @@ TEST_P(S3RoundTripTest, BackupThenRestoreBringsBackEveryByteAndTime) {
     QString why;
     ASSERT_TRUE(m_server.Start(&why)) << why.toStdString();
     WriteDocsTree(m_dir, kStamp, 6 * 1024 * 1024);
+    const QStringList emptyFolders = {"live/Docs/nothing", "live/Docs/sub/hollow"};
+    ASSERT_TRUE(QDir().mkpath(m_dir.File(emptyFolders.last())));
     TaskList tasks;
     TaskRecord* task = tasks.NewTask("Docs", kTaskBackup);
     task->backupMode = GetParam();
@@ -64,6 +66,9 @@ TEST_P(S3RoundTripTest, BackupThenRestoreBringsBackEveryByteAndTime) {
     for (const QString& name : kDocsFiles) {
         ASSERT_TRUE(QFile::remove(m_dir.File("live/" + name))) << name.toStdString();
     }
+    for (const QString& folder : emptyFolders) {
+        ASSERT_TRUE(QDir().rmdir(m_dir.File(folder)));
+    }
     ScriptedQuestions questions;
     ASSERT_TRUE(RunRestore(tasks, 0, questions, StopSignal()))
         << m_log.Texts().join('\n').toStdString();
@@ -72,6 +77,9 @@ TEST_P(S3RoundTripTest, BackupThenRestoreBringsBackEveryByteAndTime) {
     for (const QString& name : kDocsFiles) {
         EXPECT_EQ(QFileInfo(m_dir.File("live/" + name)).lastModified().toSecsSinceEpoch(), kStamp)
             << name.toStdString();
+    }
+    for (const QString& folder : emptyFolders) {
+        EXPECT_TRUE(QFileInfo(m_dir.File(folder)).isDir()) << folder.toStdString();
     }
     for (const QString& line : m_log.Texts()) {
         EXPECT_FALSE(line.contains(m_server.Secret())) << line.toStdString();

@@ -93,7 +93,8 @@ bool S3TestServer::Start(QString* whyNot) {
     m_process->setStandardErrorFile(errorFile);
     m_process->start(kNode, {CORVANE_TEST_SUPPORT_DIR "/s3_server.js", "--modules",
                              CacheFolder() + "/node_modules", "--directory", m_dir.path() + "/data",
-                             "--bucket", Bucket(), "--secret", Secret()});
+                             "--bucket", Bucket(), "--secret", Secret(), "--record",
+                             m_dir.path() + "/record", "--fail-part", QString::number(m_failPart)});
     // The script prints "PORT <n>" once it listens; until then only wait.
     QByteArray output;
     while (!output.contains('\n')) {
@@ -114,6 +115,23 @@ bool S3TestServer::Start(QString* whyNot) {
         return fail();
     }
     return true;
+}
+
+QStringList S3TestServer::AbortedUploads() const {
+    QStringList keys;
+    for (const QString& line : QString::fromUtf8(ReadAll(m_dir.path() + "/record")).split('\n')) {
+        if (line.startsWith("ABORT ")) {
+            keys << line.mid(6);
+        }
+    }
+    return keys;
+}
+
+int S3TestServer::OpenUploads() const {
+    // s3rver keeps each open upload's parts in a folder named by its id.
+    return QDir(m_dir.path() + "/data/" + Bucket() + "/._S3rver_uploads")
+        .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+        .size();
 }
 
 QString S3TestServer::ServiceUrl() const {

@@ -9,6 +9,7 @@
 // The server process ends with the object (and by itself when the test process dies).
 
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -27,6 +28,9 @@ class S3TestServer {
     S3TestServer(const S3TestServer&) = delete;
     S3TestServer& operator=(const S3TestServer&) = delete;
 
+    // Before Start: the server answers 500 to its `number`th UploadPart request.
+    void FailUploadPart(int number) { m_failPart = number; }
+
     // Installs s3rver when it is missing, starts the server and waits until it listens;
     // false with the reason when it cannot (node or npm missing, no registry, ...).
     bool Start(QString* whyNot);
@@ -41,8 +45,14 @@ class S3TestServer {
     // A task's destination "s3://<bucket>/<folder>" on this server with its keys.
     TaskDestination Destination(const QString& folder) const;
 
+    // The keys of the multipart uploads aborted so far, in order.
+    QStringList AbortedUploads() const;
+    // How many multipart uploads are open (created, neither completed nor aborted).
+    int OpenUploads() const;
+
   private:
     QTemporaryDir m_dir;
+    int m_failPart = 0;
     std::unique_ptr<QProcess> m_process;
     int m_port = 0;
 };

@@ -6,10 +6,16 @@
 // client that signs wrongly (or with a wrong secret) would pass. So every V4 request is
 // checked here first, as a real service checks it, against the one secret.
 //
+// s3rver answers no AbortMultipartUpload: here an abort that names an open upload of its
+// key drops the upload's parts, as a service does, and appends "ABORT <key>" to the
+// record file. `--fail-part N` answers 500 to the Nth UploadPart request.
+//
 //   node s3_server.js --modules DIR --directory DIR --bucket NAME --secret SECRET
+//                     --record FILE [--fail-part N]
 'use strict';
 
 const crypto = require('crypto');
+const fs = require('fs');
 const path = require('path');
 
 const options = {};
@@ -84,6 +90,37 @@ function checkSignature(ctx, next) {
   return next();
 }
 
+let partRequests = 0;
+
+// Where s3rver keeps the parts of the open upload `id` (its key in the file "key").
+const uploadFolder = id =>
+  path.join(options.directory, options.bucket, '._S3rver_uploads', id);
+
+async function failPartAndAbort(ctx, next) {
+  const [rawPath, rawQuery] = ctx.req.url.split('?');
+  const query = new URLSearchParams(rawQuery || '');
+  if (ctx.method === 'PUT' && query.has('uploadId') && query.has('partNumber')) {
+    partRequests += 1;
+    if (partRequests === Number(options['fail-part'])) {
+      for await (const chunk of ctx.req); // the client hears the answer after its part
+      throw new S3Error('InternalError', 'We encountered an internal error. Please try again.');
+    }
+  }
+  if (ctx.method !== 'DELETE' || !query.has('uploadId')) {
+    return next();
+  }
+  const key = rawPath.split('/').slice(2).map(decodeURIComponent).join('/');
+  const id = query.get('uploadId');
+  const folder = uploadFolder(id);
+  if (!/^[\w-]+$/.test(id) || !fs.existsSync(folder) ||
+      fs.readFileSync(path.join(folder, 'key'), 'utf8') !== key) {
+    throw new S3Error('NoSuchUpload', 'The specified upload does not exist.', { UploadId: id });
+  }
+  fs.rmSync(folder, { recursive: true });
+  fs.appendFileSync(options.record, 'ABORT ' + key + '\n');
+  ctx.status = 204;
+}
+
 const server = new S3rver({
   address: '127.0.0.1',
   port: 0,
@@ -91,7 +128,7 @@ const server = new S3rver({
   directory: options.directory,
   configureBuckets: [{ name: options.bucket, configs: [] }],
 });
-server.middleware.unshift(checkSignature);
+server.middleware.unshift(checkSignature, failPartAndAbort);
 server.run().then(
   address => process.stdout.write('PORT ' + address.port + '\n'),
   error => {

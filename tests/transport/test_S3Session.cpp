@@ -96,6 +96,27 @@ TEST_F(S3SessionTest, FilesAboveTheThresholdGoInPartsAndComeBackByteForByte) {
     EXPECT_TRUE(m_log.Texts().last().startsWith("  FTP transfer error: NoSuchKey: "));
 }
 
+// A part the service refuses fails the upload, which is aborted by its id: no object and
+// no stored part stay, and the next upload of the key goes through.
+TEST_F(S3SessionTest, RefusedPartFailsTheUploadAndAbortsIt) {
+    S3TestServer failing;
+    failing.FailUploadPart(2);
+    QString why;
+    ASSERT_TRUE(failing.Start(&why)) << why.toStdString();
+    S3Session session(&FileNameToBytes, {1024 * 1024, 5 * 1024 * 1024, 1000});
+    ASSERT_TRUE(session.Connect(failing.Endpoint("up")));
+    const QString source = m_dir.Write("big", RandomBytes(11 * 1024 * 1024));
+    EXPECT_FALSE(session.Upload(source, "dir/big.zip"));
+    EXPECT_TRUE(m_log.Texts().last().startsWith("  FTP transfer error: InternalError: "))
+        << m_log.Texts().last().toStdString();
+    EXPECT_EQ(failing.AbortedUploads(), QStringList{"up/dir/big.zip"});
+    EXPECT_EQ(failing.OpenUploads(), 0);
+    EXPECT_EQ(Listed(session, "", true), QStringList());
+    ASSERT_TRUE(session.Upload(source, "dir/big.zip"));
+    EXPECT_EQ(Listed(session, "", true), QStringList({"/dir/", "/dir/big.zip"}));
+    EXPECT_EQ(failing.OpenUploads(), 0);
+}
+
 TEST_F(S3SessionTest, ListingsOfManyPagesAreCompleteAndRemovalLeavesNothingBelow) {
     auto session = Connected("base", {64 * 1024 * 1024, 16 * 1024 * 1024, 2});
     const QString source = m_dir.Write("f", "x");
