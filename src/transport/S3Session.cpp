@@ -23,14 +23,15 @@
 #include <cstring>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <set>
 #include <utility>
 #include <vector>
 
 #include "io/DescriptorIo.h"
 #include "log/Log.h"
+#include "transport/CurlDriver.h"
 #include "transport/LocalFiles.h"
+#include "transport/S3KeyNames.h"
 #include "transport/S3Xml.h"
 
 namespace corvane {
@@ -45,11 +46,6 @@ const qint64 kMaxParts = 10000;
 const qint64 kMinPartSize = 5LL * 1024 * 1024;
 // A service that keeps answering "truncated" is not followed past this many pages.
 const int kMaxListPages = 100000;
-
-void InitCurlOnce() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 QByteArray Sha256Hex(const char* data, size_t size) {
     unsigned char digest[EVP_MAX_MD_SIZE];
@@ -190,7 +186,7 @@ class S3Session::Impl {
             return CURLE_URL_MALFORMAT;
         }
         for (const QString& level : key.isEmpty() ? QStringList() : levels) {
-            url += '/' + level.toUtf8().toPercentEncoding();
+            url += '/' + S3KeyOfName(level).toUtf8().toPercentEncoding();
         }
         if (!query.isEmpty()) {
             url += '?' + query;
@@ -280,7 +276,7 @@ class S3Session::Impl {
         for (int page = 0; page < kMaxListPages; ++page) {
             QueryPairs query = {{"list-type", QStringLiteral("2")},
                                 {"max-keys", QString::number(limit > 0 ? limit : m_pageKeys)},
-                                {"prefix", prefix}};
+                                {"prefix", S3KeyOfName(prefix)}};
             if (!delimiter.isEmpty()) {
                 query.emplace_back("delimiter", delimiter);
             }
@@ -295,8 +291,12 @@ class S3Session::Impl {
             if (!ParseS3ListPage(answer.body, result)) {
                 return TransferFailed(QStringLiteral("the service's listing cannot be read"));
             }
-            keys << result.keys;
-            prefixes << result.prefixes;
+            for (const QString& key : std::as_const(result.keys)) {
+                keys << S3NameOfKey(key);
+            }
+            for (const QString& folder : std::as_const(result.prefixes)) {
+                prefixes << S3NameOfKey(folder);
+            }
             if (limit > 0 || !result.truncated) {
                 return true;
             }
@@ -355,9 +355,16 @@ class S3Session::Impl {
             return TransferFailed(QStringLiteral("the service gave no upload id"));
         }
         auto abort = [&](const QString& reason) {
-            Answer ignored;
-            Send("DELETE", key, CanonicalQuery({{"uploadId", uploadId}}), nullptr, ignored);
-            return TransferFailed(reason);
+            Answer aborted;
+            const CURLcode code =
+                Send("DELETE", key, CanonicalQuery({{"uploadId", uploadId}}), nullptr, aborted);
+            const bool failed = TransferFailed(reason);
+            if (code != CURLE_OK || !aborted.Succeeded()) {
+                // Its parts stay stored (and billed) until the bucket's own rules drop them.
+                Log("  Warning: the unfinished upload of %s could not be cancelled: %s",
+                    qUtf8Printable(key), qUtf8Printable(FailureText(code, aborted)));
+            }
+            return failed;
         };
         const qint64 partSize =
             std::max({m_partSize, kMinPartSize, (size + kMaxParts - 1) / kMaxParts});

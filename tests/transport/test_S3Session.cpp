@@ -117,6 +117,36 @@ TEST_F(S3SessionTest, RefusedPartFailsTheUploadAndAbortsIt) {
     EXPECT_EQ(failing.OpenUploads(), 0);
 }
 
+// Keys are UTF-8 text; names are bytes. Names that differ only in bytes that are not
+// UTF-8 (or in the characters that stand for such bytes in a key) keep keys of their own
+// and come back as they went: none overwrites another.
+TEST_F(S3SessionTest, NamesThatAreNotUtf8KeepKeysOfTheirOwn) {
+    auto session = Connected("raw");
+    const QString names[] = {
+        FileNameFromBytes("caf\xe9.txt"),          // Latin-1
+        FileNameFromBytes("caf\xe8.txt"),          // differs in that byte only
+        FileNameFromBytes("caf\xee\xbf\xa9.txt"),  // U+EFE9, what a key holds for \xe9
+        FileNameFromBytes("caf\xee\xbc\x80.txt"),  // U+EF00
+        FileNameFromBytes("d\xff/x.txt"),          // in a folder of such a name
+    };
+    QStringList expected;
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_TRUE(session->Upload(m_dir.Write("source", QByteArray::number(i)), names[i]));
+        expected << "/" + names[i];
+    }
+    expected << "/" + FileNameFromBytes("d\xff/");
+    expected.sort();
+    EXPECT_EQ(Listed(*session, "", true), expected);
+    for (int i = 0; i < 5; ++i) {
+        const QString back = m_dir.File("back");
+        ASSERT_TRUE(session->Download(names[i], back));
+        EXPECT_EQ(ReadAll(back), QByteArray::number(i))
+            << FileNameForDisplay(names[i]).toStdString();
+    }
+    EXPECT_TRUE(session->RemoveFolderTree(FileNameFromBytes("d\xff")));
+    EXPECT_EQ(Listed(*session, "", true).size(), 4);
+}
+
 TEST_F(S3SessionTest, ListingsOfManyPagesAreCompleteAndRemovalLeavesNothingBelow) {
     auto session = Connected("base", {64 * 1024 * 1024, 16 * 1024 * 1024, 2});
     const QString source = m_dir.Write("f", "x");
