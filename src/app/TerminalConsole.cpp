@@ -69,8 +69,8 @@ std::optional<QString> TerminalConsole::AskHidden(const QString& prompt) {
         return std::nullopt;
     }
     EraseProgress();
-    std::fprintf(m_err, "%s", qUtf8Printable(prompt));
-    std::fflush(m_err);
+    // Echo goes off (and what was typed before the question is dropped) before the
+    // prompt shows, so nothing typed after it is lost.
     termios saved{};
     const bool quiet = ::tcgetattr(STDIN_FILENO, &saved) == 0;
     if (quiet) {
@@ -79,6 +79,8 @@ std::optional<QString> TerminalConsole::AskHidden(const QString& prompt) {
         silent.c_lflag |= ECHONL;
         ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &silent);
     }
+    std::fprintf(m_err, "%s", qUtf8Printable(prompt));
+    std::fflush(m_err);
     std::string line;
     int c = 0;
     while ((c = std::fgetc(stdin)) != EOF && c != '\n') {
