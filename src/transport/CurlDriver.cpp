@@ -1,12 +1,17 @@
 #include "transport/CurlDriver.h"
 
+#include <algorithm>
 #include <mutex>
 
 namespace corvane {
 namespace {
 
-// The longest wait on the sockets before libcurl is asked again whether it can go on.
-constexpr int kPollSliceMs = 10;
+// How long to wait on the sockets before libcurl is asked again whether it can go on:
+// the first wait is short, so a step libcurl set no timer for is taken at once; each wait
+// in a row that saw nothing doubles it, so a server that takes long to answer does not
+// keep the loop busy.
+constexpr int kFirstSliceMs = 1;
+constexpr int kLongestSliceMs = 64;
 
 }  // namespace
 
@@ -39,6 +44,7 @@ CURLcode CurlDriver::Perform(CURL* easy) {
     }
     CURLcode result = CURLE_OK;
     bool done = false;
+    int slice = kFirstSliceMs;
     while (!done) {
         int running = 0;
         if (curl_multi_perform(m_multi, &running) != CURLM_OK) {
@@ -52,10 +58,13 @@ CURLcode CurlDriver::Perform(CURL* easy) {
                 done = true;
             }
         }
-        if (!done && running > 0 &&
-            curl_multi_poll(m_multi, nullptr, 0, kPollSliceMs, nullptr) != CURLM_OK) {
-            result = CURLE_FAILED_INIT;
-            break;
+        if (!done && running > 0) {
+            int ready = 0;
+            if (curl_multi_poll(m_multi, nullptr, 0, slice, &ready) != CURLM_OK) {
+                result = CURLE_FAILED_INIT;
+                break;
+            }
+            slice = ready > 0 ? kFirstSliceMs : std::min(slice * 2, kLongestSliceMs);
         }
         if (!done && running == 0) {
             break;  // ended without a message: not expected, treat as its last result

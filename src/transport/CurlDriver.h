@@ -2,13 +2,12 @@
 
 // Runs the transfers of one libcurl easy handle through a multi handle of its own, so
 // that the connection (an FTP control connection with its login) stays open from one
-// request to the next, and waits on the transfer's sockets at most a short slice at a
-// time.
+// request to the next, and waits on the transfer's sockets a short slice at a time.
 //
 // Why not curl_easy_perform: libcurl 7.88 (Debian 12) sometimes sets no timer for the
 // step after an FTPS reply (the data connection that follows EPSV), and its own loop
-// then sleeps a full second with nothing to wait for. Waking every slice costs nothing
-// while sockets are busy (the poll returns at once) and ends such a stall at once.
+// then sleeps a full second with nothing to wait for. Waking after a millisecond ends
+// such a stall; while sockets are busy the poll returns at once anyway.
 //
 // One thread uses an object, like the easy handle it drives.
 

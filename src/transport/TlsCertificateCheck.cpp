@@ -24,10 +24,17 @@ QByteArray FingerprintOf(X509* certificate) {
 TlsCertificateCheck::TlsCertificateCheck(QByteArray pin, QByteArray host)
     : m_pin(std::move(pin)), m_host(std::move(host)) {}
 
+TlsCertificateCheck::~TlsCertificateCheck() {
+    X509_STORE_free(m_authorities);
+}
+
 bool TlsCertificateCheck::Install(CURL* curl, QString* whyNot) {
     curl_easy_setopt(curl, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
     curl_easy_setopt(curl, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    // The authorities come from OnSslContext's store, read once.
+    curl_easy_setopt(curl, CURLOPT_CAINFO, nullptr);
+    curl_easy_setopt(curl, CURLOPT_CAPATH, nullptr);
     // With a pin the host name is checked here, inside the handshake, for certificates an
     // authority vouches for; a pinned certificate is the server's identity by itself.
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, m_pin.isEmpty() ? 2L : 0L);
@@ -55,7 +62,20 @@ QString TlsCertificateCheck::RefusalText() const {
 }
 
 CURLcode TlsCertificateCheck::OnSslContext(CURL*, void* sslContext, void* self) {
-    SSL_CTX_set_cert_verify_callback(static_cast<SSL_CTX*>(sslContext), &VerifyChain, self);
+    auto* check = static_cast<TlsCertificateCheck*>(self);
+    if (check->m_authorities == nullptr) {
+        // OpenSSL's default places (SSL_CERT_FILE and SSL_CERT_DIR override them): on
+        // Debian the bundle and folder of ca-certificates, the ones libcurl reads too.
+        X509_STORE* authorities = X509_STORE_new();
+        if (authorities == nullptr || X509_STORE_set_default_paths(authorities) != 1) {
+            X509_STORE_free(authorities);
+            return CURLE_SSL_CACERT_BADFILE;
+        }
+        check->m_authorities = authorities;
+    }
+    auto* context = static_cast<SSL_CTX*>(sslContext);
+    SSL_CTX_set1_cert_store(context, check->m_authorities);
+    SSL_CTX_set_cert_verify_callback(context, &VerifyChain, self);
     return CURLE_OK;
 }
 

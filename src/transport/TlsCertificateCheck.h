@@ -21,6 +21,10 @@ class TlsCertificateCheck {
     // `pin`: a normalized fingerprint, or empty to trust the system's authorities only.
     // `host`: the name (ASCII form) or address the session connects to.
     TlsCertificateCheck(QByteArray pin, QByteArray host);
+    ~TlsCertificateCheck();
+
+    TlsCertificateCheck(const TlsCertificateCheck&) = delete;
+    TlsCertificateCheck& operator=(const TlsCertificateCheck&) = delete;
 
     // Sets up `curl` to require TLS on the control and the data connections and to check
     // certificates through this object, which must outlive the handle's transfers.
@@ -40,6 +44,10 @@ class TlsCertificateCheck {
 
     QByteArray m_pin;
     QByteArray m_host;
+    // The system's authorities, read once for the session: libcurl would read and parse
+    // the whole bundle again for every data connection, which cost more than the
+    // transfer of a small file.
+    X509_STORE* m_authorities = nullptr;
     QByteArray m_refused;  // fingerprint of the last certificate refused
     QString m_reason;      // what was wrong with it
 };

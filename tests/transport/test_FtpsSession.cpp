@@ -4,6 +4,7 @@
 
 #include "model/FileName.h"
 #include "support/FtpServerTest.h"
+#include "support/ScopedEnv.h"
 #include "support/TlsTestCertificate.h"
 #include "transport/FtpSession.h"
 
@@ -40,6 +41,23 @@ TEST_F(FtpsSessionTest, SelfSignedCertificatePassesOnlyByItsPinBeforeThePassword
         EXPECT_EQ(m_server.LoginCount(), logins + (connected ? 1 : 0));
     }
     ExpectNoPasswordInLog();
+}
+
+// With the certificate among the authorities (OpenSSL's SSL_CERT_FILE), it passes
+// without a pin, for the address it names only.
+TEST_F(FtpsSessionTest, CertificateAnAuthorityVouchesForPassesWithoutPinForItsOwnHostOnly) {
+    const test::ScopedEnv authorities("SSL_CERT_FILE", test::TlsTestCertificate().toUtf8());
+    for (const char* host : {"127.0.0.1", "localhost"}) {
+        FtpSession session(&FileNameToBytes, &FileNameFromBytes);
+        FtpEndpoint endpoint = Endpoint("up");
+        endpoint.protocol = RemoteProtocol::kFtps;
+        endpoint.host = host;
+        const bool trusted = QByteArray(host) == "127.0.0.1";
+        EXPECT_EQ(session.Connect(endpoint), trusted) << host;
+        EXPECT_EQ(session.ConnectError().startsWith("certificate refused (hostname mismatch)"),
+                  !trusted)
+            << session.ConnectError().toStdString();
+    }
 }
 
 }  // namespace
