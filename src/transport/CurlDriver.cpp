@@ -67,7 +67,9 @@ CURLcode CurlDriver::Perform(CURL* easy) {
             slice = ready > 0 ? kFirstSliceMs : std::min(slice * 2, kLongestSliceMs);
         }
         if (!done && running == 0) {
-            break;  // ended without a message: not expected, treat as its last result
+            // Ended without libcurl saying how: never taken for a success.
+            result = CURLE_GOT_NOTHING;
+            break;
         }
     }
     // The connection goes back to this multi handle's pool for the next request.
