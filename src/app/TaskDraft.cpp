@@ -89,20 +89,12 @@ bool DestinationIsFtp(const QString& text) {
     return trimmed.startsWith(QLatin1String("ftp:"), Qt::CaseInsensitive) || IsFtpAddress(trimmed);
 }
 
-bool DestinationIsS3(const QString& text) {
-    return text.trimmed().startsWith(QLatin1String("s3://"), Qt::CaseInsensitive);
-}
-
 namespace {
-
-bool IsFtpsDestination(const QString& text) {
-    return text.trimmed().startsWith(QLatin1String("ftps://"), Qt::CaseInsensitive);
-}
 
 // The page and the sheet refuse a pin that could never match, rather than a run failing
 // later.
 bool CheckCertificatePin(const QString& path, const QString& pin, DraftProblem* problem) {
-    if (IsFtpsDestination(path) && !pin.trimmed().isEmpty() &&
+    if (ProtocolOfAddress(path) == RemoteProtocol::kFtps && !pin.trimmed().isEmpty() &&
         NormalizedFingerprint(pin).isEmpty()) {
         return Refuse(problem,
                       "The certificate fingerprint must be a SHA-256 fingerprint (64 hex digits)",
@@ -140,11 +132,13 @@ void StoreDestinationPage(TaskRecord& task, const DestinationInput& input) {
     const int port = input.port.trimmed().toInt(&ok, 10);
     task.destination.ftpPort = ok ? port : 0;
     task.destination.certificatePin =
-        IsFtpsDestination(task.destination.path) ? input.certificatePin.trimmed() : QString();
+        ProtocolOfAddress(task.destination.path) == RemoteProtocol::kFtps
+            ? input.certificatePin.trimmed()
+            : QString();
     task.destination.useXPBurn = input.useBurner;
     task.keepLast = std::clamp(input.keepLast, 0, kMaxKeepLast);
     // Only a bucket has a service: stale values of an earlier S3 destination go.
-    const bool s3 = DestinationIsS3(task.destination.path);
+    const bool s3 = ProtocolOfAddress(task.destination.path) == RemoteProtocol::kS3;
     task.destination.serviceUrl = s3 ? input.serviceUrl.trimmed() : QString();
     task.destination.region = s3 ? input.region.trimmed() : QString();
 }
@@ -154,7 +148,7 @@ bool CheckDestinationPage(const DestinationInput& input, DraftProblem* problem) 
         return Refuse(problem, "You must add destination path", QString(), DraftField::kDestination,
                       kPageDestination);
     }
-    if (DestinationIsS3(input.path) &&
+    if (ProtocolOfAddress(input.path) == RemoteProtocol::kS3 &&
         !input.serviceUrl.trimmed().startsWith(QLatin1String("http://"), Qt::CaseInsensitive) &&
         !input.serviceUrl.trimmed().startsWith(QLatin1String("https://"), Qt::CaseInsensitive)) {
         return Refuse(problem, "An S3 destination needs the service address (https://...)",

@@ -98,9 +98,6 @@ DestinationInput DestinationInputOf(const TaskRecord& task);
 // letter, so no other rule applies).
 bool DestinationIsFtp(const QString& text);
 
-// True when the text names a bucket of an S3-compatible store ("s3://bucket/prefix").
-bool DestinationIsS3(const QString& text);
-
 // The destination as stored: blanks trimmed; an FTP text unchanged otherwise; a folder
 // with "~" expanded to the home folder, a relative path taken below the home folder
 // (never below whatever the current folder happens to be) and a final "/". Empty stays

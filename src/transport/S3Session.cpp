@@ -141,7 +141,8 @@ size_t TakeBody(char* data, size_t size, size_t count, void* user) {
 size_t TakeHeader(char* data, size_t size, size_t count, void* user) {
     auto* answer = static_cast<Answer*>(user);
     const QByteArray line(data, static_cast<qsizetype>(size * count));
-    if (line.startsWith("ETag:") || line.startsWith("etag:") || line.startsWith("Etag:")) {
+    // Header names are case-insensitive ("ETag", "etag", "ETAG").
+    if (line.size() > 5 && qstrnicmp(line.constData(), "etag:", 5) == 0) {
         answer->etag = line.mid(5).trimmed();
     }
     return size * count;

@@ -163,12 +163,12 @@ void CDestinationPage::ShowMediaView() {
     const bool ftp = m_ftpRadio->isChecked();
     m_accessFrame->setTitle(ftp ? QStringLiteral("FTP access:")
                                 : QStringLiteral("Settings for network access:"));
-    const bool s3 = ftp && DestinationIsS3(m_destination->currentText());
+    const RemoteProtocol protocol = ProtocolOfAddress(m_destination->currentText());
+    const bool s3 = ftp && protocol == RemoteProtocol::kS3;
     m_portLabel->setVisible(ftp && !s3);
     m_port->setVisible(ftp && !s3);
     // A pinned certificate means something to FTPS only, a service and region to S3.
-    const bool ftps = ftp && m_destination->currentText().trimmed().startsWith(
-                                 QLatin1String("ftps://"), Qt::CaseInsensitive);
+    const bool ftps = ftp && protocol == RemoteProtocol::kFtps;
     m_pinLabel->setVisible(ftps);
     m_pin->setVisible(ftps);
     for (QWidget* field :

@@ -8,6 +8,7 @@
 
 #include "support/TempDir.h"
 #include "support/TlsTestCertificate.h"
+#include "support/Tools.h"
 
 namespace corvane::test {
 
@@ -29,12 +30,7 @@ FtpTestServer::FtpTestServer(Options options)
 
 FtpTestServer::~FtpTestServer() {
     if (m_process) {
-        // Closing stdin ends the script by itself; kill is the backstop.
-        m_process->closeWriteChannel();
-        if (!m_process->waitForFinished(3000)) {
-            m_process->kill();
-            m_process->waitForFinished(3000);
-        }
+        StopServerScript(*m_process);
     }
 }
 

@@ -60,12 +60,7 @@ S3TestServer::S3TestServer() : m_dir(QDir::tempPath() + "/corvane-s3-XXXXXX") {}
 
 S3TestServer::~S3TestServer() {
     if (m_process) {
-        // Closing stdin ends the script by itself; kill is the backstop.
-        m_process->closeWriteChannel();
-        if (!m_process->waitForFinished(3000)) {
-            m_process->kill();
-            m_process->waitForFinished(3000);
-        }
+        StopServerScript(*m_process);
     }
 }
 

@@ -35,4 +35,12 @@ QByteArray RandomBytes(qsizetype size, unsigned seed) {
     return bytes;
 }
 
+void StopServerScript(QProcess& process) {
+    process.closeWriteChannel();
+    if (!process.waitForFinished(3000)) {
+        process.kill();
+        process.waitForFinished(3000);
+    }
+}
+
 }  // namespace corvane::test

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+class QProcess;
+
 namespace corvane::test {
 
 struct ToolResult {
@@ -21,5 +23,8 @@ ToolResult RunPython(const QString& script, const QStringList& arguments = {});
 
 // The same bytes for the same seed: incompressible content that repeats run to run.
 QByteArray RandomBytes(qsizetype size, unsigned seed = 1);
+
+// Ends a test server script: closing its stdin ends it by itself, kill is the backstop.
+void StopServerScript(QProcess& process);
 
 }  // namespace corvane::test
